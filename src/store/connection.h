@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+
+namespace worvane {
+
+// One connection to the database file, alive for one store operation. The file is opened read-write
+// and never created: a missing path stays missing. A lock held by another program is waited for up to
+// the busy timeout.
+class Connection
+{
+public:
+    enum class Mode { ReadWrite, ReadWriteCreate };
+
+    Connection(const QString &path, int busyTimeoutMs, Mode mode = Mode::ReadWrite);
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Opens the file and reads its header, so that a file that is not a database fails here.
+    bool open();
+
+    // Runs a statement with its values bound in order. On failure the engine's text is kept in error().
+    bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values = {});
+    bool exec(const QString &sql, const QVariantList &values = {});
+
+    // A statement prepared once and run many times with different values.
+    bool prepare(QSqlQuery &query, const QString &sql);
+    bool run(QSqlQuery &query, const QVariantList &values);
+
+    QSqlQuery newQuery() const { return QSqlQuery(m_db); }
+
+    bool begin();   // BEGIN IMMEDIATE: takes the write lock before anything is read
+    bool commit();
+    void rollback();
+
+    QSqlDatabase &database() { return m_db; }
+    QString error() const { return m_error; }
+
+private:
+    QString m_path;
+    QString m_name;
+    QSqlDatabase m_db;
+    QString m_error;
+    bool m_inTransaction = false;
+};
+
+// "file:" URI for a local path, every character that would mean something to SQLite escaped.
+QString SqliteUri(const QString &path, Connection::Mode mode);
+
+} // namespace worvane

@@ -1,0 +1,195 @@
+#include "store/reportstore.h"
+
+#include "common/clock.h"
+#include "store/connection.h"
+#include "store/values.h"
+
+#include <QSqlQuery>
+
+namespace worvane {
+
+namespace {
+Outcome failure(const Connection &connection)
+{
+    return Outcome{false, connection.error()};
+}
+
+template <class Result> Result failed(const Connection &connection)
+{
+    Result result;
+    result.ok = false;
+    result.error = connection.error();
+    return result;
+}
+} // namespace
+
+QString LikePattern(const QString &typed)
+{
+    QString pattern = typed;
+    pattern.replace(QLatin1Char('*'), QLatin1Char('%'));
+    pattern.replace(QLatin1Char('?'), QLatin1Char('_'));
+    return pattern;
+}
+
+ReportStore::ReportStore(QString databasePath, int busyTimeoutMs)
+    : m_path(std::move(databasePath)), m_busyTimeoutMs(busyTimeoutMs)
+{
+}
+
+NameLookup ReportStore::lookupProjectName(const QString &code) const
+{
+    Connection db(m_path, m_busyTimeoutMs);
+    QSqlQuery query = db.newQuery();
+    if (!db.open() ||
+        !db.exec(query, QStringLiteral("SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE"), {code}))
+        return failed<NameLookup>(db);
+    NameLookup result;
+    if (query.next()) {
+        result.found = true;
+        result.name = NullToEmpty(query.value(0));
+    }
+    return result;
+}
+
+DayLoad ReportStore::loadDay(const QString &code, const QString &date) const
+{
+    Connection db(m_path, m_busyTimeoutMs);
+    QSqlQuery query = db.newQuery();
+    if (!db.open() || !db.exec(query,
+                               QStringLiteral("SELECT WSTIME, WETIME FROM DF_WKTIME "
+                                              "WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
+                                              "ORDER BY rowid LIMIT 1"),
+                               {code, date}))
+        return failed<DayLoad>(db);
+    DayLoad result;
+    if (!query.next())
+        return result;
+    result.hasTimeRow = true;
+    result.startTime = NullToEmpty(query.value(0));
+    result.endTime = NullToEmpty(query.value(1));
+
+    if (!db.exec(query,
+                 QStringLiteral("SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT "
+                                "WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
+                                "ORDER BY CAST(WKCODE AS INTEGER), WKCODE, rowid"),
+                 {code, date}))
+        return failed<DayLoad>(db);
+    while (query.next())
+        result.items.append(
+            WorkItem{NullToEmpty(query.value(0)), NullToEmpty(query.value(1)), NullToEmpty(query.value(2))});
+    return result;
+}
+
+Outcome ReportStore::saveDay(const DaySave &day) const
+{
+    const QString timestamp = Clock::timestamp();
+    Connection db(m_path, m_busyTimeoutMs);
+    if (!db.open() || !db.begin())
+        return failure(db);
+
+    QSqlQuery query = db.newQuery();
+    if (!db.exec(query,
+                 QStringLiteral("SELECT rowid FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
+                                "ORDER BY rowid LIMIT 1"),
+                 {day.code, day.date}))
+        return failure(db);
+    const bool exists = query.next();
+    const QVariant rowid = exists ? query.value(0) : QVariant();
+    query.finish();
+
+    const bool timeWritten =
+        exists ? db.exec(QStringLiteral("UPDATE DF_WKTIME SET WSTIME = ?, WETIME = ?, UPDYMD = ? WHERE rowid = ?"),
+                         {EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp, rowid})
+               : db.exec(QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME, ENTYMD) "
+                                        "VALUES (?, ?, ?, ?, ?)"),
+                         {day.code, day.date, EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp});
+    if (!timeWritten)
+        return failure(db);
+
+    if (!db.exec(QStringLiteral("DELETE FROM DF_WKCONT WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ?"),
+                 {day.code, day.date}))
+        return failure(db);
+
+    // DF_WKCONT has exactly five columns in this order; the insert names none of them.
+    QSqlQuery insert = db.newQuery();
+    if (!db.prepare(insert, QStringLiteral("INSERT INTO DF_WKCONT VALUES (?, ?, ?, ?, ?)")))
+        return failure(db);
+    for (const WorkItem &item : day.items) {
+        if (!db.run(insert, {day.code, day.date, item.code, item.head, item.detail}))
+            return failure(db);
+    }
+    insert.finish();
+
+    if (!db.commit())
+        return failure(db);
+    return {};
+}
+
+ProjectSearch ReportStore::searchProjects(const std::optional<QString> &codePattern,
+                                          const std::optional<QString> &namePattern) const
+{
+    QString sql = QStringLiteral("SELECT PJCODE, PJNAME FROM DM_PRJMST");
+    QVariantList values;
+    QStringList conditions;
+    if (codePattern) {
+        conditions << QStringLiteral("PJCODE LIKE ?");
+        values << LikePattern(*codePattern);
+    }
+    if (namePattern) {
+        conditions << QStringLiteral("PJNAME LIKE ?");
+        values << LikePattern(*namePattern);
+    }
+    if (!conditions.isEmpty())
+        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY PJCODE COLLATE NOCASE, rowid");
+
+    Connection db(m_path, m_busyTimeoutMs);
+    QSqlQuery query = db.newQuery();
+    if (!db.open() || !db.exec(query, sql, values))
+        return failed<ProjectSearch>(db);
+    ProjectSearch result;
+    while (query.next())
+        result.rows.append(ProjectRow{NullToEmpty(query.value(0)), NullToEmpty(query.value(1))});
+    return result;
+}
+
+Outcome ReportStore::updateProjectMaster(const QString &code, const QString &name) const
+{
+    const QString timestamp = Clock::timestamp();
+    Connection db(m_path, m_busyTimeoutMs);
+    if (!db.open() || !db.begin())
+        return failure(db);
+
+    QSqlQuery query = db.newQuery();
+    if (!db.exec(query,
+                 QStringLiteral("SELECT rowid FROM DM_PRJMST "
+                                "WHERE PJCODE = ? COLLATE NOCASE OR PJNAME = ? COLLATE NOCASE "
+                                "ORDER BY rowid LIMIT 1"),
+                 {code, name}))
+        return failure(db);
+    const bool exists = query.next();
+    const QVariant rowid = exists ? query.value(0) : QVariant();
+    query.finish();
+
+    if (exists) {
+        if (!db.exec(query,
+                     QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE AND rowid <> ?"),
+                     {code, rowid}) ||
+            !query.next())
+            return failure(db);
+        if (query.value(0).toInt() > 0)
+            return Outcome{false, QStringLiteral("another project already has the code %1").arg(code)};
+        query.finish();
+        if (!db.exec(QStringLiteral("UPDATE DM_PRJMST SET PJCODE = ?, PJNAME = ?, UPDYMD = ? WHERE rowid = ?"),
+                     {code, name, timestamp, rowid}))
+            return failure(db);
+    } else if (!db.exec(QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME, ENTYMD) VALUES (?, ?, ?)"),
+                        {code, name, timestamp})) {
+        return failure(db);
+    }
+    if (!db.commit())
+        return failure(db);
+    return {};
+}
+
+} // namespace worvane

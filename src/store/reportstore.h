@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace worvane {
+
+// What every store operation reports: success, or the engine's text for the failure.
+struct Outcome
+{
+    bool ok = true;
+    QString error;
+};
+
+struct WorkItem
+{
+    QString code;   // WKCODE, the digits as typed ("5" and "05" are two items)
+    QString head;   // WKHEAD
+    QString detail; // DETAIL, line breaks as CR LF
+    bool operator==(const WorkItem &) const = default;
+};
+
+struct NameLookup : Outcome
+{
+    bool found = false;
+    QString name;
+};
+
+struct DayLoad : Outcome
+{
+    bool hasTimeRow = false; // no working-time row: nothing else is read
+    QString startTime;
+    QString endTime;
+    QList<WorkItem> items; // numeric order of WKCODE, then text order
+};
+
+struct DaySave
+{
+    QString code;
+    QString date;
+    QString startTime; // stored as Null when empty
+    QString endTime;
+    QList<WorkItem> items; // the whole list of the day, in list order
+};
+
+struct ProjectRow
+{
+    QString code;
+    QString name;
+};
+
+struct ProjectSearch : Outcome
+{
+    QList<ProjectRow> rows; // ordered by code
+};
+
+// Every statement the program issues against the database file. Each call opens the file, works and
+// closes it again; nothing is kept between calls. Values are always bound, never spliced into SQL.
+// Codes and names compare without regard to ASCII letter case.
+class ReportStore
+{
+public:
+    static constexpr int DefaultBusyTimeoutMs = 5000;
+
+    explicit ReportStore(QString databasePath, int busyTimeoutMs = DefaultBusyTimeoutMs);
+
+    NameLookup lookupProjectName(const QString &code) const;
+
+    DayLoad loadDay(const QString &code, const QString &date) const;
+
+    // One transaction: the working-time row (added with ENTYMD or changed with UPDYMD), the delete of the
+    // day's items and the insert of every item commit together or not at all.
+    Outcome saveDay(const DaySave &day) const;
+
+    // A pattern left out lists every project; a pattern matches as LIKE, with * and ? taken as % and _.
+    ProjectSearch searchProjects(const std::optional<QString> &codePattern,
+                                 const std::optional<QString> &namePattern) const;
+
+    // Adds the project, or overwrites the first row whose code or name equals the one given. Refuses to
+    // give a second row a code that another row already has.
+    Outcome updateProjectMaster(const QString &code, const QString &name) const;
+
+    const QString &path() const { return m_path; }
+
+private:
+    QString m_path;
+    int m_busyTimeoutMs;
+};
+
+// The LIKE pattern for a typed search text: * and ? become % and _.
+QString LikePattern(const QString &typed);
+
+} // namespace worvane

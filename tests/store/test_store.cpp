@@ -1,0 +1,351 @@
+#include "common/clock.h"
+#include "store/reportstore.h"
+#include "testsupport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace worvane;
+using worvane::test::sql;
+
+namespace {
+const QString Code = QStringLiteral("A0012345");
+const QString Date = QStringLiteral("2024/03/01");
+
+QList<WorkItem> items(std::initializer_list<const char *> codes)
+{
+    QList<WorkItem> list;
+    for (const char *code : codes)
+        list << WorkItem{QString::fromLatin1(code), QStringLiteral("見出し%1").arg(QLatin1String(code)),
+                         QStringLiteral("内容\r\n%1").arg(QLatin1String(code))};
+    return list;
+}
+
+QStringList codesOf(const QList<WorkItem> &list)
+{
+    QStringList codes;
+    for (const WorkItem &item : list)
+        codes << item.code;
+    return codes;
+}
+} // namespace
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_db;
+
+    ReportStore store(int timeoutMs = ReportStore::DefaultBusyTimeoutMs) const { return ReportStore(m_db, timeoutMs); }
+    DaySave day(const QList<WorkItem> &list, const QString &code = Code, const QString &date = Date) const
+    {
+        return DaySave{code, date, QStringLiteral("09:00"), QStringLiteral("18:00"), list};
+    }
+
+private slots:
+    void init()
+    {
+        m_db = m_dir.filePath(QStringLiteral("%1.db").arg(QTest::currentTestFunction()));
+        QFile::remove(m_db);
+        test::makeDatabase(m_db, true);
+        Clock::setFixed(QDateTime(QDate(2024, 3, 1), QTime(18, 30, 5)));
+    }
+    void cleanup() { Clock::clearFixed(); }
+
+    void nullsReadBackAsEmptyText()
+    {
+        sql(m_db, QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME) VALUES ('N1', NULL)"));
+        sql(m_db, QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME) VALUES (?, ?, NULL, NULL)"),
+            {Code, Date});
+        sql(m_db, QStringLiteral("INSERT INTO DF_WKCONT VALUES (?, ?, '1', NULL, NULL)"), {Code, Date});
+
+        const NameLookup name = store().lookupProjectName(QStringLiteral("N1"));
+        QVERIFY(name.ok && name.found);
+        QCOMPARE(name.name, QString());
+        QVERIFY(!name.name.isNull() || name.name.isEmpty());
+
+        const DayLoad load = store().loadDay(Code, Date);
+        QVERIFY(load.ok && load.hasTimeRow);
+        QCOMPARE(load.startTime, QString());
+        QCOMPARE(load.endTime, QString());
+        QCOMPARE(load.items, (QList<WorkItem>{WorkItem{QStringLiteral("1"), QString(), QString()}}));
+
+        const ProjectSearch search = store().searchProjects(QStringLiteral("N1"), std::nullopt);
+        QCOMPARE(search.rows.size(), 1);
+        QCOMPARE(search.rows.first().name, QString());
+    }
+
+    void savingTwiceKeepsCreationAndSetsUpdateTime()
+    {
+        QVERIFY(store().saveDay(day(items({"1", "2"}))).ok);
+        auto row = sql(m_db, QStringLiteral("SELECT PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD FROM DF_WKTIME"));
+        QCOMPARE(row.size(), 1);
+        QCOMPARE(row[0][0].toString(), Code);
+        QCOMPARE(row[0][1].toString(), Date);
+        QCOMPARE(row[0][2].toString(), QStringLiteral("09:00"));
+        QCOMPARE(row[0][3].toString(), QStringLiteral("18:00"));
+        QCOMPARE(row[0][4].toString(), QStringLiteral("2024/03/01 18:30:05"));
+        QVERIFY(row[0][5].isNull());
+
+        Clock::setFixed(QDateTime(QDate(2024, 3, 2), QTime(8, 1, 2)));
+        DaySave second = day(items({"1"}));
+        second.startTime = QStringLiteral("08:30");
+        QVERIFY(store().saveDay(second).ok);
+        row = sql(m_db, QStringLiteral("SELECT WSTIME, ENTYMD, UPDYMD FROM DF_WKTIME"));
+        QCOMPARE(row.size(), 1);
+        QCOMPARE(row[0][0].toString(), QStringLiteral("08:30"));
+        QCOMPARE(row[0][1].toString(), QStringLiteral("2024/03/01 18:30:05"));
+        QCOMPARE(row[0][2].toString(), QStringLiteral("2024/03/02 08:01:02"));
+        QCOMPARE(codesOf(store().loadDay(Code, Date).items), QStringList{QStringLiteral("1")});
+    }
+
+    void emptyTimesAreStoredAsNull()
+    {
+        DaySave blank = day({});
+        blank.startTime.clear();
+        blank.endTime.clear();
+        QVERIFY(store().saveDay(blank).ok);
+        const auto row = sql(m_db, QStringLiteral("SELECT WSTIME, WETIME FROM DF_WKTIME"));
+        QVERIFY(row[0][0].isNull());
+        QVERIFY(row[0][1].isNull());
+    }
+
+    void emptyListDeletesTheDaysItemsAndKeepsOtherDays()
+    {
+        QVERIFY(store().saveDay(day(items({"1", "2", "3"}))).ok);
+        QVERIFY(store().saveDay(day(items({"7"}), Code, QStringLiteral("2024/03/02"))).ok);
+        QVERIFY(store().saveDay(day({})).ok);
+
+        const DayLoad load = store().loadDay(Code, Date);
+        QVERIFY(load.hasTimeRow);
+        QCOMPARE(load.startTime, QStringLiteral("09:00"));
+        QVERIFY(load.items.isEmpty());
+        QCOMPARE(sql(m_db, QStringLiteral("SELECT COUNT(*) FROM DF_WKCONT"))[0][0].toInt(), 1);
+    }
+
+    void itemsLoadInNumberOrderKeepingTypedDigits()
+    {
+        QVERIFY(store().saveDay(day(items({"3", "1", "10", "2", "05", "5"}))).ok);
+        const DayLoad load = store().loadDay(Code, Date);
+        QCOMPARE(codesOf(load.items), (QStringList{"1", "2", "3", "05", "5", "10"}));
+        // The stored order is the list order; details keep their CR LF.
+        QCOMPARE(sql(m_db, QStringLiteral("SELECT WKCODE FROM DF_WKCONT ORDER BY rowid"))[4][0].toString(),
+                 QStringLiteral("05"));
+        QCOMPARE(load.items.first().detail, QStringLiteral("内容\r\n1"));
+    }
+
+    void dayWithoutWorkingTimeRowLoadsNothing()
+    {
+        sql(m_db, QStringLiteral("INSERT INTO DF_WKCONT VALUES (?, ?, '1', 't', 'd')"), {Code, Date});
+        const DayLoad load = store().loadDay(Code, Date);
+        QVERIFY(load.ok);
+        QVERIFY(!load.hasTimeRow);
+        QVERIFY(load.items.isEmpty());
+    }
+
+    void quotesAndWildcardsAreStoredAndFoundAsText()
+    {
+        const QString code = QStringLiteral("A'B\"%_");
+        const QString date = QStringLiteral("2024/03/'1");
+        const WorkItem item{QStringLiteral("1"), QStringLiteral("it's \"x\"; DROP TABLE DF_WKCONT; --"),
+                            QStringLiteral("a'b\\\r\n'%*?")};
+        QVERIFY(store().updateProjectMaster(code, QStringLiteral("O'Brien")).ok);
+        QVERIFY(store().saveDay(DaySave{code, date, QStringLiteral("0'9"), QStringLiteral("1'8"), {item}}).ok);
+
+        const NameLookup name = store().lookupProjectName(code);
+        QVERIFY(name.found);
+        QCOMPARE(name.name, QStringLiteral("O'Brien"));
+        QVERIFY(!store().lookupProjectName(QStringLiteral("A'B")).found);
+
+        const DayLoad load = store().loadDay(code, date);
+        QCOMPARE(load.startTime, QStringLiteral("0'9"));
+        QCOMPARE(load.items, QList<WorkItem>{item});
+
+        // A quote in a pattern matches only itself.
+        const ProjectSearch byName = store().searchProjects(std::nullopt, QStringLiteral("O'Brien"));
+        QCOMPARE(byName.rows.size(), 1);
+        QCOMPARE(byName.rows.first().code, code);
+        QCOMPARE(store().searchProjects(QStringLiteral("'"), std::nullopt).rows.size(), 0);
+        QCOMPARE(store().searchProjects(QStringLiteral("' OR ''='"), std::nullopt).rows.size(), 0);
+    }
+
+    void codesAndNamesCompareWithoutLetterCase()
+    {
+        QCOMPARE(store().lookupProjectName(QStringLiteral("a0012345")).name, QStringLiteral("ワーベーン開発"));
+        QVERIFY(store().saveDay(day(items({"1"}))).ok);
+        QCOMPARE(store().loadDay(QStringLiteral("a0012345"), Date).items.size(), 1);
+    }
+
+    void searchPatterns_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("expected");
+        const QString none = QStringLiteral("<none>");
+        QTest::newRow("all") << none << none
+                             << QStringList{"A0012345", "A0012346", "B0000001", "C1000010", "Z9999999"};
+        QTest::newRow("exact code") << "A0012345" << none << QStringList{"A0012345"};
+        QTest::newRow("code prefix *") << "A*" << none << QStringList{"A0012345", "A0012346"};
+        QTest::newRow("code prefix %") << "a%" << none << QStringList{"A0012345", "A0012346"};
+        QTest::newRow("one character ?") << "A001234?" << none << QStringList{"A0012345", "A0012346"};
+        QTest::newRow("one character _") << "_0000001" << none << QStringList{"B0000001"};
+        QTest::newRow("leading blank kept") << " A*" << none << QStringList{};
+        QTest::newRow("name part") << none << "*システム*" << QStringList{"A0012346"};
+        QTest::newRow("both") << "A*" << "*開発" << QStringList{"A0012345"};
+        QTest::newRow("both, no match") << "B*" << "*開発" << QStringList{};
+    }
+    void searchPatterns()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, name);
+        QFETCH(QStringList, expected);
+        auto pattern = [](const QString &s) { return s == QLatin1String("<none>") ? std::nullopt : std::optional(s); };
+        const ProjectSearch result = store().searchProjects(pattern(code), pattern(name));
+        QVERIFY(result.ok);
+        QStringList codes;
+        for (const ProjectRow &row : result.rows)
+            codes << row.code;
+        QCOMPARE(codes, expected);
+    }
+
+    void projectMasterAddsOrChangesTheFirstMatch()
+    {
+        // New code, new name: a new row with ENTYMD only.
+        QVERIFY(store().updateProjectMaster(QStringLiteral("N0000001"), QStringLiteral("新規")).ok);
+        auto row = sql(m_db, QStringLiteral("SELECT PJNAME, ENTYMD, UPDYMD FROM DM_PRJMST WHERE PJCODE = 'N0000001'"));
+        QCOMPARE(row[0][0].toString(), QStringLiteral("新規"));
+        QCOMPARE(row[0][1].toString(), QStringLiteral("2024/03/01 18:30:05"));
+        QVERIFY(row[0][2].isNull());
+
+        // Existing code, new name: renamed, ENTYMD kept.
+        Clock::setFixed(QDateTime(QDate(2024, 3, 3), QTime(9, 0, 0)));
+        QVERIFY(store().updateProjectMaster(QStringLiteral("N0000001"), QStringLiteral("改名")).ok);
+        row = sql(m_db, QStringLiteral("SELECT PJNAME, ENTYMD, UPDYMD FROM DM_PRJMST WHERE PJCODE = 'N0000001'"));
+        QCOMPARE(row[0][0].toString(), QStringLiteral("改名"));
+        QCOMPARE(row[0][1].toString(), QStringLiteral("2024/03/01 18:30:05"));
+        QCOMPARE(row[0][2].toString(), QStringLiteral("2024/03/03 09:00:00"));
+
+        // Existing name, new code: the project moves to the new code; day rows stay as they are.
+        QVERIFY(store().saveDay(day(items({"1"}), QStringLiteral("N0000001"))).ok);
+        QVERIFY(store().updateProjectMaster(QStringLiteral("N0000002"), QStringLiteral("改名")).ok);
+        QCOMPARE(sql(m_db, QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST WHERE PJNAME = '改名'"))[0][0].toInt(), 1);
+        QVERIFY(store().lookupProjectName(QStringLiteral("N0000002")).found);
+        QVERIFY(!store().lookupProjectName(QStringLiteral("N0000001")).found);
+        QCOMPARE(store().loadDay(QStringLiteral("N0000001"), Date).items.size(), 1);
+
+        // Two rows share a name: only the first delivered changes.
+        sql(m_db, QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME) VALUES ('D1', '同名'), ('D2', '同名')"));
+        QVERIFY(store().updateProjectMaster(QStringLiteral("D3"), QStringLiteral("同名")).ok);
+        QCOMPARE(sql(m_db, QStringLiteral("SELECT PJCODE FROM DM_PRJMST WHERE PJNAME = '同名' ORDER BY rowid")),
+                 (QList<QVariantList>{{QStringLiteral("D3")}, {QStringLiteral("D2")}}));
+    }
+
+    void projectMasterNeverGivesTwoProjectsOneCode()
+    {
+        // Code of A with the name of B: the first row found is A, rewritten with both values: fine.
+        QVERIFY(store().updateProjectMaster(QStringLiteral("A0012345"), QStringLiteral("社内業務")).ok);
+        // Now the same name belongs to A and Z; a code of B with the name held first by A would put
+        // B's code on A: refused, and nothing changes.
+        sql(m_db, QStringLiteral("UPDATE DM_PRJMST SET PJNAME = 'X' WHERE PJCODE = 'Z9999999'"));
+        const auto before = sql(m_db, QStringLiteral("SELECT * FROM DM_PRJMST ORDER BY rowid"));
+        // Drop the unique index, as a database made elsewhere may not have it: the store still refuses.
+        sql(m_db, QStringLiteral("DROP INDEX DM_PRJMST_PJCODE"));
+        const Outcome outcome = store().updateProjectMaster(QStringLiteral("b0000001"), QStringLiteral("社内業務"));
+        QVERIFY(!outcome.ok);
+        QVERIFY(!outcome.error.isEmpty());
+        QCOMPARE(sql(m_db, QStringLiteral("SELECT * FROM DM_PRJMST ORDER BY rowid")), before);
+    }
+
+    void missingOrForeignFilesFailAndStayAsTheyWere_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("empty path") << "empty";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("text file") << "text";
+        QTest::newRow("zero bytes") << "zero";
+    }
+    void missingOrForeignFilesFailAndStayAsTheyWere()
+    {
+        QFETCH(QString, kind);
+        QString path = m_dir.filePath(QStringLiteral("foreign-") + kind);
+        QByteArray content;
+        if (kind == QLatin1String("empty"))
+            path.clear();
+        else if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(path));
+        else if (kind == QLatin1String("text"))
+            content = "Path=not a database\r\n";
+        if (kind == QLatin1String("text") || kind == QLatin1String("zero"))
+            test::writeBytes(path, content);
+
+        const ReportStore foreign(path, 100);
+        QVERIFY(!foreign.lookupProjectName(Code).ok);
+        QVERIFY(!foreign.loadDay(Code, Date).ok);
+        const Outcome saved = foreign.saveDay(day(items({"1"})));
+        QVERIFY(!saved.ok);
+        QVERIFY(!saved.error.isEmpty());
+        QVERIFY(!foreign.searchProjects(std::nullopt, std::nullopt).ok);
+        QVERIFY(!foreign.updateProjectMaster(Code, QStringLiteral("x")).ok);
+
+        if (kind == QLatin1String("missing"))
+            QVERIFY(!QFileInfo::exists(path));
+        if (kind == QLatin1String("text") || kind == QLatin1String("zero"))
+            QCOMPARE(test::readBytes(path), content);
+        if (!path.isEmpty())
+            QVERIFY(!QFileInfo::exists(path + QStringLiteral("-journal")));
+    }
+
+    void saveFailingAfterTheDeleteLeavesTheDayAsBefore()
+    {
+        QVERIFY(store().saveDay(day(items({"1", "2", "3"}))).ok);
+        const auto timeBefore = sql(m_db, QStringLiteral("SELECT * FROM DF_WKTIME"));
+        const auto itemsBefore = sql(m_db, QStringLiteral("SELECT * FROM DF_WKCONT ORDER BY rowid"));
+        sql(m_db, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON DF_WKCONT WHEN NEW.WKCODE = '99' "
+                                 "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+
+        Clock::setFixed(QDateTime(QDate(2024, 3, 9), QTime(9, 9, 9)));
+        DaySave changed = day(items({"4", "99", "5"}));
+        changed.endTime = QStringLiteral("20:00");
+        const Outcome outcome = store().saveDay(changed);
+        QVERIFY(!outcome.ok);
+        QVERIFY(outcome.error.contains(QStringLiteral("refused")));
+        QCOMPARE(sql(m_db, QStringLiteral("SELECT * FROM DF_WKTIME")), timeBefore);
+        QCOMPARE(sql(m_db, QStringLiteral("SELECT * FROM DF_WKCONT ORDER BY rowid")), itemsBefore);
+    }
+
+    void aLockHeldElsewhereMakesTheSaveWaitThenFailChangingNothing()
+    {
+        QVERIFY(store().saveDay(day(items({"1"}))).ok);
+        const auto before = sql(m_db, QStringLiteral("SELECT * FROM DF_WKCONT"));
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(m_db);
+            QVERIFY(other.open());
+            QSqlQuery lock(other);
+            QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+
+            QElapsedTimer timer;
+            timer.start();
+            const Outcome outcome = store(300).saveDay(day(items({"2", "3"})));
+            QVERIFY(!outcome.ok);
+            QVERIFY2(timer.elapsed() >= 250, qPrintable(QString::number(timer.elapsed())));
+            QVERIFY(timer.elapsed() < 5000);
+            // Reads are refused too while the other program holds an exclusive lock.
+            QVERIFY(!store(100).loadDay(Code, Date).ok);
+            QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        QCOMPARE(sql(m_db, QStringLiteral("SELECT * FROM DF_WKCONT")), before);
+        QVERIFY(store().saveDay(day(items({"2", "3"}))).ok);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "test_store.moc"

@@ -1,0 +1,52 @@
+// worvane-newdb PATH [--demo]: creates a new, empty Worvane database file.
+#include "store/schema.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+void usage(QTextStream &err)
+{
+    err << "usage: worvane-newdb PATH [--demo]\n"
+           "  Creates a new database file at PATH with the tables DM_PRJMST, DF_WKTIME and DF_WKCONT.\n"
+           "  --demo  adds a few example projects.\n"
+           "  An existing PATH is never touched.\n";
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QString path;
+    bool demo = false;
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--demo")) {
+            demo = true;
+        } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+            usage(out);
+            return 0;
+        } else if (arg.startsWith(QLatin1String("--")) || !path.isEmpty()) {
+            err << "worvane-newdb: unexpected argument: " << arg << "\n";
+            usage(err);
+            return 2;
+        } else {
+            path = arg;
+        }
+    }
+    if (path.isEmpty()) {
+        usage(err);
+        return 2;
+    }
+
+    const worvane::Outcome outcome = worvane::CreateDatabase(path, demo);
+    if (!outcome.ok) {
+        err << "worvane-newdb: " << outcome.error << "\n";
+        return 1;
+    }
+    out << "created " << path << (demo ? " with demo projects" : "") << "\n";
+    return 0;
+}

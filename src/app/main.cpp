@@ -1,0 +1,6 @@
+#include "app/program.h"
+
+int main(int argc, char **argv)
+{
+    return worvane::RunProgram(argc, argv);
+}

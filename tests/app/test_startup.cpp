@@ -1,0 +1,219 @@
+#include "app/globals.h"
+#include "app/startup.h"
+#include "store/compaction.h"
+#include "store/reportstore.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace worvane;
+using worvane::test::sql;
+
+namespace {
+ino_t inodeOf(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+} // namespace
+
+class TestStartUp : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_db;
+
+    // A database with rows in every table, and many rows deleted so that compaction has work to do.
+    void fillDatabase()
+    {
+        test::makeDatabase(m_db, true);
+        sql(m_db, QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME) VALUES ('A0012345', '2024/03/01', '09:00', '18:00')"));
+        sql(m_db, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                                 "INSERT INTO DF_WKCONT SELECT 'A0012345', '2024/03/01', i, 'title ' || i, "
+                                 "hex(randomblob(200)) FROM n"));
+        sql(m_db, QStringLiteral("DELETE FROM DF_WKCONT WHERE CAST(WKCODE AS INTEGER) > 10"));
+    }
+
+    QList<QList<QVariantList>> contents() const
+    {
+        return {sql(m_db, QStringLiteral("SELECT * FROM DM_PRJMST ORDER BY rowid")),
+                sql(m_db, QStringLiteral("SELECT * FROM DF_WKTIME ORDER BY rowid")),
+                sql(m_db, QStringLiteral("SELECT * FROM DF_WKCONT ORDER BY rowid"))};
+    }
+
+private slots:
+    void init()
+    {
+        globals::clear();
+        m_db = m_dir.filePath(QStringLiteral("%1-%2.mdb").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+    }
+    void cleanup() { SetCompactionFault({}); }
+
+    void loadSettingsReadsTheFileBesideTheExecutable()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("exe"));
+        QDir().mkpath(folder);
+        test::writeBytes(folder + QStringLiteral("/Worvane.ini"),
+                         "[MDB Path]\r\nPath=/data/report.mdb\r\n[Default Value]\r\nPJCode=A0012345\r\n");
+        LoadSettings(folder);
+        QCOMPARE(globals::IniPath, folder + QStringLiteral("/Worvane.ini"));
+        QCOMPARE(globals::MdbPath, QStringLiteral("/data/report.mdb"));
+        QCOMPARE(globals::DefaultPJCode, QStringLiteral("A0012345"));
+
+        LoadSettings(m_dir.filePath(QStringLiteral("nothing-here")));
+        QCOMPARE(globals::MdbPath, QString());
+        QCOMPARE(globals::DefaultPJCode, QString());
+    }
+
+    void fileExistsTakesFilesOfAnyModeAndNothingElse()
+    {
+        test::makeDatabase(m_db);
+        QVERIFY(FileExists(m_db));
+        QFile::setPermissions(m_db, QFile::ReadOwner);
+        QVERIFY(FileExists(m_db));
+        QFile::setPermissions(m_db, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(!FileExists(m_dir.path()));
+        QVERIFY(!FileExists(QString()));
+        QVERIFY(!FileExists(m_dir.filePath(QStringLiteral("missing.mdb"))));
+    }
+
+    void compactionShrinksTheFileAndKeepsEveryRow()
+    {
+        fillDatabase();
+        const auto before = contents();
+        const qint64 sizeBefore = QFileInfo(m_db).size();
+        globals::MdbPath = m_db;
+        test::MessageLog log;
+        CompactMdb();
+        QCOMPARE(log.count(), 0);
+        QVERIFY2(QFileInfo(m_db).size() < sizeBefore / 4,
+                 qPrintable(QStringLiteral("%1 -> %2").arg(sizeBefore).arg(QFileInfo(m_db).size())));
+        QCOMPARE(contents(), before);
+        QVERIFY(!QFileInfo::exists(CompactionTemporaryPath(m_db)));
+        QCOMPARE(sql(m_db, QStringLiteral("PRAGMA integrity_check"))[0][0].toString(), QStringLiteral("ok"));
+    }
+
+    void aFailureAtAnyStepLeavesTheDatabaseWhole_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::newRow("lock") << int(CompactionStep::Lock);
+        QTest::newRow("vacuum") << int(CompactionStep::Vacuum);
+        QTest::newRow("sync") << int(CompactionStep::Sync);
+        QTest::newRow("replace") << int(CompactionStep::Replace);
+    }
+    void aFailureAtAnyStepLeavesTheDatabaseWhole()
+    {
+        QFETCH(int, step);
+        fillDatabase();
+        const auto before = contents();
+        const QByteArray bytes = test::readBytes(m_db);
+        SetCompactionFault([step](CompactionStep s) { return int(s) == step; });
+        globals::MdbPath = m_db;
+        test::MessageLog log;
+        CompactMdb();
+        QCOMPARE(log.count(), 1);
+        QCOMPARE(log.last().kind, MessageKind::Information);
+        QCOMPARE(log.last().title, QStringLiteral("MDB最適化"));
+        QCOMPARE(log.last().text, QStringLiteral("MDBファイルが開かれている為、最適化が出来ませんでした。\r\n"
+                                                 "最適化を行う場合はMDBファイルを開かないで下さい。"));
+        QCOMPARE(test::readBytes(m_db), bytes);
+        QCOMPARE(contents(), before);
+        QVERIFY(!QFileInfo::exists(CompactionTemporaryPath(m_db)));
+    }
+
+    void aLeftoverTemporaryFileMakesCompactionFailAndIsLeftAlone()
+    {
+        fillDatabase();
+        const QByteArray bytes = test::readBytes(m_db);
+        test::writeBytes(CompactionTemporaryPath(m_db), "leftover");
+        globals::MdbPath = m_db;
+        test::MessageLog log;
+        CompactMdb();
+        QCOMPARE(log.count(), 1);
+        QCOMPARE(test::readBytes(m_db), bytes);
+        QCOMPARE(test::readBytes(CompactionTemporaryPath(m_db)), QByteArray("leftover"));
+    }
+
+    void compactionWaitsForNoWriterAndFailsWhileOneHoldsTheFile()
+    {
+        fillDatabase();
+        const QByteArray bytes = test::readBytes(m_db);
+        const ino_t inode = inodeOf(m_db);
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
+            other.setDatabaseName(m_db);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+            QVERIFY(q.exec(QStringLiteral("DELETE FROM DF_WKCONT")));
+            const Outcome outcome = CompactDatabase(m_db, CompactionTemporaryPath(m_db), 200);
+            QVERIFY(!outcome.ok);
+            QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("writer"));
+        QCOMPARE(test::readBytes(m_db), bytes);
+        QCOMPARE(inodeOf(m_db), inode);
+        QVERIFY(!QFileInfo::exists(CompactionTemporaryPath(m_db)));
+    }
+
+    void missingReadOnlyOrForeignFilesAreNotCompacted_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("empty path") << "empty";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("text file") << "text";
+        QTest::newRow("read-only") << "readonly";
+    }
+    void missingReadOnlyOrForeignFilesAreNotCompacted()
+    {
+        QFETCH(QString, kind);
+        QString path = m_db + kind;
+        if (kind == QLatin1String("empty"))
+            path.clear();
+        else if (kind == QLatin1String("folder"))
+            QDir().mkpath(path);
+        else if (kind == QLatin1String("text"))
+            test::writeBytes(path, "not a database");
+        else if (kind == QLatin1String("readonly")) {
+            test::makeDatabase(path, true);
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup);
+        }
+        const QByteArray bytes = test::readBytes(path);
+        globals::MdbPath = path;
+        test::MessageLog log;
+        CompactMdb();
+        QCOMPARE(log.count(), 1);
+        QCOMPARE(log.last().title, QStringLiteral("MDB最適化"));
+        if (!path.isEmpty()) {
+            QCOMPARE(test::readBytes(path), bytes);
+            QVERIFY(!QFileInfo::exists(CompactionTemporaryPath(path)));
+        }
+    }
+
+    void defaultCodeIsWrittenUntrimmedAndTakesEffectAtOnce()
+    {
+        globals::IniPath = m_dir.filePath(QStringLiteral("Worvane.ini"));
+        test::writeBytes(globals::IniPath, "[MDB Path]\r\nPath=/x.mdb\r\n");
+        WriteDefaultPJCode(QStringLiteral("AB12  "));
+        QCOMPARE(globals::DefaultPJCode, QStringLiteral("AB12  "));
+        QCOMPARE(test::readBytes(globals::IniPath),
+                 QByteArray("[MDB Path]\r\nPath=/x.mdb\r\n\r\n[Default Value]\r\nPJCode=AB12  \r\n"));
+
+        // A write that cannot be made is not reported; the running program still takes the code.
+        globals::IniPath = m_dir.filePath(QStringLiteral("missing/Worvane.ini"));
+        WriteDefaultPJCode(QStringLiteral("C3"));
+        QCOMPARE(globals::DefaultPJCode, QStringLiteral("C3"));
+    }
+};
+
+QTEST_MAIN(TestStartUp)
+#include "test_startup.moc"

@@ -1,0 +1,187 @@
+#include "common/fieldrules.h"
+
+#include "common/modcommon.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+namespace worvane
+{
+
+namespace
+{
+
+// Which field of a window holds the focus as the window's handlers see it. Kept while the window is
+// inactive, so that its return to the front is not taken for a new entry into the field.
+class FocusMemory : public QObject
+{
+public:
+    using QObject::QObject;
+    QPointer<QWidget> field;
+
+    static FocusMemory *of(QWidget *window)
+    {
+        for (QObject *child : window->children()) {
+            if (auto *memory = dynamic_cast<FocusMemory *>(child))
+                return memory;
+        }
+        return new FocusMemory(window);
+    }
+};
+
+bool isActivationReason(Qt::FocusReason reason)
+{
+    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+}
+
+} // namespace
+
+int KeyPressCode(const QKeyEvent *key)
+{
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return KeyEnter;
+    case Qt::Key_Backspace:
+        return KeyBackspace;
+    default:
+        break;
+    }
+    if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+        return 0;
+    const QString text = key->text();
+    if (text.isEmpty())
+        return 0;
+    const char32_t c = text.at(0).isHighSurrogate() && text.size() > 1
+                           ? QChar::surrogateToUcs4(text.at(0), text.at(1))
+                           : char32_t(text.at(0).unicode());
+    if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0))
+        return 0;
+    return int(c);
+}
+
+void SelectAllOnFocus(QLineEdit *field)
+{
+    if (!field)
+        return;
+    field->selectAll();
+    if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+        QPointer<QLineEdit> guard(field);
+        QTimer::singleShot(0, field, [guard] {
+            if (guard && guard->hasFocus())
+                guard->selectAll();
+        });
+    }
+}
+
+void SelectAllOnFocus(QPlainTextEdit *field)
+{
+    if (field)
+        field->selectAll();
+}
+
+void EnterToTab(int &keyCode, QWidget *focused)
+{
+    if (keyCode != KeyEnter)
+        return;
+    keyCode = KeyNone;
+    QWidget *target = focused ? focused : QApplication::focusWidget();
+    if (!target)
+        return;
+    const QString tab(QLatin1Char('\t'));
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, tab));
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Tab, Qt::NoModifier, tab));
+}
+
+void SetInputMethodEnabled(QWidget *w, bool on)
+{
+    if (w)
+        w->setAttribute(Qt::WA_InputMethodEnabled, on);
+}
+
+FieldEvents::FieldEvents(QWidget *field) : QObject(field), m_field(field)
+{
+    field->installEventFilter(this);
+}
+
+bool FieldEvents::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_field)
+        return false;
+    switch (event->type()) {
+    case QEvent::FocusIn: {
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        FocusMemory *memory = FocusMemory::of(m_field->window());
+        const bool returning = isActivationReason(reason) && memory->field == m_field;
+        memory->field = m_field;
+        if (!returning)
+            emit gotFocus();
+        return false;
+    }
+    case QEvent::FocusOut: {
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        if (isActivationReason(reason))
+            return false;
+        FocusMemory *memory = FocusMemory::of(m_field->window());
+        if (memory->field == m_field)
+            memory->field = nullptr;
+        emit lostFocus();
+        return false;
+    }
+    case QEvent::KeyPress:
+        return handleKeyPress(watched, event);
+    default:
+        return false;
+    }
+}
+
+bool FieldEvents::handleKeyPress(QObject *watched, QEvent *event)
+{
+    if (m_resending)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    emit keyDown(key->key(), key->modifiers());
+    const int original = KeyPressCode(key);
+    if (original == 0)
+        return false;
+    int code = original;
+    emit keyPress(code);
+    if (code == original)
+        return false;
+    if (code == KeyNone)
+        return true;
+    // The handler typed another character in place of this one.
+    Qt::Key newKey = Qt::Key_unknown;
+    QString text;
+    if (code == KeyEnter) {
+        newKey = Qt::Key_Return;
+        text = QStringLiteral("\r");
+    } else if (code == KeyBackspace) {
+        newKey = Qt::Key_Backspace;
+        text = QStringLiteral("\b");
+    } else {
+        const char32_t c = char32_t(code);
+        text = QString::fromUcs4(&c, 1);
+        if (code < 0x80)
+            newKey = Qt::Key(QChar(code).toUpper().unicode());
+    }
+    QKeyEvent replaced(QEvent::KeyPress, newKey, key->modifiers() & ~Qt::ShiftModifier, text,
+                       key->isAutoRepeat());
+    m_resending = true;
+    QCoreApplication::sendEvent(watched, &replaced);
+    m_resending = false;
+    return true;
+}
+
+FieldEvents *events(QWidget *field)
+{
+    Q_ASSERT(field);
+    auto *existing = field->findChild<FieldEvents *>(QString(), Qt::FindDirectChildrenOnly);
+    return existing ? existing : new FieldEvents(field);
+}
+
+} // namespace worvane

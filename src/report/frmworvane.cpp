@@ -1,0 +1,823 @@
+#include "report/frmworvane.h"
+
+#include "app/globals.h"
+#include "app/messagepresenter.h"
+#include "app/savefiledialog.h"
+#include "app/startup.h"
+#include "calendar/frmcalendar.h"
+#include "common/bytelimit.h"
+#include "common/clock.h"
+#include "common/fieldrules.h"
+#include "common/flexgrid.h"
+#include "common/modcommon.h"
+#include "common/screen.h"
+#include "common/waitcursor.h"
+#include "project/frmpjviewer.h"
+#include "report/reportfile.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace worvane {
+
+namespace {
+const QColor FunctionKeyColour(192, 255, 255);
+
+template <class W> W *make(QWidget *parent, const char *name)
+{
+    auto *w = new W(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QLabel *label(QWidget *parent, const char *name, const QString &caption, int l, int t, int w, int h)
+{
+    auto *lbl = make<QLabel>(parent, name);
+    lbl->setText(caption);
+    PlaceTwips(lbl, l, t, w, h);
+    return lbl;
+}
+
+QLineEdit *lineEdit(QWidget *parent, const char *name, const QString &accessible, int l, int t, int w, int h)
+{
+    auto *field = make<QLineEdit>(parent, name);
+    field->setAccessibleName(accessible);
+    PlaceTwips(field, l, t, w, h);
+    return field;
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption, int l, int t, int w, int h,
+                    qreal points = 9)
+{
+    auto *b = make<QPushButton>(parent, name);
+    b->setText(caption);
+    b->setAccessibleName(caption);
+    b->setFont(ScreenFont(points, true));
+    b->setAutoDefault(true); // Enter on the focused button presses it, as Space does
+    PlaceTwips(b, l, t, w, h);
+    return b;
+}
+
+// A control inside the disabled panel keeps its colours: unusable, but not greyed.
+void keepColoursWhenDisabled(QWidget *w)
+{
+    QPalette palette = w->palette();
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto r = QPalette::ColorRole(role);
+        palette.setColor(QPalette::Disabled, r, palette.color(QPalette::Active, r));
+    }
+    w->setPalette(palette);
+}
+
+QString withoutChar(QString text, QChar c)
+{
+    return text.remove(c);
+}
+
+// The "00:00" pattern: digits written with at least four places and a ":" before the last two; a text
+// that is not a number is left as it is.
+QString formatTime(const QString &text)
+{
+    const QString digits = TrimBlanks(text);
+    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
+        return text;
+    QString number = digits;
+    while (number.size() > 1 && number.startsWith(QLatin1Char('0')))
+        number.remove(0, 1);
+    number = number.rightJustified(4, QLatin1Char('0'));
+    return number.left(number.size() - 2) + QLatin1Char(':') + number.right(2);
+}
+} // namespace
+
+frmWorvane::frmWorvane(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmWorvane"));
+    setWindowTitle(MainCaption);
+    setFont(ScreenFont(9.75));
+    setFixedSize(Twips(9495), Twips(6030));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+    buildHeader();
+    buildPanel();
+    buildActionRow();
+    setTabOrder();
+    connectFields();
+
+    // Key preview: the function keys are seen at window level before the focused control gets them.
+    qApp->installEventFilter(this);
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void frmWorvane::buildHeader()
+{
+    lblPJCode = label(this, "lblPJCode", QStringLiteral("PJコード"), 105, 135, 795, 195);
+    txtPJCODE = lineEdit(this, "txtPJCODE", QStringLiteral("PJコード"), 1050, 100, 950, 285);
+    cmdCallPJViewer = button(this, "cmdCallPJViewer", QStringLiteral("…"), 2085, 105, 285, 285);
+    cmdCallPJViewer->setAccessibleName(QStringLiteral("プロジェクト検索"));
+    lblPJNAME = label(this, "lblPJNAME", QString(), 2715, 135, 1560, 195);
+    Line1 = make<QFrame>(this, "Line1");
+    Line1->setFrameShape(QFrame::HLine);
+    Line1->setFrameShadow(QFrame::Plain);
+    Line1->setGeometry(Twips(2715), Twips(375) - 1, Twips(6495 - 2715), 1);
+    lblDate = label(this, "lblDate", QStringLiteral("日付"), 105, 510, 390, 195);
+    txtWKYMD = lineEdit(this, "txtWKYMD", QStringLiteral("日付"), 1050, 480, 1150, 285);
+    cmdCallCalendar = button(this, "cmdCallCalendar", QStringLiteral("…"), 2295, 480, 285, 285);
+    cmdCallCalendar->setAccessibleName(QStringLiteral("カレンダー"));
+    cmdSerch = button(this, "cmdSerch", QStringLiteral("検索"), 2850, 465, 705, 315);
+}
+
+void frmWorvane::buildPanel()
+{
+    fraPanel = make<QFrame>(this, "fraPanel");
+    fraPanel->setFrameShape(QFrame::StyledPanel);
+    PlaceTwips(fraPanel, 105, 780, 9255, 4410);
+    QWidget *p = fraPanel;
+
+    lblWorkTime = label(p, "lblWorkTime", QStringLiteral("就労時間"), 0, 120, 780, 195);
+    txtWSTIME = lineEdit(p, "txtWSTIME", QStringLiteral("就労時間 開始"), 945, 90, 630, 285);
+    lblTo = label(p, "lblTo", QStringLiteral("～"), 1650, 120, 195, 195);
+    txtWETIME = lineEdit(p, "txtWETIME", QStringLiteral("就労時間 終了"), 1920, 90, 630, 285);
+    fgdWKCONT = make<FlexGrid>(p, "fgdWKCONT");
+    fgdWKCONT->setAccessibleName(QStringLiteral("作業項目一覧"));
+    fgdWKCONT->setFocusRect(1); // empty mode until items come in
+    fgdWKCONT->setHighLight(0);
+    PlaceTwips(fgdWKCONT, 0, 435, 9210, 2010);
+    lblWorkCode = label(p, "lblWorkCode", QStringLiteral("作業項目№"), 0, 2550, 975, 195);
+    txtWKCODE = lineEdit(p, "txtWKCODE", QStringLiteral("作業項目№"), 1080, 2505, 315, 285);
+    cmdAddWork = button(p, "cmdAddWork", QStringLiteral("行追加[F5]"), 1590, 2490, 1200, 315);
+    cmdUpdWork = button(p, "cmdUpdWork", QStringLiteral("行変更[F6]"), 2940, 2490, 1200, 315);
+    cmdDelWork = button(p, "cmdDelWork", QStringLiteral("行削除[F9]"), 4290, 2490, 1200, 315);
+    lblWorkHeader = label(p, "lblWorkHeader", QStringLiteral("作業項目"), 0, 2910, 780, 195);
+    txtWKHEAD = lineEdit(p, "txtWKHEAD", QStringLiteral("作業項目"), 1080, 2880, 7900, 285);
+    lblDetail = label(p, "lblDetail", QStringLiteral("作業内容"), 0, 3270, 780, 195);
+    txtDETAIL = make<LimitedTextEdit>(p, "txtDETAIL");
+    txtDETAIL->setAccessibleName(QStringLiteral("作業内容"));
+    txtDETAIL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtDETAIL->setTabChangesFocus(true);
+    PlaceTwips(txtDETAIL, 1080, 3270, 8150, 1065);
+
+    for (QWidget *w : std::initializer_list<QWidget *>{lblWorkTime, txtWSTIME, lblTo, txtWETIME, fgdWKCONT, lblWorkCode,
+                                                       txtWKCODE, lblWorkHeader, txtWKHEAD, lblDetail, txtDETAIL})
+        keepColoursWhenDisabled(w);
+    keepColoursWhenDisabled(fgdWKCONT->viewport());
+    keepColoursWhenDisabled(fgdWKCONT->horizontalHeader());
+}
+
+void frmWorvane::buildActionRow()
+{
+    auto functionLabel = [this](const char *name, const QString &caption, int left) {
+        QLabel *lbl = label(this, name, caption, left, 5235, 1350, 180);
+        lbl->setAlignment(Qt::AlignCenter);
+        lbl->setFont(ScreenFont(9, true));
+        lbl->setAutoFillBackground(true);
+        QPalette palette = lbl->palette();
+        palette.setColor(QPalette::Window, FunctionKeyColour);
+        lbl->setPalette(palette);
+        return lbl;
+    };
+    lblF1 = functionLabel("lblF1", QStringLiteral("Ｆ１"), 900);
+    cmdUpdate = button(this, "cmdUpdate", QStringLiteral("更　新"), 907, 5430, 1350, 500);
+    lblF2 = functionLabel("lblF2", QStringLiteral("Ｆ２"), 3015);
+    cmdOutput = button(this, "cmdOutput", QStringLiteral("レポート出力"), 3022, 5430, 1350, 500);
+    lblF3 = functionLabel("lblF3", QStringLiteral("Ｆ３"), 5115);
+    cmdCancel = button(this, "cmdCancel", QStringLiteral("キャンセル"), 5122, 5430, 1350, 500);
+    lblF4 = functionLabel("lblF4", QStringLiteral("Ｆ４"), 7230);
+    cmdClose = button(this, "cmdClose", QStringLiteral("閉じる"), 7237, 5430, 1350, 500);
+}
+
+void frmWorvane::setTabOrder()
+{
+    const QList<QWidget *> order{txtPJCODE,  cmdCallPJViewer, txtWKYMD,   cmdCallCalendar, cmdSerch,  txtWSTIME,
+                                 txtWETIME,  fgdWKCONT,       txtWKCODE,  cmdAddWork,      cmdUpdWork, cmdDelWork,
+                                 txtWKHEAD,  txtDETAIL,       cmdUpdate,  cmdOutput,       cmdCancel, cmdClose};
+    for (int i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i - 1), order.at(i));
+    for (QLabel *lbl : findChildren<QLabel *>())
+        lbl->setFocusPolicy(Qt::NoFocus);
+}
+
+void frmWorvane::connectFields()
+{
+    for (QLineEdit *field : {txtPJCODE, txtWKYMD, txtWSTIME, txtWETIME, txtWKCODE, txtWKHEAD})
+        connect(events(field), &FieldEvents::gotFocus, this, [field] { SelectAllOnFocus(field); });
+    for (QLineEdit *field : {txtPJCODE, txtWKYMD, txtWSTIME, txtWETIME, txtWKCODE})
+        SetInputMethodEnabled(field, false);
+
+    connect(events(txtPJCODE), &FieldEvents::keyPress, this, [this](int &code) {
+        if (code == KeyEnter) {
+            code = KeyNone;
+            txtWKYMD->setFocus(Qt::TabFocusReason);
+        }
+    });
+    connect(events(txtPJCODE), &FieldEvents::lostFocus, this, &frmWorvane::txtPJCODE_LostFocus);
+
+    connect(events(txtWKYMD), &FieldEvents::keyPress, this, [this](int &code) {
+        DigitKeyFilter(code);
+        if (code == KeyEnter) {
+            code = KeyNone;
+            cmdSerch->setFocus(Qt::TabFocusReason);
+        }
+    });
+    connect(events(txtWKYMD), &FieldEvents::keyDown, this, [this](int key, Qt::KeyboardModifiers) { txtWKYMD_KeyDown(key); });
+    connect(events(txtWKYMD), &FieldEvents::lostFocus, this, &frmWorvane::txtWKYMD_LostFocus);
+
+    connect(events(txtWSTIME), &FieldEvents::keyPress, this, [this](int &code) {
+        DigitKeyFilter(code);
+        EnterToTab(code, txtWSTIME);
+    });
+    connect(events(txtWSTIME), &FieldEvents::lostFocus, this,
+            [this] { txtWSTIME->setText(formatTime(withoutChar(txtWSTIME->text(), QLatin1Char(':')))); });
+    connect(events(txtWETIME), &FieldEvents::keyPress, this, &frmWorvane::txtWETIME_KeyPress);
+    connect(events(txtWETIME), &FieldEvents::lostFocus, this, &frmWorvane::txtWETIME_LostFocus);
+
+    connect(fgdWKCONT, &FlexGrid::dblClick, this, &frmWorvane::fgdWKCONT_Pick);
+    connect(fgdWKCONT, &FlexGrid::keyPress, this, [this](int &code) {
+        if (code == KeyEnter)
+            fgdWKCONT_Pick();
+    });
+    connect(events(txtWKCODE), &FieldEvents::keyPress, this, [this](int &code) {
+        DigitKeyFilter(code);
+        if (code == KeyEnter) {
+            code = KeyNone;
+            txtWKHEAD->setFocus(Qt::TabFocusReason);
+        }
+    });
+    connect(events(txtWKHEAD), &FieldEvents::keyPress, this, [this](int &code) { EnterToTab(code, txtWKHEAD); });
+    connect(events(txtDETAIL), &FieldEvents::keyDown, this, [this](int key, Qt::KeyboardModifiers modifiers) {
+        if (key == Qt::Key_A && modifiers == Qt::ControlModifier)
+            txtDETAIL->selectAll();
+    });
+
+    connect(cmdCallPJViewer, &QPushButton::clicked, this, &frmWorvane::cmdCallPJViewer_Click);
+    connect(cmdCallCalendar, &QPushButton::clicked, this, &frmWorvane::cmdCallCalendar_Click);
+    connect(cmdSerch, &QPushButton::clicked, this, &frmWorvane::cmdSerch_Click);
+    connect(cmdAddWork, &QPushButton::clicked, this, &frmWorvane::cmdAddWork_Click);
+    connect(cmdUpdWork, &QPushButton::clicked, this, &frmWorvane::cmdUpdWork_Click);
+    connect(cmdDelWork, &QPushButton::clicked, this, &frmWorvane::cmdDelWork_Click);
+    connect(cmdUpdate, &QPushButton::clicked, this, &frmWorvane::cmdUpdate_Click);
+    connect(cmdOutput, &QPushButton::clicked, this, &frmWorvane::cmdOutput_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmWorvane::cmdCancel_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmWorvane::cmdClose_Click);
+}
+
+// ---- Load, unload and the screen's states ------------------------------------------------------------
+
+bool frmWorvane::load()
+{
+    if (!StartUp())
+        return false;
+    ApplyInputLimits();
+    ResetScreen();
+    txtPJCODE->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void frmWorvane::closeEvent(QCloseEvent *event)
+{
+    // The unload is never cancelled; the database is compacted once, on the way out.
+    if (!m_unloaded) {
+        m_unloaded = true;
+        CompactMdb();
+    }
+    event->accept();
+}
+
+void frmWorvane::ApplyInputLimits()
+{
+    SetByteLimit(txtPJCODE, 8);
+    SetByteLimit(txtWKYMD, 10);
+    SetByteLimit(txtWSTIME, 4);
+    SetByteLimit(txtWETIME, 4);
+    SetByteLimit(txtWKCODE, 2);
+    SetByteLimit(txtWKHEAD, 80);
+    SetByteLimit(txtDETAIL, 255);
+}
+
+void frmWorvane::ResetScreen()
+{
+    txtPJCODE->setText(globals::DefaultPJCode);
+    for (QLineEdit *field : {txtWKYMD, txtWSTIME, txtWETIME, txtWKCODE})
+        field->clear();
+    txtWKHEAD->clear();
+    txtDETAIL->clear();
+    lblPJNAME->clear();
+    txtWKYMD->setText(Clock::today().toString(QStringLiteral("yyyy/MM/dd")));
+    InitWorkGrid();
+    SetPanelEnabled(false);
+}
+
+void frmWorvane::InitWorkGrid()
+{
+    fgdWKCONT->setRows(1);
+    fgdWKCONT->setCols(3);
+    fgdWKCONT->setRow(0);
+    fgdWKCONT->setColWidth(0, 500);
+    fgdWKCONT->setColWidth(1, 4000);
+    fgdWKCONT->setColWidth(2, 4600);
+    const QString titles[] = {QStringLiteral("項目"), QStringLiteral("作業項目"), QStringLiteral("作業内容")};
+    for (int c = 0; c < 3; ++c) {
+        fgdWKCONT->setCol(c);
+        fgdWKCONT->setText(titles[c]);
+        fgdWKCONT->setCellAlignment(4);
+    }
+    if (fgdWKCONT->focusRect() == 0) {
+        fgdWKCONT->setFocusRect(1);
+        fgdWKCONT->setHighLight(0);
+    }
+}
+
+void frmWorvane::SetPanelEnabled(bool enabled)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{fraPanel, cmdAddWork, cmdUpdWork, cmdDelWork, cmdUpdate, cmdOutput})
+        w->setEnabled(enabled);
+}
+
+bool frmWorvane::eventFilter(QObject *watched, QEvent *event)
+{
+    // The window-level key map: looks at the key alone (Shift, Ctrl and Alt do not matter) and lets
+    // the key go on to the focused control. Only keys meant for this window count, once each.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto *target = static_cast<QWidget *>(watched);
+        QWidget *focus = QApplication::focusWidget();
+        if (target->window() == this && (target == focus || (!focus && target == this))) {
+            switch (static_cast<QKeyEvent *>(event)->key()) {
+            case Qt::Key_F3:
+                cmdCancel_Click();
+                break;
+            case Qt::Key_F4:
+                cmdClose_Click();
+                break;
+            case Qt::Key_F1:
+            case Qt::Key_F2:
+            case Qt::Key_F5:
+            case Qt::Key_F6:
+            case Qt::Key_F9:
+                DispatchFunctionKey(static_cast<QKeyEvent *>(event)->key());
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmWorvane::DispatchFunctionKey(int key)
+{
+    if (!fraPanel->isEnabled())
+        return;
+    switch (key) {
+    case Qt::Key_F1:
+        cmdUpdate_Click();
+        break;
+    case Qt::Key_F2:
+        cmdOutput_Click();
+        break;
+    case Qt::Key_F5:
+        cmdAddWork_Click();
+        break;
+    case Qt::Key_F6:
+        cmdUpdWork_Click();
+        break;
+    case Qt::Key_F9:
+        cmdDelWork_Click();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmWorvane::cmdCancel_Click()
+{
+    ResetScreen();
+    focusField(txtPJCODE);
+}
+
+void frmWorvane::cmdClose_Click()
+{
+    close();
+}
+
+// ---- Header fields ----------------------------------------------------------------------------------
+
+void frmWorvane::txtPJCODE_LostFocus()
+{
+    txtPJCODE->setText(TrimBlanks(txtPJCODE->text()).toUpper());
+    LookupProjectName();
+}
+
+frmWorvane::Lookup frmWorvane::lookupProject()
+{
+    if (TrimBlanks(txtPJCODE->text()).isEmpty())
+        return Lookup::NotFound;
+    const NameLookup lookup = store().lookupProjectName(txtPJCODE->text());
+    if (!lookup.ok)
+        return Lookup::Failed;
+    if (!lookup.found)
+        return Lookup::NotFound;
+    lblPJNAME->setText(lookup.name);
+    return Lookup::Found;
+}
+
+bool frmWorvane::LookupProjectName()
+{
+    const Lookup result = lookupProject();
+    if (result == Lookup::Failed)
+        fail(QStringLiteral("プロジェクトの読み込みに失敗しました。"));
+    return result == Lookup::Found;
+}
+
+void frmWorvane::txtWKYMD_KeyDown(int key)
+{
+    if (key != Qt::Key_Up && key != Qt::Key_Down)
+        return;
+    const QString text = txtWKYMD->text();
+    const QString digits = withoutChar(text, QLatin1Char('/'));
+    if (TrimBlanks(text).isEmpty() || digits.size() != 8)
+        return;
+    bool isNumber = false;
+    const qlonglong number = digits.toLongLong(&isNumber);
+    if (!isNumber)
+        return; // pasted text that is not a date: nothing to step
+    if (key == Qt::Key_Up)
+        txtWKYMD->setText(RollBackYmd(QString::number(number - 1)));
+    else
+        txtWKYMD->setText(RollForwardYmd(QString::number(number + 1)));
+}
+
+void frmWorvane::txtWKYMD_LostFocus()
+{
+    const QString digits = withoutChar(txtWKYMD->text(), QLatin1Char('/'));
+    if (!digits.isEmpty())
+        txtWKYMD->setText(digits.left(4) + QLatin1Char('/') + digits.mid(4, 2) + QLatin1Char('/') + digits.right(2));
+}
+
+void frmWorvane::txtWETIME_KeyPress(int &keyCode)
+{
+    DigitKeyFilter(keyCode);
+    if (keyCode != KeyEnter)
+        return;
+    if (fgdWKCONT->rows() == 1) {
+        keyCode = KeyNone;
+        txtWKCODE->setFocus(Qt::TabFocusReason);
+    } else {
+        EnterToTab(keyCode, txtWETIME);
+    }
+}
+
+void frmWorvane::txtWETIME_LostFocus()
+{
+    txtWETIME->setText(formatTime(withoutChar(txtWETIME->text(), QLatin1Char(':'))));
+    // After Cancel the times are empty and the panel is shut: nothing to check, nowhere to go. When the
+    // program moves the focus after a message of its own, one message is enough.
+    if (!fraPanel->isEnabled() || m_movingFocus)
+        return;
+    if (txtWSTIME->text() >= txtWETIME->text()) {
+        warn(QStringLiteral("就労時間の開始～終了時刻が不正です。"));
+        focusField(txtWSTIME);
+    }
+}
+
+void frmWorvane::cmdCallPJViewer_Click()
+{
+    frmPJViewer viewer(txtPJCODE, lblPJNAME, this);
+    viewer.exec();
+    txtWKYMD->setFocus(Qt::OtherFocusReason);
+}
+
+void frmWorvane::cmdCallCalendar_Click()
+{
+    globals::CalendarDate.clear();
+    {
+        frmCalendar calendar(this);
+        calendar.exec();
+    }
+    if (!globals::CalendarDate.isEmpty()) {
+        txtWKYMD->setText(globals::CalendarDate);
+        cmdSerch->setFocus(Qt::OtherFocusReason);
+    } else {
+        cmdCallCalendar->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+// ---- Search and load --------------------------------------------------------------------------------
+
+void frmWorvane::cmdSerch_Click()
+{
+    if (TrimBlanks(txtPJCODE->text()).isEmpty()) {
+        warn(QStringLiteral("PJコードは必須入力です。"));
+        focusField(txtPJCODE);
+        return;
+    }
+    if (TrimBlanks(txtWKYMD->text()).isEmpty()) {
+        warn(QStringLiteral("日付は必須入力です。"));
+        focusField(txtWKYMD);
+        return;
+    }
+    if (!IsValidYmd(withoutChar(txtWKYMD->text(), QLatin1Char('/')))) {
+        warn(QStringLiteral("日付が不正です。"));
+        focusField(txtWKYMD);
+        return;
+    }
+
+    WaitCursor hourglass;
+    const Lookup project = lookupProject();
+    if (project == Lookup::NotFound) {
+        warn(QStringLiteral("入力されたプロジェクトは存在しません。"));
+        hourglass.restore();
+        focusField(txtPJCODE);
+        return;
+    }
+    // The day is read before anything on the screen changes: a failure leaves the window as it was.
+    const DayLoad day = project == Lookup::Found ? store().loadDay(txtPJCODE->text(), txtWKYMD->text()) : DayLoad{};
+    if (project == Lookup::Failed || !day.ok) {
+        hourglass.restore();
+        fail(QStringLiteral("データベースの読み込みに失敗しました。"));
+        return;
+    }
+
+    txtWSTIME->clear();
+    txtWETIME->clear();
+    InitWorkGrid();
+    txtWKCODE->clear();
+    txtWKHEAD->clear();
+    txtDETAIL->clear();
+    LoadDayReport(day);
+    SetPanelEnabled(true);
+    hourglass.restore();
+    focusField(txtWSTIME);
+}
+
+bool frmWorvane::LoadDayReport(const DayLoad &day)
+{
+    if (!day.hasTimeRow)
+        return false;
+    txtWSTIME->setText(day.startTime);
+    txtWETIME->setText(day.endTime);
+    if (day.items.isEmpty())
+        return false;
+
+    QList<QStringList> rows;
+    rows.reserve(day.items.size());
+    for (const WorkItem &item : day.items)
+        rows.append({item.code, item.head, item.detail});
+    fgdWKCONT->setVisible(false);
+    fgdWKCONT->fillRows(rows);
+    fgdWKCONT->setFocusRect(0);
+    fgdWKCONT->setHighLight(1);
+    fgdWKCONT->setRow(1);
+    selectItemRow();
+    fgdWKCONT->setVisible(true);
+    return true;
+}
+
+// ---- The work-item list and its editor --------------------------------------------------------------
+
+void frmWorvane::selectItemRow()
+{
+    fgdWKCONT->setCol(1);
+    fgdWKCONT->setColSel(2);
+}
+
+void frmWorvane::fgdWKCONT_Pick()
+{
+    if (fgdWKCONT->rows() < 2 || fgdWKCONT->row() < 1)
+        return;
+    const int r = fgdWKCONT->row();
+    txtWKCODE->setText(fgdWKCONT->textAt(r, 0));
+    txtWKHEAD->setText(fgdWKCONT->textAt(r, 1));
+    txtDETAIL->setTextCrLf(fgdWKCONT->textAt(r, 2));
+    selectItemRow();
+    focusField(txtWKCODE);
+}
+
+bool frmWorvane::CheckWorkItem()
+{
+    const QString number = TrimBlanks(txtWKCODE->text());
+    if (number.isEmpty()) {
+        warn(QStringLiteral("作業項目№は必須入力です。"));
+        focusField(txtWKCODE);
+        return false;
+    }
+    if (number == QLatin1String("0") || number == QLatin1String("00")) {
+        warn(QStringLiteral("作業項目№は1～99までの値を入力して下さい。"));
+        focusField(txtWKCODE);
+        return false;
+    }
+    if (TrimBlanks(txtWKHEAD->text()).isEmpty()) {
+        warn(QStringLiteral("作業項目は必須入力です。"));
+        focusField(txtWKHEAD);
+        return false;
+    }
+    if (TrimBlanks(txtDETAIL->textCrLf()).isEmpty()) {
+        warn(QStringLiteral("作業内容は必須入力です。"));
+        focusField(txtDETAIL);
+        return false;
+    }
+    return true;
+}
+
+void frmWorvane::cmdAddWork_Click()
+{
+    if (!CheckWorkItem())
+        return;
+    // The number search stops at the first equal number and leaves that row current.
+    for (int r = 1; r < fgdWKCONT->rows(); ++r) {
+        fgdWKCONT->setRow(r);
+        fgdWKCONT->setCol(0);
+        if (fgdWKCONT->text() == txtWKCODE->text()) {
+            warn(QStringLiteral("作業項目№が重複しています。"));
+            return;
+        }
+    }
+    fgdWKCONT->setRows(fgdWKCONT->rows() + 1);
+    fgdWKCONT->setRow(fgdWKCONT->rows() - 1);
+    fgdWKCONT->setCol(0);
+    fgdWKCONT->setText(txtWKCODE->text());
+    fgdWKCONT->setCol(1);
+    fgdWKCONT->setText(txtWKHEAD->text());
+    fgdWKCONT->setCol(2);
+    fgdWKCONT->setText(txtDETAIL->textCrLf());
+    if (fgdWKCONT->focusRect() != 0) {
+        fgdWKCONT->setFocusRect(0);
+        fgdWKCONT->setHighLight(1);
+    }
+    selectItemRow();
+    focusField(txtWKCODE);
+}
+
+void frmWorvane::cmdUpdWork_Click()
+{
+    if (!CheckWorkItem())
+        return;
+    // The number search runs to the end; the last equal number is the one changed.
+    int found = 0;
+    for (int r = 1; r < fgdWKCONT->rows(); ++r) {
+        fgdWKCONT->setRow(r);
+        fgdWKCONT->setCol(0);
+        if (fgdWKCONT->text() == txtWKCODE->text())
+            found = r;
+    }
+    if (found > 0) {
+        fgdWKCONT->setRow(found);
+        fgdWKCONT->setCol(0);
+        fgdWKCONT->setText(txtWKCODE->text());
+        fgdWKCONT->setCol(1);
+        fgdWKCONT->setText(txtWKHEAD->text());
+        fgdWKCONT->setCol(2);
+        fgdWKCONT->setText(txtDETAIL->textCrLf());
+        selectItemRow();
+    } else {
+        warn(QStringLiteral("変更対象の作業項目№が存在しません。"));
+    }
+    focusField(txtWKCODE);
+}
+
+void frmWorvane::cmdDelWork_Click()
+{
+    if (fgdWKCONT->rows() == 1) {
+        warn(QStringLiteral("削除できる作業情報がありません。"));
+        return;
+    }
+    if (fgdWKCONT->rows() == 2) {
+        InitWorkGrid();
+        return;
+    }
+    if (fgdWKCONT->row() < 1)
+        return;
+    fgdWKCONT->removeItem(fgdWKCONT->row());
+    focusField(txtWKCODE);
+}
+
+QList<WorkItem> frmWorvane::listItems() const
+{
+    QList<WorkItem> items;
+    for (int r = 1; r < fgdWKCONT->rows(); ++r)
+        items.append(WorkItem{fgdWKCONT->textAt(r, 0), fgdWKCONT->textAt(r, 1), fgdWKCONT->textAt(r, 2)});
+    return items;
+}
+
+// ---- Save and report file ---------------------------------------------------------------------------
+
+bool frmWorvane::CheckReportHeader()
+{
+    struct Check
+    {
+        bool failed;
+        const char *message;
+        QWidget *field;
+    };
+    const Check checks[] = {
+        {TrimBlanks(txtPJCODE->text()).isEmpty(), "PJコードは必須入力です。", txtPJCODE},
+        {TrimBlanks(txtWKYMD->text()).isEmpty(), "日付は必須入力です。", txtWKYMD},
+        {!IsValidYmd(withoutChar(txtWKYMD->text(), QLatin1Char('/'))), "日付が不正です。", txtWKYMD},
+        {TrimBlanks(txtWSTIME->text()).isEmpty(), "就労時間は必須入力です。", txtWSTIME},
+        {TrimBlanks(txtWETIME->text()).isEmpty(), "就労時間は必須入力です。", txtWETIME},
+        {!(txtWSTIME->text() < txtWETIME->text()), "就労時間の開始～終了時刻が不正です。", txtWSTIME},
+    };
+    for (const Check &check : checks) {
+        if (check.failed) {
+            warn(QString::fromUtf8(check.message));
+            focusField(check.field);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool frmWorvane::SaveReport()
+{
+    const DaySave day{txtPJCODE->text(), txtWKYMD->text(), TrimBlanks(txtWSTIME->text()),
+                      TrimBlanks(txtWETIME->text()), listItems()};
+    if (!store().saveDay(day).ok)
+        return false;
+    if (fgdWKCONT->rows() > 1) {
+        fgdWKCONT->setRow(1);
+        selectItemRow();
+    }
+    return true;
+}
+
+void frmWorvane::cmdUpdate_Click()
+{
+    if (!CheckReportHeader())
+        return;
+    if (!MessagePresenter::ask(this, MainCaption,
+                               QStringLiteral("入力内容でデータベースを更新します。\r\n処理を実行してよろしいですか？")))
+        return;
+    WaitCursor hourglass;
+    const bool saved = SaveReport();
+    hourglass.restore();
+    if (saved) {
+        inform(QStringLiteral("データベースの更新が完了しました。"));
+        WriteDefaultPJCode(txtPJCODE->text());
+    } else {
+        fail(QStringLiteral("データベースの更新に失敗しました。"));
+    }
+}
+
+void frmWorvane::cmdOutput_Click()
+{
+    if (!CheckReportHeader())
+        return;
+    const SaveDialogRequest request{
+        {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt) (*.txt)"), QStringLiteral("CSVﾌｧｲﾙ(*.csv) (*.csv)"),
+         QStringLiteral("全てのﾌｧｲﾙ(*.*) (*)")},
+        withoutChar(txtWKYMD->text(), QLatin1Char('/'))};
+    const std::optional<QString> path = SaveFileDialog::choose(this, request);
+    if (!path)
+        return;
+    const QString text = BuildReportText(txtWKYMD->text(), txtWSTIME->text(), txtWETIME->text(), listItems());
+    if (fgdWKCONT->rows() > 1) {
+        fgdWKCONT->setRow(1);
+        selectItemRow();
+    }
+    if (const auto error = WriteReportFile(*path, text)) {
+        fail(QStringLiteral("実行時ｴﾗｰ: '%1'\r\nｴﾗｰｵﾌﾞｼﾞｪｸﾄ: %2").arg(error->number).arg(error->source));
+        return;
+    }
+    inform(QStringLiteral("レポート出力が完了しました。"));
+}
+
+// ---- Helpers ----------------------------------------------------------------------------------------
+
+ReportStore frmWorvane::store() const
+{
+    return ReportStore(globals::MdbPath);
+}
+
+void frmWorvane::focusField(QWidget *field)
+{
+    const bool moving = std::exchange(m_movingFocus, true);
+    field->setFocus(Qt::OtherFocusReason);
+    m_movingFocus = moving;
+    if (auto *line = qobject_cast<QLineEdit *>(field))
+        SelectAllOnFocus(line);
+}
+
+void frmWorvane::warn(const QString &text)
+{
+    MessagePresenter::show(this, MessageKind::Warning, MainCaption, text);
+}
+
+void frmWorvane::inform(const QString &text)
+{
+    MessagePresenter::show(this, MessageKind::Information, MainCaption, text);
+}
+
+void frmWorvane::fail(const QString &text)
+{
+    MessagePresenter::show(this, MessageKind::Critical, MainCaption, text);
+}
+
+} // namespace worvane

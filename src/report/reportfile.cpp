@@ -1,0 +1,93 @@
+#include "report/reportfile.h"
+
+#include "common/cp932.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+
+namespace worvane {
+
+namespace {
+const QString CrLf = QStringLiteral("\r\n");
+const QString Tab = QStringLiteral("\t");
+
+// Error numbers as the users of the report file know them from earlier versions of the program.
+enum ErrorNumber {
+    BadCharacters = 5,
+    DiskFull = 61,
+    PermissionDenied = 70,
+    AccessError = 75,
+    PathNotFound = 76,
+};
+
+ReportFileError fileError(int number, const QString &what, const QString &path)
+{
+    return ReportFileError{number, QStringLiteral("Worvane (%1: %2)").arg(what, QDir::toNativeSeparators(path))};
+}
+
+ReportFileError systemError(const QString &path, int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return fileError(DiskFull, QStringLiteral("ディスクの空き容量が足りません"), path);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return fileError(PermissionDenied, QStringLiteral("書き込みが許可されていません"), path);
+    case ENOENT:
+    case ENOTDIR:
+        return fileError(PathNotFound, QStringLiteral("フォルダが見つかりません"), path);
+    default:
+        return fileError(AccessError, QStringLiteral("ファイルに書き込めません"), path);
+    }
+}
+} // namespace
+
+QString BuildReportText(const QString &date, const QString &startTime, const QString &endTime,
+                        const QList<WorkItem> &items)
+{
+    QString text = date + Tab + startTime + QStringLiteral("～") + endTime + CrLf + CrLf;
+    for (const WorkItem &item : items) {
+        text += item.code + QStringLiteral(".") + Tab + item.head + CrLf;
+        text += Tab + Tab + QString(item.detail).replace(CrLf, CrLf + Tab + Tab) + CrLf;
+        text += CrLf;
+    }
+    return text + CrLf;
+}
+
+std::optional<ReportFileError> WriteReportFile(const QString &path, const QString &text)
+{
+    bool representable = false;
+    const QByteArray bytes = ToCp932(text, &representable);
+    if (!representable)
+        return fileError(BadCharacters, QStringLiteral("Shift-JIS で表せない文字があります"), path);
+
+    const QFileInfo info(path);
+    if (info.isDir())
+        return fileError(AccessError, QStringLiteral("フォルダと同じ名前です"), path);
+    if (!info.dir().exists())
+        return fileError(PathNotFound, QStringLiteral("フォルダが見つかりません"), path);
+    if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
+        return fileError(PermissionDenied, QStringLiteral("読み取り専用のファイルです"), path);
+
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        return systemError(path, errno);
+    if (file.write(bytes) != bytes.size()) {
+        const int error = errno;
+        file.cancelWriting();
+        return systemError(path, error);
+    }
+    errno = 0;
+    if (!file.commit())
+        return systemError(path, errno);
+    return std::nullopt;
+}
+
+} // namespace worvane

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "store/reportstore.h"
+
+#include <QString>
+
+namespace worvane {
+
+// The day's report as text: the date and hours on the first line, an empty line, then one block per
+// item (number, ".", TAB, title; the detail with every line indented by two TABs; an empty line), and
+// one more line end. Line ends are CR LF.
+QString BuildReportText(const QString &date, const QString &startTime, const QString &endTime,
+                        const QList<WorkItem> &items);
+
+// What went wrong writing a report file: a number and the source the error box shows.
+struct ReportFileError
+{
+    int number = 0;
+    QString source;
+};
+
+// Writes text in CP932 to path, replacing the file whole or leaving it as it was.
+std::optional<ReportFileError> WriteReportFile(const QString &path, const QString &text);
+
+} // namespace worvane

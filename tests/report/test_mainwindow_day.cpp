@@ -1,0 +1,372 @@
+#include "app/globals.h"
+#include "common/bytelimit.h"
+#include "common/flexgrid.h"
+#include "windowfixture.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace worvane;
+using worvane::test::WindowFixture;
+using worvane::test::sql;
+
+namespace {
+const QString Code = QStringLiteral("A0012345");
+
+void storeDay(const QString &db, const QString &date, const QVariant &start, const QVariant &end)
+{
+    sql(db, QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME) VALUES (?, ?, ?, ?)"),
+        {Code, date, start, end});
+}
+void storeItem(const QString &db, const QString &date, const QString &number, const QVariant &title,
+               const QVariant &detail)
+{
+    sql(db, QStringLiteral("INSERT INTO DF_WKCONT VALUES (?, ?, ?, ?, ?)"), {Code, date, number, title, detail});
+}
+} // namespace
+
+class TestMainWindowDay : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // ---- Search and load ----
+
+    void searchChecksInOrder_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("both blank: only the code") << "  " << "" << "PJコードは必須入力です。" << "txtPJCODE";
+        QTest::newRow("date blank") << Code << " " << "日付は必須入力です。" << "txtWKYMD";
+        QTest::newRow("not a day") << Code << "2023/02/29" << "日付が不正です。" << "txtWKYMD";
+        QTest::newRow("30 February") << Code << "2024/02/30" << "日付が不正です。" << "txtWKYMD";
+        QTest::newRow("month 13") << Code << "2024/13/01" << "日付が不正です。" << "txtWKYMD";
+        QTest::newRow("before 1800") << Code << "1799/12/31" << "日付が不正です。" << "txtWKYMD";
+        QTest::newRow("after 2099") << Code << "2100/01/01" << "日付が不正です。" << "txtWKYMD";
+        QTest::newRow("unknown project") << "NOPE" << "2024/02/29" << "入力されたプロジェクトは存在しません。"
+                                         << "txtPJCODE";
+    }
+    void searchChecksInOrder()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, date);
+        QFETCH(QString, message);
+        QFETCH(QString, focus);
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        w.txtPJCODE->setText(code);
+        w.txtWKYMD->setText(date);
+        w.cmdSerch->setFocus();
+        WindowFixture::press(Qt::Key_Return);
+        QCOMPARE(f.log().texts(), QStringList{message});
+        QCOMPARE(f.log().last().kind, MessageKind::Warning);
+        QCOMPARE(f.log().last().title, QStringLiteral("ワーベーン"));
+        QCOMPARE(WindowFixture::focus()->objectName(), focus);
+        QVERIFY(!w.fraPanel->isEnabled());
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void theProjectMessageComesUnderTheHourglass()
+    {
+        WindowFixture f;
+        bool hourglass = false;
+        MessagePresenter::setHandler([&](const MessageRequest &) {
+            hourglass = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            return false;
+        });
+        f.w().txtPJCODE->setText(QStringLiteral("NOPE"));
+        f.w().cmdSerch->click();
+        QVERIFY(hourglass);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void aDayWithNothingStoredOpensEmpty()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        f.search(QStringLiteral("a0012345"), QStringLiteral("20240229"));
+        QCOMPARE(f.log().count(), 0);
+        QCOMPARE(w.lblPJNAME->text(), QStringLiteral("ワーベーン開発"));
+        QCOMPARE(w.txtWKYMD->text(), QStringLiteral("2024/02/29"));
+        QCOMPARE(w.txtWSTIME->text(), QString());
+        QCOMPARE(w.txtWETIME->text(), QString());
+        QCOMPARE(w.fgdWKCONT->rows(), 1);
+        QCOMPARE(w.fgdWKCONT->focusRect(), 1);
+        QCOMPARE(w.fgdWKCONT->highLight(), 0);
+        for (QWidget *x : std::initializer_list<QWidget *>{w.fraPanel, w.cmdAddWork, w.cmdUpdWork, w.cmdDelWork,
+                                                          w.cmdUpdate, w.cmdOutput})
+            QVERIFY(x->isEnabled());
+        QCOMPARE(WindowFixture::focus(), w.txtWSTIME);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void hoursAndItemsLoadInNumberOrder()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        storeDay(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("09:00"), QVariant());
+        storeItem(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("3"), QStringLiteral("three"), QVariant());
+        storeItem(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("1"), QVariant(), QStringLiteral("a\r\nb"));
+        storeItem(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("2"), QStringLiteral("two"), QStringLiteral("d"));
+        f.search(Code, QStringLiteral("20240301"));
+        QCOMPARE(w.txtWSTIME->text(), QStringLiteral("09:00"));
+        QCOMPARE(w.txtWETIME->text(), QString()); // Null reads as empty
+        QCOMPARE(f.listRows(), (QStringList{"1||a\r\nb", "2|two|d", "3|three|"}));
+        // List mode, the first item's title and detail selected, the editor empty.
+        QCOMPARE(w.fgdWKCONT->focusRect(), 0);
+        QCOMPARE(w.fgdWKCONT->highLight(), 1);
+        QCOMPARE(w.fgdWKCONT->row(), 1);
+        QCOMPARE(w.fgdWKCONT->col(), 1);
+        QCOMPARE(w.fgdWKCONT->colSel(), 2);
+        QVERIFY(w.fgdWKCONT->isVisible());
+        QCOMPARE(w.txtWKCODE->text(), QString());
+        QCOMPARE(w.txtWKHEAD->text(), QString());
+        QCOMPARE(w.txtDETAIL->toPlainText(), QString());
+    }
+
+    void hoursWithoutItemsAndItemsWithoutHours()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        storeDay(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("08:00"), QStringLiteral("17:00"));
+        storeItem(f.dbPath(), QStringLiteral("2024/03/02"), QStringLiteral("1"), QStringLiteral("t"), QStringLiteral("d"));
+        f.search(Code, QStringLiteral("20240301"));
+        QCOMPARE(w.txtWETIME->text(), QStringLiteral("17:00"));
+        QCOMPARE(w.fgdWKCONT->rows(), 1);
+        QCOMPARE(w.fgdWKCONT->focusRect(), 1);
+        // Items stored for a day without a working-time row are not shown.
+        f.search(Code, QStringLiteral("20240302"));
+        QCOMPARE(w.txtWSTIME->text(), QString());
+        QCOMPARE(w.fgdWKCONT->rows(), 1);
+        QVERIFY(w.fraPanel->isEnabled());
+    }
+
+    void searchingAgainReplacesUnsavedEditsAndAFailedSearchKeepsTheDay()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        storeDay(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("08:00"), QStringLiteral("17:00"));
+        f.search(Code, QStringLiteral("20240301"));
+        f.addItem(QStringLiteral("7"), QStringLiteral("unsaved"), QStringLiteral("x"));
+        w.txtWSTIME->setText(QStringLiteral("06:00"));
+        // An unknown project: the message, and the day stays on screen, editable.
+        f.search(QStringLiteral("NOPE"), QStringLiteral("20240301"));
+        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("入力されたプロジェクトは存在しません。")});
+        QCOMPARE(f.listRows(), QStringList{QStringLiteral("7|unsaved|x")});
+        QVERIFY(w.fraPanel->isEnabled());
+        // The database cannot be read: a critical box, nothing on screen changes.
+        f.log().clear();
+        globals::MdbPath = f.filePath(QStringLiteral("moved-away.mdb"));
+        f.search(Code, QStringLiteral("20240301"));
+        // Once on leaving the code field, once for the search itself.
+        QCOMPARE(f.log().texts(), (QStringList{QStringLiteral("プロジェクトの読み込みに失敗しました。"),
+                                               QStringLiteral("データベースの読み込みに失敗しました。")}));
+        QCOMPARE(f.log().last().kind, MessageKind::Critical);
+        QCOMPARE(f.listRows(), QStringList{QStringLiteral("7|unsaved|x")});
+        QCOMPARE(w.txtWSTIME->text(), QStringLiteral("06:00"));
+        QVERIFY(!QApplication::overrideCursor());
+        // Searching the day again drops the edits without a question.
+        globals::MdbPath = f.dbPath();
+        f.log().clear();
+        f.search(Code, QStringLiteral("20240301"));
+        QCOMPARE(f.log().count(), 0);
+        QCOMPARE(w.txtWSTIME->text(), QStringLiteral("08:00"));
+        QVERIFY(f.listRows().isEmpty());
+    }
+
+    // ---- The list and the editor ----
+
+    void addKeepsTypedNumbersAndRefusesDuplicates()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        f.search(Code, QStringLiteral("20240301"));
+        f.addItem(QStringLiteral("05"), QStringLiteral("five"), QStringLiteral("d5"));
+        QCOMPARE(w.fgdWKCONT->focusRect(), 0); // list mode once an item is in
+        QCOMPARE(w.fgdWKCONT->highLight(), 1);
+        f.addItem(QStringLiteral("5"), QStringLiteral("5 too"), QStringLiteral("d"));
+        f.addItem(QStringLiteral("1"), QStringLiteral("one"), QStringLiteral("d1"));
+        QCOMPARE(f.listRows(), (QStringList{"05|five|d5", "5|5 too|d", "1|one|d1"})); // never sorted
+        QCOMPARE(f.log().count(), 0);
+        QCOMPARE(w.fgdWKCONT->row(), 3);
+        QCOMPARE(WindowFixture::focus(), w.txtWKCODE);
+        QCOMPARE(w.txtWKCODE->selectedText(), QStringLiteral("1"));
+        // The editor keeps its values: a second F5 finds the duplicate and leaves that row current.
+        QCOMPARE(w.txtWKHEAD->text(), QStringLiteral("one"));
+        w.txtWKCODE->setText(QStringLiteral("5"));
+        WindowFixture::press(Qt::Key_F5);
+        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("作業項目№が重複しています。")});
+        QCOMPARE(w.fgdWKCONT->row(), 2);
+        QCOMPARE(w.fgdWKCONT->col(), 0);
+        // F9 then deletes that row.
+        WindowFixture::press(Qt::Key_F9);
+        QCOMPARE(f.listRows(), (QStringList{"05|five|d5", "1|one|d1"}));
+    }
+
+    void changeTakesTheLastMatchAndAMissLeavesTheLastRowCurrent()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        storeDay(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("08:00"), QStringLiteral("17:00"));
+        for (const char *n : {"1", "2", "2", "3"})
+            storeItem(f.dbPath(), QStringLiteral("2024/03/01"), QString::fromLatin1(n), QStringLiteral("old"),
+                      QStringLiteral("old"));
+        f.search(Code, QStringLiteral("20240301"));
+        // Two rows share number 2: change writes the later one, add reports the earlier one.
+        w.txtWKCODE->setText(QStringLiteral("2"));
+        w.txtWKHEAD->setText(QStringLiteral("new"));
+        w.txtDETAIL->setTextCrLf(QStringLiteral("line 1\r\nline 2"));
+        w.txtWKCODE->setFocus();
+        WindowFixture::press(Qt::Key_F6);
+        QCOMPARE(f.listRows(), (QStringList{"1|old|old", "2|old|old", "2|new|line 1\r\nline 2", "3|old|old"}));
+        QCOMPARE(w.fgdWKCONT->row(), 3);
+        QCOMPARE(w.fgdWKCONT->col(), 1);
+        QCOMPARE(w.fgdWKCONT->colSel(), 2);
+        WindowFixture::press(Qt::Key_F5);
+        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("作業項目№が重複しています。")});
+        QCOMPARE(w.fgdWKCONT->row(), 2);
+
+        // A number not in the list: the message, the list unchanged, the last row current; F9 deletes it.
+        f.log().clear();
+        w.txtWKCODE->setText(QStringLiteral("9"));
+        WindowFixture::press(Qt::Key_F6);
+        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("変更対象の作業項目№が存在しません。")});
+        QCOMPARE(w.fgdWKCONT->row(), 4);
+        QCOMPARE(WindowFixture::focus(), w.txtWKCODE);
+        WindowFixture::press(Qt::Key_F9);
+        QCOMPARE(f.listRows(), (QStringList{"1|old|old", "2|old|old", "2|new|line 1\r\nline 2"}));
+        QCOMPARE(WindowFixture::focus(), w.txtWKCODE);
+    }
+
+    void deleteOfTheOnlyAndOfNoItem()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        f.search(Code, QStringLiteral("20240301"));
+        f.addItem(QStringLiteral("1"), QStringLiteral("t"), QStringLiteral("d"));
+        w.txtWKHEAD->setFocus();
+        WindowFixture::settle();
+        WindowFixture::press(Qt::Key_F9);
+        QCOMPARE(w.fgdWKCONT->rows(), 1);
+        QCOMPARE(w.fgdWKCONT->focusRect(), 1);
+        QCOMPARE(w.fgdWKCONT->highLight(), 0);
+        QCOMPARE(w.fgdWKCONT->row(), 0);
+        QCOMPARE(WindowFixture::focus(), w.txtWKHEAD); // the focus stays
+        QCOMPARE(f.log().count(), 0);
+        WindowFixture::press(Qt::Key_F9);
+        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("削除できる作業情報がありません。")});
+        // The editor is never cleared by the list actions.
+        QCOMPARE(w.txtWKCODE->text(), QStringLiteral("1"));
+        QCOMPARE(w.txtWKHEAD->text(), QStringLiteral("t"));
+    }
+
+    void itemChecksInOrder_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("all empty: the number") << "" << "" << "" << "作業項目№は必須入力です。" << "txtWKCODE";
+        QTest::newRow("0") << "0" << "t" << "d" << "作業項目№は1～99までの値を入力して下さい。" << "txtWKCODE";
+        QTest::newRow("00") << "00" << "t" << "d" << "作業項目№は1～99までの値を入力して下さい。" << "txtWKCODE";
+        QTest::newRow("title of blanks") << "1" << "  　" << "d" << "作業項目は必須入力です。" << "txtWKHEAD";
+        QTest::newRow("detail empty") << "1" << "t" << "" << "作業内容は必須入力です。" << "txtDETAIL";
+        QTest::newRow("01 and a line break pass") << "01" << "t" << "\r\n" << "" << "txtWKCODE";
+        QTest::newRow("1 passes") << "1" << "t" << "d" << "" << "txtWKCODE";
+    }
+    void itemChecksInOrder()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, title);
+        QFETCH(QString, detail);
+        QFETCH(QString, message);
+        QFETCH(QString, focus);
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        f.search(Code, QStringLiteral("20240301"));
+        w.txtWKCODE->setText(number);
+        w.txtWKHEAD->setText(title);
+        w.txtDETAIL->setTextCrLf(detail);
+        w.cmdAddWork->setFocus();
+        WindowFixture::press(Qt::Key_Space);
+        QCOMPARE(f.log().texts(), message.isEmpty() ? QStringList{} : QStringList{message});
+        QCOMPARE(w.fgdWKCONT->rows(), message.isEmpty() ? 2 : 1);
+        QCOMPARE(WindowFixture::focus()->objectName(), focus);
+        QCOMPARE(w.txtWKHEAD->text(), title); // never corrected
+    }
+
+    void pickCopiesTheRowIntoTheEditor()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        f.search(Code, QStringLiteral("20240301"));
+        // Nothing to pick in an empty list.
+        w.fgdWKCONT->setFocus();
+        WindowFixture::press(Qt::Key_Return);
+        QCOMPARE(w.txtWKCODE->text(), QString());
+        QCOMPARE(WindowFixture::focus(), w.fgdWKCONT);
+
+        f.addItem(QStringLiteral("1"), QStringLiteral("one"), QStringLiteral("first\r\nsecond\r\nthird"));
+        f.addItem(QStringLiteral("2"), QStringLiteral("two"), QStringLiteral("x"));
+        w.txtWKCODE->clear();
+        w.txtWKHEAD->clear();
+        w.txtDETAIL->clear();
+        // Double-click on row 1.
+        w.fgdWKCONT->setRow(1);
+        const QRect cell = w.fgdWKCONT->visualRect(w.fgdWKCONT->model()->index(0, 1));
+        QTest::mouseDClick(w.fgdWKCONT->viewport(), Qt::LeftButton, {}, cell.center());
+        WindowFixture::settle();
+        QCOMPARE(w.txtWKCODE->text(), QStringLiteral("1"));
+        QCOMPARE(w.txtWKHEAD->text(), QStringLiteral("one"));
+        QCOMPARE(w.txtDETAIL->textCrLf(), QStringLiteral("first\r\nsecond\r\nthird"));
+        QCOMPARE(w.txtDETAIL->toPlainText().count(QLatin1Char('\n')), 2);
+        QCOMPARE(WindowFixture::focus(), w.txtWKCODE);
+        QCOMPARE(w.txtWKCODE->selectedText(), QStringLiteral("1"));
+        // Enter on row 2.
+        w.fgdWKCONT->setFocus();
+        w.fgdWKCONT->setRow(2);
+        WindowFixture::press(Qt::Key_Return);
+        QCOMPARE(w.txtWKHEAD->text(), QStringLiteral("two"));
+        QCOMPARE(w.fgdWKCONT->col(), 1);
+        QCOMPARE(w.fgdWKCONT->colSel(), 2);
+    }
+
+    void editorKeys()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        f.search(Code, QStringLiteral("20240301"));
+        w.txtWKCODE->setFocus();
+        WindowFixture::settle();
+        WindowFixture::type(QStringLiteral("a1-2"));
+        QCOMPARE(w.txtWKCODE->text(), QStringLiteral("12"));
+        WindowFixture::press(Qt::Key_Return); // past the three buttons
+        QCOMPARE(WindowFixture::focus(), w.txtWKHEAD);
+        WindowFixture::type(QStringLiteral("title"));
+        WindowFixture::press(Qt::Key_Return);
+        QCOMPARE(WindowFixture::focus(), w.txtDETAIL);
+        QCOMPARE(w.txtWKHEAD->text(), QStringLiteral("title"));
+        WindowFixture::type(QStringLiteral("one"));
+        WindowFixture::press(Qt::Key_Return);
+        WindowFixture::type(QStringLiteral("two"));
+        QCOMPARE(w.txtDETAIL->textCrLf(), QStringLiteral("one\r\ntwo"));
+        QCOMPARE(WindowFixture::focus(), w.txtDETAIL);
+        // Ctrl+A selects the whole detail; Ctrl+Shift+A does not.
+        WindowFixture::press(Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(!w.txtDETAIL->textCursor().hasSelection());
+        WindowFixture::press(Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(w.txtDETAIL->textCursor().selectedText().size(), 7);
+        // Added with its CR LF.
+        WindowFixture::press(Qt::Key_F5);
+        QCOMPARE(f.listRows(), QStringList{QStringLiteral("12|title|one\r\ntwo")});
+    }
+};
+
+QTEST_MAIN(TestMainWindowDay)
+#include "test_mainwindow_day.moc"

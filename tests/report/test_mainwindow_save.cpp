@@ -1,0 +1,382 @@
+#include "app/globals.h"
+#include "app/program.h"
+#include "app/savefiledialog.h"
+#include "calendar/frmcalendar.h"
+#include "common/bytelimit.h"
+#include "common/clock.h"
+#include "common/flexgrid.h"
+#include "project/frmpjviewer.h"
+#include "windowfixture.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QRegularExpression>
+#include <QTimer>
+
+using namespace worvane;
+using worvane::test::WindowFixture;
+using worvane::test::readBytes;
+using worvane::test::sql;
+
+namespace {
+const QString Code = QStringLiteral("A0012346");
+
+// A day on screen: code, date, hours and items, through the window.
+void prepareDay(WindowFixture &f, const QString &date = QStringLiteral("20240301"))
+{
+    f.search(Code, date);
+    f.w().txtWSTIME->setText(QStringLiteral("09:00"));
+    f.w().txtWETIME->setText(QStringLiteral("18:00"));
+    f.addItem(QStringLiteral("1"), QStringLiteral("first item title"), QStringLiteral("first item detail"));
+    f.addItem(QStringLiteral("2"), QStringLiteral("second item title"), QStringLiteral("detail line one\r\ndetail line two"));
+    f.log().clear();
+}
+
+QList<QVariantList> storedItems(const WindowFixture &f, const QString &code = Code,
+                                const QString &date = QStringLiteral("2024/03/01"))
+{
+    return sql(f.dbPath(), QStringLiteral("SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT WHERE PJCODE = ? AND WKYMD = ? ORDER BY rowid"),
+               {code, date});
+}
+
+// The file-save dialog answers with this path (or a cancel) and remembers what it was asked.
+struct DialogAnswer
+{
+    std::optional<QString> path;
+    SaveDialogRequest asked;
+    int count = 0;
+    DialogAnswer()
+    {
+        SaveFileDialog::setHandler([this](const SaveDialogRequest &r) {
+            asked = r;
+            ++count;
+            return path;
+        });
+    }
+    ~DialogAnswer() { SaveFileDialog::setHandler({}); }
+};
+} // namespace
+
+class TestMainWindowSave : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void headerChecksInOrder_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("code") << " " << "" << "" << "" << "PJコードは必須入力です。" << "txtPJCODE";
+        QTest::newRow("date") << Code << "" << "" << "" << "日付は必須入力です。" << "txtWKYMD";
+        QTest::newRow("not a day") << Code << "2023/02/29" << "09:00" << "18:00" << "日付が不正です。" << "txtWKYMD";
+        QTest::newRow("start") << Code << "2024/03/01" << " " << "" << "就労時間は必須入力です。" << "txtWSTIME";
+        QTest::newRow("end") << Code << "2024/03/01" << "09:00" << "" << "就労時間は必須入力です。" << "txtWETIME";
+        QTest::newRow("equal") << Code << "2024/03/01" << "09:00" << "09:00" << "就労時間の開始～終了時刻が不正です。"
+                               << "txtWSTIME";
+        QTest::newRow("reversed") << Code << "2024/03/01" << "18:00" << "09:00" << "就労時間の開始～終了時刻が不正です。"
+                                  << "txtWSTIME";
+    }
+    void headerChecksInOrder()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, date);
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QString, message);
+        QFETCH(QString, focus);
+        // The same check stands before the save and before the report file.
+        for (Qt::Key key : {Qt::Key_F1, Qt::Key_F2}) {
+            WindowFixture f;
+            DialogAnswer dialog;
+            frmWorvane &w = f.w();
+            f.search(Code, QStringLiteral("20240301"));
+            w.txtPJCODE->setText(code);
+            w.txtWKYMD->setText(date);
+            w.txtWSTIME->setText(start);
+            w.txtWETIME->setText(end);
+            w.cmdCancel->setFocus();
+            WindowFixture::settle();
+            WindowFixture::press(key);
+            QCOMPARE(f.log().texts(), QStringList{message});
+            QCOMPARE(WindowFixture::focus()->objectName(), focus);
+            QCOMPARE(dialog.count, 0);
+            QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT COUNT(*) FROM DF_WKTIME"))[0][0].toInt(), 0);
+        }
+    }
+
+    void savingAddsThenChangesTheDay()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        prepareDay(f);
+        f.log().answer(true);
+        WindowFixture::press(Qt::Key_F1);
+        QCOMPARE(f.log().count(), 2);
+        QCOMPARE(f.log().messages()[0].kind, MessageKind::Question);
+        QCOMPARE(f.log().messages()[0].text,
+                 QStringLiteral("入力内容でデータベースを更新します。\r\n処理を実行してよろしいですか？"));
+        QCOMPARE(f.log().messages()[1].kind, MessageKind::Information);
+        QCOMPARE(f.log().messages()[1].text, QStringLiteral("データベースの更新が完了しました。"));
+        auto time = sql(f.dbPath(), QStringLiteral("SELECT PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD IS NULL FROM DF_WKTIME"));
+        QCOMPARE(time, (QList<QVariantList>{{Code, QStringLiteral("2024/03/01"), QStringLiteral("09:00"), QStringLiteral("18:00"),
+                                              QStringLiteral("2024/03/01 18:30:00"), 1}}));
+        QCOMPARE(storedItems(f).size(), 2);
+        QCOMPARE(storedItems(f)[1][2].toString(), QStringLiteral("detail line one\r\ndetail line two"));
+        // The screen stays; the list's first row is selected.
+        QCOMPARE(w.fgdWKCONT->row(), 1);
+        QCOMPARE(w.fgdWKCONT->colSel(), 2);
+        QVERIFY(w.fraPanel->isEnabled());
+        // The saved code is the new default, in the file and at once.
+        QCOMPARE(globals::DefaultPJCode, Code);
+        QVERIFY(readBytes(f.iniPath()).contains("PJCode=" + Code.toLatin1()));
+        WindowFixture::press(Qt::Key_F3);
+        QCOMPARE(w.txtPJCODE->text(), Code);
+
+        // Again, with item 1 deleted and "05" added: ENTYMD kept, UPDYMD set, items replaced.
+        Clock::setFixed(QDateTime(QDate(2024, 3, 2), QTime(7, 0, 0)));
+        prepareDay(f);
+        w.fgdWKCONT->setRow(1);
+        WindowFixture::press(Qt::Key_F9);
+        f.addItem(QStringLiteral("05"), QStringLiteral("five"), QStringLiteral("d"));
+        f.log().clear();
+        f.log().answer(true);
+        w.cmdUpdate->click();
+        time = sql(f.dbPath(), QStringLiteral("SELECT ENTYMD, UPDYMD FROM DF_WKTIME"));
+        QCOMPARE(time, (QList<QVariantList>{{QStringLiteral("2024/03/01 18:30:00"), QStringLiteral("2024/03/02 07:00:00")}}));
+        QCOMPARE(storedItems(f), (QList<QVariantList>{{"2", "second item title", "detail line one\r\ndetail line two"},
+                                                      {"05", "five", "d"}}));
+    }
+
+    void anEmptyListStillSavesTheHours()
+    {
+        WindowFixture f;
+        prepareDay(f);
+        f.log().answer(true);
+        f.w().cmdUpdate->click();
+        f.search(Code, QStringLiteral("20240301"));
+        QCOMPARE(f.listRows().size(), 2);
+        WindowFixture::press(Qt::Key_F9);
+        WindowFixture::press(Qt::Key_F9);
+        QVERIFY(f.listRows().isEmpty());
+        f.w().txtWSTIME->setText(QStringLiteral("10:00"));
+        f.w().txtWETIME->setText(QStringLiteral("25:00")); // hours are not range-checked
+        f.log().clear();
+        f.log().answer(true);
+        f.w().cmdUpdate->click();
+        QCOMPARE(f.log().last().kind, MessageKind::Information);
+        QVERIFY(storedItems(f).isEmpty());
+        QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT WSTIME, WETIME FROM DF_WKTIME")),
+                 (QList<QVariantList>{{"10:00", "25:00"}}));
+    }
+
+    void aChangedCodeOrDateSavesUnderTheNewKeys()
+    {
+        WindowFixture f;
+        prepareDay(f);
+        f.log().answer(true);
+        f.w().cmdUpdate->click();
+        f.w().txtWKYMD->setText(QStringLiteral("2024/03/05"));
+        f.w().txtPJCODE->setText(QStringLiteral("NEWCODE"));
+        f.log().answer(true);
+        f.w().cmdUpdate->click();
+        QCOMPARE(storedItems(f).size(), 2);
+        QCOMPARE(storedItems(f, QStringLiteral("NEWCODE"), QStringLiteral("2024/03/05")).size(), 2);
+        QCOMPARE(globals::DefaultPJCode, QStringLiteral("NEWCODE"));
+    }
+
+    void rawTimeTextIsSavedWhenF1IsPressedInTheField()
+    {
+        WindowFixture f;
+        f.search(Code, QStringLiteral("20240301"));
+        WindowFixture::type(QStringLiteral("0900"));
+        WindowFixture::press(Qt::Key_Tab);
+        WindowFixture::type(QStringLiteral("1800"));
+        QCOMPARE(f.w().txtWETIME->text(), QStringLiteral("1800"));
+        f.log().answer(true);
+        WindowFixture::press(Qt::Key_F1);
+        QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT WSTIME, WETIME FROM DF_WKTIME")),
+                 (QList<QVariantList>{{"09:00", "1800"}}));
+        QCOMPARE(WindowFixture::focus(), f.w().txtWETIME);
+    }
+
+    void noWritesNothingAndAFailureKeepsEverything()
+    {
+        WindowFixture f;
+        prepareDay(f);
+        const QByteArray ini = readBytes(f.iniPath());
+        f.w().cmdUpdate->click(); // answered No
+        QCOMPARE(f.log().count(), 1);
+        QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT COUNT(*) FROM DF_WKTIME"))[0][0].toInt(), 0);
+        QCOMPARE(readBytes(f.iniPath()), ini);
+
+        // The database is gone: only the failure box, the screen and the settings as they were.
+        const QStringList rows = f.listRows();
+        globals::MdbPath = f.filePath(QStringLiteral("gone.mdb"));
+        f.log().clear();
+        f.log().answer(true);
+        f.w().cmdUpdate->click();
+        QCOMPARE(f.log().count(), 2);
+        QCOMPARE(f.log().last().kind, MessageKind::Critical);
+        QCOMPARE(f.log().last().text, QStringLiteral("データベースの更新に失敗しました。"));
+        QCOMPARE(f.listRows(), rows);
+        QCOMPARE(readBytes(f.iniPath()), ini);
+        QCOMPARE(globals::DefaultPJCode, QStringLiteral("A0012345"));
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(!QFileInfo::exists(globals::MdbPath));
+    }
+
+    void theQuestionBoxSaysHaiIieAndEnterAnswersNo()
+    {
+        WindowFixture f;
+        prepareDay(f);
+        MessagePresenter::setHandler({}); // the real box
+        QStringList buttons;
+        QString title;
+        QTimer::singleShot(100, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            title = box->windowTitle();
+            for (QAbstractButton *b : box->buttons())
+                buttons << b->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)")));
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        f.w().cmdUpdate->click();
+        QCOMPARE(title, QStringLiteral("ワーベーン"));
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{QStringLiteral("いいえ"), QStringLiteral("はい")}));
+        QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT COUNT(*) FROM DF_WKTIME"))[0][0].toInt(), 0);
+    }
+
+    // ---- The report file ----
+
+    void reportFileIsWrittenFromTheScreen()
+    {
+        WindowFixture f;
+        DialogAnswer dialog;
+        prepareDay(f);
+        dialog.path = f.filePath(QStringLiteral("20240301"));
+        f.w().txtWKCODE->setFocus();
+        WindowFixture::press(Qt::Key_F2);
+        QCOMPARE(dialog.asked.suggestedName, QStringLiteral("20240301"));
+        QCOMPARE(dialog.asked.filters.size(), 3);
+        QVERIFY(dialog.asked.filters[0].startsWith(QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)")));
+        QVERIFY(dialog.asked.filters[1].startsWith(QStringLiteral("CSVﾌｧｲﾙ(*.csv)")));
+        QVERIFY(dialog.asked.filters[2].startsWith(QStringLiteral("全てのﾌｧｲﾙ(*.*)")));
+        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("レポート出力が完了しました。")});
+        const QByteArray expected("2024/03/01\t09:00\x81\x60" "18:00\r\n\r\n"
+                                  "1.\tfirst item title\r\n\t\tfirst item detail\r\n\r\n"
+                                  "2.\tsecond item title\r\n\t\tdetail line one\r\n\t\tdetail line two\r\n\r\n\r\n");
+        QCOMPARE(readBytes(*dialog.path), expected);
+        QCOMPARE(f.w().fgdWKCONT->row(), 1);
+        // Nothing was saved: the file is made from the screen.
+        QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT COUNT(*) FROM DF_WKCONT"))[0][0].toInt(), 0);
+
+        // An existing .csv is replaced with the same bytes.
+        dialog.path = f.filePath(QStringLiteral("report.csv"));
+        test::writeBytes(*dialog.path, QByteArray(9000, 'x'));
+        f.w().cmdOutput->click();
+        QCOMPARE(readBytes(*dialog.path), expected);
+    }
+
+    void rawTimeTextGoesIntoTheFileWhenF2IsPressedInTheField()
+    {
+        WindowFixture f;
+        DialogAnswer dialog;
+        dialog.path = f.filePath(QStringLiteral("raw.txt"));
+        f.search(Code, QStringLiteral("20240301"));
+        WindowFixture::type(QStringLiteral("0900"));
+        f.w().txtWETIME->setText(QStringLiteral("18:00"));
+        WindowFixture::press(Qt::Key_F2);
+        QCOMPARE(readBytes(*dialog.path), QByteArray("2024/03/01\t0900\x81\x60" "18:00\r\n\r\n\r\n"));
+    }
+
+    void cancelledOrFailedOutputLeavesNoFile()
+    {
+        WindowFixture f;
+        DialogAnswer dialog;
+        prepareDay(f);
+        f.w().cmdOutput->click();
+        QCOMPARE(dialog.count, 1);
+        QCOMPARE(f.log().count(), 0);
+        QCOMPARE(QDir(f.filePath(QString())).entryList({QStringLiteral("2024*")}), QStringList{});
+
+        dialog.path = f.filePath(QStringLiteral("missing/folder/r.txt"));
+        f.w().cmdOutput->click();
+        QCOMPARE(f.log().count(), 1);
+        QCOMPARE(f.log().last().kind, MessageKind::Critical);
+        QVERIFY(f.log().last().text.startsWith(QStringLiteral("実行時ｴﾗｰ: '76'\r\nｴﾗｰｵﾌﾞｼﾞｪｸﾄ: Worvane")));
+
+        f.log().clear();
+        dialog.path = f.filePath(QStringLiteral("locked.txt"));
+        test::writeBytes(*dialog.path, "mine");
+        QFile::setPermissions(*dialog.path, QFile::ReadOwner);
+        f.w().cmdOutput->click();
+        QVERIFY(f.log().last().text.startsWith(QStringLiteral("実行時ｴﾗｰ: '70'")));
+        QCOMPARE(readBytes(*dialog.path), QByteArray("mine"));
+    }
+
+    // ---- The two "…" buttons ----
+
+    void projectWindowPicksIntoTheHeader()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        QTimer::singleShot(50, [] {
+            auto *viewer = qobject_cast<frmPJViewer *>(QApplication::activeModalWidget());
+            if (!viewer)
+                return;
+            viewer->txtPJCODE->setText(QStringLiteral("B*"));
+            viewer->cmdSerch->click();
+            QTest::keyClick(viewer->fgdPRJMST, Qt::Key_Return);
+        });
+        w.cmdCallPJViewer->click();
+        QCOMPARE(w.txtPJCODE->text(), QStringLiteral("B0000001"));
+        QCOMPARE(w.lblPJNAME->text(), QStringLiteral("社内ネットワーク更改"));
+        QCOMPARE(w.focusWidget(), w.txtWKYMD);
+    }
+
+    void calendarPicksIntoTheDate()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        // Closed without a pick: nothing changes, the focus stays on the button.
+        QTimer::singleShot(50, [] {
+            if (auto *cal = qobject_cast<frmCalendar *>(QApplication::activeModalWidget()))
+                cal->cmdClose->click();
+        });
+        w.cmdCallCalendar->setFocus();
+        w.cmdCallCalendar->click();
+        QCOMPARE(w.txtWKYMD->text(), QStringLiteral("2024/03/01"));
+        QCOMPARE(w.focusWidget(), w.cmdCallCalendar);
+
+        QTimer::singleShot(50, [] {
+            if (auto *cal = qobject_cast<frmCalendar *>(QApplication::activeModalWidget())) {
+                cal->Calendar->setSelectedDate(QDate(2024, 2, 9));
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            }
+        });
+        globals::CalendarDate = QStringLiteral("stale");
+        w.cmdCallCalendar->click();
+        QCOMPARE(w.txtWKYMD->text(), QStringLiteral("2024/02/09"));
+        QCOMPARE(w.focusWidget(), w.cmdSerch);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ConfigureApplication(app); // Qt's own texts in Japanese
+    TestMainWindowSave test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "test_mainwindow_save.moc"

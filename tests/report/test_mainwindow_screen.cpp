@@ -1,0 +1,429 @@
+#include "app/globals.h"
+#include "common/bytelimit.h"
+#include "common/flexgrid.h"
+#include "common/screen.h"
+#include "store/reportstore.h"
+#include "windowfixture.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace worvane;
+using worvane::test::WindowFixture;
+
+namespace {
+struct Control
+{
+    const char *name;
+    int left, top, width, height;
+    const char *caption; // nullptr: not checked
+};
+
+// Every control with its place in twips (panel controls relative to the panel) and its caption.
+const Control controls[] = {
+    {"lblPJCode", 105, 135, 795, 195, "PJコード"},
+    {"txtPJCODE", 1050, 100, 950, 285, nullptr},
+    {"cmdCallPJViewer", 2085, 105, 285, 285, "…"},
+    {"lblPJNAME", 2715, 135, 1560, 195, ""},
+    {"lblDate", 105, 510, 390, 195, "日付"},
+    {"txtWKYMD", 1050, 480, 1150, 285, nullptr},
+    {"cmdCallCalendar", 2295, 480, 285, 285, "…"},
+    {"cmdSerch", 2850, 465, 705, 315, "検索"},
+    {"fraPanel", 105, 780, 9255, 4410, nullptr},
+    {"lblWorkTime", 0, 120, 780, 195, "就労時間"},
+    {"txtWSTIME", 945, 90, 630, 285, nullptr},
+    {"lblTo", 1650, 120, 195, 195, "～"},
+    {"txtWETIME", 1920, 90, 630, 285, nullptr},
+    {"fgdWKCONT", 0, 435, 9210, 2010, nullptr},
+    {"lblWorkCode", 0, 2550, 975, 195, "作業項目№"},
+    {"txtWKCODE", 1080, 2505, 315, 285, nullptr},
+    {"cmdAddWork", 1590, 2490, 1200, 315, "行追加[F5]"},
+    {"cmdUpdWork", 2940, 2490, 1200, 315, "行変更[F6]"},
+    {"cmdDelWork", 4290, 2490, 1200, 315, "行削除[F9]"},
+    {"lblWorkHeader", 0, 2910, 780, 195, "作業項目"},
+    {"txtWKHEAD", 1080, 2880, 7900, 285, nullptr},
+    {"lblDetail", 0, 3270, 780, 195, "作業内容"},
+    {"txtDETAIL", 1080, 3270, 8150, 1065, nullptr},
+    {"lblF1", 900, 5235, 1350, 180, "Ｆ１"},
+    {"cmdUpdate", 907, 5430, 1350, 500, "更　新"},
+    {"lblF2", 3015, 5235, 1350, 180, "Ｆ２"},
+    {"cmdOutput", 3022, 5430, 1350, 500, "レポート出力"},
+    {"lblF3", 5115, 5235, 1350, 180, "Ｆ３"},
+    {"cmdCancel", 5122, 5430, 1350, 500, "キャンセル"},
+    {"lblF4", 7230, 5235, 1350, 180, "Ｆ４"},
+    {"cmdClose", 7237, 5430, 1350, 500, "閉じる"},
+};
+
+const QStringList panelControls{"lblWorkTime", "txtWSTIME",   "lblTo",      "txtWETIME",     "fgdWKCONT",
+                                "lblWorkCode", "txtWKCODE",   "cmdAddWork", "cmdUpdWork",    "cmdDelWork",
+                                "lblWorkHeader", "txtWKHEAD", "lblDetail",  "txtDETAIL"};
+
+const QStringList tabOrder{"txtPJCODE", "cmdCallPJViewer", "txtWKYMD",  "cmdCallCalendar", "cmdSerch", "txtWSTIME",
+                           "txtWETIME", "fgdWKCONT",       "txtWKCODE", "cmdAddWork",      "cmdUpdWork", "cmdDelWork",
+                           "txtWKHEAD", "txtDETAIL",       "cmdUpdate", "cmdOutput",       "cmdCancel", "cmdClose"};
+
+QString captionOf(QWidget *w)
+{
+    if (auto *l = qobject_cast<QLabel *>(w))
+        return l->text();
+    if (auto *b = qobject_cast<QPushButton *>(w))
+        return b->text();
+    return QString();
+}
+} // namespace
+
+class TestMainWindowScreen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyControlHasItsPlaceCaptionAndTabOrder()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        QCOMPARE(w.windowTitle(), QStringLiteral("ワーベーン"));
+        QCOMPARE(w.size(), QSize(Twips(9495), Twips(6030)));
+        QCOMPARE(w.minimumSize(), w.maximumSize());
+        for (const Control &c : controls) {
+            auto *widget = w.findChild<QWidget *>(QString::fromLatin1(c.name));
+            QVERIFY2(widget, c.name);
+            QCOMPARE(widget->geometry(), TwipsRect(c.left, c.top, c.width, c.height));
+            if (c.caption)
+                QCOMPARE(captionOf(widget), QString::fromUtf8(c.caption));
+            const bool inPanel = panelControls.contains(QString::fromLatin1(c.name));
+            QCOMPARE(widget->parentWidget(), inPanel ? static_cast<QWidget *>(w.fraPanel) : &w);
+        }
+        // Inputs, lists and buttons can be found by screen readers under their captions.
+        for (const QString &name : tabOrder)
+            QVERIFY2(!w.findChild<QWidget *>(name)->accessibleName().isEmpty(), qPrintable(name));
+        QVERIFY(w.lblPJNAME->accessibleName().isEmpty());
+
+        // Pale cyan function-key labels, centred, above their buttons.
+        for (QLabel *l : {w.lblF1, w.lblF2, w.lblF3, w.lblF4}) {
+            QCOMPARE(l->palette().color(QPalette::Window), QColor(192, 255, 255));
+            QVERIFY(l->autoFillBackground());
+            QCOMPARE(l->alignment(), Qt::AlignCenter);
+        }
+        QVERIFY(w.cmdUpdate->font().bold());
+
+        // The tab order, from the code field round to it again (panel enabled, so nothing is skipped).
+        w.SetPanelEnabled(true);
+        QStringList order;
+        QWidget *at = w.txtPJCODE;
+        do {
+            order << at->objectName();
+            do
+                at = at->nextInFocusChain();
+            while ((at->focusPolicy() & Qt::TabFocus) == 0 || at->window() != &w || at->objectName().isEmpty() ||
+                   at->objectName().startsWith(QLatin1String("qt_")));
+        } while (at != w.txtPJCODE && order.size() < 40);
+        QCOMPARE(order, tabOrder);
+    }
+
+    void startStateAndCancel()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        auto verifyStartState = [&] {
+            QCOMPARE(w.txtPJCODE->text(), QStringLiteral("A0012345"));
+            QCOMPARE(w.txtWKYMD->text(), QStringLiteral("2024/03/01"));
+            QCOMPARE(w.lblPJNAME->text(), QString());
+            for (QLineEdit *e : {w.txtWSTIME, w.txtWETIME, w.txtWKCODE, w.txtWKHEAD})
+                QCOMPARE(e->text(), QString());
+            QCOMPARE(w.txtDETAIL->toPlainText(), QString());
+            QCOMPARE(w.fgdWKCONT->rows(), 1);
+            QCOMPARE(w.fgdWKCONT->textAt(0, 0), QStringLiteral("項目"));
+            QCOMPARE(w.fgdWKCONT->textAt(0, 1), QStringLiteral("作業項目"));
+            QCOMPARE(w.fgdWKCONT->textAt(0, 2), QStringLiteral("作業内容"));
+            QCOMPARE(w.fgdWKCONT->focusRect(), 1);
+            QCOMPARE(w.fgdWKCONT->highLight(), 0);
+            for (QWidget *x : std::initializer_list<QWidget *>{w.fraPanel, w.cmdAddWork, w.cmdUpdWork, w.cmdDelWork,
+                                                              w.cmdUpdate, w.cmdOutput})
+                QVERIFY2(!x->isEnabled(), qPrintable(x->objectName()));
+            QVERIFY(w.cmdSerch->isEnabled() && w.cmdCancel->isEnabled() && w.cmdClose->isEnabled());
+            // Disabled, but the text fields and the list are not greyed; the buttons are.
+            QCOMPARE(w.txtWSTIME->palette().color(QPalette::Disabled, QPalette::Text),
+                     w.txtWSTIME->palette().color(QPalette::Active, QPalette::Text));
+            QCOMPARE(w.fgdWKCONT->palette().color(QPalette::Disabled, QPalette::Text),
+                     w.fgdWKCONT->palette().color(QPalette::Active, QPalette::Text));
+            QVERIFY(w.cmdAddWork->palette().color(QPalette::Disabled, QPalette::ButtonText) !=
+                    w.cmdAddWork->palette().color(QPalette::Active, QPalette::ButtonText));
+        };
+        verifyStartState();
+        QCOMPARE(WindowFixture::focus(), w.txtPJCODE);
+
+        f.search(QStringLiteral("A0012346"), QStringLiteral("20240302"));
+        QVERIFY(w.fraPanel->isEnabled());
+        WindowFixture::type(QStringLiteral("0900"));
+        WindowFixture::press(Qt::Key_Tab);
+        WindowFixture::type(QStringLiteral("1800"));
+        f.addItem(QStringLiteral("1"), QStringLiteral("題"), QStringLiteral("内容"));
+        QCOMPARE(w.fgdWKCONT->rows(), 2);
+        WindowFixture::press(Qt::Key_F3);
+        verifyStartState();
+        QCOMPARE(WindowFixture::focus(), w.txtPJCODE);
+        QCOMPARE(w.txtPJCODE->selectedText(), QStringLiteral("A0012345"));
+        QCOMPARE(f.log().count(), 0);
+    }
+
+    void withoutADefaultCodeTheCodeFieldStartsEmpty()
+    {
+        WindowFixture f{QString()};
+        QCOMPARE(f.w().txtPJCODE->text(), QString());
+    }
+
+    void functionKeysFollowTheState()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        // Header state: F1, F2, F5, F6, F9 do nothing at all.
+        for (Qt::Key key : {Qt::Key_F1, Qt::Key_F2, Qt::Key_F5, Qt::Key_F6, Qt::Key_F9})
+            WindowFixture::press(key);
+        QCOMPARE(f.log().count(), 0);
+        QCOMPARE(w.fgdWKCONT->rows(), 1);
+
+        // Editing state: F9 on an empty list speaks; Shift+F1 saves like F1 (the question, answered No).
+        f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
+        WindowFixture::press(Qt::Key_F9, Qt::ControlModifier);
+        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("削除できる作業情報がありません。")});
+        w.txtWSTIME->setText(QStringLiteral("09:00"));
+        w.txtWETIME->setText(QStringLiteral("18:00"));
+        f.log().clear();
+        WindowFixture::press(Qt::Key_F1, Qt::ShiftModifier);
+        QCOMPARE(f.log().count(), 1);
+        QCOMPARE(f.log().last().kind, MessageKind::Question);
+        // The key acted without moving the focus.
+        QCOMPARE(WindowFixture::focus(), w.txtWSTIME);
+
+        // F4 closes from either state, without a question.
+        f.log().clear();
+        WindowFixture::press(Qt::Key_F4);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(f.log().count(), 0);
+    }
+
+    void typingLimitsCountShiftJisBytes()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        w.SetPanelEnabled(true);
+        struct Limit
+        {
+            QLineEdit *field;
+            int bytes;
+        };
+        for (const Limit &limit : {Limit{w.txtPJCODE, 8}, Limit{w.txtWKYMD, 10}, Limit{w.txtWKCODE, 2},
+                                   Limit{w.txtWKHEAD, 80}, Limit{w.txtWSTIME, 4}, Limit{w.txtWETIME, 4}}) {
+            limit.field->setFocus();
+            WindowFixture::settle();
+            limit.field->clear();
+            WindowFixture::type(QString(limit.bytes + 3, QLatin1Char('1')));
+            QCOMPARE(limit.field->text().size(), limit.bytes);
+            if (limit.field != w.txtWETIME)
+                limit.field->clear(); // an empty start and a filled end pass the order check
+        }
+        // Full-width characters count two: 40 fill the title, a 41st is refused.
+        w.txtWKHEAD->setFocus();
+        w.txtWKHEAD->clear();
+        WindowFixture::type(QString(41, QChar(0x4F5C)));
+        QCOMPARE(w.txtWKHEAD->text(), QString(40, QChar(0x4F5C)));
+        // The detail holds 255 bytes, a line break counting two.
+        w.txtDETAIL->setFocus();
+        WindowFixture::settle();
+        WindowFixture::type(QString(250, QLatin1Char('x')));
+        WindowFixture::press(Qt::Key_Return);
+        WindowFixture::type(QStringLiteral("abcdef"));
+        QCOMPARE(w.txtDETAIL->textCrLf(), QString(250, QLatin1Char('x')) + QStringLiteral("\r\nabc"));
+        // Text set by the program is never cut: a time field limited to 4 holds HH:MM.
+        w.txtWSTIME->setText(QStringLiteral("09:30"));
+        QCOMPARE(w.txtWSTIME->text(), QStringLiteral("09:30"));
+    }
+
+    void codeFieldIsTidiedAndLookedUpOnLeaving()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        w.txtPJCODE->clear();
+        WindowFixture::type(QStringLiteral(" a001234"));
+        WindowFixture::press(Qt::Key_Tab);
+        QCOMPARE(w.txtPJCODE->text(), QStringLiteral("A001234"));
+        QCOMPARE(w.lblPJNAME->text(), QString());
+
+        w.txtPJCODE->setFocus();
+        w.txtPJCODE->clear();
+        WindowFixture::type(QStringLiteral("a0012345 "));
+        WindowFixture::press(Qt::Key_Return);
+        QCOMPARE(WindowFixture::focus(), w.txtWKYMD);
+        QCOMPARE(w.txtPJCODE->text(), QStringLiteral("A0012345"));
+        QCOMPARE(w.lblPJNAME->text(), QStringLiteral("ワーベーン開発"));
+
+        // A missing code, and an empty one, leave the name shown.
+        for (const QString &code : {QStringLiteral("NOPE"), QStringLiteral("   ")}) {
+            w.txtPJCODE->setFocus();
+            w.txtPJCODE->setText(code);
+            WindowFixture::press(Qt::Key_Tab);
+            QCOMPARE(w.lblPJNAME->text(), QStringLiteral("ワーベーン開発"));
+        }
+        QCOMPARE(w.txtPJCODE->text(), QString());
+        QCOMPARE(f.log().count(), 0);
+
+        // The database cannot be read: the user is told once, the name stays.
+        globals::MdbPath = f.filePath(QStringLiteral("gone.mdb"));
+        w.txtPJCODE->setFocus();
+        w.txtPJCODE->setText(QStringLiteral("A0012346"));
+        WindowFixture::press(Qt::Key_Tab);
+        QCOMPARE(f.log().count(), 1);
+        QCOMPARE(f.log().last().kind, MessageKind::Critical);
+        QCOMPARE(f.log().last().title, QStringLiteral("ワーベーン"));
+        QCOMPARE(w.lblPJNAME->text(), QStringLiteral("ワーベーン開発"));
+    }
+
+    void dateFieldTakesDigitsStepsAndReshapes_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("letters, slashes, hyphens dropped") << "2024/a-0105" << 0 << "2024/01/05";
+        QTest::newRow("year only") << "2024" << 0 << "2024//24";
+        QTest::newRow("six digits") << "202415" << 0 << "2024/15/15";
+        QTest::newRow("up across a leap February") << "20240301" << int(Qt::Key_Up) << "2024/02/29";
+        QTest::newRow("up across a year") << "20240101" << int(Qt::Key_Up) << "2023/12/31";
+        QTest::newRow("down across a month") << "20230228" << int(Qt::Key_Down) << "2023/03/01";
+        QTest::newRow("down across a year") << "20231231" << int(Qt::Key_Down) << "2024/01/01";
+        QTest::newRow("seven digits do not step") << "2024030" << int(Qt::Key_Up) << "2024/03/30";
+    }
+    void dateFieldTakesDigitsStepsAndReshapes()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(QString, after);
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        w.txtWKYMD->setFocus();
+        w.txtWKYMD->clear();
+        WindowFixture::type(typed);
+        if (key) {
+            WindowFixture::press(Qt::Key(key));
+            // Stepped text has no "/" until the field is left.
+            if (typed.size() == 8)
+                QCOMPARE(w.txtWKYMD->text(), QString(after).remove(QLatin1Char('/')));
+        }
+        WindowFixture::press(Qt::Key_Return);
+        QCOMPARE(WindowFixture::focus(), w.cmdSerch);
+        QCOMPARE(w.txtWKYMD->text(), after);
+    }
+
+    void arrowKeysOnPastedTextDoNothing()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        w.txtWKYMD->setFocus();
+        w.txtWKYMD->setText(QStringLiteral("2024ab01"));
+        WindowFixture::press(Qt::Key_Up);
+        WindowFixture::press(Qt::Key_Down);
+        QCOMPARE(w.txtWKYMD->text(), QStringLiteral("2024ab01"));
+        w.txtWKYMD->setText(QStringLiteral("2024/03/01"));
+        WindowFixture::press(Qt::Key_Up);
+        QCOMPARE(w.txtWKYMD->text(), QStringLiteral("20240229"));
+    }
+
+    void timesAreFormattedAndCheckedOnLeaving()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
+        QCOMPARE(WindowFixture::focus(), w.txtWSTIME);
+
+        WindowFixture::type(QStringLiteral("9:3a0")); // ":" and letters are not taken
+        WindowFixture::press(Qt::Key_Return);
+        QCOMPARE(w.txtWSTIME->text(), QStringLiteral("09:30"));
+        QCOMPARE(WindowFixture::focus(), w.txtWETIME);
+        WindowFixture::type(QStringLiteral("1830"));
+        // Enter with an empty list passes over it to the item number.
+        WindowFixture::press(Qt::Key_Return);
+        QCOMPARE(w.txtWETIME->text(), QStringLiteral("18:30"));
+        QCOMPARE(WindowFixture::focus(), w.txtWKCODE);
+        QCOMPARE(f.log().count(), 0);
+
+        // 0 gives 00:00; start after end: one warning, then the start field.
+        w.txtWSTIME->setFocus();
+        w.txtWSTIME->selectAll();
+        WindowFixture::type(QStringLiteral("0"));
+        WindowFixture::press(Qt::Key_Tab);
+        QCOMPARE(w.txtWSTIME->text(), QStringLiteral("00:00"));
+        w.txtWSTIME->setText(QStringLiteral("18:00"));
+        w.txtWETIME->selectAll();
+        WindowFixture::type(QStringLiteral("900"));
+        WindowFixture::press(Qt::Key_Tab);
+        QCOMPARE(w.txtWETIME->text(), QStringLiteral("09:00"));
+        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("就労時間の開始～終了時刻が不正です。")});
+        QCOMPARE(f.log().last().kind, MessageKind::Warning);
+        QCOMPARE(WindowFixture::focus(), w.txtWSTIME);
+        QCOMPARE(w.txtWSTIME->selectedText(), QStringLiteral("18:00"));
+
+        // Equal times, and two empty ones, are refused too; each leave warns once.
+        for (const auto &[start, end] : {std::pair{QStringLiteral("09:00"), QStringLiteral("900")},
+                                         std::pair{QString(), QString()}}) {
+            f.log().clear();
+            w.txtWSTIME->setText(start);
+            w.txtWETIME->setFocus();
+            w.txtWETIME->clear();
+            WindowFixture::type(end);
+            WindowFixture::press(Qt::Key_Tab);
+            QCOMPARE(f.log().count(), 1);
+            QCOMPARE(WindowFixture::focus(), w.txtWSTIME);
+        }
+        // An empty start with an end passes.
+        f.log().clear();
+        w.txtWSTIME->clear();
+        w.txtWETIME->setFocus();
+        w.txtWETIME->setText(QStringLiteral("1700"));
+        WindowFixture::press(Qt::Key_Tab);
+        QCOMPARE(f.log().count(), 0);
+
+        // With items in the list, Enter in the end field goes to the list.
+        f.addItem(QStringLiteral("1"), QStringLiteral("t"), QStringLiteral("d"));
+        w.txtWSTIME->setText(QStringLiteral("09:00"));
+        w.txtWETIME->setFocus();
+        WindowFixture::press(Qt::Key_Return);
+        QCOMPARE(WindowFixture::focus(), w.fgdWKCONT);
+    }
+
+    void cancelWithTheFocusInTheEndTimeShowsNothing()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
+        w.txtWSTIME->setText(QStringLiteral("18:00"));
+        w.txtWETIME->setFocus();
+        WindowFixture::settle();
+        WindowFixture::type(QStringLiteral("0900"));
+        WindowFixture::press(Qt::Key_F3);
+        QCOMPARE(f.log().count(), 0);
+        QCOMPARE(WindowFixture::focus(), w.txtPJCODE);
+        QVERIFY(!w.fraPanel->isEnabled());
+    }
+
+    void closingCompactsTheDatabase()
+    {
+        WindowFixture f;
+        test::sql(f.dbPath(),
+                  QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                                 "INSERT INTO DF_WKCONT SELECT 'X', '2024/01/01', i, 't', hex(randomblob(100)) FROM n"));
+        test::sql(f.dbPath(), QStringLiteral("DELETE FROM DF_WKCONT"));
+        const qint64 before = QFileInfo(f.dbPath()).size();
+        f.w().cmdClose->click();
+        QVERIFY(!f.w().isVisible());
+        QCOMPARE(f.log().count(), 0);
+        QVERIFY2(QFileInfo(f.dbPath()).size() < before / 2, qPrintable(QString::number(QFileInfo(f.dbPath()).size())));
+        QCOMPARE(test::sql(f.dbPath(), QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST"))[0][0].toInt(), 5);
+    }
+};
+
+QTEST_MAIN(TestMainWindowScreen)
+#include "test_mainwindow_screen.moc"

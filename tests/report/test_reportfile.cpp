@@ -1,0 +1,87 @@
+#include "report/reportfile.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace worvane;
+using worvane::test::readBytes;
+
+class TestReportFile : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void layoutIsByteForByte_data()
+    {
+        QTest::addColumn<QList<WorkItem>>("items");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("two items, one with two detail lines")
+            << QList<WorkItem>{{"1", "first item title", "first item detail"},
+                               {"2", "second item title", "detail line one\r\ndetail line two"}}
+            << QByteArray("2024/03/01\t09:00\x81\x60" "18:00\r\n\r\n"
+                          "1.\tfirst item title\r\n\t\tfirst item detail\r\n\r\n"
+                          "2.\tsecond item title\r\n\t\tdetail line one\r\n\t\tdetail line two\r\n\r\n\r\n");
+        QTest::newRow("no items") << QList<WorkItem>{}
+                                  << QByteArray("2024/03/01\t09:00\x81\x60" "18:00\r\n\r\n\r\n");
+        QTest::newRow("detail ending with a line break, number 05, Japanese, tab and quote kept")
+            << QList<WorkItem>{{"05", "設計,\"見直し\"", "a\tb\r\n"}}
+            << QByteArray("2024/03/01\t09:00\x81\x60" "18:00\r\n\r\n05.\t\x90\xdd\x8c\x76,\"\x8c\xa9\x92\xbc\x82\xb5\"\r\n"
+                          "\t\ta\tb\r\n\t\t\r\n\r\n\r\n");
+        QTest::newRow("a lone line feed is not a line break")
+            << QList<WorkItem>{{"3", "t", "x\ny"}}
+            << QByteArray("2024/03/01\t09:00\x81\x60" "18:00\r\n\r\n3.\tt\r\n\t\tx\ny\r\n\r\n\r\n");
+    }
+    void layoutIsByteForByte()
+    {
+        QFETCH(QList<WorkItem>, items);
+        QFETCH(QByteArray, expected);
+        const QString path = m_dir.filePath(QStringLiteral("20240301"));
+        const QString text = BuildReportText(QStringLiteral("2024/03/01"), QStringLiteral("09:00"), QStringLiteral("18:00"), items);
+        QVERIFY(!WriteReportFile(path, text));
+        QCOMPARE(readBytes(path), expected);
+    }
+
+    void anExistingFileIsReplacedWhole()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("old.csv"));
+        test::writeBytes(path, QByteArray(5000, 'z'));
+        QVERIFY(!WriteReportFile(path, QStringLiteral("new\r\n")));
+        QCOMPARE(readBytes(path), QByteArray("new\r\n"));
+    }
+
+    void failuresLeaveTheFileAsItWasAndSayWhy()
+    {
+        const QString missing = m_dir.filePath(QStringLiteral("no/such/folder/report.txt"));
+        auto error = WriteReportFile(missing, QStringLiteral("x"));
+        QVERIFY(error);
+        QCOMPARE(error->number, 76);
+        QVERIFY(error->source.startsWith(QStringLiteral("Worvane")));
+        QVERIFY(!QFileInfo::exists(missing));
+
+        const QString readOnly = m_dir.filePath(QStringLiteral("readonly.txt"));
+        test::writeBytes(readOnly, "keep");
+        QFile::setPermissions(readOnly, QFile::ReadOwner);
+        error = WriteReportFile(readOnly, QStringLiteral("x"));
+        QVERIFY(error);
+        QCOMPARE(error->number, 70);
+        QCOMPARE(readBytes(readOnly), QByteArray("keep"));
+
+        // A character Shift-JIS cannot hold is reported, not replaced.
+        const QString existing = m_dir.filePath(QStringLiteral("existing.txt"));
+        test::writeBytes(existing, "old");
+        error = WriteReportFile(existing, QStringLiteral("絵文字😀"));
+        QVERIFY(error);
+        QCOMPARE(error->number, 5);
+        QCOMPARE(readBytes(existing), QByteArray("old"));
+
+        error = WriteReportFile(m_dir.path(), QStringLiteral("x"));
+        QVERIFY(error);
+        QCOMPARE(error->number, 75);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReportFile)
+#include "test_reportfile.moc"

@@ -1,0 +1,111 @@
+#include "windowfixture.h"
+
+#include "app/globals.h"
+#include "common/clock.h"
+#include "common/flexgrid.h"
+#include "common/bytelimit.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace worvane::test {
+
+WindowFixture::WindowFixture(const QString &defaultCode)
+{
+    m_db = m_dir.filePath(QStringLiteral("report.mdb"));
+    makeDatabase(m_db, true);
+    writeBytes(iniPath(), "[MDB Path]\r\nPath=" + m_db.toUtf8() + "\r\n\r\n[Default Value]\r\nPJCode=" +
+                              defaultCode.toUtf8() + "\r\n");
+    globals::clear();
+    globals::IniPath = iniPath();
+    globals::MdbPath = m_db;
+    globals::DefaultPJCode = defaultCode;
+    Clock::setFixed(QDateTime(QDate(2024, 3, 1), QTime(18, 30, 0)));
+
+    m_window = std::make_unique<frmWorvane>();
+    // The window's load without the single-instance lock and the settings beside the test program:
+    // the limits, then the start state.
+    m_window->ApplyInputLimits();
+    m_window->ResetScreen();
+    m_window->show();
+    QApplication::setActiveWindow(m_window.get());
+    if (!QTest::qWaitForWindowActive(m_window.get()))
+        qWarning("the main window did not become active");
+    m_window->txtPJCODE->setFocus();
+    settle();
+}
+
+WindowFixture::~WindowFixture()
+{
+    m_window->hide();
+    m_window.reset();
+    Clock::clearFixed();
+    globals::clear();
+}
+
+QWidget *WindowFixture::focus()
+{
+    return QApplication::focusWidget();
+}
+
+void WindowFixture::type(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 128) {
+            QTest::keyClick(focus(), char(c.unicode()));
+        } else {
+            // A character typed through the keyboard that has no key of its own (an input method's).
+            QTest::sendKeyEvent(QTest::Press, focus(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, focus(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+    settle();
+}
+
+void WindowFixture::press(Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    QTest::keyClick(focus(), key, modifiers);
+    settle();
+}
+
+void WindowFixture::settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+void WindowFixture::search(const QString &code, const QString &date)
+{
+    m_window->txtPJCODE->setFocus();
+    settle();
+    m_window->txtPJCODE->selectAll();
+    type(code);
+    press(Qt::Key_Return);
+    m_window->txtWKYMD->selectAll();
+    type(date);
+    press(Qt::Key_Return); // to 検索
+    press(Qt::Key_Return); // 検索
+}
+
+void WindowFixture::addItem(const QString &number, const QString &title, const QString &detail)
+{
+    m_window->txtWKCODE->setText(number);
+    m_window->txtWKHEAD->setText(title);
+    m_window->txtDETAIL->setTextCrLf(detail);
+    m_window->txtWKCODE->setFocus();
+    settle();
+    press(Qt::Key_F5);
+}
+
+QStringList WindowFixture::listRows()
+{
+    QStringList rows;
+    FlexGrid *grid = m_window->fgdWKCONT;
+    for (int r = 1; r < grid->rows(); ++r)
+        rows << grid->textAt(r, 0) + QLatin1Char('|') + grid->textAt(r, 1) + QLatin1Char('|') + grid->textAt(r, 2);
+    return rows;
+}
+
+} // namespace worvane::test

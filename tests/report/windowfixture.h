@@ -1,0 +1,47 @@
+#pragma once
+
+#include "report/frmworvane.h"
+#include "testsupport.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+namespace worvane::test {
+
+// A main window on a real database in a temporary folder, shown and active, with every message taken
+// by a MessageLog. The settings live in the folder's Worvane.ini.
+class WindowFixture
+{
+public:
+    explicit WindowFixture(const QString &defaultCode = QStringLiteral("A0012345"));
+    ~WindowFixture();
+
+    frmWorvane &w() { return *m_window; }
+    MessageLog &log() { return m_log; }
+    QString dbPath() const { return m_db; }
+    QString iniPath() const { return m_dir.filePath(QStringLiteral("Worvane.ini")); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+    // Keys go to the widget that has the focus, the way the user types them.
+    static void type(const QString &text);
+    static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    static QWidget *focus();
+    // Lets posted events (a posted Tab, a deferred selection) run.
+    static void settle();
+
+    // Puts a day on the screen through the search, as the user would: code, date, 検索.
+    void search(const QString &code, const QString &date);
+    // Adds an item through the editor and F5.
+    void addItem(const QString &number, const QString &title, const QString &detail);
+
+    // The list's rows 1..n as "number|title|detail".
+    QStringList listRows();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_db;
+    MessageLog m_log;
+    std::unique_ptr<frmWorvane> m_window;
+};
+
+} // namespace worvane::test

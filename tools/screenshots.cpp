@@ -1,0 +1,105 @@
+// worvane-screenshots FOLDER: shows the three windows with demo data on the running display and saves a
+// picture of each (main.png, project.png, calendar.png). Run it under Xvfb through scripts/screenshots.sh.
+#include "app/globals.h"
+#include "app/program.h"
+#include "calendar/frmcalendar.h"
+#include "common/bytelimit.h"
+#include "common/clock.h"
+#include "common/flexgrid.h"
+#include "project/frmpjviewer.h"
+#include "report/frmworvane.h"
+#include "store/reportstore.h"
+#include "store/schema.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace worvane;
+
+namespace {
+void settle()
+{
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+}
+
+// A picture of the screen where the window stands: what the display shows, not a rendering of the widget.
+bool shoot(QWidget *window, const QString &path)
+{
+    window->raise();
+    window->activateWindow();
+    settle();
+    const QRect frame = window->frameGeometry();
+    const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    const bool saved = picture.save(path);
+    std::printf("%s %s\n", saved ? "saved" : "FAILED", qPrintable(path));
+    return saved;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ConfigureApplication(app);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: worvane-screenshots FOLDER\n");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    QTemporaryDir dir;
+    globals::MdbPath = dir.filePath(QStringLiteral("demo.mdb"));
+    if (!CreateDatabase(globals::MdbPath, true).ok)
+        return 1;
+    globals::DefaultPJCode = QStringLiteral("A0012345");
+    Clock::setFixed(QDateTime(QDate(2026, 3, 6), QTime(18, 0)));
+    const ReportStore store(globals::MdbPath);
+    store.saveDay(DaySave{QStringLiteral("A0012345"), QStringLiteral("2026/03/06"), QStringLiteral("09:00"),
+                          QStringLiteral("18:00"),
+                          {{QStringLiteral("1"), QStringLiteral("朝会・作業計画の確認"), QStringLiteral("チーム朝会に参加\r\n本日の作業を確認")},
+                           {QStringLiteral("2"), QStringLiteral("日報画面の入力チェック実装"), QStringLiteral("作業項目№の重複チェック")},
+                           {QStringLiteral("3"), QStringLiteral("単体テスト"), QStringLiteral("保存と読み込みのテスト")},
+                           {QStringLiteral("10"), QStringLiteral("レビュー対応"), QStringLiteral("指摘事項を修正")}}});
+
+    bool ok = true;
+    frmWorvane window;
+    window.ApplyInputLimits();
+    window.ResetScreen();
+    window.show();
+    settle();
+    window.txtWKYMD->setText(QStringLiteral("2026/03/06"));
+    window.cmdSerch->click();
+    window.fgdWKCONT->setRow(2);
+    window.fgdWKCONT->setCol(1);
+    window.fgdWKCONT->setColSel(2);
+    window.txtWKCODE->setText(QStringLiteral("2"));
+    window.txtWKHEAD->setText(QStringLiteral("日報画面の入力チェック実装"));
+    window.txtDETAIL->setTextCrLf(QStringLiteral("作業項目№の重複チェック"));
+    ok &= shoot(&window, out.filePath(QStringLiteral("main.png")));
+
+    {
+        frmPJViewer viewer(window.txtPJCODE, window.lblPJNAME, &window);
+        viewer.show();
+        settle();
+        viewer.txtPJCODE->setText(QStringLiteral("A*"));
+        viewer.SearchProjects();
+        ok &= shoot(&viewer, out.filePath(QStringLiteral("project.png")));
+    }
+    {
+        frmCalendar calendar(&window);
+        calendar.show();
+        ok &= shoot(&calendar, out.filePath(QStringLiteral("calendar.png")));
+    }
+    return ok ? 0 : 1;
+}

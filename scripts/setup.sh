@@ -7,9 +7,10 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev
   fonts-noto-cjk
 )
-if [ "${1:-}" = "--display" ]; then
-  packages+=(xvfb xauth imagemagick x11-apps)
-fi
+case "${1:-}" in
+  --display) packages+=(xvfb xauth imagemagick x11-apps) ;;            # screenshots
+  --test) packages+=(clang libclang-rt-14-dev libsqlite3-dev sqlite3) ;; # fuzzers, crash and lock tests
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #include "common/cp932.h"
 
+#include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -29,20 +30,44 @@ bool isHalfWidthKatakana(char32_t c)
 class Encoder
 {
 public:
-    // Empty when CP932 has no code for the character.
+    // Empty when CP932 has no code for the character. A code that reads back as another character (the
+    // converter's one-way fallbacks, such as private-use characters written as a symbol's code) does not
+    // count: the text must come back from the file as it was written.
     QByteArray encode(char32_t c)
     {
-        if (!m_encoder)
-            m_encoder.emplace(CodecName);
-        const QByteArray bytes = m_encoder->encode(QStringView(QString::fromUcs4(&c, 1)));
-        if (!m_encoder->hasError())
-            return bytes;
-        m_encoder.reset();
-        return QByteArray();
+        // The table never changes: each character is looked up in ICU once per thread.
+        thread_local QHash<char32_t, QByteArray> known;
+        const auto found = known.constFind(c);
+        if (found != known.constEnd())
+            return *found;
+        const QByteArray bytes = convert(c);
+        known.insert(c, bytes);
+        return bytes;
     }
 
 private:
+    QByteArray convert(char32_t c)
+    {
+        if (!m_encoder)
+            m_encoder.emplace(CodecName);
+        const QString character = QString::fromUcs4(&c, 1);
+        const QByteArray bytes = m_encoder->encode(QStringView(character));
+        if (m_encoder->hasError()) {
+            m_encoder.reset();
+            return QByteArray();
+        }
+        if (!m_decoder)
+            m_decoder.emplace(CodecName);
+        const QString back = m_decoder->decode(bytes);
+        if (m_decoder->hasError()) {
+            m_decoder.reset();
+            return QByteArray();
+        }
+        return back == character ? bytes : QByteArray();
+    }
+
     std::optional<QStringEncoder> m_encoder;
+    std::optional<QStringDecoder> m_decoder;
 };
 
 int byteLength(Encoder &encoder, char32_t c)

@@ -334,6 +334,15 @@ void TestModCommon::cp932Conversion()
     QVERIFY(ok);
     QCOMPARE(FromCp932(QByteArray("a\x81 b\x82\xA0"), &ok), QStringLiteral("a\uFFFD b\u3042"));
     QVERIFY(!ok);
+
+    // A character the converter writes only as another one's code would not read back: it counts as
+    // not representable (found by fuzzing: U+F86F went out as the code of "№").
+    QVERIFY(!IsCp932Representable(char32_t(0xF86F)));
+    QCOMPARE(Cp932Length(QStringView(u"\uF86F")), 0);
+    QCOMPARE(ToCp932(QStringView(u"a\uF86F"), &ok), QByteArray("a?"));
+    QVERIFY(!ok);
+    QCOMPARE(ToCp932(QStringLiteral("№"), &ok), QByteArray("\x87\x82"));
+    QVERIFY(ok);
 }
 
 QTEST_APPLESS_MAIN(TestModCommon)

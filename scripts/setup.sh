@@ -3,13 +3,13 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config libsqlite3-dev
   qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev
   fonts-noto-cjk
 )
 case "${1:-}" in
   --display) packages+=(xvfb xauth imagemagick x11-apps) ;;            # screenshots
-  --test) packages+=(clang libclang-rt-14-dev libsqlite3-dev sqlite3) ;; # fuzzers, crash and lock tests
+  --test) packages+=(clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev) ;; # fuzzers, install tests
 esac
 
 missing=()

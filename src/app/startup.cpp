@@ -53,7 +53,29 @@ void LoadSettings()
 
 void LoadSettings(const QString &executableFolder)
 {
-    globals::IniPath = executableFolder + QStringLiteral("/Worvane.ini");
+    LoadSettings(executableFolder, UserConfigFolder());
+}
+
+QString UserConfigFolder()
+{
+    // As the XDG base-directory rules say, and as bin/worvane-launch reads them: a relative value is ignored.
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/worvane");
+}
+
+QString SettingsFilePath(const QString &executableFolder, const QString &userConfigFolder)
+{
+    const QString beside = executableFolder + QStringLiteral("/Worvane.ini");
+    if (QFileInfo::exists(beside) || QFileInfo(executableFolder).isWritable())
+        return beside;
+    return userConfigFolder + QStringLiteral("/Worvane.ini");
+}
+
+void LoadSettings(const QString &executableFolder, const QString &userConfigFolder)
+{
+    globals::IniPath = SettingsFilePath(executableFolder, userConfigFolder);
     globals::MdbPath = GetIniString(QStringLiteral("MDB Path"), QStringLiteral("Path"), globals::IniPath);
     globals::DefaultPJCode = GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), globals::IniPath);
 }

@@ -17,9 +17,21 @@ bool StartUp();
 // Otherwise shows the load-error warning and returns false.
 bool CheckPrevInstance();
 
-// Fills IniPath, MdbPath and DefaultPJCode from the settings file beside the executable.
+// Fills IniPath, MdbPath and DefaultPJCode from the settings file that SettingsFilePath chooses.
 void LoadSettings();
 void LoadSettings(const QString &executableFolder);
+void LoadSettings(const QString &executableFolder, const QString &userConfigFolder);
+
+// Where the settings file is, in this order:
+//  1. "Worvane.ini" beside the executable, when it exists (a portable copy, or one set up by hand);
+//  2. "Worvane.ini" in userConfigFolder, when the executable's folder is not writable by this user
+//     (an installed copy, such as /usr/bin);
+//  3. otherwise beside the executable again, where the first save of a portable copy creates it.
+QString SettingsFilePath(const QString &executableFolder, const QString &userConfigFolder);
+
+// The per-user folder for the settings file: $XDG_CONFIG_HOME/worvane when that variable holds an absolute
+// path, else ~/.config/worvane.
+QString UserConfigFolder();
 
 // True when path names an existing file (of any permissions); a folder or an empty path is not one.
 bool FileExists(const QString &path);

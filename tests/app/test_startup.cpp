@@ -6,12 +6,14 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace worvane;
 using worvane::test::sql;
@@ -48,7 +50,20 @@ class TestStartUp : public QObject
                 sql(m_db, QStringLiteral("SELECT * FROM DF_WKCONT ORDER BY rowid"))};
     }
 
+    // A folder for a copy of the program, with or without Worvane.ini beside it.
+    QString exeFolder(const QString &name, const QByteArray &ini = {})
+    {
+        const QString folder = m_dir.filePath(name);
+        QDir().mkpath(folder);
+        if (!ini.isNull())
+            test::writeBytes(folder + QStringLiteral("/Worvane.ini"), ini);
+        return folder;
+    }
+
 private slots:
+    // The per-user settings folder of these tests, never the real user's.
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config")))); }
+
     void init()
     {
         globals::clear();
@@ -70,6 +85,88 @@ private slots:
         LoadSettings(m_dir.filePath(QStringLiteral("nothing-here")));
         QCOMPARE(globals::MdbPath, QString());
         QCOMPARE(globals::DefaultPJCode, QString());
+    }
+
+    void aWritableFolderKeepsThePortableFileAndIgnoresThePerUserOne()
+    {
+        const QString user = m_dir.filePath(QStringLiteral("user-portable"));
+        QDir().mkpath(user);
+        test::writeBytes(user + QStringLiteral("/Worvane.ini"), "[MDB Path]\nPath=/per-user.db\n");
+        const QString folder = exeFolder(QStringLiteral("portable"));
+        const QString beside = folder + QStringLiteral("/Worvane.ini");
+
+        // The first start of a portable copy: no file anywhere it looks, and the first save creates it beside.
+        LoadSettings(folder, user);
+        QCOMPARE(globals::IniPath, beside);
+        QCOMPARE(globals::MdbPath, QString());
+        WriteDefaultPJCode(QStringLiteral("A0012345"));
+        QCOMPARE(test::readBytes(beside), QByteArray("[Default Value]\r\nPJCode=A0012345\r\n"));
+        QCOMPARE(test::readBytes(user + QStringLiteral("/Worvane.ini")), QByteArray("[MDB Path]\nPath=/per-user.db\n"));
+
+        LoadSettings(folder, user);
+        QCOMPARE(globals::IniPath, beside);
+        QCOMPARE(globals::DefaultPJCode, QStringLiteral("A0012345"));
+    }
+
+    void aFolderTheUserCannotWriteUsesThePerUserFileUnlessOneIsBesideTheProgram()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root may write to every folder; tests/install runs an installed copy as an ordinary user");
+        const QString user = m_dir.filePath(QStringLiteral("user-installed"));
+        const QString perUser = user + QStringLiteral("/Worvane.ini");
+        QDir().mkpath(user);
+        test::writeBytes(perUser, "[MDB Path]\nPath=/home/u/.local/share/worvane/worvane.db\n");
+        const QString installed = exeFolder(QStringLiteral("installed"));
+        const QString managed = exeFolder(QStringLiteral("managed"), "[MDB Path]\nPath=/srv/shared.db\n");
+        const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
+        const auto writable = readOnly | QFile::WriteOwner;
+        QFile::setPermissions(installed, readOnly);
+        QFile::setPermissions(managed, readOnly);
+        const auto restore = qScopeGuard([&] {
+            QFile::setPermissions(installed, writable);
+            QFile::setPermissions(managed, writable);
+        });
+
+        LoadSettings(installed, user);
+        QCOMPARE(globals::IniPath, perUser);
+        QCOMPARE(globals::MdbPath, QStringLiteral("/home/u/.local/share/worvane/worvane.db"));
+        WriteDefaultPJCode(QStringLiteral("B7"));
+        LoadSettings(installed, user);
+        QCOMPARE(globals::DefaultPJCode, QStringLiteral("B7"));
+        QVERIFY(!QFileInfo::exists(installed + QStringLiteral("/Worvane.ini")));
+
+        LoadSettings(managed, user);
+        QCOMPARE(globals::IniPath, managed + QStringLiteral("/Worvane.ini"));
+        QCOMPARE(globals::MdbPath, QStringLiteral("/srv/shared.db"));
+        QCOMPARE(globals::DefaultPJCode, QString());
+
+        // No per-user file yet: nothing is read, and the path is still the per-user one.
+        LoadSettings(installed, m_dir.filePath(QStringLiteral("user-new")));
+        QCOMPARE(globals::IniPath, m_dir.filePath(QStringLiteral("user-new/Worvane.ini")));
+        QCOMPARE(globals::MdbPath, QString());
+    }
+
+    void thePerUserFolderFollowsXdgConfigHomeOnlyWhenItIsAbsolute_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("absolute") << QByteArray("/xdg/conf") << QStringLiteral("/xdg/conf/worvane");
+        QTest::newRow("relative") << QByteArray("xdg/conf") << QStringLiteral("/home/u/.config/worvane");
+        QTest::newRow("empty") << QByteArray("") << QStringLiteral("/home/u/.config/worvane");
+    }
+    void thePerUserFolderFollowsXdgConfigHomeOnlyWhenItIsAbsolute()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(QString, folder);
+        const QByteArray home = qgetenv("HOME");
+        const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", home);
+            qputenv("XDG_CONFIG_HOME", config);
+        });
+        qputenv("HOME", "/home/u");
+        qputenv("XDG_CONFIG_HOME", value);
+        QCOMPARE(UserConfigFolder(), folder);
     }
 
     void fileExistsTakesFilesOfAnyModeAndNothingElse()

@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# `cmake --install` into a temporary prefix: the files it puts there, that they validate, and the
+# installed launcher with the installed program. Then, with a test copy of the program in its place that
+# prints its messages, which settings file each kind of copy reads.
+#   test_prefix.sh BUILD_FOLDER TESTHOST
+set -euo pipefail
+build=$1
+testhost=$2
+. "$(dirname "$0")/common.sh"
+
+id=org.worvane.Worvane
+prefix=$work/prefix
+mkdir "$prefix"
+env -u DESTDIR cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "$(cat "$work/install.log")"
+
+expected="bin/worvane
+bin/worvane-launch
+bin/worvane-newdb
+share/applications/$id.desktop
+share/icons/hicolor/scalable/apps/$id.svg
+share/metainfo/$id.metainfo.xml"
+actual=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
+[ "$actual" = "$expected" ] || fail "installed files differ:$(diff <(echo "$expected") <(echo "$actual"))"
+for f in worvane worvane-launch worvane-newdb; do
+  [ -x "$prefix/bin/$f" ] || fail "bin/$f is not executable"
+done
+
+desktop=$prefix/share/applications/$id.desktop
+desktop-file-validate "$desktop" >"$work/desktop.log" 2>&1 || fail "desktop-file-validate: $(cat "$work/desktop.log")"
+[ ! -s "$work/desktop.log" ] || fail "desktop-file-validate has remarks: $(cat "$work/desktop.log")"
+grep -qx 'Exec=worvane-launch' "$desktop" || fail "the desktop entry does not run the launcher"
+grep -qx 'Name\[ja\]=ワーベーン' "$desktop" || fail "the desktop entry has no Japanese name"
+grep -qx 'Categories=Office;' "$desktop" || fail "the desktop entry is not in Office"
+grep -qx "Icon=$id" "$desktop" || fail "the desktop entry names another icon"
+appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/$id.metainfo.xml" >"$work/appstream.log" 2>&1 ||
+  fail "appstreamcli validate: $(cat "$work/appstream.log")"
+grep -q "<release version=\"$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")\"" \
+  "$prefix/share/metainfo/$id.metainfo.xml" || fail "the metadata does not name this version"
+
+# An installed copy lives in a folder its users cannot write to.
+if [ "$(id -u)" -ne 0 ]; then
+  chmod 555 "$prefix/bin"
+  cleanup_hooks+=('chmod 755 "$prefix/bin"')
+fi
+
+# The real program, through the launcher, for a new user.
+check_first_start "$prefix/bin/worvane-launch" "$prefix/bin/worvane" "$(new_home first)"
+
+# From here on the program is the test copy, which prints every message and "READY" once its window
+# is up, and closes on a line "close".
+chmod u+w "$prefix/bin"
+cp "$testhost" "$prefix/bin/worvane"
+[ "$(id -u)" -eq 0 ] || chmod 555 "$prefix/bin"
+
+# run_host HOME [NAME=VALUE...]: starts it through the launcher, closes it once it is ready; its
+# output is then in $out.
+run_host() {
+  local home=$1; shift
+  local name; name=$(basename "$home")
+  rm -f "$work/$name.in"
+  mkfifo "$work/$name.in"
+  start_launcher "$prefix/bin/worvane-launch" "$home" "$@"
+  exec 3>"$work/$name.in"
+  wait_until 20 grep -q READY "$work/$name.out" || fail "$name: the program did not start: $(cat "$work/$name.err")"
+  echo close >&3
+  exec 3>&-
+  wait_until 20 eval '! kill -0 $pid 2>/dev/null' || fail "$name: the program did not end"
+  wait "$pid" || fail "$name: the program ended with $?"
+  out=$(cat "$work/$name.out")
+}
+missing='MESSAGE critical|ワーベーン|MDBのPATHが見つかりません。'
+
+# The settings the launcher prepared are the ones the program reads: no message at all, not even the
+# one of the compaction at exit. A second start changes nothing that exists.
+home=$work/first
+ini=$home/.config/worvane/Worvane.ini
+printf '\n[Default Value]\nPJCode=A0012345\n' >>"$ini"
+cp "$ini" "$work/first.ini"
+run_host "$home"
+[[ $out == READY ]] || fail "with the prepared settings: $out"
+cmp -s "$ini" "$work/first.ini" || fail "the second start changed $ini"
+
+# XDG_CONFIG_HOME and XDG_DATA_HOME are followed, by the launcher and the program alike.
+home=$(new_home xdg)
+run_host "$home" XDG_CONFIG_HOME="$home/conf" XDG_DATA_HOME="$home/data"
+[[ $out == READY ]] || fail "with XDG folders: $out"
+grep -qx "Path=$home/data/worvane/worvane.db" "$home/conf/worvane/Worvane.ini" || fail "XDG_DATA_HOME was not followed"
+[ ! -e "$home/.config" ] || fail "~/.config was used although XDG_CONFIG_HOME was set"
+
+# A settings file beside the program comes first: the launcher prepares nothing, the program reads it.
+chmod u+w "$prefix/bin"
+printf '[MDB Path]\nPath=%s\n' "$work/no-such.db" >"$prefix/bin/Worvane.ini"
+[ "$(id -u)" -eq 0 ] || chmod 555 "$prefix/bin"
+home=$(new_home beside)
+run_host "$home"
+[[ $out == "$missing"* ]] || fail "the settings beside the program were not read: $out"
+[ -z "$(ls -A "$home" | grep -vx -e run -e cache)" ] || fail "the launcher prepared files although settings lie beside the program"
+chmod u+w "$prefix/bin"
+rm "$prefix/bin/Worvane.ini"
+
+# A folder the user may write to is a portable copy: its own settings file only, even when none is there
+# yet; the per-user one is neither read nor prepared.
+[ "$(id -u)" -ne 0 ] || chown "$user_uid" "$prefix/bin"
+run_host "$work/first"
+[[ $out == "$missing"* ]] || fail "a portable copy read the per-user settings: $out"
+home=$(new_home portable)
+run_host "$home"
+[ -z "$(ls -A "$home" | grep -vx -e run -e cache)" ] || fail "the launcher prepared files for a portable copy"
+echo "PASS"

@@ -51,8 +51,8 @@ Outcome CompactDatabase(const QString &path, const QString &temporaryPath, int b
     const QFileInfo database(path);
     if (path.isEmpty() || !database.isFile())
         return Outcome{false, QStringLiteral("the database file is missing: %1").arg(path)};
-    if (!database.isWritable() || !(QFile::permissions(path) & QFileDevice::WriteOwner))
-        return Outcome{false, QStringLiteral("the database file is read-only: %1").arg(path)};
+    if (const QString why = ReadOnlyReason(path); !why.isEmpty() || !database.isWritable())
+        return Outcome{false, why.isEmpty() ? QStringLiteral("the database file is read-only: %1").arg(path) : why};
     if (QFileInfo::exists(temporaryPath) || QFileInfo(temporaryPath).isSymLink())
         return Outcome{false, QStringLiteral("a file of the temporary name is already there: %1").arg(temporaryPath)};
 

@@ -23,6 +23,18 @@ QString engineText(const QSqlError &error)
 }
 } // namespace
 
+QString ReadOnlyReason(const QString &path)
+{
+    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    const QFileInfo file(path);
+    if (file.exists() && !(file.permissions() & anyWrite))
+        return QStringLiteral("the database file is read-only: %1").arg(path);
+    const QFileInfo folder(file.absolutePath());
+    if (!(folder.permissions() & anyWrite))
+        return QStringLiteral("the database folder is read-only: %1").arg(folder.filePath());
+    return QString();
+}
+
 QString SqliteUri(const QString &path, Connection::Mode mode)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
@@ -100,6 +112,10 @@ bool Connection::exec(const QString &sql, const QVariantList &values)
 
 bool Connection::begin()
 {
+    if (const QString why = ReadOnlyReason(m_path); !why.isEmpty()) {
+        m_error = why;
+        return false;
+    }
     if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
         return false;
     m_inTransaction = true;

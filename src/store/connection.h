@@ -33,7 +33,10 @@ public:
 
     QSqlQuery newQuery() const { return QSqlQuery(m_db); }
 
-    bool begin();   // BEGIN IMMEDIATE: takes the write lock before anything is read
+    // BEGIN IMMEDIATE: takes the write lock before anything is read. A file or folder marked read-only
+    // (no write permission for anyone) is refused, whoever runs the program, so that a read-only
+    // database stays as it is even for a user whom the system would let write.
+    bool begin();
     bool commit();
     void rollback();
 
@@ -47,6 +50,10 @@ private:
     QString m_error;
     bool m_inTransaction = false;
 };
+
+// Why a write to the database at path must not be tried (file or folder without any write permission),
+// or an empty string.
+QString ReadOnlyReason(const QString &path);
 
 // "file:" URI for a local path, every character that would mean something to SQLite escaped.
 QString SqliteUri(const QString &path, Connection::Mode mode);

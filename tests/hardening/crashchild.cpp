@@ -1,0 +1,58 @@
+// A child for the crash tests: does one kind of write over and over, switching between two versions,
+// until it is killed. "ready" on standard output says the loop is about to start.
+//   crashchild save DB       saves the same day, version A then B then A ...
+//   crashchild compact DB    compacts the database file
+//   crashchild ini FILE      writes the default project code into the settings file
+//   crashchild report FILE   writes a report file
+//   crashchild lock DB       holds an exclusive lock on the database, as another program might
+#include "app/inictrl.h"
+#include "crashversions.h"
+#include "report/reportfile.h"
+#include "store/compaction.h"
+#include "store/reportstore.h"
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QThread>
+
+#include <cstdio>
+
+using namespace worvane;
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 3)
+        return 2;
+    const QString mode = QString::fromLocal8Bit(argv[1]);
+    const QString path = QString::fromLocal8Bit(argv[2]);
+    if (mode == QLatin1String("lock")) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+        db.setDatabaseName(path);
+        QSqlQuery lock(db);
+        if (!db.open() || !lock.exec(QStringLiteral("BEGIN EXCLUSIVE")) ||
+            !lock.exec(QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST")))
+            return 1;
+        std::printf("ready\n");
+        std::fflush(stdout);
+        for (;;)
+            QThread::sleep(1);
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (int round = 0;; ++round) {
+        const int version = round % 2;
+        if (mode == QLatin1String("save")) {
+            ReportStore(path).saveDay(crash::day(version));
+        } else if (mode == QLatin1String("compact")) {
+            CompactDatabase(path, path + QStringLiteral("TEMP.mdb"));
+        } else if (mode == QLatin1String("ini")) {
+            WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), crash::code(version), path);
+        } else if (mode == QLatin1String("report")) {
+            WriteReportFile(path, crash::report(version));
+        } else {
+            return 2;
+        }
+    }
+}

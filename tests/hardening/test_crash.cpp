@@ -1,0 +1,135 @@
+#include "app/inictrl.h"
+#include "common/cp932.h"
+#include "crashversions.h"
+#include "store/compaction.h"
+#include "store/reportstore.h"
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+using namespace worvane;
+using worvane::test::readBytes;
+using worvane::test::sql;
+
+// Children that write are killed with SIGKILL at random moments; whatever the moment, what is on disk
+// afterwards is whole: all of the old version or all of the new one.
+class TestCrash : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QRandomGenerator m_random{20261207};
+    int m_kills = 0;
+
+    // Starts the child, lets it work for a random time up to maxMs, and kills it.
+    void killDuring(const QString &mode, const QString &path, int maxMs)
+    {
+        QProcess child;
+        child.start(QStringLiteral(CRASHCHILD_PATH), {mode, path});
+        QVERIFY(child.waitForStarted(10000));
+        QVERIFY(child.waitForReadyRead(10000));
+        QThread::usleep(m_random.bounded(maxMs * 1000));
+        child.kill();
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        ++m_kills;
+    }
+
+    static void verifyIntegrity(const QString &db)
+    {
+        QCOMPARE(sql(db, QStringLiteral("PRAGMA integrity_check"))[0][0].toString(), QStringLiteral("ok"));
+    }
+
+    // The day on disk is exactly one of the two versions; returns which.
+    static int storedVersion(const QString &db)
+    {
+        const DayLoad load = ReportStore(db).loadDay(QStringLiteral("A0012345"), QStringLiteral("2024/03/01"));
+        if (!load.ok)
+            return -1;
+        for (int version : {0, 1}) {
+            const DaySave expected = crash::day(version);
+            if (load.startTime == expected.startTime && load.endTime == expected.endTime && load.items == expected.items)
+                return version;
+        }
+        return -1;
+    }
+
+private slots:
+    void aSavedDayIsAllOldOrAllNew()
+    {
+        const QString db = m_dir.filePath(QStringLiteral("save.mdb"));
+        test::makeDatabase(db, true);
+        QVERIFY(ReportStore(db).saveDay(crash::day(0)).ok);
+        QSet<int> seen;
+        for (int i = 0; i < 80; ++i) {
+            killDuring(QStringLiteral("save"), db, 60);
+            verifyIntegrity(db);
+            const int version = storedVersion(db);
+            QVERIFY2(version >= 0, qPrintable(QStringLiteral("kill %1 left a mixed day").arg(i)));
+            seen.insert(version);
+        }
+        QCOMPARE(seen.size(), 2); // the kills landed on both sides of commits
+    }
+
+    void aCompactionKilledAnywhereLeavesTheDatabaseWhole()
+    {
+        const QString db = m_dir.filePath(QStringLiteral("compact.mdb"));
+        test::makeDatabase(db, true);
+        QVERIFY(ReportStore(db).saveDay(crash::day(1)).ok);
+        sql(db, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4000) "
+                               "INSERT INTO DF_WKCONT SELECT 'Z', '2024/01/01', i, 't', hex(randomblob(300)) FROM n"));
+        const QString temporary = db + QStringLiteral("TEMP.mdb");
+        for (int i = 0; i < 60; ++i) {
+            killDuring(QStringLiteral("compact"), db, 80);
+            // The data is always under the database name, never only under the temporary one.
+            QVERIFY(QFileInfo::exists(db));
+            verifyIntegrity(db);
+            QCOMPARE(storedVersion(db), 1);
+            QCOMPARE(sql(db, QStringLiteral("SELECT COUNT(*) FROM DF_WKCONT WHERE PJCODE = 'Z'"))[0][0].toInt(), 4000);
+            // A copy left half-made by the kill only blocks the next compaction; the user removes it.
+            QFile::remove(temporary);
+        }
+        QVERIFY(CompactDatabase(db, temporary).ok);
+        verifyIntegrity(db);
+    }
+
+    void theSettingsFileIsOldOrNew()
+    {
+        const QString ini = m_dir.filePath(QStringLiteral("Worvane.ini"));
+        QByteArray versions[2];
+        for (int version : {0, 1}) {
+            test::writeBytes(ini, "; comment\r\n[MDB Path]\r\nPath=/data/" + ToCp932(QStringLiteral("日報")) +
+                                      ".mdb\r\n\r\n[Default Value]\r\nPJCode=" + crash::code(version).toLatin1() + "\r\n");
+            versions[version] = readBytes(ini);
+        }
+        for (int i = 0; i < 40; ++i) {
+            killDuring(QStringLiteral("ini"), ini, 5);
+            const QByteArray bytes = readBytes(ini);
+            QVERIFY2(bytes == versions[0] || bytes == versions[1], bytes.constData());
+        }
+    }
+
+    void aReportFileIsOldOrNew()
+    {
+        const QString report = m_dir.filePath(QStringLiteral("20240301.txt"));
+        const QByteArray versions[2] = {ToCp932(crash::report(0)), ToCp932(crash::report(1))};
+        QVERIFY(!WriteReportFile(report, crash::report(0)));
+        for (int i = 0; i < 40; ++i) {
+            killDuring(QStringLiteral("report"), report, 20);
+            const QByteArray bytes = readBytes(report);
+            QVERIFY2(bytes == versions[0] || bytes == versions[1], qPrintable(QString::number(bytes.size())));
+        }
+    }
+
+    void cleanupTestCase()
+    {
+        qInfo("%d kills, every one left consistent files", m_kills);
+        QVERIFY(m_kills >= 200);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCrash)
+#include "test_crash.moc"

@@ -1,6 +1,7 @@
 #include "calendar/frmcalendar.h"
 
 #include "app/globals.h"
+#include "common/fieldrules.h"
 #include "common/clock.h"
 #include "common/screen.h"
 
@@ -72,21 +73,10 @@ void frmCalendar::pickDate()
 
 void frmCalendar::keyPressEvent(QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // Enter presses the focused button; the calendar handles its own Enter (a pick).
-        if (auto *button = qobject_cast<QPushButton *>(focusWidget()); button && !event->isAutoRepeat())
-            button->click();
-        event->accept();
-        return;
-    case Qt::Key_Escape:
-        // No cancel button: Escape does not close the window.
-        event->accept();
-        return;
-    default:
+    // Enter presses the focused button (the list and the calendar take their own Enter first); the
+    // window has no cancel button, so Escape does not close it.
+    if (!HandleDialogKey(this, event))
         QDialog::keyPressEvent(event);
-    }
 }
 
 } // namespace worvane

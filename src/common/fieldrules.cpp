@@ -2,6 +2,7 @@
 
 #include "common/modcommon.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -95,6 +96,23 @@ void EnterToTab(int &keyCode, QWidget *focused)
     const QString tab(QLatin1Char('\t'));
     QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, tab));
     QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Tab, Qt::NoModifier, tab));
+}
+
+bool HandleDialogKey(QWidget *dialog, QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto *button = qobject_cast<QAbstractButton *>(dialog->focusWidget()); button && !event->isAutoRepeat())
+            button->click();
+        event->accept();
+        return true;
+    case Qt::Key_Escape:
+        event->accept();
+        return true;
+    default:
+        return false;
+    }
 }
 
 void SetInputMethodEnabled(QWidget *w, bool on)

@@ -32,6 +32,10 @@ void EnterToTab(int &keyCode, QWidget *focused);
 // held with Ctrl or Meta).
 int KeyPressCode(const QKeyEvent *key);
 
+// The keys of a dialog without a default or cancel button: Enter presses the focused button and
+// nothing else, Escape does nothing. True when the key was one of them (the caller then takes it).
+bool HandleDialogKey(QWidget *dialog, QKeyEvent *event);
+
 // Input method on (Japanese input) or off (half-width fields: codes, dates, times, numbers).
 void SetInputMethodEnabled(QWidget *w, bool on);
 

@@ -269,21 +269,10 @@ void frmPJViewer::fgdPRJMST_KeyPress(int &keyCode)
 
 void frmPJViewer::keyPressEvent(QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // Enter presses the focused button; anywhere else in the window it does nothing.
-        if (auto *button = qobject_cast<QPushButton *>(focusWidget()); button && !event->isAutoRepeat())
-            button->click();
-        event->accept();
-        return;
-    case Qt::Key_Escape:
-        // The window has no cancel button: Escape does not close it.
-        event->accept();
-        return;
-    default:
+    // Enter presses the focused button (the list and the calendar take their own Enter first); the
+    // window has no cancel button, so Escape does not close it.
+    if (!HandleDialogKey(this, event))
         QDialog::keyPressEvent(event);
-    }
 }
 
 } // namespace worvane

@@ -342,6 +342,14 @@ void frmWorvane::SetPanelEnabled(bool enabled)
         w->setEnabled(enabled);
 }
 
+// The function-key map: the key, whether it needs the entry panel, and the button it presses.
+const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
+    {Qt::Key_F1, true, &frmWorvane::cmdUpdate_Click},  {Qt::Key_F2, true, &frmWorvane::cmdOutput_Click},
+    {Qt::Key_F3, false, &frmWorvane::cmdCancel_Click}, {Qt::Key_F4, false, &frmWorvane::cmdClose_Click},
+    {Qt::Key_F5, true, &frmWorvane::cmdAddWork_Click}, {Qt::Key_F6, true, &frmWorvane::cmdUpdWork_Click},
+    {Qt::Key_F9, true, &frmWorvane::cmdDelWork_Click},
+};
+
 bool frmWorvane::eventFilter(QObject *watched, QEvent *event)
 {
     // The window-level key map: looks at the key alone (Shift, Ctrl and Alt do not matter) and lets
@@ -350,23 +358,12 @@ bool frmWorvane::eventFilter(QObject *watched, QEvent *event)
         auto *target = static_cast<QWidget *>(watched);
         QWidget *focus = QApplication::focusWidget();
         if (target->window() == this && (target == focus || (!focus && target == this))) {
-            switch (static_cast<QKeyEvent *>(event)->key()) {
-            case Qt::Key_F3:
-                cmdCancel_Click();
-                break;
-            case Qt::Key_F4:
-                cmdClose_Click();
-                break;
-            case Qt::Key_F1:
-            case Qt::Key_F2:
-            case Qt::Key_F5:
-            case Qt::Key_F6:
-            case Qt::Key_F9:
-                DispatchFunctionKey(static_cast<QKeyEvent *>(event)->key());
-                break;
-            default:
-                break;
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            for (const FunctionKey &f : FunctionKeys) {
+                if (f.key == key && !f.needsPanel)
+                    (this->*f.click)();
             }
+            DispatchFunctionKey(key);
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -376,24 +373,9 @@ void frmWorvane::DispatchFunctionKey(int key)
 {
     if (!fraPanel->isEnabled())
         return;
-    switch (key) {
-    case Qt::Key_F1:
-        cmdUpdate_Click();
-        break;
-    case Qt::Key_F2:
-        cmdOutput_Click();
-        break;
-    case Qt::Key_F5:
-        cmdAddWork_Click();
-        break;
-    case Qt::Key_F6:
-        cmdUpdWork_Click();
-        break;
-    case Qt::Key_F9:
-        cmdDelWork_Click();
-        break;
-    default:
-        break;
+    for (const FunctionKey &f : FunctionKeys) {
+        if (f.key == key && f.needsPanel)
+            (this->*f.click)();
     }
 }
 

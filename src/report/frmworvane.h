@@ -81,6 +81,13 @@ protected:
 
 private:
     enum class Lookup { Found, NotFound, Failed };
+    struct FunctionKey
+    {
+        int key;
+        bool needsPanel; // F1, F2, F5, F6, F9 act only in the editing state
+        void (frmWorvane::*click)();
+    };
+    static const FunctionKey FunctionKeys[];
 
     void buildHeader();
     void buildPanel();

@@ -110,6 +110,15 @@ bool Connection::exec(const QString &sql, const QVariantList &values)
     return exec(query, sql, values);
 }
 
+bool Connection::queryFirst(const QString &sql, const QVariantList &values, std::optional<QVariant> &first)
+{
+    QSqlQuery query(m_db);
+    if (!exec(query, sql, values))
+        return false;
+    first = query.next() ? std::optional(query.value(0)) : std::nullopt;
+    return true;
+}
+
 bool Connection::begin()
 {
     if (const QString why = ReadOnlyReason(m_path); !why.isEmpty()) {

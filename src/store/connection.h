@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVariantList>
 
+#include <optional>
+
 namespace worvane {
 
 // One connection to the database file, alive for one store operation. The file is opened read-write
@@ -30,6 +32,9 @@ public:
     // A statement prepared once and run many times with different values.
     bool prepare(QSqlQuery &query, const QString &sql);
     bool run(QSqlQuery &query, const QVariantList &values);
+
+    // The first column of the first row, or nothing when there is no row. False on failure.
+    bool queryFirst(const QString &sql, const QVariantList &values, std::optional<QVariant> &first);
 
     QSqlQuery newQuery() const { return QSqlQuery(m_db); }
 

@@ -87,22 +87,18 @@ Outcome ReportStore::saveDay(const DaySave &day) const
     if (!db.open() || !db.begin())
         return failure(db);
 
-    QSqlQuery query = db.newQuery();
-    if (!db.exec(query,
-                 QStringLiteral("SELECT rowid FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
-                                "ORDER BY rowid LIMIT 1"),
-                 {day.code, day.date}))
+    std::optional<QVariant> rowid;
+    if (!db.queryFirst(QStringLiteral("SELECT rowid FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
+                                      "ORDER BY rowid LIMIT 1"),
+                       {day.code, day.date}, rowid))
         return failure(db);
-    const bool exists = query.next();
-    const QVariant rowid = exists ? query.value(0) : QVariant();
-    query.finish();
 
     const bool timeWritten =
-        exists ? db.exec(QStringLiteral("UPDATE DF_WKTIME SET WSTIME = ?, WETIME = ?, UPDYMD = ? WHERE rowid = ?"),
-                         {EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp, rowid})
-               : db.exec(QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME, ENTYMD) "
-                                        "VALUES (?, ?, ?, ?, ?)"),
-                         {day.code, day.date, EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp});
+        rowid ? db.exec(QStringLiteral("UPDATE DF_WKTIME SET WSTIME = ?, WETIME = ?, UPDYMD = ? WHERE rowid = ?"),
+                        {EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp, *rowid})
+              : db.exec(QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME, ENTYMD) "
+                                       "VALUES (?, ?, ?, ?, ?)"),
+                        {day.code, day.date, EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp});
     if (!timeWritten)
         return failure(db);
 
@@ -160,28 +156,22 @@ Outcome ReportStore::updateProjectMaster(const QString &code, const QString &nam
     if (!db.open() || !db.begin())
         return failure(db);
 
-    QSqlQuery query = db.newQuery();
-    if (!db.exec(query,
-                 QStringLiteral("SELECT rowid FROM DM_PRJMST "
-                                "WHERE PJCODE = ? COLLATE NOCASE OR PJNAME = ? COLLATE NOCASE "
-                                "ORDER BY rowid LIMIT 1"),
-                 {code, name}))
+    std::optional<QVariant> rowid;
+    if (!db.queryFirst(QStringLiteral("SELECT rowid FROM DM_PRJMST "
+                                      "WHERE PJCODE = ? COLLATE NOCASE OR PJNAME = ? COLLATE NOCASE "
+                                      "ORDER BY rowid LIMIT 1"),
+                       {code, name}, rowid))
         return failure(db);
-    const bool exists = query.next();
-    const QVariant rowid = exists ? query.value(0) : QVariant();
-    query.finish();
 
-    if (exists) {
-        if (!db.exec(query,
-                     QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE AND rowid <> ?"),
-                     {code, rowid}) ||
-            !query.next())
+    if (rowid) {
+        std::optional<QVariant> others;
+        if (!db.queryFirst(QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE AND rowid <> ?"),
+                           {code, *rowid}, others))
             return failure(db);
-        if (query.value(0).toInt() > 0)
+        if (others && others->toInt() > 0)
             return Outcome{false, QStringLiteral("another project already has the code %1").arg(code)};
-        query.finish();
         if (!db.exec(QStringLiteral("UPDATE DM_PRJMST SET PJCODE = ?, PJNAME = ?, UPDYMD = ? WHERE rowid = ?"),
-                     {code, name, timestamp, rowid}))
+                     {code, name, timestamp, *rowid}))
             return failure(db);
     } else if (!db.exec(QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME, ENTYMD) VALUES (?, ?, ?)"),
                         {code, name, timestamp})) {

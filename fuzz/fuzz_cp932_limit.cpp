@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const int limit = data[0];
     const bool lineBreakCountsTwo = data[1] & 1;
-    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t *>(data + 2), qsizetype((size - 2) / 2));
+    const QString text =
+        QString::fromUtf16(reinterpret_cast<const char16_t *>(data + 2), qsizetype((size - 2) / 2));
 
     const QString kept = LeftCp932Bytes(text, limit, lineBreakCountsTwo);
     const int length = Cp932Length(kept, lineBreakCountsTwo);

@@ -14,8 +14,7 @@ using namespace worvane;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    struct TemporaryFile
-    {
+    struct TemporaryFile {
         QString path = QDir::temp().filePath(QStringLiteral("worvane-fuzz-%1.ini").arg(::getpid()));
         ~TemporaryFile() { QFile::remove(path); }
     };
@@ -32,8 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (Cp932Length(value) > IniValueMaxBytes && value.toUtf8().size() > IniValueMaxBytes)
             std::abort();
     }
-    if (WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), QStringLiteral("A0012345"), path) &&
-        GetIniString(QStringLiteral("default value"), QStringLiteral("pjcode"), path) != QStringLiteral("A0012345"))
+    if (WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), QStringLiteral("A0012345"),
+                       path) &&
+        GetIniString(QStringLiteral("default value"), QStringLiteral("pjcode"), path) !=
+            QStringLiteral("A0012345"))
         std::abort();
     return 0;
 }

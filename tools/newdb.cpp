@@ -4,7 +4,8 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-namespace {
+namespace
+{
 void usage(QTextStream &err)
 {
     err << "usage: worvane-newdb PATH [--demo]\n"

@@ -26,7 +26,8 @@
 
 using namespace worvane;
 
-namespace {
+namespace
+{
 void settle()
 {
     for (int i = 0; i < 20; ++i) {
@@ -42,7 +43,8 @@ bool shoot(QWidget *window, const QString &path)
     window->activateWindow();
     settle();
     const QRect frame = window->frameGeometry();
-    const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    const QPixmap picture =
+        QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     const bool saved = picture.save(path);
     std::printf("%s %s\n", saved ? "saved" : "FAILED", qPrintable(path));
     return saved;
@@ -65,12 +67,17 @@ int main(int argc, char **argv)
     globals::DefaultPJCode = QStringLiteral("A0012345");
     Clock::setFixed(QDateTime(QDate(2026, 3, 6), QTime(18, 0)));
     const ReportStore store(globals::MdbPath);
-    store.saveDay(DaySave{QStringLiteral("A0012345"), QStringLiteral("2026/03/06"), QStringLiteral("09:00"),
-                          QStringLiteral("18:00"),
-                          {{QStringLiteral("1"), QStringLiteral("朝会・作業計画の確認"), QStringLiteral("チーム朝会に参加\r\n本日の作業を確認")},
-                           {QStringLiteral("2"), QStringLiteral("日報画面の入力チェック実装"), QStringLiteral("作業項目№の重複チェック")},
-                           {QStringLiteral("3"), QStringLiteral("単体テスト"), QStringLiteral("保存と読み込みのテスト")},
-                           {QStringLiteral("10"), QStringLiteral("レビュー対応"), QStringLiteral("指摘事項を修正")}}});
+    store.saveDay(DaySave{
+        QStringLiteral("A0012345"),
+        QStringLiteral("2026/03/06"),
+        QStringLiteral("09:00"),
+        QStringLiteral("18:00"),
+        {{QStringLiteral("1"), QStringLiteral("朝会・作業計画の確認"),
+          QStringLiteral("チーム朝会に参加\r\n本日の作業を確認")},
+         {QStringLiteral("2"), QStringLiteral("日報画面の入力チェック実装"),
+          QStringLiteral("作業項目№の重複チェック")},
+         {QStringLiteral("3"), QStringLiteral("単体テスト"), QStringLiteral("保存と読み込みのテスト")},
+         {QStringLiteral("10"), QStringLiteral("レビュー対応"), QStringLiteral("指摘事項を修正")}}});
 
     bool ok = true;
     frmWorvane window;

@@ -3,7 +3,8 @@
 #include <QString>
 
 // The program-wide values. Everything else belongs to one window or one operation.
-namespace worvane::globals {
+namespace worvane::globals
+{
 
 inline QString IniPath;       // the settings file (SettingsFilePath): beside the executable, or per user
 inline QString MdbPath;       // the database file, from the settings file

@@ -6,11 +6,12 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
-namespace worvane {
-
-namespace {
-struct IniText
+namespace worvane
 {
+
+namespace
+{
+struct IniText {
     QStringList lines;
     QString lineEnd = QStringLiteral("\r\n");
     bool utf8 = false;
@@ -26,7 +27,8 @@ bool isUtf8(const QByteArray &bytes)
 
 bool hasHighByte(const QByteArray &bytes)
 {
-    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
 IniText readIni(const QString &path, bool *readable = nullptr)

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace worvane {
+namespace worvane
+{
 
 // The settings file: INI form, sections and keys matched without regard to case. The text is CP932, or
 // UTF-8 where the file is valid UTF-8 with a byte above ASCII (or a byte-order mark).

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QMessageBox>
 
-namespace worvane {
+namespace worvane
+{
 
-namespace {
+namespace
+{
 MessagePresenter::Handler &handler()
 {
     static MessagePresenter::Handler h;
@@ -49,7 +51,8 @@ bool MessagePresenter::present(QWidget *parent, const MessageRequest &request)
         return handler()(request);
 
     const bool question = request.kind == MessageKind::Question;
-    QMessageBox box(iconOf(request.kind), request.title, QString(request.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+    QMessageBox box(iconOf(request.kind), request.title,
+                    QString(request.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                     question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
     box.setDefaultButton(question ? QMessageBox::No : QMessageBox::Ok);
     box.setEscapeButton(question ? QMessageBox::No : QMessageBox::Ok);

@@ -5,7 +5,8 @@
 
 class QWidget;
 
-namespace worvane {
+namespace worvane
+{
 
 // Every message the program shows goes through here: one short sentence, or two joined by CR LF.
 enum class MessageKind {
@@ -15,8 +16,7 @@ enum class MessageKind {
     Question,    // question, Yes and No, No the default: before a database write
 };
 
-struct MessageRequest
-{
+struct MessageRequest {
     MessageKind kind;
     QString title;
     QString text; // as the program words it, CR LF between sentences

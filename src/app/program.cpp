@@ -8,7 +8,8 @@
 #include <QLocale>
 #include <QTranslator>
 
-namespace worvane {
+namespace worvane
+{
 
 void ConfigureApplication(QApplication &app)
 {

@@ -2,7 +2,8 @@
 
 class QApplication;
 
-namespace worvane {
+namespace worvane
+{
 
 // Language, fonts and Qt's own texts in Japanese.
 void ConfigureApplication(QApplication &app);

@@ -2,9 +2,11 @@
 
 #include <QFileDialog>
 
-namespace worvane {
+namespace worvane
+{
 
-namespace {
+namespace
+{
 SaveFileDialog::Handler &handler()
 {
     static SaveFileDialog::Handler h;

@@ -7,10 +7,10 @@
 
 class QWidget;
 
-namespace worvane {
-
-struct SaveDialogRequest
+namespace worvane
 {
+
+struct SaveDialogRequest {
     QStringList filters;   // "caption (patterns)", the first one selected
     QString suggestedName; // no folder, no extension
 };

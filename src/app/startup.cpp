@@ -13,9 +13,11 @@
 #include <memory>
 #include <unistd.h>
 
-namespace worvane {
+namespace worvane
+{
 
-namespace {
+namespace
+{
 std::unique_ptr<QLockFile> &instanceLock()
 {
     static std::unique_ptr<QLockFile> lock;
@@ -77,7 +79,8 @@ void LoadSettings(const QString &executableFolder, const QString &userConfigFold
 {
     globals::IniPath = SettingsFilePath(executableFolder, userConfigFolder);
     globals::MdbPath = GetIniString(QStringLiteral("MDB Path"), QStringLiteral("Path"), globals::IniPath);
-    globals::DefaultPJCode = GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), globals::IniPath);
+    globals::DefaultPJCode =
+        GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), globals::IniPath);
 }
 
 bool FileExists(const QString &path)
@@ -91,8 +94,9 @@ bool StartUp()
         return false;
     LoadSettings();
     if (!FileExists(globals::MdbPath))
-        MessagePresenter::show(nullptr, MessageKind::Critical, MainCaption,
-                               QStringLiteral("MDBのPATHが見つかりません。\r\nWorvane.iniの設定を見直して下さい。"));
+        MessagePresenter::show(
+            nullptr, MessageKind::Critical, MainCaption,
+            QStringLiteral("MDBのPATHが見つかりません。\r\nWorvane.iniの設定を見直して下さい。"));
     return true;
 }
 

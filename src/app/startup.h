@@ -4,7 +4,8 @@
 
 class QWidget;
 
-namespace worvane {
+namespace worvane
+{
 
 // The main window's caption, also the title of start-up's own messages.
 inline const QString MainCaption = QStringLiteral("ワーベーン");

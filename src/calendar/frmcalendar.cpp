@@ -1,8 +1,8 @@
 #include "calendar/frmcalendar.h"
 
 #include "app/globals.h"
-#include "common/fieldrules.h"
 #include "common/clock.h"
+#include "common/fieldrules.h"
 #include "common/screen.h"
 
 #include <QCalendarWidget>

@@ -1,8 +1,10 @@
 #include "common/clock.h"
 
-namespace worvane {
+namespace worvane
+{
 
-namespace {
+namespace
+{
 QDateTime &fixedTime()
 {
     static QDateTime fixed;

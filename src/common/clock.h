@@ -3,7 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
-namespace worvane {
+namespace worvane
+{
 
 // The one source of the current date and time: today's date on the screen, the calendar and every
 // timestamp written to the database. Tests can stand the clock still.

@@ -103,7 +103,8 @@ bool HandleDialogKey(QWidget *dialog, QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (auto *button = qobject_cast<QAbstractButton *>(dialog->focusWidget()); button && !event->isAutoRepeat())
+        if (auto *button = qobject_cast<QAbstractButton *>(dialog->focusWidget());
+            button && !event->isAutoRepeat())
             button->click();
         event->accept();
         return true;

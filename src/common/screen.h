@@ -4,7 +4,8 @@
 #include <QRect>
 #include <QWidget>
 
-namespace worvane {
+namespace worvane
+{
 
 // Window layouts are given in twips: 15 to a pixel at 96 dots per inch (Qt scales for other densities).
 constexpr int Twips(int twips)
@@ -26,8 +27,9 @@ inline void PlaceTwips(QWidget *widget, int left, int top, int width, int height
 inline QFont ScreenFont(qreal pointSize, bool bold = false)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("ＭＳ ゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
-                      QStringLiteral("IPAGothic"), QStringLiteral("monospace")});
+    font.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("ＭＳ ゴシック"),
+                      QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("IPAGothic"),
+                      QStringLiteral("monospace")});
     font.setStyleHint(QFont::Monospace);
     font.setPointSizeF(pointSize);
     font.setBold(bold);

@@ -25,9 +25,11 @@
 #include <QPushButton>
 #include <QScreen>
 
-namespace worvane {
+namespace worvane
+{
 
-namespace {
+namespace
+{
 const QColor FunctionKeyColour(192, 255, 255);
 
 template <class W> W *make(QWidget *parent, const char *name)
@@ -86,7 +88,8 @@ QString withoutChar(QString text, QChar c)
 QString formatTime(const QString &text)
 {
     const QString digits = TrimBlanks(text);
-    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
+    if (digits.isEmpty() ||
+        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
         return text;
     QString number = digits;
     while (number.size() > 1 && number.startsWith(QLatin1Char('0')))
@@ -102,8 +105,9 @@ frmWorvane::frmWorvane(QWidget *parent) : QWidget(parent)
     setWindowTitle(MainCaption);
     setFont(ScreenFont(9.75));
     setFixedSize(Twips(9495), Twips(6030));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
 
     buildHeader();
     buildPanel();
@@ -166,8 +170,9 @@ void frmWorvane::buildPanel()
     txtDETAIL->setTabChangesFocus(true);
     PlaceTwips(txtDETAIL, 1080, 3270, 8150, 1065);
 
-    for (QWidget *w : std::initializer_list<QWidget *>{lblWorkTime, txtWSTIME, lblTo, txtWETIME, fgdWKCONT, lblWorkCode,
-                                                       txtWKCODE, lblWorkHeader, txtWKHEAD, lblDetail, txtDETAIL})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{lblWorkTime, txtWSTIME, lblTo, txtWETIME, fgdWKCONT, lblWorkCode,
+                                          txtWKCODE, lblWorkHeader, txtWKHEAD, lblDetail, txtDETAIL})
         keepColoursWhenDisabled(w);
     keepColoursWhenDisabled(fgdWKCONT->viewport());
     keepColoursWhenDisabled(fgdWKCONT->horizontalHeader());
@@ -197,9 +202,10 @@ void frmWorvane::buildActionRow()
 
 void frmWorvane::setTabOrder()
 {
-    const QList<QWidget *> order{txtPJCODE,  cmdCallPJViewer, txtWKYMD,   cmdCallCalendar, cmdSerch,  txtWSTIME,
-                                 txtWETIME,  fgdWKCONT,       txtWKCODE,  cmdAddWork,      cmdUpdWork, cmdDelWork,
-                                 txtWKHEAD,  txtDETAIL,       cmdUpdate,  cmdOutput,       cmdCancel, cmdClose};
+    const QList<QWidget *> order{txtPJCODE,  cmdCallPJViewer, txtWKYMD,  cmdCallCalendar, cmdSerch,
+                                 txtWSTIME,  txtWETIME,       fgdWKCONT, txtWKCODE,       cmdAddWork,
+                                 cmdUpdWork, cmdDelWork,      txtWKHEAD, txtDETAIL,       cmdUpdate,
+                                 cmdOutput,  cmdCancel,       cmdClose};
     for (int i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
     for (QLabel *lbl : findChildren<QLabel *>())
@@ -228,7 +234,8 @@ void frmWorvane::connectFields()
             cmdSerch->setFocus(Qt::TabFocusReason);
         }
     });
-    connect(events(txtWKYMD), &FieldEvents::keyDown, this, [this](int key, Qt::KeyboardModifiers) { txtWKYMD_KeyDown(key); });
+    connect(events(txtWKYMD), &FieldEvents::keyDown, this,
+            [this](int key, Qt::KeyboardModifiers) { txtWKYMD_KeyDown(key); });
     connect(events(txtWKYMD), &FieldEvents::lostFocus, this, &frmWorvane::txtWKYMD_LostFocus);
 
     connect(events(txtWSTIME), &FieldEvents::keyPress, this, [this](int &code) {
@@ -252,7 +259,8 @@ void frmWorvane::connectFields()
             txtWKHEAD->setFocus(Qt::TabFocusReason);
         }
     });
-    connect(events(txtWKHEAD), &FieldEvents::keyPress, this, [this](int &code) { EnterToTab(code, txtWKHEAD); });
+    connect(events(txtWKHEAD), &FieldEvents::keyPress, this,
+            [this](int &code) { EnterToTab(code, txtWKHEAD); });
     connect(events(txtDETAIL), &FieldEvents::keyDown, this, [this](int key, Qt::KeyboardModifiers modifiers) {
         if (key == Qt::Key_A && modifiers == Qt::ControlModifier)
             txtDETAIL->selectAll();
@@ -338,7 +346,8 @@ void frmWorvane::InitWorkGrid()
 
 void frmWorvane::SetPanelEnabled(bool enabled)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{fraPanel, cmdAddWork, cmdUpdWork, cmdDelWork, cmdUpdate, cmdOutput})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{fraPanel, cmdAddWork, cmdUpdWork, cmdDelWork, cmdUpdate, cmdOutput})
         w->setEnabled(enabled);
 }
 
@@ -441,7 +450,8 @@ void frmWorvane::txtWKYMD_LostFocus()
 {
     const QString digits = withoutChar(txtWKYMD->text(), QLatin1Char('/'));
     if (!digits.isEmpty())
-        txtWKYMD->setText(digits.left(4) + QLatin1Char('/') + digits.mid(4, 2) + QLatin1Char('/') + digits.right(2));
+        txtWKYMD->setText(digits.left(4) + QLatin1Char('/') + digits.mid(4, 2) + QLatin1Char('/') +
+                          digits.right(2));
 }
 
 void frmWorvane::txtWETIME_KeyPress(int &keyCode)
@@ -521,7 +531,8 @@ void frmWorvane::cmdSerch_Click()
         return;
     }
     // The day is read before anything on the screen changes: a failure leaves the window as it was.
-    const DayLoad day = project == Lookup::Found ? store().loadDay(txtPJCODE->text(), txtWKYMD->text()) : DayLoad{};
+    const DayLoad day =
+        project == Lookup::Found ? store().loadDay(txtPJCODE->text(), txtWKYMD->text()) : DayLoad{};
     if (project == Lookup::Failed || !day.ok) {
         hourglass.restore();
         fail(QStringLiteral("データベースの読み込みに失敗しました。"));
@@ -693,8 +704,7 @@ QList<WorkItem> frmWorvane::listItems() const
 
 bool frmWorvane::CheckReportHeader()
 {
-    struct Check
-    {
+    struct Check {
         bool failed;
         const char *message;
         QWidget *field;
@@ -734,8 +744,9 @@ void frmWorvane::cmdUpdate_Click()
 {
     if (!CheckReportHeader())
         return;
-    if (!MessagePresenter::ask(this, MainCaption,
-                               QStringLiteral("入力内容でデータベースを更新します。\r\n処理を実行してよろしいですか？")))
+    if (!MessagePresenter::ask(
+            this, MainCaption,
+            QStringLiteral("入力内容でデータベースを更新します。\r\n処理を実行してよろしいですか？")))
         return;
     WaitCursor hourglass;
     const bool saved = SaveReport();
@@ -752,10 +763,10 @@ void frmWorvane::cmdOutput_Click()
 {
     if (!CheckReportHeader())
         return;
-    const SaveDialogRequest request{
-        {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt) (*.txt)"), QStringLiteral("CSVﾌｧｲﾙ(*.csv) (*.csv)"),
-         QStringLiteral("全てのﾌｧｲﾙ(*.*) (*)")},
-        withoutChar(txtWKYMD->text(), QLatin1Char('/'))};
+    const SaveDialogRequest request{{QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt) (*.txt)"),
+                                     QStringLiteral("CSVﾌｧｲﾙ(*.csv) (*.csv)"),
+                                     QStringLiteral("全てのﾌｧｲﾙ(*.*) (*)")},
+                                    withoutChar(txtWKYMD->text(), QLatin1Char('/'))};
     const std::optional<QString> path = SaveFileDialog::choose(this, request);
     if (!path)
         return;

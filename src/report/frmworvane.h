@@ -9,7 +9,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace worvane {
+namespace worvane
+{
 
 class FlexGrid;
 class LimitedTextEdit;
@@ -81,8 +82,7 @@ protected:
 
 private:
     enum class Lookup { Found, NotFound, Failed };
-    struct FunctionKey
-    {
+    struct FunctionKey {
         int key;
         bool needsPanel; // F1, F2, F5, F6, F9 act only in the editing state
         void (frmWorvane::*click)();

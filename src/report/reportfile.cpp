@@ -8,9 +8,11 @@
 
 #include <cerrno>
 
-namespace worvane {
+namespace worvane
+{
 
-namespace {
+namespace
+{
 const QString CrLf = QStringLiteral("\r\n");
 const QString Tab = QStringLiteral("\t");
 
@@ -25,7 +27,8 @@ enum ErrorNumber {
 
 ReportFileError fileError(int number, const QString &what, const QString &path)
 {
-    return ReportFileError{number, QStringLiteral("Worvane (%1: %2)").arg(what, QDir::toNativeSeparators(path))};
+    return ReportFileError{number,
+                           QStringLiteral("Worvane (%1: %2)").arg(what, QDir::toNativeSeparators(path))};
 }
 
 ReportFileError systemError(const QString &path, int error)

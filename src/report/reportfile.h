@@ -4,7 +4,8 @@
 
 #include <QString>
 
-namespace worvane {
+namespace worvane
+{
 
 // The day's report as text: the date and hours on the first line, an empty line, then one block per
 // item (number, ".", TAB, title; the detail with every line indented by two TABs; an empty line), and
@@ -13,8 +14,7 @@ QString BuildReportText(const QString &date, const QString &startTime, const QSt
                         const QList<WorkItem> &items);
 
 // What went wrong writing a report file: a number and the source the error box shows.
-struct ReportFileError
-{
+struct ReportFileError {
     int number = 0;
     QString source;
 };

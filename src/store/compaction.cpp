@@ -11,9 +11,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace worvane {
+namespace worvane
+{
 
-namespace {
+namespace
+{
 CompactionFault &fault()
 {
     static CompactionFault f;
@@ -52,9 +54,11 @@ Outcome CompactDatabase(const QString &path, const QString &temporaryPath, int b
     if (path.isEmpty() || !database.isFile())
         return Outcome{false, QStringLiteral("the database file is missing: %1").arg(path)};
     if (const QString why = ReadOnlyReason(path); !why.isEmpty() || !database.isWritable())
-        return Outcome{false, why.isEmpty() ? QStringLiteral("the database file is read-only: %1").arg(path) : why};
+        return Outcome{false,
+                       why.isEmpty() ? QStringLiteral("the database file is read-only: %1").arg(path) : why};
     if (QFileInfo::exists(temporaryPath) || QFileInfo(temporaryPath).isSymLink())
-        return Outcome{false, QStringLiteral("a file of the temporary name is already there: %1").arg(temporaryPath)};
+        return Outcome{
+            false, QStringLiteral("a file of the temporary name is already there: %1").arg(temporaryPath)};
 
     // Writers are kept out from before the copy until the copy has replaced the file.
     Connection guard(path, busyTimeoutMs);
@@ -75,8 +79,8 @@ Outcome CompactDatabase(const QString &path, const QString &temporaryPath, int b
         outcome = Outcome{false, systemError(QStringLiteral("cannot flush the compacted copy"))};
     if (outcome.ok) {
         QFile::setPermissions(temporaryPath, QFile::permissions(path));
-        if (injected(CompactionStep::Replace) ||
-            std::rename(QFile::encodeName(temporaryPath).constData(), QFile::encodeName(path).constData()) != 0)
+        if (injected(CompactionStep::Replace) || std::rename(QFile::encodeName(temporaryPath).constData(),
+                                                             QFile::encodeName(path).constData()) != 0)
             outcome = Outcome{false, systemError(QStringLiteral("cannot replace the database file"))};
         else
             syncPath(database.absolutePath());

@@ -5,7 +5,8 @@
 #include <QString>
 #include <functional>
 
-namespace worvane {
+namespace worvane
+{
 
 // Compacts the database file: VACUUM INTO the temporary name, then the compacted copy replaces the
 // database file in one atomic rename. While it runs, a write lock on the database keeps every other

@@ -5,9 +5,11 @@
 #include <QSqlError>
 #include <QUrl>
 
-namespace worvane {
+namespace worvane
+{
 
-namespace {
+namespace
+{
 QString nextConnectionName()
 {
     static QAtomicInt counter;
@@ -43,7 +45,8 @@ QString SqliteUri(const QString &path, Connection::Mode mode)
            QStringLiteral("?mode=") + mode_;
 }
 
-Connection::Connection(const QString &path, int busyTimeoutMs, Mode mode) : m_path(path), m_name(nextConnectionName())
+Connection::Connection(const QString &path, int busyTimeoutMs, Mode mode)
+    : m_path(path), m_name(nextConnectionName())
 {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));

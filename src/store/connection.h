@@ -7,7 +7,8 @@
 
 #include <optional>
 
-namespace worvane {
+namespace worvane
+{
 
 // One connection to the database file, alive for one store operation. The file is opened read-write
 // and never created: a missing path stays missing. A lock held by another program is waited for up to

@@ -6,9 +6,11 @@
 
 #include <QSqlQuery>
 
-namespace worvane {
+namespace worvane
+{
 
-namespace {
+namespace
+{
 Outcome failure(const Connection &connection)
 {
     return Outcome{false, connection.error()};
@@ -41,7 +43,8 @@ NameLookup ReportStore::lookupProjectName(const QString &code) const
     Connection db(m_path, m_busyTimeoutMs);
     QSqlQuery query = db.newQuery();
     if (!db.open() ||
-        !db.exec(query, QStringLiteral("SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE"), {code}))
+        !db.exec(query, QStringLiteral("SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE"),
+                 {code}))
         return failed<NameLookup>(db);
     NameLookup result;
     if (query.next()) {
@@ -88,17 +91,20 @@ Outcome ReportStore::saveDay(const DaySave &day) const
         return failure(db);
 
     std::optional<QVariant> rowid;
-    if (!db.queryFirst(QStringLiteral("SELECT rowid FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
-                                      "ORDER BY rowid LIMIT 1"),
-                       {day.code, day.date}, rowid))
+    if (!db.queryFirst(
+            QStringLiteral("SELECT rowid FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
+                           "ORDER BY rowid LIMIT 1"),
+            {day.code, day.date}, rowid))
         return failure(db);
 
     const bool timeWritten =
-        rowid ? db.exec(QStringLiteral("UPDATE DF_WKTIME SET WSTIME = ?, WETIME = ?, UPDYMD = ? WHERE rowid = ?"),
-                        {EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp, *rowid})
-              : db.exec(QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME, ENTYMD) "
-                                       "VALUES (?, ?, ?, ?, ?)"),
-                        {day.code, day.date, EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp});
+        rowid
+            ? db.exec(
+                  QStringLiteral("UPDATE DF_WKTIME SET WSTIME = ?, WETIME = ?, UPDYMD = ? WHERE rowid = ?"),
+                  {EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp, *rowid})
+            : db.exec(QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME, ENTYMD) "
+                                     "VALUES (?, ?, ?, ?, ?)"),
+                      {day.code, day.date, EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp});
     if (!timeWritten)
         return failure(db);
 
@@ -165,13 +171,16 @@ Outcome ReportStore::updateProjectMaster(const QString &code, const QString &nam
 
     if (rowid) {
         std::optional<QVariant> others;
-        if (!db.queryFirst(QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE AND rowid <> ?"),
-                           {code, *rowid}, others))
+        if (!db.queryFirst(
+                QStringLiteral(
+                    "SELECT COUNT(*) FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE AND rowid <> ?"),
+                {code, *rowid}, others))
             return failure(db);
         if (others && others->toInt() > 0)
             return Outcome{false, QStringLiteral("another project already has the code %1").arg(code)};
-        if (!db.exec(QStringLiteral("UPDATE DM_PRJMST SET PJCODE = ?, PJNAME = ?, UPDYMD = ? WHERE rowid = ?"),
-                     {code, name, timestamp, *rowid}))
+        if (!db.exec(
+                QStringLiteral("UPDATE DM_PRJMST SET PJCODE = ?, PJNAME = ?, UPDYMD = ? WHERE rowid = ?"),
+                {code, name, timestamp, *rowid}))
             return failure(db);
     } else if (!db.exec(QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME, ENTYMD) VALUES (?, ?, ?)"),
                         {code, name, timestamp})) {

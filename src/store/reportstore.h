@@ -4,39 +4,35 @@
 #include <QString>
 #include <optional>
 
-namespace worvane {
+namespace worvane
+{
 
 // What every store operation reports: success, or the engine's text for the failure.
-struct Outcome
-{
+struct Outcome {
     bool ok = true;
     QString error;
 };
 
-struct WorkItem
-{
+struct WorkItem {
     QString code;   // WKCODE, the digits as typed ("5" and "05" are two items)
     QString head;   // WKHEAD
     QString detail; // DETAIL, line breaks as CR LF
     bool operator==(const WorkItem &) const = default;
 };
 
-struct NameLookup : Outcome
-{
+struct NameLookup : Outcome {
     bool found = false;
     QString name;
 };
 
-struct DayLoad : Outcome
-{
+struct DayLoad : Outcome {
     bool hasTimeRow = false; // no working-time row: nothing else is read
     QString startTime;
     QString endTime;
     QList<WorkItem> items; // numeric order of WKCODE, then text order
 };
 
-struct DaySave
-{
+struct DaySave {
     QString code;
     QString date;
     QString startTime; // stored as Null when empty
@@ -44,14 +40,12 @@ struct DaySave
     QList<WorkItem> items; // the whole list of the day, in list order
 };
 
-struct ProjectRow
-{
+struct ProjectRow {
     QString code;
     QString name;
 };
 
-struct ProjectSearch : Outcome
-{
+struct ProjectSearch : Outcome {
     QList<ProjectRow> rows; // ordered by code
 };
 

@@ -6,9 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace worvane {
+namespace worvane
+{
 
-namespace {
+namespace
+{
 // Codes and names carry NOCASE so that the indexes serve the case-blind comparisons of every statement.
 // DF_WKCONT has exactly these five columns in this order: items are inserted without naming columns.
 const char *const schemaStatements[] = {
@@ -22,8 +24,7 @@ const char *const schemaStatements[] = {
     "CREATE INDEX DF_WKCONT_DAY ON DF_WKCONT (PJCODE, WKYMD)",
 };
 
-struct DemoProject
-{
+struct DemoProject {
     const char *code;
     const char *name;
 };

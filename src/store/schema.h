@@ -4,7 +4,8 @@
 
 #include <QString>
 
-namespace worvane {
+namespace worvane
+{
 
 // Creates a new database file holding the three tables, and with demo set a handful of projects.
 // Refuses a path where anything already exists; a failed creation leaves nothing behind.

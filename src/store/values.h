@@ -3,7 +3,8 @@
 #include <QString>
 #include <QVariant>
 
-namespace worvane {
+namespace worvane
+{
 
 // The two conversions at the database boundary: windows only ever see strings.
 

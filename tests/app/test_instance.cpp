@@ -10,7 +10,8 @@
 
 using worvane::test::sql;
 
-namespace {
+namespace
+{
 const QByteArray LoadError = "MESSAGE warning|ロードエラー|このアプリケーションはすでに開かれています。";
 const QByteArray MissingDatabase =
     "MESSAGE critical|ワーベーン|MDBのPATHが見つかりません。\\r\\nWorvane.iniの設定を見直して下さい。";
@@ -18,7 +19,8 @@ const QByteArray CompactionFailed = "MESSAGE information|MDB最適化|";
 
 ino_t inodeOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st {
+    };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 } // namespace
@@ -61,15 +63,13 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(TESTHOST_PATH), m_exe));
         m_db = m_dir.filePath(QStringLiteral("report.mdb"));
         worvane::test::makeDatabase(m_db, true);
-        sql(m_db, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 500) "
-                                 "INSERT INTO DF_WKCONT SELECT 'A', '2024/01/01', i, 't', hex(randomblob(100)) FROM n"));
+        sql(m_db, QStringLiteral(
+                      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 500) "
+                      "INSERT INTO DF_WKCONT SELECT 'A', '2024/01/01', i, 't', hex(randomblob(100)) FROM n"));
         sql(m_db, QStringLiteral("DELETE FROM DF_WKCONT"));
     }
 
-    void init()
-    {
-        QFile::remove(m_dir.filePath(QStringLiteral("bin/Worvane.ini")));
-    }
+    void init() { QFile::remove(m_dir.filePath(QStringLiteral("bin/Worvane.ini"))); }
 
     void aSecondCopyIsRefusedAndNeverCompacts()
     {

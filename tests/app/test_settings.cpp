@@ -22,14 +22,19 @@ private slots:
 
     void readsSectionsAndKeysWhateverTheirLetterCase()
     {
-        writeBytes(m_ini, "; settings\r\n[mdb path]\r\nPATH = /data/report.db\r\n\r\n[DEFAULT VALUE]\r\npjcode=A0012345\r\n");
-        QCOMPARE(GetIniString(QStringLiteral("MDB Path"), QStringLiteral("Path"), m_ini), QStringLiteral("/data/report.db"));
-        QCOMPARE(GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), m_ini), QStringLiteral("A0012345"));
+        writeBytes(m_ini, "; settings\r\n[mdb path]\r\nPATH = /data/report.db\r\n\r\n[DEFAULT "
+                          "VALUE]\r\npjcode=A0012345\r\n");
+        QCOMPARE(GetIniString(QStringLiteral("MDB Path"), QStringLiteral("Path"), m_ini),
+                 QStringLiteral("/data/report.db"));
+        QCOMPARE(GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), m_ini),
+                 QStringLiteral("A0012345"));
     }
 
     void missingFileSectionOrKeyReadsEmpty()
     {
-        QCOMPARE(GetIniString(QStringLiteral("MDB Path"), QStringLiteral("Path"), m_dir.filePath(QStringLiteral("none.ini"))), QString());
+        QCOMPARE(GetIniString(QStringLiteral("MDB Path"), QStringLiteral("Path"),
+                              m_dir.filePath(QStringLiteral("none.ini"))),
+                 QString());
         writeBytes(m_ini, "[MDB Path]\r\nOther=1\r\n[Default Value]\r\n");
         QCOMPARE(GetIniString(QStringLiteral("MDB Path"), QStringLiteral("Path"), m_ini), QString());
         QCOMPARE(GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), m_ini), QString());
@@ -61,36 +66,46 @@ private slots:
 
     void writeReplacesOneValueAndKeepsEveryOtherLine()
     {
-        const QByteArray before = "; keep this comment\r\n[MDB Path]\r\nPath=" + cp932(QStringLiteral("/日報.db")) +
-                                  "\r\n\r\n[Default Value]\r\nPJCode=OLD\r\nOther=1\r\n";
+        const QByteArray before =
+            "; keep this comment\r\n[MDB Path]\r\nPath=" + cp932(QStringLiteral("/日報.db")) +
+            "\r\n\r\n[Default Value]\r\nPJCode=OLD\r\nOther=1\r\n";
         writeBytes(m_ini, before);
-        QVERIFY(WriteIniString(QStringLiteral("default value"), QStringLiteral("pjcode"), QStringLiteral("AB12  "), m_ini));
+        QVERIFY(WriteIniString(QStringLiteral("default value"), QStringLiteral("pjcode"),
+                               QStringLiteral("AB12  "), m_ini));
         QByteArray expected = before;
         expected.replace("PJCode=OLD", "PJCode=AB12  ");
         QCOMPARE(readBytes(m_ini), expected);
         // Blanks around a value are not part of it when read, as the platform's reader has it.
-        QCOMPARE(GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), m_ini), QStringLiteral("AB12"));
+        QCOMPARE(GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), m_ini),
+                 QStringLiteral("AB12"));
     }
 
     void writeAddsTheFileSectionOrKey()
     {
-        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), QStringLiteral("A1"), m_ini));
-        QCOMPARE(GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), m_ini), QStringLiteral("A1"));
+        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"),
+                               QStringLiteral("A1"), m_ini));
+        QCOMPARE(GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), m_ini),
+                 QStringLiteral("A1"));
 
         writeBytes(m_ini, "[MDB Path]\nPath=/x.db\n\n[Default Value]\n\n[Later]\nK=v\n");
-        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), QStringLiteral("B2"), m_ini));
-        QCOMPARE(readBytes(m_ini), QByteArray("[MDB Path]\nPath=/x.db\n\n[Default Value]\nPJCode=B2\n\n[Later]\nK=v\n"));
+        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"),
+                               QStringLiteral("B2"), m_ini));
+        QCOMPARE(readBytes(m_ini),
+                 QByteArray("[MDB Path]\nPath=/x.db\n\n[Default Value]\nPJCode=B2\n\n[Later]\nK=v\n"));
 
         writeBytes(m_ini, "[MDB Path]\nPath=/x.db\n");
-        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), QStringLiteral("C3"), m_ini));
+        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"),
+                               QStringLiteral("C3"), m_ini));
         QCOMPARE(readBytes(m_ini), QByteArray("[MDB Path]\nPath=/x.db\n\n[Default Value]\nPJCode=C3\n"));
     }
 
     void utf8FileStaysUtf8()
     {
         writeBytes(m_ini, "[MDB Path]\nPath=/データ.db\n");
-        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), QStringLiteral("名前"), m_ini));
-        QCOMPARE(readBytes(m_ini), QByteArray("[MDB Path]\nPath=/データ.db\n\n[Default Value]\nPJCode=名前\n"));
+        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"),
+                               QStringLiteral("名前"), m_ini));
+        QCOMPARE(readBytes(m_ini),
+                 QByteArray("[MDB Path]\nPath=/データ.db\n\n[Default Value]\nPJCode=名前\n"));
     }
 
     void failedWriteChangesNothing()
@@ -98,11 +113,13 @@ private slots:
         const QByteArray before = "[Default Value]\r\nPJCode=OLD\r\n";
         writeBytes(m_ini, before);
         // A character the file's code page cannot hold.
-        QVERIFY(!WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), QStringLiteral("😀"), m_ini));
+        QVERIFY(!WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"),
+                                QStringLiteral("😀"), m_ini));
         QCOMPARE(readBytes(m_ini), before);
         // A folder that does not exist.
         const QString nowhere = m_dir.filePath(QStringLiteral("missing/Worvane.ini"));
-        QVERIFY(!WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), QStringLiteral("A"), nowhere));
+        QVERIFY(!WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"),
+                                QStringLiteral("A"), nowhere));
         QVERIFY(!QFileInfo::exists(nowhere));
     }
 };

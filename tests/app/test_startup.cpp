@@ -18,10 +18,12 @@
 using namespace worvane;
 using worvane::test::sql;
 
-namespace {
+namespace
+{
 ino_t inodeOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st {
+    };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 } // namespace
@@ -36,10 +38,12 @@ class TestStartUp : public QObject
     void fillDatabase()
     {
         test::makeDatabase(m_db, true);
-        sql(m_db, QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME) VALUES ('A0012345', '2024/03/01', '09:00', '18:00')"));
-        sql(m_db, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
-                                 "INSERT INTO DF_WKCONT SELECT 'A0012345', '2024/03/01', i, 'title ' || i, "
-                                 "hex(randomblob(200)) FROM n"));
+        sql(m_db, QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME) VALUES ('A0012345', "
+                                 "'2024/03/01', '09:00', '18:00')"));
+        sql(m_db,
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                           "INSERT INTO DF_WKCONT SELECT 'A0012345', '2024/03/01', i, 'title ' || i, "
+                           "hex(randomblob(200)) FROM n"));
         sql(m_db, QStringLiteral("DELETE FROM DF_WKCONT WHERE CAST(WKCODE AS INTEGER) > 10"));
     }
 
@@ -62,12 +66,16 @@ class TestStartUp : public QObject
 
 private slots:
     // The per-user settings folder of these tests, never the real user's.
-    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config")))); }
+    void initTestCase()
+    {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
+    }
 
     void init()
     {
         globals::clear();
-        m_db = m_dir.filePath(QStringLiteral("%1-%2.mdb").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+        m_db = m_dir.filePath(
+            QStringLiteral("%1-%2.mdb").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
     }
     void cleanup() { SetCompactionFault({}); }
 
@@ -95,13 +103,15 @@ private slots:
         const QString folder = exeFolder(QStringLiteral("portable"));
         const QString beside = folder + QStringLiteral("/Worvane.ini");
 
-        // The first start of a portable copy: no file anywhere it looks, and the first save creates it beside.
+        // The first start of a portable copy: no file anywhere it looks, and the first save creates it
+        // beside.
         LoadSettings(folder, user);
         QCOMPARE(globals::IniPath, beside);
         QCOMPARE(globals::MdbPath, QString());
         WriteDefaultPJCode(QStringLiteral("A0012345"));
         QCOMPARE(test::readBytes(beside), QByteArray("[Default Value]\r\nPJCode=A0012345\r\n"));
-        QCOMPARE(test::readBytes(user + QStringLiteral("/Worvane.ini")), QByteArray("[MDB Path]\nPath=/per-user.db\n"));
+        QCOMPARE(test::readBytes(user + QStringLiteral("/Worvane.ini")),
+                 QByteArray("[MDB Path]\nPath=/per-user.db\n"));
 
         LoadSettings(folder, user);
         QCOMPARE(globals::IniPath, beside);
@@ -244,7 +254,8 @@ private slots:
         const QByteArray bytes = test::readBytes(m_db);
         const ino_t inode = inodeOf(m_db);
         {
-            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
+            QSqlDatabase other =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
             other.setDatabaseName(m_db);
             QVERIFY(other.open());
             QSqlQuery q(other);

@@ -16,8 +16,9 @@ int main(int argc, char **argv)
 {
     worvane::MessagePresenter::setHandler([](const worvane::MessageRequest &m) {
         const char *kinds[] = {"warning", "information", "critical", "question"};
-        std::printf("MESSAGE %s|%s|%s\n", kinds[int(m.kind)], m.title.toUtf8().constData(),
-                    QString(m.text).replace(QStringLiteral("\r\n"), QStringLiteral("\\r\\n")).toUtf8().constData());
+        std::printf(
+            "MESSAGE %s|%s|%s\n", kinds[int(m.kind)], m.title.toUtf8().constData(),
+            QString(m.text).replace(QStringLiteral("\r\n"), QStringLiteral("\\r\\n")).toUtf8().constData());
         std::fflush(stdout);
         return false;
     });

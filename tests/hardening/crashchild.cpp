@@ -48,7 +48,8 @@ int main(int argc, char **argv)
         } else if (mode == QLatin1String("compact")) {
             CompactDatabase(path, path + QStringLiteral("TEMP.mdb"));
         } else if (mode == QLatin1String("ini")) {
-            WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), crash::code(version), path);
+            WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), crash::code(version),
+                           path);
         } else if (mode == QLatin1String("report")) {
             WriteReportFile(path, crash::report(version));
         } else {

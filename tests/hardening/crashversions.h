@@ -5,11 +5,13 @@
 
 // The two versions the crash child writes in turn, so that the test can tell "all old" or "all new"
 // from anything in between.
-namespace worvane::crash {
+namespace worvane::crash
+{
 
 inline DaySave day(int version)
 {
-    DaySave save{QStringLiteral("A0012345"), QStringLiteral("2024/03/01"),
+    DaySave save{QStringLiteral("A0012345"),
+                 QStringLiteral("2024/03/01"),
                  version ? QStringLiteral("10:00") : QStringLiteral("09:00"),
                  version ? QStringLiteral("19:00") : QStringLiteral("18:00"),
                  {}};

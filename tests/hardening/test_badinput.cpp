@@ -18,11 +18,12 @@
 #include <sys/mount.h>
 
 using namespace worvane;
-using worvane::test::WindowFixture;
 using worvane::test::readBytes;
 using worvane::test::sql;
+using worvane::test::WindowFixture;
 
-namespace {
+namespace
+{
 const QString Save = QStringLiteral("データベースの更新に失敗しました。");
 const QString Saved = QStringLiteral("データベースの更新が完了しました。");
 const QString ReadFailed = QStringLiteral("データベースの読み込みに失敗しました。");
@@ -95,7 +96,8 @@ private slots:
     {
         WindowFixture f;
         const QString name = QString(10000, QChar(0x540D));
-        QCOMPARE(updateProject(f, QStringLiteral("LONG0001"), name), QStringLiteral("プロジェクトマスタの更新が完了しました。"));
+        QCOMPARE(updateProject(f, QStringLiteral("LONG0001"), name),
+                 QStringLiteral("プロジェクトマスタの更新が完了しました。"));
         QCOMPARE(ReportStore(f.dbPath()).lookupProjectName(QStringLiteral("LONG0001")).name, name);
         f.w().txtPJCODE->setFocus();
         f.w().txtPJCODE->setText(QStringLiteral("LONG0001"));
@@ -110,20 +112,25 @@ private slots:
         // Typed: refused like a key the field does not take. Pasted: left out.
         f.w().txtWKHEAD->setFocus();
         WindowFixture::type(QStringLiteral("ab"));
-        QTest::sendKeyEvent(QTest::Click, f.w().txtWKHEAD, Qt::Key_unknown, QStringLiteral("😀"), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Click, f.w().txtWKHEAD, Qt::Key_unknown, QStringLiteral("😀"),
+                            Qt::NoModifier);
         QCOMPARE(f.w().txtWKHEAD->text(), QStringLiteral("ab"));
         QApplication::clipboard()->setText(QStringLiteral("c😀d"));
         WindowFixture::press(Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(f.w().txtWKHEAD->text(), QStringLiteral("abcd"));
 
         // Stored by another program: shown and saved as it is, and the report file says it cannot hold it.
-        sql(f.dbPath(), QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME) VALUES ('A0012345', '2024/03/02', '09:00', '18:00')"));
-        sql(f.dbPath(), QStringLiteral("INSERT INTO DF_WKCONT VALUES ('A0012345', '2024/03/02', '1', 'emoji 😀', 'é')"));
+        sql(f.dbPath(), QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME) VALUES "
+                                       "('A0012345', '2024/03/02', '09:00', '18:00')"));
+        sql(f.dbPath(),
+            QStringLiteral("INSERT INTO DF_WKCONT VALUES ('A0012345', '2024/03/02', '1', 'emoji 😀', 'é')"));
         f.search(QStringLiteral("A0012345"), QStringLiteral("20240302"));
         QCOMPARE(f.listRows(), QStringList{QStringLiteral("1|emoji 😀|é")});
         QCOMPARE(save(f), Saved);
-        QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT WKHEAD FROM DF_WKCONT WHERE WKYMD = '2024/03/02'"))[0][0].toString(),
-                 QStringLiteral("emoji 😀"));
+        QCOMPARE(
+            sql(f.dbPath(), QStringLiteral("SELECT WKHEAD FROM DF_WKCONT WHERE WKYMD = '2024/03/02'"))[0][0]
+                .toString(),
+            QStringLiteral("emoji 😀"));
         const QString report = f.filePath(QStringLiteral("20240302.txt"));
         test::writeBytes(report, "earlier report");
         SaveFileDialog::setHandler([&](const SaveDialogRequest &) { return std::optional(report); });
@@ -189,7 +196,8 @@ private slots:
             QCOMPARE(readBytes(path), before);
         QVERIFY(!QFileInfo::exists(path + QStringLiteral("-journal")));
         if (kind == QLatin1String("readonly-folder"))
-            QFile::setPermissions(QFileInfo(path).path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QFile::setPermissions(QFileInfo(path).path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void aLockHeldLongerThanTheWaitFailsTheSaveAndLosesNothing()
@@ -227,16 +235,19 @@ private slots:
         auto unmount = qScopeGuard([&] { ::umount(QFile::encodeName(folder).constData()); });
         const QString report = folder + QStringLiteral("/20240301.txt");
         test::writeBytes(report, "earlier report");
-        test::writeBytes(folder + QStringLiteral("/filler"), QByteArray(48 * 1024, 'x')); // the rest of the disk
+        test::writeBytes(folder + QStringLiteral("/filler"),
+                         QByteArray(48 * 1024, 'x')); // the rest of the disk
 
         f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
         fillHours(f);
         for (int i = 1; i <= 40; ++i)
-            f.addItem(QString::number(i), QStringLiteral("項目").repeated(40), QStringLiteral("内容").repeated(120));
+            f.addItem(QString::number(i), QStringLiteral("項目").repeated(40),
+                      QStringLiteral("内容").repeated(120));
         SaveFileDialog::setHandler([&](const SaveDialogRequest &) { return std::optional(report); });
         f.w().cmdOutput->click();
         SaveFileDialog::setHandler({});
-        QVERIFY2(f.log().last().text.startsWith(QStringLiteral("実行時ｴﾗｰ: '61'")), qPrintable(f.log().last().text));
+        QVERIFY2(f.log().last().text.startsWith(QStringLiteral("実行時ｴﾗｰ: '61'")),
+                 qPrintable(f.log().last().text));
         QCOMPARE(readBytes(report), QByteArray("earlier report"));
     }
 
@@ -253,12 +264,15 @@ private slots:
             copy->kill();
             copy->waitForFinished();
         }
-        QCOMPARE(sql(f.dbPath(), QStringLiteral("PRAGMA integrity_check"))[0][0].toString(), QStringLiteral("ok"));
+        QCOMPARE(sql(f.dbPath(), QStringLiteral("PRAGMA integrity_check"))[0][0].toString(),
+                 QStringLiteral("ok"));
         QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT COUNT(*) FROM DF_WKTIME"))[0][0].toInt(), 1);
         const int items = sql(f.dbPath(), QStringLiteral("SELECT COUNT(*) FROM DF_WKCONT"))[0][0].toInt();
-        const QString start = sql(f.dbPath(), QStringLiteral("SELECT WSTIME FROM DF_WKTIME"))[0][0].toString();
+        const QString start =
+            sql(f.dbPath(), QStringLiteral("SELECT WSTIME FROM DF_WKTIME"))[0][0].toString();
         // 45 items go with 09:00, 60 with 10:00: never a mix of two saves.
-        QVERIFY2((items == 45 && start == QStringLiteral("09:00")) || (items == 60 && start == QStringLiteral("10:00")),
+        QVERIFY2((items == 45 && start == QStringLiteral("09:00")) ||
+                     (items == 60 && start == QStringLiteral("10:00")),
                  qPrintable(QStringLiteral("%1 items, start %2").arg(items).arg(start)));
     }
 };

@@ -46,12 +46,14 @@ class TestCrash : public QObject
     // The day on disk is exactly one of the two versions; returns which.
     static int storedVersion(const QString &db)
     {
-        const DayLoad load = ReportStore(db).loadDay(QStringLiteral("A0012345"), QStringLiteral("2024/03/01"));
+        const DayLoad load =
+            ReportStore(db).loadDay(QStringLiteral("A0012345"), QStringLiteral("2024/03/01"));
         if (!load.ok)
             return -1;
         for (int version : {0, 1}) {
             const DaySave expected = crash::day(version);
-            if (load.startTime == expected.startTime && load.endTime == expected.endTime && load.items == expected.items)
+            if (load.startTime == expected.startTime && load.endTime == expected.endTime &&
+                load.items == expected.items)
                 return version;
         }
         return -1;
@@ -79,8 +81,9 @@ private slots:
         const QString db = m_dir.filePath(QStringLiteral("compact.mdb"));
         test::makeDatabase(db, true);
         QVERIFY(ReportStore(db).saveDay(crash::day(1)).ok);
-        sql(db, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4000) "
-                               "INSERT INTO DF_WKCONT SELECT 'Z', '2024/01/01', i, 't', hex(randomblob(300)) FROM n"));
+        sql(db, QStringLiteral(
+                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4000) "
+                    "INSERT INTO DF_WKCONT SELECT 'Z', '2024/01/01', i, 't', hex(randomblob(300)) FROM n"));
         const QString temporary = db + QStringLiteral("TEMP.mdb");
         for (int i = 0; i < 60; ++i) {
             killDuring(QStringLiteral("compact"), db, 80);
@@ -88,7 +91,9 @@ private slots:
             QVERIFY(QFileInfo::exists(db));
             verifyIntegrity(db);
             QCOMPARE(storedVersion(db), 1);
-            QCOMPARE(sql(db, QStringLiteral("SELECT COUNT(*) FROM DF_WKCONT WHERE PJCODE = 'Z'"))[0][0].toInt(), 4000);
+            QCOMPARE(
+                sql(db, QStringLiteral("SELECT COUNT(*) FROM DF_WKCONT WHERE PJCODE = 'Z'"))[0][0].toInt(),
+                4000);
             // A copy left half-made by the kill only blocks the next compaction; the user removes it.
             QFile::remove(temporary);
         }
@@ -101,8 +106,9 @@ private slots:
         const QString ini = m_dir.filePath(QStringLiteral("Worvane.ini"));
         QByteArray versions[2];
         for (int version : {0, 1}) {
-            test::writeBytes(ini, "; comment\r\n[MDB Path]\r\nPath=/data/" + ToCp932(QStringLiteral("日報")) +
-                                      ".mdb\r\n\r\n[Default Value]\r\nPJCode=" + crash::code(version).toLatin1() + "\r\n");
+            test::writeBytes(
+                ini, "; comment\r\n[MDB Path]\r\nPath=/data/" + ToCp932(QStringLiteral("日報")) +
+                         ".mdb\r\n\r\n[Default Value]\r\nPJCode=" + crash::code(version).toLatin1() + "\r\n");
             versions[version] = readBytes(ini);
         }
         for (int i = 0; i < 40; ++i) {

@@ -10,10 +10,11 @@
 #include <QTest>
 
 using namespace worvane;
-using worvane::test::WindowFixture;
 using worvane::test::sql;
+using worvane::test::WindowFixture;
 
-namespace {
+namespace
+{
 const QString Code = QStringLiteral("A0012345");
 
 void storeDay(const QString &db, const QString &date, const QVariant &start, const QVariant &end)
@@ -24,7 +25,8 @@ void storeDay(const QString &db, const QString &date, const QVariant &start, con
 void storeItem(const QString &db, const QString &date, const QString &number, const QVariant &title,
                const QVariant &detail)
 {
-    sql(db, QStringLiteral("INSERT INTO DF_WKCONT VALUES (?, ?, ?, ?, ?)"), {Code, date, number, title, detail});
+    sql(db, QStringLiteral("INSERT INTO DF_WKCONT VALUES (?, ?, ?, ?, ?)"),
+        {Code, date, number, title, detail});
 }
 } // namespace
 
@@ -41,14 +43,31 @@ private slots:
         QTest::addColumn<QString>("date");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("focus");
-        QTest::newRow("both blank: only the code") << "  " << "" << "PJコードは必須入力です。" << "txtPJCODE";
-        QTest::newRow("date blank") << Code << " " << "日付は必須入力です。" << "txtWKYMD";
-        QTest::newRow("not a day") << Code << "2023/02/29" << "日付が不正です。" << "txtWKYMD";
-        QTest::newRow("30 February") << Code << "2024/02/30" << "日付が不正です。" << "txtWKYMD";
-        QTest::newRow("month 13") << Code << "2024/13/01" << "日付が不正です。" << "txtWKYMD";
-        QTest::newRow("before 1800") << Code << "1799/12/31" << "日付が不正です。" << "txtWKYMD";
-        QTest::newRow("after 2099") << Code << "2100/01/01" << "日付が不正です。" << "txtWKYMD";
-        QTest::newRow("unknown project") << "NOPE" << "2024/02/29" << "入力されたプロジェクトは存在しません。"
+        QTest::newRow("both blank: only the code") << "  "
+                                                   << ""
+                                                   << "PJコードは必須入力です。"
+                                                   << "txtPJCODE";
+        QTest::newRow("date blank") << Code << " "
+                                    << "日付は必須入力です。"
+                                    << "txtWKYMD";
+        QTest::newRow("not a day") << Code << "2023/02/29"
+                                   << "日付が不正です。"
+                                   << "txtWKYMD";
+        QTest::newRow("30 February") << Code << "2024/02/30"
+                                     << "日付が不正です。"
+                                     << "txtWKYMD";
+        QTest::newRow("month 13") << Code << "2024/13/01"
+                                  << "日付が不正です。"
+                                  << "txtWKYMD";
+        QTest::newRow("before 1800") << Code << "1799/12/31"
+                                     << "日付が不正です。"
+                                     << "txtWKYMD";
+        QTest::newRow("after 2099") << Code << "2100/01/01"
+                                    << "日付が不正です。"
+                                    << "txtWKYMD";
+        QTest::newRow("unknown project") << "NOPE"
+                                         << "2024/02/29"
+                                         << "入力されたプロジェクトは存在しません。"
                                          << "txtPJCODE";
     }
     void searchChecksInOrder()
@@ -76,7 +95,8 @@ private slots:
         WindowFixture f;
         bool hourglass = false;
         MessagePresenter::setHandler([&](const MessageRequest &) {
-            hourglass = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            hourglass =
+                QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
             return false;
         });
         f.w().txtPJCODE->setText(QStringLiteral("NOPE"));
@@ -98,8 +118,8 @@ private slots:
         QCOMPARE(w.fgdWKCONT->rows(), 1);
         QCOMPARE(w.fgdWKCONT->focusRect(), 1);
         QCOMPARE(w.fgdWKCONT->highLight(), 0);
-        for (QWidget *x : std::initializer_list<QWidget *>{w.fraPanel, w.cmdAddWork, w.cmdUpdWork, w.cmdDelWork,
-                                                          w.cmdUpdate, w.cmdOutput})
+        for (QWidget *x : std::initializer_list<QWidget *>{w.fraPanel, w.cmdAddWork, w.cmdUpdWork,
+                                                           w.cmdDelWork, w.cmdUpdate, w.cmdOutput})
             QVERIFY(x->isEnabled());
         QCOMPARE(WindowFixture::focus(), w.txtWSTIME);
         QVERIFY(!QApplication::overrideCursor());
@@ -110,9 +130,12 @@ private slots:
         WindowFixture f;
         frmWorvane &w = f.w();
         storeDay(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("09:00"), QVariant());
-        storeItem(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("3"), QStringLiteral("three"), QVariant());
-        storeItem(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("1"), QVariant(), QStringLiteral("a\r\nb"));
-        storeItem(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("2"), QStringLiteral("two"), QStringLiteral("d"));
+        storeItem(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("3"), QStringLiteral("three"),
+                  QVariant());
+        storeItem(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("1"), QVariant(),
+                  QStringLiteral("a\r\nb"));
+        storeItem(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("2"), QStringLiteral("two"),
+                  QStringLiteral("d"));
         f.search(Code, QStringLiteral("20240301"));
         QCOMPARE(w.txtWSTIME->text(), QStringLiteral("09:00"));
         QCOMPARE(w.txtWETIME->text(), QString()); // Null reads as empty
@@ -134,7 +157,8 @@ private slots:
         WindowFixture f;
         frmWorvane &w = f.w();
         storeDay(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("08:00"), QStringLiteral("17:00"));
-        storeItem(f.dbPath(), QStringLiteral("2024/03/02"), QStringLiteral("1"), QStringLiteral("t"), QStringLiteral("d"));
+        storeItem(f.dbPath(), QStringLiteral("2024/03/02"), QStringLiteral("1"), QStringLiteral("t"),
+                  QStringLiteral("d"));
         f.search(Code, QStringLiteral("20240301"));
         QCOMPARE(w.txtWETIME->text(), QStringLiteral("17:00"));
         QCOMPARE(w.fgdWKCONT->rows(), 1);
@@ -223,7 +247,8 @@ private slots:
         w.txtDETAIL->setTextCrLf(QStringLiteral("line 1\r\nline 2"));
         w.txtWKCODE->setFocus();
         WindowFixture::press(Qt::Key_F6);
-        QCOMPARE(f.listRows(), (QStringList{"1|old|old", "2|old|old", "2|new|line 1\r\nline 2", "3|old|old"}));
+        QCOMPARE(f.listRows(),
+                 (QStringList{"1|old|old", "2|old|old", "2|new|line 1\r\nline 2", "3|old|old"}));
         QCOMPARE(w.fgdWKCONT->row(), 3);
         QCOMPARE(w.fgdWKCONT->col(), 1);
         QCOMPARE(w.fgdWKCONT->colSel(), 2);
@@ -272,13 +297,41 @@ private slots:
         QTest::addColumn<QString>("detail");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("focus");
-        QTest::newRow("all empty: the number") << "" << "" << "" << "作業項目№は必須入力です。" << "txtWKCODE";
-        QTest::newRow("0") << "0" << "t" << "d" << "作業項目№は1～99までの値を入力して下さい。" << "txtWKCODE";
-        QTest::newRow("00") << "00" << "t" << "d" << "作業項目№は1～99までの値を入力して下さい。" << "txtWKCODE";
-        QTest::newRow("title of blanks") << "1" << "  　" << "d" << "作業項目は必須入力です。" << "txtWKHEAD";
-        QTest::newRow("detail empty") << "1" << "t" << "" << "作業内容は必須入力です。" << "txtDETAIL";
-        QTest::newRow("01 and a line break pass") << "01" << "t" << "\r\n" << "" << "txtWKCODE";
-        QTest::newRow("1 passes") << "1" << "t" << "d" << "" << "txtWKCODE";
+        QTest::newRow("all empty: the number") << ""
+                                               << ""
+                                               << ""
+                                               << "作業項目№は必須入力です。"
+                                               << "txtWKCODE";
+        QTest::newRow("0") << "0"
+                           << "t"
+                           << "d"
+                           << "作業項目№は1～99までの値を入力して下さい。"
+                           << "txtWKCODE";
+        QTest::newRow("00") << "00"
+                            << "t"
+                            << "d"
+                            << "作業項目№は1～99までの値を入力して下さい。"
+                            << "txtWKCODE";
+        QTest::newRow("title of blanks") << "1"
+                                         << "  　"
+                                         << "d"
+                                         << "作業項目は必須入力です。"
+                                         << "txtWKHEAD";
+        QTest::newRow("detail empty") << "1"
+                                      << "t"
+                                      << ""
+                                      << "作業内容は必須入力です。"
+                                      << "txtDETAIL";
+        QTest::newRow("01 and a line break pass") << "01"
+                                                  << "t"
+                                                  << "\r\n"
+                                                  << ""
+                                                  << "txtWKCODE";
+        QTest::newRow("1 passes") << "1"
+                                  << "t"
+                                  << "d"
+                                  << ""
+                                  << "txtWKCODE";
     }
     void itemChecksInOrder()
     {

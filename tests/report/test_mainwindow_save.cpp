@@ -14,16 +14,17 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTest>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTimer>
 
 using namespace worvane;
-using worvane::test::WindowFixture;
 using worvane::test::readBytes;
 using worvane::test::sql;
+using worvane::test::WindowFixture;
 
-namespace {
+namespace
+{
 const QString Code = QStringLiteral("A0012346");
 
 // A day on screen: code, date, hours and items, through the window.
@@ -33,20 +34,23 @@ void prepareDay(WindowFixture &f, const QString &date = QStringLiteral("20240301
     f.w().txtWSTIME->setText(QStringLiteral("09:00"));
     f.w().txtWETIME->setText(QStringLiteral("18:00"));
     f.addItem(QStringLiteral("1"), QStringLiteral("first item title"), QStringLiteral("first item detail"));
-    f.addItem(QStringLiteral("2"), QStringLiteral("second item title"), QStringLiteral("detail line one\r\ndetail line two"));
+    f.addItem(QStringLiteral("2"), QStringLiteral("second item title"),
+              QStringLiteral("detail line one\r\ndetail line two"));
     f.log().clear();
 }
 
 QList<QVariantList> storedItems(const WindowFixture &f, const QString &code = Code,
                                 const QString &date = QStringLiteral("2024/03/01"))
 {
-    return sql(f.dbPath(), QStringLiteral("SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT WHERE PJCODE = ? AND WKYMD = ? ORDER BY rowid"),
-               {code, date});
+    return sql(
+        f.dbPath(),
+        QStringLiteral(
+            "SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT WHERE PJCODE = ? AND WKYMD = ? ORDER BY rowid"),
+        {code, date});
 }
 
 // The file-save dialog answers with this path (or a cancel) and remembers what it was asked.
-struct DialogAnswer
-{
+struct DialogAnswer {
     std::optional<QString> path;
     SaveDialogRequest asked;
     int count = 0;
@@ -75,14 +79,41 @@ private slots:
         QTest::addColumn<QString>("end");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("focus");
-        QTest::newRow("code") << " " << "" << "" << "" << "PJコードは必須入力です。" << "txtPJCODE";
-        QTest::newRow("date") << Code << "" << "" << "" << "日付は必須入力です。" << "txtWKYMD";
-        QTest::newRow("not a day") << Code << "2023/02/29" << "09:00" << "18:00" << "日付が不正です。" << "txtWKYMD";
-        QTest::newRow("start") << Code << "2024/03/01" << " " << "" << "就労時間は必須入力です。" << "txtWSTIME";
-        QTest::newRow("end") << Code << "2024/03/01" << "09:00" << "" << "就労時間は必須入力です。" << "txtWETIME";
-        QTest::newRow("equal") << Code << "2024/03/01" << "09:00" << "09:00" << "就労時間の開始～終了時刻が不正です。"
+        QTest::newRow("code") << " "
+                              << ""
+                              << ""
+                              << ""
+                              << "PJコードは必須入力です。"
+                              << "txtPJCODE";
+        QTest::newRow("date") << Code << ""
+                              << ""
+                              << ""
+                              << "日付は必須入力です。"
+                              << "txtWKYMD";
+        QTest::newRow("not a day") << Code << "2023/02/29"
+                                   << "09:00"
+                                   << "18:00"
+                                   << "日付が不正です。"
+                                   << "txtWKYMD";
+        QTest::newRow("start") << Code << "2024/03/01"
+                               << " "
+                               << ""
+                               << "就労時間は必須入力です。"
                                << "txtWSTIME";
-        QTest::newRow("reversed") << Code << "2024/03/01" << "18:00" << "09:00" << "就労時間の開始～終了時刻が不正です。"
+        QTest::newRow("end") << Code << "2024/03/01"
+                             << "09:00"
+                             << ""
+                             << "就労時間は必須入力です。"
+                             << "txtWETIME";
+        QTest::newRow("equal") << Code << "2024/03/01"
+                               << "09:00"
+                               << "09:00"
+                               << "就労時間の開始～終了時刻が不正です。"
+                               << "txtWSTIME";
+        QTest::newRow("reversed") << Code << "2024/03/01"
+                                  << "18:00"
+                                  << "09:00"
+                                  << "就労時間の開始～終了時刻が不正です。"
                                   << "txtWSTIME";
     }
     void headerChecksInOrder()
@@ -126,9 +157,12 @@ private slots:
                  QStringLiteral("入力内容でデータベースを更新します。\r\n処理を実行してよろしいですか？"));
         QCOMPARE(f.log().messages()[1].kind, MessageKind::Information);
         QCOMPARE(f.log().messages()[1].text, QStringLiteral("データベースの更新が完了しました。"));
-        auto time = sql(f.dbPath(), QStringLiteral("SELECT PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD IS NULL FROM DF_WKTIME"));
-        QCOMPARE(time, (QList<QVariantList>{{Code, QStringLiteral("2024/03/01"), QStringLiteral("09:00"), QStringLiteral("18:00"),
-                                              QStringLiteral("2024/03/01 18:30:00"), 1}}));
+        auto time = sql(
+            f.dbPath(),
+            QStringLiteral("SELECT PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD IS NULL FROM DF_WKTIME"));
+        QCOMPARE(time,
+                 (QList<QVariantList>{{Code, QStringLiteral("2024/03/01"), QStringLiteral("09:00"),
+                                       QStringLiteral("18:00"), QStringLiteral("2024/03/01 18:30:00"), 1}}));
         QCOMPARE(storedItems(f).size(), 2);
         QCOMPARE(storedItems(f)[1][2].toString(), QStringLiteral("detail line one\r\ndetail line two"));
         // The screen stays; the list's first row is selected.
@@ -151,9 +185,11 @@ private slots:
         f.log().answer(true);
         w.cmdUpdate->click();
         time = sql(f.dbPath(), QStringLiteral("SELECT ENTYMD, UPDYMD FROM DF_WKTIME"));
-        QCOMPARE(time, (QList<QVariantList>{{QStringLiteral("2024/03/01 18:30:00"), QStringLiteral("2024/03/02 07:00:00")}}));
-        QCOMPARE(storedItems(f), (QList<QVariantList>{{"2", "second item title", "detail line one\r\ndetail line two"},
-                                                      {"05", "five", "d"}}));
+        QCOMPARE(time, (QList<QVariantList>{
+                           {QStringLiteral("2024/03/01 18:30:00"), QStringLiteral("2024/03/02 07:00:00")}}));
+        QCOMPARE(storedItems(f),
+                 (QList<QVariantList>{{"2", "second item title", "detail line one\r\ndetail line two"},
+                                      {"05", "five", "d"}}));
     }
 
     void anEmptyListStillSavesTheHours()
@@ -273,9 +309,11 @@ private slots:
         QVERIFY(dialog.asked.filters[1].startsWith(QStringLiteral("CSVﾌｧｲﾙ(*.csv)")));
         QVERIFY(dialog.asked.filters[2].startsWith(QStringLiteral("全てのﾌｧｲﾙ(*.*)")));
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("レポート出力が完了しました。")});
-        const QByteArray expected("2024/03/01\t09:00\x81\x60" "18:00\r\n\r\n"
-                                  "1.\tfirst item title\r\n\t\tfirst item detail\r\n\r\n"
-                                  "2.\tsecond item title\r\n\t\tdetail line one\r\n\t\tdetail line two\r\n\r\n\r\n");
+        const QByteArray expected(
+            "2024/03/01\t09:00\x81\x60"
+            "18:00\r\n\r\n"
+            "1.\tfirst item title\r\n\t\tfirst item detail\r\n\r\n"
+            "2.\tsecond item title\r\n\t\tdetail line one\r\n\t\tdetail line two\r\n\r\n\r\n");
         QCOMPARE(readBytes(*dialog.path), expected);
         QCOMPARE(f.w().fgdWKCONT->row(), 1);
         // Nothing was saved: the file is made from the screen.
@@ -297,7 +335,8 @@ private slots:
         WindowFixture::type(QStringLiteral("0900"));
         f.w().txtWETIME->setText(QStringLiteral("18:00"));
         WindowFixture::press(Qt::Key_F2);
-        QCOMPARE(readBytes(*dialog.path), QByteArray("2024/03/01\t0900\x81\x60" "18:00\r\n\r\n\r\n"));
+        QCOMPARE(readBytes(*dialog.path), QByteArray("2024/03/01\t0900\x81\x60"
+                                                     "18:00\r\n\r\n\r\n"));
     }
 
     void cancelledOrFailedOutputLeavesNoFile()

@@ -16,9 +16,9 @@
 using namespace worvane;
 using worvane::test::WindowFixture;
 
-namespace {
-struct Control
+namespace
 {
+struct Control {
     const char *name;
     int left, top, width, height;
     const char *caption; // nullptr: not checked
@@ -59,13 +59,14 @@ const Control controls[] = {
     {"cmdClose", 7237, 5430, 1350, 500, "閉じる"},
 };
 
-const QStringList panelControls{"lblWorkTime", "txtWSTIME",   "lblTo",      "txtWETIME",     "fgdWKCONT",
-                                "lblWorkCode", "txtWKCODE",   "cmdAddWork", "cmdUpdWork",    "cmdDelWork",
+const QStringList panelControls{"lblWorkTime",   "txtWSTIME", "lblTo",      "txtWETIME",  "fgdWKCONT",
+                                "lblWorkCode",   "txtWKCODE", "cmdAddWork", "cmdUpdWork", "cmdDelWork",
                                 "lblWorkHeader", "txtWKHEAD", "lblDetail",  "txtDETAIL"};
 
-const QStringList tabOrder{"txtPJCODE", "cmdCallPJViewer", "txtWKYMD",  "cmdCallCalendar", "cmdSerch", "txtWSTIME",
-                           "txtWETIME", "fgdWKCONT",       "txtWKCODE", "cmdAddWork",      "cmdUpdWork", "cmdDelWork",
-                           "txtWKHEAD", "txtDETAIL",       "cmdUpdate", "cmdOutput",       "cmdCancel", "cmdClose"};
+const QStringList tabOrder{"txtPJCODE",  "cmdCallPJViewer", "txtWKYMD",  "cmdCallCalendar", "cmdSerch",
+                           "txtWSTIME",  "txtWETIME",       "fgdWKCONT", "txtWKCODE",       "cmdAddWork",
+                           "cmdUpdWork", "cmdDelWork",      "txtWKHEAD", "txtDETAIL",       "cmdUpdate",
+                           "cmdOutput",  "cmdCancel",       "cmdClose"};
 
 QString captionOf(QWidget *w)
 {
@@ -119,8 +120,8 @@ private slots:
             order << at->objectName();
             do
                 at = at->nextInFocusChain();
-            while ((at->focusPolicy() & Qt::TabFocus) == 0 || at->window() != &w || at->objectName().isEmpty() ||
-                   at->objectName().startsWith(QLatin1String("qt_")));
+            while ((at->focusPolicy() & Qt::TabFocus) == 0 || at->window() != &w ||
+                   at->objectName().isEmpty() || at->objectName().startsWith(QLatin1String("qt_")));
         } while (at != w.txtPJCODE && order.size() < 40);
         QCOMPARE(order, tabOrder);
     }
@@ -142,8 +143,8 @@ private slots:
             QCOMPARE(w.fgdWKCONT->textAt(0, 2), QStringLiteral("作業内容"));
             QCOMPARE(w.fgdWKCONT->focusRect(), 1);
             QCOMPARE(w.fgdWKCONT->highLight(), 0);
-            for (QWidget *x : std::initializer_list<QWidget *>{w.fraPanel, w.cmdAddWork, w.cmdUpdWork, w.cmdDelWork,
-                                                              w.cmdUpdate, w.cmdOutput})
+            for (QWidget *x : std::initializer_list<QWidget *>{w.fraPanel, w.cmdAddWork, w.cmdUpdWork,
+                                                               w.cmdDelWork, w.cmdUpdate, w.cmdOutput})
                 QVERIFY2(!x->isEnabled(), qPrintable(x->objectName()));
             QVERIFY(w.cmdSerch->isEnabled() && w.cmdCancel->isEnabled() && w.cmdClose->isEnabled());
             // Disabled, but the text fields and the list are not greyed; the buttons are.
@@ -212,8 +213,7 @@ private slots:
         WindowFixture f;
         frmWorvane &w = f.w();
         w.SetPanelEnabled(true);
-        struct Limit
-        {
+        struct Limit {
             QLineEdit *field;
             int bytes;
         };
@@ -367,8 +367,8 @@ private slots:
         QCOMPARE(w.txtWSTIME->selectedText(), QStringLiteral("18:00"));
 
         // Equal times, and two empty ones, are refused too; each leave warns once.
-        for (const auto &[start, end] : {std::pair{QStringLiteral("09:00"), QStringLiteral("900")},
-                                         std::pair{QString(), QString()}}) {
+        for (const auto &[start, end] :
+             {std::pair{QStringLiteral("09:00"), QStringLiteral("900")}, std::pair{QString(), QString()}}) {
             f.log().clear();
             w.txtWSTIME->setText(start);
             w.txtWETIME->setFocus();
@@ -413,14 +413,16 @@ private slots:
     {
         WindowFixture f;
         test::sql(f.dbPath(),
-                  QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
-                                 "INSERT INTO DF_WKCONT SELECT 'X', '2024/01/01', i, 't', hex(randomblob(100)) FROM n"));
+                  QStringLiteral(
+                      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                      "INSERT INTO DF_WKCONT SELECT 'X', '2024/01/01', i, 't', hex(randomblob(100)) FROM n"));
         test::sql(f.dbPath(), QStringLiteral("DELETE FROM DF_WKCONT"));
         const qint64 before = QFileInfo(f.dbPath()).size();
         f.w().cmdClose->click();
         QVERIFY(!f.w().isVisible());
         QCOMPARE(f.log().count(), 0);
-        QVERIFY2(QFileInfo(f.dbPath()).size() < before / 2, qPrintable(QString::number(QFileInfo(f.dbPath()).size())));
+        QVERIFY2(QFileInfo(f.dbPath()).size() < before / 2,
+                 qPrintable(QString::number(QFileInfo(f.dbPath()).size())));
         QCOMPARE(test::sql(f.dbPath(), QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST"))[0][0].toInt(), 5);
     }
 };

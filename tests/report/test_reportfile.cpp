@@ -21,25 +21,30 @@ private slots:
         QTest::newRow("two items, one with two detail lines")
             << QList<WorkItem>{{"1", "first item title", "first item detail"},
                                {"2", "second item title", "detail line one\r\ndetail line two"}}
-            << QByteArray("2024/03/01\t09:00\x81\x60" "18:00\r\n\r\n"
+            << QByteArray("2024/03/01\t09:00\x81\x60"
+                          "18:00\r\n\r\n"
                           "1.\tfirst item title\r\n\t\tfirst item detail\r\n\r\n"
                           "2.\tsecond item title\r\n\t\tdetail line one\r\n\t\tdetail line two\r\n\r\n\r\n");
         QTest::newRow("no items") << QList<WorkItem>{}
-                                  << QByteArray("2024/03/01\t09:00\x81\x60" "18:00\r\n\r\n\r\n");
+                                  << QByteArray("2024/03/01\t09:00\x81\x60"
+                                                "18:00\r\n\r\n\r\n");
         QTest::newRow("detail ending with a line break, number 05, Japanese, tab and quote kept")
             << QList<WorkItem>{{"05", "設計,\"見直し\"", "a\tb\r\n"}}
-            << QByteArray("2024/03/01\t09:00\x81\x60" "18:00\r\n\r\n05.\t\x90\xdd\x8c\x76,\"\x8c\xa9\x92\xbc\x82\xb5\"\r\n"
+            << QByteArray("2024/03/01\t09:00\x81\x60"
+                          "18:00\r\n\r\n05.\t\x90\xdd\x8c\x76,\"\x8c\xa9\x92\xbc\x82\xb5\"\r\n"
                           "\t\ta\tb\r\n\t\t\r\n\r\n\r\n");
         QTest::newRow("a lone line feed is not a line break")
             << QList<WorkItem>{{"3", "t", "x\ny"}}
-            << QByteArray("2024/03/01\t09:00\x81\x60" "18:00\r\n\r\n3.\tt\r\n\t\tx\ny\r\n\r\n\r\n");
+            << QByteArray("2024/03/01\t09:00\x81\x60"
+                          "18:00\r\n\r\n3.\tt\r\n\t\tx\ny\r\n\r\n\r\n");
     }
     void layoutIsByteForByte()
     {
         QFETCH(QList<WorkItem>, items);
         QFETCH(QByteArray, expected);
         const QString path = m_dir.filePath(QStringLiteral("20240301"));
-        const QString text = BuildReportText(QStringLiteral("2024/03/01"), QStringLiteral("09:00"), QStringLiteral("18:00"), items);
+        const QString text = BuildReportText(QStringLiteral("2024/03/01"), QStringLiteral("09:00"),
+                                             QStringLiteral("18:00"), items);
         QVERIFY(!WriteReportFile(path, text));
         QCOMPARE(readBytes(path), expected);
     }

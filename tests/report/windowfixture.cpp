@@ -1,23 +1,24 @@
 #include "windowfixture.h"
 
 #include "app/globals.h"
+#include "common/bytelimit.h"
 #include "common/clock.h"
 #include "common/flexgrid.h"
-#include "common/bytelimit.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
-namespace worvane::test {
+namespace worvane::test
+{
 
 WindowFixture::WindowFixture(const QString &defaultCode)
 {
     m_db = m_dir.filePath(QStringLiteral("report.mdb"));
     makeDatabase(m_db, true);
-    writeBytes(iniPath(), "[MDB Path]\r\nPath=" + m_db.toUtf8() + "\r\n\r\n[Default Value]\r\nPJCode=" +
-                              defaultCode.toUtf8() + "\r\n");
+    writeBytes(iniPath(), "[MDB Path]\r\nPath=" + m_db.toUtf8() +
+                              "\r\n\r\n[Default Value]\r\nPJCode=" + defaultCode.toUtf8() + "\r\n");
     globals::clear();
     globals::IniPath = iniPath();
     globals::MdbPath = m_db;
@@ -104,7 +105,8 @@ QStringList WindowFixture::listRows()
     QStringList rows;
     FlexGrid *grid = m_window->fgdWKCONT;
     for (int r = 1; r < grid->rows(); ++r)
-        rows << grid->textAt(r, 0) + QLatin1Char('|') + grid->textAt(r, 1) + QLatin1Char('|') + grid->textAt(r, 2);
+        rows << grid->textAt(r, 0) + QLatin1Char('|') + grid->textAt(r, 1) + QLatin1Char('|') +
+                    grid->textAt(r, 2);
     return rows;
 }
 

@@ -6,7 +6,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
-namespace worvane::test {
+namespace worvane::test
+{
 
 // A main window on a real database in a temporary folder, shown and active, with every message taken
 // by a MessageLog. The settings live in the folder's Worvane.ini.

@@ -28,11 +28,14 @@ private slots:
         QCOMPARE(run({path}), 0);
         auto columns = [&](const QString &table) {
             QStringList names;
-            for (const QVariantList &row : sql(path, QStringLiteral("SELECT name FROM pragma_table_info('%1') ORDER BY cid").arg(table)))
+            for (const QVariantList &row :
+                 sql(path,
+                     QStringLiteral("SELECT name FROM pragma_table_info('%1') ORDER BY cid").arg(table)))
                 names << row[0].toString();
             return names;
         };
-        QCOMPARE(columns(QStringLiteral("DF_WKCONT")), (QStringList{"PJCODE", "WKYMD", "WKCODE", "WKHEAD", "DETAIL"}));
+        QCOMPARE(columns(QStringLiteral("DF_WKCONT")),
+                 (QStringList{"PJCODE", "WKYMD", "WKCODE", "WKHEAD", "DETAIL"}));
         QCOMPARE(columns(QStringLiteral("DM_PRJMST")), (QStringList{"PJCODE", "PJNAME", "ENTYMD", "UPDYMD"}));
         QCOMPARE(columns(QStringLiteral("DF_WKTIME")),
                  (QStringList{"PJCODE", "WKYMD", "WSTIME", "WETIME", "ENTYMD", "UPDYMD"}));

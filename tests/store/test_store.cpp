@@ -12,7 +12,8 @@
 using namespace worvane;
 using worvane::test::sql;
 
-namespace {
+namespace
+{
 const QString Code = QStringLiteral("A0012345");
 const QString Date = QStringLiteral("2024/03/01");
 
@@ -41,7 +42,10 @@ class TestStore : public QObject
     QTemporaryDir m_dir;
     QString m_db;
 
-    ReportStore store(int timeoutMs = ReportStore::DefaultBusyTimeoutMs) const { return ReportStore(m_db, timeoutMs); }
+    ReportStore store(int timeoutMs = ReportStore::DefaultBusyTimeoutMs) const
+    {
+        return ReportStore(m_db, timeoutMs);
+    }
     DaySave day(const QList<WorkItem> &list, const QString &code = Code, const QString &date = Date) const
     {
         return DaySave{code, date, QStringLiteral("09:00"), QStringLiteral("18:00"), list};
@@ -60,7 +64,8 @@ private slots:
     void nullsReadBackAsEmptyText()
     {
         sql(m_db, QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME) VALUES ('N1', NULL)"));
-        sql(m_db, QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME) VALUES (?, ?, NULL, NULL)"),
+        sql(m_db,
+            QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME) VALUES (?, ?, NULL, NULL)"),
             {Code, Date});
         sql(m_db, QStringLiteral("INSERT INTO DF_WKCONT VALUES (?, ?, '1', NULL, NULL)"), {Code, Date});
 
@@ -83,7 +88,8 @@ private slots:
     void savingTwiceKeepsCreationAndSetsUpdateTime()
     {
         QVERIFY(store().saveDay(day(items({"1", "2"}))).ok);
-        auto row = sql(m_db, QStringLiteral("SELECT PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD FROM DF_WKTIME"));
+        auto row =
+            sql(m_db, QStringLiteral("SELECT PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD FROM DF_WKTIME"));
         QCOMPARE(row.size(), 1);
         QCOMPARE(row[0][0].toString(), Code);
         QCOMPARE(row[0][1].toString(), Date);
@@ -155,7 +161,8 @@ private slots:
         const WorkItem item{QStringLiteral("1"), QStringLiteral("it's \"x\"; DROP TABLE DF_WKCONT; --"),
                             QStringLiteral("a'b\\\r\n'%*?")};
         QVERIFY(store().updateProjectMaster(code, QStringLiteral("O'Brien")).ok);
-        QVERIFY(store().saveDay(DaySave{code, date, QStringLiteral("0'9"), QStringLiteral("1'8"), {item}}).ok);
+        QVERIFY(
+            store().saveDay(DaySave{code, date, QStringLiteral("0'9"), QStringLiteral("1'8"), {item}}).ok);
 
         const NameLookup name = store().lookupProjectName(code);
         QVERIFY(name.found);
@@ -176,7 +183,8 @@ private slots:
 
     void codesAndNamesCompareWithoutLetterCase()
     {
-        QCOMPARE(store().lookupProjectName(QStringLiteral("a0012345")).name, QStringLiteral("ワーベーン開発"));
+        QCOMPARE(store().lookupProjectName(QStringLiteral("a0012345")).name,
+                 QStringLiteral("ワーベーン開発"));
         QVERIFY(store().saveDay(day(items({"1"}))).ok);
         QCOMPARE(store().loadDay(QStringLiteral("a0012345"), Date).items.size(), 1);
     }
@@ -196,15 +204,19 @@ private slots:
         QTest::newRow("one character _") << "_0000001" << none << QStringList{"B0000001"};
         QTest::newRow("leading blank kept") << " A*" << none << QStringList{};
         QTest::newRow("name part") << none << "*システム*" << QStringList{"A0012346"};
-        QTest::newRow("both") << "A*" << "*開発" << QStringList{"A0012345"};
-        QTest::newRow("both, no match") << "B*" << "*開発" << QStringList{};
+        QTest::newRow("both") << "A*"
+                              << "*開発" << QStringList{"A0012345"};
+        QTest::newRow("both, no match") << "B*"
+                                        << "*開発" << QStringList{};
     }
     void searchPatterns()
     {
         QFETCH(QString, code);
         QFETCH(QString, name);
         QFETCH(QStringList, expected);
-        auto pattern = [](const QString &s) { return s == QLatin1String("<none>") ? std::nullopt : std::optional(s); };
+        auto pattern = [](const QString &s) {
+            return s == QLatin1String("<none>") ? std::nullopt : std::optional(s);
+        };
         const ProjectSearch result = store().searchProjects(pattern(code), pattern(name));
         QVERIFY(result.ok);
         QStringList codes;
@@ -217,7 +229,8 @@ private slots:
     {
         // New code, new name: a new row with ENTYMD only.
         QVERIFY(store().updateProjectMaster(QStringLiteral("N0000001"), QStringLiteral("新規")).ok);
-        auto row = sql(m_db, QStringLiteral("SELECT PJNAME, ENTYMD, UPDYMD FROM DM_PRJMST WHERE PJCODE = 'N0000001'"));
+        auto row = sql(
+            m_db, QStringLiteral("SELECT PJNAME, ENTYMD, UPDYMD FROM DM_PRJMST WHERE PJCODE = 'N0000001'"));
         QCOMPARE(row[0][0].toString(), QStringLiteral("新規"));
         QCOMPARE(row[0][1].toString(), QStringLiteral("2024/03/01 18:30:05"));
         QVERIFY(row[0][2].isNull());
@@ -225,7 +238,8 @@ private slots:
         // Existing code, new name: renamed, ENTYMD kept.
         Clock::setFixed(QDateTime(QDate(2024, 3, 3), QTime(9, 0, 0)));
         QVERIFY(store().updateProjectMaster(QStringLiteral("N0000001"), QStringLiteral("改名")).ok);
-        row = sql(m_db, QStringLiteral("SELECT PJNAME, ENTYMD, UPDYMD FROM DM_PRJMST WHERE PJCODE = 'N0000001'"));
+        row = sql(m_db,
+                  QStringLiteral("SELECT PJNAME, ENTYMD, UPDYMD FROM DM_PRJMST WHERE PJCODE = 'N0000001'"));
         QCOMPARE(row[0][0].toString(), QStringLiteral("改名"));
         QCOMPARE(row[0][1].toString(), QStringLiteral("2024/03/01 18:30:05"));
         QCOMPARE(row[0][2].toString(), QStringLiteral("2024/03/03 09:00:00"));
@@ -233,16 +247,20 @@ private slots:
         // Existing name, new code: the project moves to the new code; day rows stay as they are.
         QVERIFY(store().saveDay(day(items({"1"}), QStringLiteral("N0000001"))).ok);
         QVERIFY(store().updateProjectMaster(QStringLiteral("N0000002"), QStringLiteral("改名")).ok);
-        QCOMPARE(sql(m_db, QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST WHERE PJNAME = '改名'"))[0][0].toInt(), 1);
+        QCOMPARE(
+            sql(m_db, QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST WHERE PJNAME = '改名'"))[0][0].toInt(),
+            1);
         QVERIFY(store().lookupProjectName(QStringLiteral("N0000002")).found);
         QVERIFY(!store().lookupProjectName(QStringLiteral("N0000001")).found);
         QCOMPARE(store().loadDay(QStringLiteral("N0000001"), Date).items.size(), 1);
 
         // Two rows share a name: only the first delivered changes.
-        sql(m_db, QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME) VALUES ('D1', '同名'), ('D2', '同名')"));
+        sql(m_db,
+            QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME) VALUES ('D1', '同名'), ('D2', '同名')"));
         QVERIFY(store().updateProjectMaster(QStringLiteral("D3"), QStringLiteral("同名")).ok);
-        QCOMPARE(sql(m_db, QStringLiteral("SELECT PJCODE FROM DM_PRJMST WHERE PJNAME = '同名' ORDER BY rowid")),
-                 (QList<QVariantList>{{QStringLiteral("D3")}, {QStringLiteral("D2")}}));
+        QCOMPARE(
+            sql(m_db, QStringLiteral("SELECT PJCODE FROM DM_PRJMST WHERE PJNAME = '同名' ORDER BY rowid")),
+            (QList<QVariantList>{{QStringLiteral("D3")}, {QStringLiteral("D2")}}));
     }
 
     void projectMasterNeverGivesTwoProjectsOneCode()
@@ -255,7 +273,8 @@ private slots:
         const auto before = sql(m_db, QStringLiteral("SELECT * FROM DM_PRJMST ORDER BY rowid"));
         // Drop the unique index, as a database made elsewhere may not have it: the store still refuses.
         sql(m_db, QStringLiteral("DROP INDEX DM_PRJMST_PJCODE"));
-        const Outcome outcome = store().updateProjectMaster(QStringLiteral("b0000001"), QStringLiteral("社内業務"));
+        const Outcome outcome =
+            store().updateProjectMaster(QStringLiteral("b0000001"), QStringLiteral("社内業務"));
         QVERIFY(!outcome.ok);
         QVERIFY(!outcome.error.isEmpty());
         QCOMPARE(sql(m_db, QStringLiteral("SELECT * FROM DM_PRJMST ORDER BY rowid")), before);
@@ -324,7 +343,8 @@ private slots:
         QVERIFY(store().saveDay(day(items({"1"}))).ok);
         const auto before = sql(m_db, QStringLiteral("SELECT * FROM DF_WKCONT"));
         {
-            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            QSqlDatabase other =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
             other.setDatabaseName(m_db);
             QVERIFY(other.open());
             QSqlQuery lock(other);

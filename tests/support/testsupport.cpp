@@ -10,7 +10,8 @@
 #include <QSqlRecord>
 #include <QTest>
 
-namespace worvane::test {
+namespace worvane::test
+{
 
 void makeDatabase(const QString &path, bool demo)
 {

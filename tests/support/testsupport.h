@@ -8,7 +8,8 @@
 #include <QStringList>
 #include <QVariant>
 
-namespace worvane::test {
+namespace worvane::test
+{
 
 // A new database file with the three tables (and the demo projects when asked) at path.
 void makeDatabase(const QString &path, bool demo = false);

@@ -1,0 +1,780 @@
+// worvane-bench: every user-facing action of Worvane, on the real windows (offscreen platform) against a
+// generated database of five years of reports, measured beside the same work done the plainest possible
+// way in the same run. Prints one Markdown table.
+//
+//   worvane-bench [--runs N] [--data FOLDER]
+//
+// Each side of each row runs in a child process of its own, so that its peak memory is its own; the
+// start-up row starts a process per run. Every side checks what it produced, and the two sides of a row
+// must agree: a row whose action did not do the work fails the run instead of printing a fast time.
+#include "dataset.h"
+#include "floors.h"
+#include "shown.h"
+
+#include "app/globals.h"
+#include "app/messagepresenter.h"
+#include "app/program.h"
+#include "app/savefiledialog.h"
+#include "common/cp932.h"
+#include "common/flexgrid.h"
+#include "project/frmpjviewer.h"
+#include "report/frmworvane.h"
+#include "report/reportfile.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+using namespace worvane;
+using Clock = std::chrono::steady_clock;
+
+namespace
+{
+
+// ---- What a child reports ------------------------------------------------------------------------------
+
+// Lines on stdout: "sample NANOSECONDS", "check TEXT" (must equal the other side's), "fail TEXT".
+void sample(Clock::duration d)
+{
+    std::printf("sample %lld\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(d).count()));
+}
+
+void check(const std::string &text)
+{
+    std::printf("check %s\n", text.c_str());
+}
+
+[[noreturn]] void fail(const std::string &text)
+{
+    std::printf("fail %s\n", text.c_str());
+    std::fflush(stdout);
+    std::_Exit(1);
+}
+
+template <class F> void timed(F &&action)
+{
+    const auto t0 = Clock::now();
+    action();
+    sample(Clock::now() - t0);
+}
+
+std::string hex(unsigned long long v)
+{
+    char s[32];
+    std::snprintf(s, sizeof s, "%016llx", v);
+    return s;
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string timestampNow()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")).toStdString();
+}
+
+struct Child {
+    std::string row, side, dataset, work;
+    int runs;
+};
+
+// ---- The program's side: the real windows ------------------------------------------------------------
+
+// Records every message the windows show, and answers the save question with Yes.
+struct Messages {
+    std::vector<MessageRequest> seen;
+    Messages()
+    {
+        MessagePresenter::setHandler([this](const MessageRequest &r) {
+            seen.push_back(r);
+            return r.kind == MessageKind::Question;
+        });
+    }
+    ~Messages() { MessagePresenter::setHandler({}); }
+    // The only message since the last call must be this one (after the question, for a save).
+    void expect(MessageKind kind, const QString &text, bool asked = false)
+    {
+        const size_t want = asked ? 2 : 1;
+        if (seen.size() != want || seen.back().kind != kind || seen.back().text != text ||
+            (asked && seen.front().kind != MessageKind::Question))
+            fail("unexpected messages: " + std::to_string(seen.size()) +
+                 (seen.empty() ? std::string() : " last: " + seen.back().text.toStdString()));
+        seen.clear();
+    }
+    void expectNone()
+    {
+        if (!seen.empty())
+            fail("unexpected message: " + seen.back().text.toStdString());
+    }
+};
+
+// Counts the paints of a widget: "shown" is the first paint after the action.
+class PaintWatch : public QObject
+{
+public:
+    explicit PaintWatch(QWidget *w) { w->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
+void waitForPaint(const PaintWatch &watch, int before)
+{
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (watch.count == before) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (Clock::now() > deadline)
+            fail("the list was never painted");
+    }
+}
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void showWindow(QWidget *w)
+{
+    w->show();
+    if (!QTest::qWaitForWindowExposed(w))
+        fail("window not exposed");
+    settle();
+}
+
+void loadBigDay(frmWorvane &w, Messages &messages)
+{
+    w.txtPJCODE->setText(QString::fromLatin1(bench::Dataset::BigDayCode));
+    w.txtWKYMD->setText(QString::fromLatin1(bench::Dataset::BigDayDate));
+    QTest::mouseClick(w.cmdSerch, Qt::LeftButton);
+    messages.expectNone();
+    if (w.fgdWKCONT->rows() != bench::Dataset::BigDayItems + 1)
+        fail("the day did not load: " + std::to_string(w.fgdWKCONT->rows() - 1) + " items");
+}
+
+std::string gridDigest(const FlexGrid *grid, int firstCol)
+{
+    unsigned long long h = bench::Digest("");
+    for (int r = 1; r < grid->rows(); ++r)
+        for (int c = firstCol; c < grid->cols(); ++c)
+            h = bench::Digest(grid->textAt(r, c).toStdString() + '\t', h);
+    return std::to_string(grid->rows() - 1) + " rows " + hex(h);
+}
+
+std::string dayCheck(const std::string &db)
+{
+    bench::Day day;
+    if (!bench::FloorLoadDay(db, bench::Dataset::BigDayCode, bench::Dataset::BigDayDate, day))
+        fail("cannot read the day back");
+    return std::to_string(day.items.size()) + " items " + hex(bench::DigestDay(day));
+}
+
+std::string workingCopy(const Child &c, const std::string &name)
+{
+    const std::string path = c.work + "/" + name;
+    if (!bench::CopyFile(c.dataset, path))
+        fail("cannot copy the database to " + path);
+    return path;
+}
+
+int programSide(const Child &c, int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ConfigureApplication(app);
+    Messages messages;
+    globals::MdbPath = QString::fromStdString(c.dataset);
+    globals::IniPath = QString::fromStdString(c.work + "/Worvane.ini");
+    globals::DefaultPJCode = QString::fromLatin1(bench::Dataset::BigDayCode);
+
+    if (c.row == "search") {
+        frmWorvane w;
+        w.ResetScreen();
+        showWindow(&w);
+        for (int run = 0; run <= c.runs; ++run) {
+            frmPJViewer viewer(w.txtPJCODE, w.lblPJNAME, &w);
+            showWindow(&viewer);
+            PaintWatch watch(viewer.fgdPRJMST->viewport());
+            const auto t0 = Clock::now();
+            QTest::mouseClick(viewer.cmdSerch, Qt::LeftButton);
+            waitForPaint(watch, 0);
+            const auto took = Clock::now() - t0;
+            if (run > 0) // the first run warms up
+                sample(took);
+            messages.expectNone();
+            if (run == c.runs)
+                check(gridDigest(viewer.fgdPRJMST, 1));
+        }
+    } else if (c.row == "load") {
+        frmWorvane w;
+        w.ResetScreen();
+        showWindow(&w);
+        w.txtPJCODE->setText(QString::fromLatin1(bench::Dataset::BigDayCode));
+        w.txtWKYMD->setText(QString::fromLatin1(bench::Dataset::BigDayDate));
+        for (int run = 0; run <= c.runs; ++run) {
+            PaintWatch watch(w.fgdWKCONT->viewport());
+            const auto t0 = Clock::now();
+            QTest::mouseClick(w.cmdSerch, Qt::LeftButton);
+            waitForPaint(watch, 0);
+            const auto took = Clock::now() - t0;
+            if (run > 0)
+                sample(took);
+            messages.expectNone();
+            settle();
+        }
+        check(w.txtWSTIME->text().toStdString() + "-" + w.txtWETIME->text().toStdString() + " " +
+              gridDigest(w.fgdWKCONT, 0));
+        if (std::getenv("WORVANE_BENCH_PARTS")) {
+            // Where the time goes: the store calls alone, the click alone, the paint alone.
+            const ReportStore store(globals::MdbPath);
+            const QString code = w.txtPJCODE->text(), date = w.txtWKYMD->text();
+            std::vector<double> lookup, load, click, paint;
+            auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+            for (int run = 0; run < c.runs; ++run) {
+                auto t0 = Clock::now();
+                store.lookupProjectName(code);
+                auto t1 = Clock::now();
+                store.loadDay(code, date);
+                auto t2 = Clock::now();
+                PaintWatch watch(w.fgdWKCONT->viewport());
+                QTest::mouseClick(w.cmdSerch, Qt::LeftButton);
+                auto t3 = Clock::now();
+                waitForPaint(watch, 0);
+                auto t4 = Clock::now();
+                lookup.push_back(ms(t1 - t0));
+                load.push_back(ms(t2 - t1));
+                click.push_back(ms(t3 - t2));
+                paint.push_back(ms(t4 - t3));
+                settle();
+            }
+            for (auto *v : {&lookup, &load, &click, &paint})
+                std::sort(v->begin(), v->end());
+            std::fprintf(stderr, "parts: lookup %.3f load %.3f click %.3f paint %.3f ms\n",
+                         lookup[lookup.size() / 2], load[load.size() / 2], click[click.size() / 2],
+                         paint[paint.size() / 2]);
+        }
+    } else if (c.row == "save") {
+        const std::string db = workingCopy(c, "save-program.db");
+        globals::MdbPath = QString::fromStdString(db);
+        frmWorvane w;
+        w.ResetScreen();
+        showWindow(&w);
+        loadBigDay(w, messages);
+        for (int run = 0; run <= c.runs; ++run) {
+            const auto t0 = Clock::now();
+            QTest::mouseClick(w.cmdUpdate, Qt::LeftButton);
+            const auto took = Clock::now() - t0;
+            if (run > 0)
+                sample(took);
+            messages.expect(MessageKind::Information, QStringLiteral("データベースの更新が完了しました。"),
+                            true);
+            settle();
+        }
+        check(dayCheck(db));
+    } else if (c.row == "report") {
+        const std::string file = c.work + "/report-program.txt";
+        SaveFileDialog::setHandler([&](const SaveDialogRequest &) { return QString::fromStdString(file); });
+        frmWorvane w;
+        w.ResetScreen();
+        showWindow(&w);
+        loadBigDay(w, messages);
+        for (int run = 0; run <= c.runs; ++run) {
+            const auto t0 = Clock::now();
+            QTest::mouseClick(w.cmdOutput, Qt::LeftButton);
+            const auto took = Clock::now() - t0;
+            if (run > 0)
+                sample(took);
+            messages.expect(MessageKind::Information, QStringLiteral("レポート出力が完了しました。"));
+            settle();
+        }
+        const std::string bytes = readFile(file);
+        check(std::to_string(bytes.size()) + " bytes " + hex(bench::Digest(bytes)));
+    } else if (c.row == "compact") {
+        std::string db;
+        for (int run = 0; run < c.runs; ++run) {
+            db = workingCopy(c, "compact-program.db");
+            globals::MdbPath = QString::fromStdString(db);
+            frmWorvane w;
+            w.ResetScreen();
+            showWindow(&w);
+            timed([&] { QTest::mouseClick(w.cmdClose, Qt::LeftButton); });
+            messages.expectNone();
+            if (w.isVisible() || QFile::exists(globals::MdbPath + QStringLiteral("TEMP.mdb")))
+                fail("the window did not close cleanly");
+        }
+        struct stat st {
+        };
+        ::stat(db.c_str(), &st);
+        check(std::to_string(st.st_size) + " bytes, day " + dayCheck(db));
+    } else {
+        fail("no such row: " + c.row);
+    }
+    std::printf("peak %ld\n", bench::PeakKb());
+    std::fflush(stdout);
+    return 0;
+}
+
+// ---- The floor's side: the C API and system calls ------------------------------------------------------
+
+int floorSide(const Child &c)
+{
+    const std::string code = bench::Dataset::BigDayCode, date = bench::Dataset::BigDayDate;
+    if (c.row == "search") {
+        std::vector<std::pair<std::string, std::string>> last;
+        for (int run = 0; run <= c.runs; ++run) {
+            std::vector<std::pair<std::string, std::string>> rows;
+            const auto t0 = Clock::now();
+            const bool ok = bench::FloorProjectSearch(c.dataset, rows);
+            const auto took = Clock::now() - t0;
+            if (!ok)
+                fail("search failed");
+            if (run > 0)
+                sample(took);
+            last = std::move(rows);
+        }
+        unsigned long long h = bench::Digest("");
+        for (const auto &[pjcode, name] : last)
+            h = bench::Digest(pjcode + '\t' + name + '\t', h);
+        check(std::to_string(last.size()) + " rows " + hex(h));
+    } else if (c.row == "load") {
+        bench::Day day;
+        for (int run = 0; run <= c.runs; ++run) {
+            day = {};
+            const auto t0 = Clock::now();
+            const bool ok = bench::FloorLoadDay(c.dataset, code, date, day);
+            const auto took = Clock::now() - t0;
+            if (!ok)
+                fail("load failed");
+            if (run > 0)
+                sample(took);
+        }
+        unsigned long long h = bench::Digest("");
+        for (const bench::Item &item : day.items)
+            h = bench::Digest(item.code + '\t' + item.head + '\t' + item.detail + '\t', h);
+        check(day.start + "-" + day.end + " " + std::to_string(day.items.size()) + " rows " + hex(h));
+    } else if (c.row == "save") {
+        const std::string db = workingCopy(c, "save-" + c.side + ".db");
+        bench::Day day;
+        if (!bench::FloorLoadDay(db, code, date, day))
+            fail("cannot read the day");
+        const auto save = c.side == "original" ? bench::OriginalSaveDay : bench::FloorSaveDay;
+        for (int run = 0; run <= c.runs; ++run) {
+            const std::string stamp = timestampNow();
+            const auto t0 = Clock::now();
+            const bool ok = save(db, code, date, day, stamp);
+            const auto took = Clock::now() - t0;
+            if (!ok)
+                fail("save failed");
+            if (run > 0)
+                sample(took);
+        }
+        check(dayCheck(db));
+    } else if (c.row == "report") {
+        bench::Day day;
+        if (!bench::FloorLoadDay(c.dataset, code, date, day))
+            fail("cannot read the day");
+        QList<WorkItem> items;
+        for (const bench::Item &item : day.items)
+            items.append(WorkItem{QString::fromStdString(item.code), QString::fromStdString(item.head),
+                                  QString::fromStdString(item.detail)});
+        const QByteArray encoded =
+            ToCp932(BuildReportText(QString::fromStdString(date), QString::fromStdString(day.start),
+                                    QString::fromStdString(day.end), items));
+        const std::string bytes(encoded.constData(), size_t(encoded.size()));
+        const std::string file = c.work + "/report-floor.txt";
+        for (int run = 0; run <= c.runs; ++run) {
+            const auto t0 = Clock::now();
+            const bool ok = bench::FloorWriteFile(file, bytes);
+            const auto took = Clock::now() - t0;
+            if (!ok)
+                fail("write failed");
+            if (run > 0)
+                sample(took);
+        }
+        const std::string written = readFile(file);
+        check(std::to_string(written.size()) + " bytes " + hex(bench::Digest(written)));
+    } else if (c.row == "compact") {
+        std::string db;
+        for (int run = 0; run < c.runs; ++run) {
+            db = workingCopy(c, "compact-floor.db");
+            const std::string temporary = db + "TEMP.mdb";
+            ::unlink(temporary.c_str());
+            bool ok = false;
+            timed([&] { ok = bench::FloorCompact(db, temporary); });
+            if (!ok)
+                fail("compaction failed");
+        }
+        struct stat st {
+        };
+        ::stat(db.c_str(), &st);
+        check(std::to_string(st.st_size) + " bytes, day " + dayCheck(db));
+    } else {
+        fail("no such row: " + c.row);
+    }
+    std::printf("peak %ld\n", bench::PeakKb());
+    std::fflush(stdout);
+    return 0;
+}
+
+// ---- The driver ----------------------------------------------------------------------------------------
+
+struct Outcome {
+    std::vector<double> ms;
+    std::vector<std::string> checks;
+    long peakKb = 0;
+};
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Starts a program with its stdout on a pipe; each line goes to onLine with the time it arrived.
+// Returns false when the child failed; peakKb is its rusage peak, which counts this process's size too
+// (the children therefore report their own VmHWM on a "peak" line).
+bool spawnChild(const std::vector<std::string> &args, const std::vector<std::string> &extraEnv,
+                const std::function<void(const std::string &, Clock::time_point)> &onLine, long &peakKb,
+                Clock::time_point *started = nullptr)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    std::vector<char *> argv;
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> envStore;
+    for (char **e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const bool replaced = std::any_of(extraEnv.begin(), extraEnv.end(), [&](const std::string &x) {
+            return entry.compare(0, x.find('=') + 1, x, 0, x.find('=') + 1) == 0;
+        });
+        if (!replaced)
+            envStore.push_back(entry);
+    }
+    envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<char *> envp;
+    for (const std::string &e : envStore)
+        envp.push_back(const_cast<char *>(e.c_str()));
+    envp.push_back(nullptr);
+
+    pid_t pid = 0;
+    if (started)
+        *started = Clock::now();
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (spawned != 0) {
+        ::close(fds[0]);
+        std::fprintf(stderr, "cannot start %s\n", args[0].c_str());
+        return false;
+    }
+    std::string pending;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) {
+        const auto at = Clock::now();
+        pending.append(buffer, size_t(n));
+        size_t end;
+        while ((end = pending.find('\n')) != std::string::npos) {
+            onLine(pending.substr(0, end), at);
+            pending.erase(0, end + 1);
+        }
+    }
+    ::close(fds[0]);
+    int status = 0;
+    struct rusage usage {
+    };
+    ::wait4(pid, &status, 0, &usage);
+    peakKb = usage.ru_maxrss;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string self;
+
+Outcome runSide(const std::string &row, const std::string &side, const std::string &dataset,
+                const std::string &work, int runs)
+{
+    Outcome out;
+    bool failed = false;
+    long rusagePeak = 0;
+    const bool ok = spawnChild(
+        {self, "--child", row, side, dataset, work, std::to_string(runs)},
+        {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + work + "/runtime"},
+        [&](const std::string &line, Clock::time_point) {
+            if (line.rfind("sample ", 0) == 0)
+                out.ms.push_back(std::stod(line.substr(7)) / 1e6);
+            else if (line.rfind("check ", 0) == 0)
+                out.checks.push_back(line.substr(6));
+            else if (line.rfind("peak ", 0) == 0)
+                out.peakKb = std::stol(line.substr(5));
+            else if (line.rfind("fail ", 0) == 0) {
+                failed = true;
+                std::fprintf(stderr, "%s/%s: %s\n", row.c_str(), side.c_str(), line.c_str() + 5);
+            }
+        },
+        rusagePeak);
+    if (!ok || failed || out.ms.empty()) {
+        std::fprintf(stderr, "the %s side of row %s failed\n", side.c_str(), row.c_str());
+        std::exit(1);
+    }
+    return out;
+}
+
+// Start-up: from starting the process to the line "shown", for the program and for the bare window in turn.
+std::pair<Outcome, Outcome> runStartup(const std::string &dataset, const std::string &work, int runs)
+{
+    const std::string binDir = self.substr(0, self.rfind('/'));
+    const std::string folder = work + "/startup";
+    const std::string runtime = work + "/runtime";
+    ::mkdir(folder.c_str(), 0700);
+    ::mkdir(runtime.c_str(), 0700);
+    const std::string host = folder + "/worvane-bench-startup";
+    if (!bench::CopyFile(binDir + "/worvane-bench-startup", host) || ::chmod(host.c_str(), 0700) != 0) {
+        std::fprintf(stderr, "cannot copy the start-up host\n");
+        std::exit(1);
+    }
+    std::ofstream(folder + "/Worvane.ini")
+        << "[MDB Path]\nPath=" << dataset << "\n\n[Default Value]\nPJCode=" << bench::Dataset::BigDayCode
+        << "\n";
+    const std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime};
+    std::pair<Outcome, Outcome> result;
+    auto once = [&](const std::string &program, Outcome &out, bool keep) {
+        Clock::time_point started, shown{};
+        long peak = 0, rusagePeak = 0;
+        const bool ok = spawnChild(
+            {program}, env,
+            [&](const std::string &line, Clock::time_point at) {
+                if (line == "shown")
+                    shown = at;
+                else if (line.rfind("peak ", 0) == 0)
+                    peak = std::stol(line.substr(5));
+            },
+            rusagePeak, &started);
+        if (!ok || shown == Clock::time_point{}) {
+            std::fprintf(stderr, "start-up of %s failed\n", program.c_str());
+            std::exit(1);
+        }
+        if (keep) {
+            out.ms.push_back(std::chrono::duration<double, std::milli>(shown - started).count());
+            out.peakKb = std::max(out.peakKb, peak);
+        }
+    };
+    for (int run = 0; run <= runs; ++run) {
+        once(host, result.first, run > 0);
+        once(binDir + "/worvane-bench-bare", result.second, run > 0);
+    }
+    return result;
+}
+
+std::string machine()
+{
+    std::string cpu = "?";
+    std::ifstream info("/proc/cpuinfo");
+    for (std::string line; std::getline(info, line);)
+        if (line.rfind("model name", 0) == 0) {
+            cpu = line.substr(line.find(':') + 2);
+            break;
+        }
+    long memKb = 0;
+    std::ifstream mem("/proc/meminfo");
+    std::string key;
+    mem >> key >> memKb;
+    char text[256];
+    std::snprintf(text, sizeof text, "%ld cores, %s, %.1f GB memory", sysconf(_SC_NPROCESSORS_ONLN),
+                  cpu.c_str(), double(memKb) / 1024 / 1024);
+    return text;
+}
+
+std::string fmtMs(double ms)
+{
+    char s[32];
+    std::snprintf(s, sizeof s, ms < 10 ? "%.2f ms" : "%.0f ms", ms);
+    return s;
+}
+
+std::string fmtMb(long kb)
+{
+    char s[32];
+    std::snprintf(s, sizeof s, "%.0f MB", double(kb) / 1024);
+    return s;
+}
+
+int driver(int argc, char **argv)
+{
+    int runs = 7;
+    std::string data = "/tmp/worvane-bench";
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--data") && i + 1 < argc)
+            data = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: worvane-bench [--runs N] [--data FOLDER]\n");
+            return 2;
+        }
+    }
+    // Generated in a child of its own, so that the driver stays small.
+    std::string dataset;
+    long generatorPeak = 0;
+    if (!spawnChild(
+            {self, "--generate", data}, {},
+            [&](const std::string &line, Clock::time_point) { dataset = line; }, generatorPeak) ||
+        dataset.empty())
+        return 1;
+    char workTemplate[] = "/tmp/worvane-bench-run-XXXXXX";
+    if (!::mkdtemp(workTemplate))
+        return 1;
+    const std::string work = workTemplate;
+    ::mkdir((work + "/runtime").c_str(), 0700);
+    struct stat st {
+    };
+    ::stat(dataset.c_str(), &st);
+
+    struct Row {
+        std::string action, floor, target;
+        Outcome program, base;
+        bool higherIsBetter = false; // the ratio is floor / program ("times faster")
+        double limit = 0;
+    };
+    std::vector<Row> table;
+    auto pair = [&](const std::string &row, const std::string &action, const std::string &floor, double limit,
+                    const std::string &floorSide = "floor", int n = 0) {
+        Row r{action, floor, "≤ " + std::to_string(limit).substr(0, 3), {}, {}, false, limit};
+        std::fprintf(stderr, "%s ...\n", action.c_str());
+        r.program = runSide(row, "program", dataset, work, n ? n : runs);
+        r.base = runSide(row, floorSide, dataset, work, n ? n : runs);
+        if (r.program.checks != r.base.checks) {
+            std::fprintf(stderr, "row %s: the two sides did not produce the same result:\n", row.c_str());
+            for (const auto &c : r.program.checks)
+                std::fprintf(stderr, "  program: %s\n", c.c_str());
+            for (const auto &c : r.base.checks)
+                std::fprintf(stderr, "  floor:   %s\n", c.c_str());
+            std::exit(1);
+        }
+        table.push_back(r);
+        return r;
+    };
+
+    pair("search", "project search listing all 32,766 projects, click to list shown",
+         "the same SELECT stepped with the C API into a vector", 1.5);
+    pair("load", "search and load of a day with 99 items, click to list shown",
+         "the two SELECTs through the C API", 2.0);
+    const Row save = pair("save", "save of a day with 99 items (confirmation answered)",
+                          "one raw transaction of the same statements", 1.2);
+    std::fprintf(stderr, "the original's way ...\n");
+    Row original{"the same save",
+                 "the original's way: one autocommit statement per item",
+                 "≥ 10× faster",
+                 save.program,
+                 runSide("save", "original", dataset, work, runs),
+                 true,
+                 10};
+    if (original.base.checks != save.program.checks) {
+        std::fprintf(stderr, "row save: the original's way stored a different day\n");
+        return 1;
+    }
+    table.push_back(original);
+    pair("report", "report file of a 99-item day", "the same bytes with one write()", 2.0);
+    pair("compact", "compaction at exit of the " + std::to_string(st.st_size / 1000000) + " MB file",
+         "raw VACUUM INTO plus rename", 1.2, "floor", std::max(3, runs / 2 + 1));
+    std::fprintf(stderr, "start-up ...\n");
+    {
+        auto [program, bare] = runStartup(dataset, work, runs);
+        table.push_back(Row{"start-up to the main window shown", "a bare Qt program showing an empty window",
+                            "≤ 1.3", program, bare, false, 1.3});
+    }
+
+    std::printf("Machine: %s. Database: %s, %.0f MB. Median of %d runs per side (compaction %d).\n\n",
+                machine().c_str(), dataset.c_str(), double(st.st_size) / 1e6, runs,
+                std::max(3, runs / 2 + 1));
+    std::printf("| action | worvane | floor measured beside it | floor | ratio | target | | peak memory "
+                "worvane / floor |\n");
+    std::printf("|---|---:|---|---:|---:|---|---|---:|\n");
+    bool allMet = true;
+    for (const Row &r : table) {
+        const double p = median(r.program.ms), b = median(r.base.ms);
+        const double ratio = r.higherIsBetter ? b / p : p / b;
+        const bool met = r.higherIsBetter ? ratio >= r.limit : ratio <= r.limit;
+        allMet &= met;
+        char ratioText[32];
+        std::snprintf(ratioText, sizeof ratioText, r.higherIsBetter ? "%.1f× faster" : "%.2f", ratio);
+        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s / %s |\n", r.action.c_str(), fmtMs(p).c_str(),
+                    r.floor.c_str(), fmtMs(b).c_str(), ratioText, r.target.c_str(),
+                    met ? "met" : "**missed**", fmtMb(r.program.peakKb).c_str(),
+                    fmtMb(r.base.peakKb).c_str());
+    }
+    std::string cleanup = "rm -rf '" + work + "'";
+    if (std::system(cleanup.c_str()) != 0)
+        std::fprintf(stderr, "could not remove %s\n", work.c_str());
+    return allMet ? 0 : 3;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    char exe[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    self = n > 0 ? std::string(exe, size_t(n)) : std::string(argv[0]);
+
+    if (argc == 3 && !std::strcmp(argv[1], "--generate")) {
+        QCoreApplication app(argc, argv); // Qt SQL creates the schema
+        const std::string path = bench::EnsureDataset(argv[2]);
+        std::printf("%s\n", path.c_str());
+        return path.empty() ? 1 : 0;
+    }
+    if (argc == 7 && !std::strcmp(argv[1], "--child")) {
+        const Child c{argv[2], argv[3], argv[4], argv[5], std::atoi(argv[6])};
+        if (c.side == "program") {
+            int qtArgc = 1;
+            return programSide(c, qtArgc, argv);
+        }
+        return floorSide(c);
+    }
+    return driver(argc, argv);
+}

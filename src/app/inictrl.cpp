@@ -3,6 +3,7 @@
 #include "common/cp932.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -16,6 +17,7 @@ struct IniText {
     QString lineEnd = QStringLiteral("\r\n");
     bool utf8 = false;
     bool bom = false;
+    QByteArray bytes; // the file as it was read
 };
 
 bool isUtf8(const QByteArray &bytes)
@@ -41,6 +43,7 @@ IniText readIni(const QString &path, bool *readable = nullptr)
     if (!opened)
         return ini;
     QByteArray bytes = file.readAll();
+    ini.bytes = bytes;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         ini.bom = true;
         ini.utf8 = true;
@@ -187,6 +190,8 @@ bool WriteIniString(const QString &section, const QString &key, const QString &v
         if (!representable)
             return false; // a character the file's code page cannot hold
     }
+    if (bytes == ini.bytes && QFileInfo::exists(path))
+        return true; // already so: the file is left alone, no write and no flush
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;

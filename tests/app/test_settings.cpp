@@ -108,6 +108,21 @@ private slots:
                  QByteArray("[MDB Path]\nPath=/データ.db\n\n[Default Value]\nPJCode=名前\n"));
     }
 
+    void writingTheValueItHoldsLeavesTheFileAlone()
+    {
+        writeBytes(m_ini, "[Default Value]\r\nPJCode=A0012345\r\n");
+        {
+            QFile file(m_ini);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        }
+        const QDateTime old = QFileInfo(m_ini).lastModified();
+        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), QStringLiteral("A0012345"), m_ini));
+        QCOMPARE(QFileInfo(m_ini).lastModified(), old);
+        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), QStringLiteral("B1"), m_ini));
+        QVERIFY(QFileInfo(m_ini).lastModified() > old);
+    }
+
     void failedWriteChangesNothing()
     {
         const QByteArray before = "[Default Value]\r\nPJCode=OLD\r\n";

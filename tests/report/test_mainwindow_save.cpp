@@ -1,6 +1,7 @@
 #include "app/globals.h"
 #include "app/program.h"
 #include "app/savefiledialog.h"
+#include "app/startup.h"
 #include "calendar/frmcalendar.h"
 #include "common/bytelimit.h"
 #include "common/clock.h"
@@ -174,6 +175,11 @@ private slots:
         QVERIFY(readBytes(f.iniPath()).contains("PJCode=" + Code.toLatin1()));
         WindowFixture::press(Qt::Key_F3);
         QCOMPARE(w.txtPJCODE->text(), Code);
+        // A fresh start reads it back from the file.
+        globals::DefaultPJCode.clear();
+        LoadSettings(QFileInfo(f.iniPath()).path());
+        QCOMPARE(globals::DefaultPJCode, Code);
+        QCOMPARE(globals::MdbPath, f.dbPath());
 
         // Again, with item 1 deleted and "05" added: ENTYMD kept, UPDYMD set, items replaced.
         Clock::setFixed(QDateTime(QDate(2024, 3, 2), QTime(7, 0, 0)));

@@ -219,21 +219,22 @@ void frmWorvane::connectFields()
     for (QLineEdit *field : {txtPJCODE, txtWKYMD, txtWSTIME, txtWETIME, txtWKCODE})
         SetInputMethodEnabled(field, false);
 
-    connect(events(txtPJCODE), &FieldEvents::keyPress, this, [this](int &code) {
-        if (code == KeyEnter) {
-            code = KeyNone;
-            txtWKYMD->setFocus(Qt::TabFocusReason);
-        }
-    });
-    connect(events(txtPJCODE), &FieldEvents::lostFocus, this, &frmWorvane::txtPJCODE_LostFocus);
+    // Enter in these fields is swallowed and the focus goes straight to the control named.
+    const auto enterGoesTo = [this](QLineEdit *field, QWidget *next, bool digitsOnly) {
+        connect(events(field), &FieldEvents::keyPress, this, [next, digitsOnly](int &code) {
+            if (digitsOnly)
+                DigitKeyFilter(code);
+            if (code == KeyEnter) {
+                code = KeyNone;
+                next->setFocus(Qt::TabFocusReason);
+            }
+        });
+    };
+    enterGoesTo(txtPJCODE, txtWKYMD, false);
+    enterGoesTo(txtWKYMD, cmdSerch, true);
+    enterGoesTo(txtWKCODE, txtWKHEAD, true); // past the three buttons
 
-    connect(events(txtWKYMD), &FieldEvents::keyPress, this, [this](int &code) {
-        DigitKeyFilter(code);
-        if (code == KeyEnter) {
-            code = KeyNone;
-            cmdSerch->setFocus(Qt::TabFocusReason);
-        }
-    });
+    connect(events(txtPJCODE), &FieldEvents::lostFocus, this, &frmWorvane::txtPJCODE_LostFocus);
     connect(events(txtWKYMD), &FieldEvents::keyDown, this,
             [this](int key, Qt::KeyboardModifiers) { txtWKYMD_KeyDown(key); });
     connect(events(txtWKYMD), &FieldEvents::lostFocus, this, &frmWorvane::txtWKYMD_LostFocus);
@@ -251,13 +252,6 @@ void frmWorvane::connectFields()
     connect(fgdWKCONT, &FlexGrid::keyPress, this, [this](int &code) {
         if (code == KeyEnter)
             fgdWKCONT_Pick();
-    });
-    connect(events(txtWKCODE), &FieldEvents::keyPress, this, [this](int &code) {
-        DigitKeyFilter(code);
-        if (code == KeyEnter) {
-            code = KeyNone;
-            txtWKHEAD->setFocus(Qt::TabFocusReason);
-        }
     });
     connect(events(txtWKHEAD), &FieldEvents::keyPress, this,
             [this](int &code) { EnterToTab(code, txtWKHEAD); });

@@ -128,7 +128,8 @@ void frmWorvane::buildHeader()
     txtPJCODE = lineEdit(this, "txtPJCODE", QStringLiteral("PJコード"), 1050, 100, 950, 285);
     cmdCallPJViewer = button(this, "cmdCallPJViewer", QStringLiteral("…"), 2085, 105, 285, 285);
     cmdCallPJViewer->setAccessibleName(QStringLiteral("プロジェクト検索"));
-    lblPJNAME = label(this, "lblPJNAME", QString(), 2715, 135, 1560, 195);
+    // The name runs the length of its underline, so that a long name is not cut at a quarter of it.
+    lblPJNAME = label(this, "lblPJNAME", QString(), 2715, 135, 6495 - 2715, 195);
     Line1 = make<QFrame>(this, "Line1");
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Plain);

@@ -29,7 +29,7 @@ const Control controls[] = {
     {"lblPJCode", 105, 135, 795, 195, "PJコード"},
     {"txtPJCODE", 1050, 100, 950, 285, nullptr},
     {"cmdCallPJViewer", 2085, 105, 285, 285, "…"},
-    {"lblPJNAME", 2715, 135, 1560, 195, ""},
+    {"lblPJNAME", 2715, 135, 6495 - 2715, 195, ""}, // as long as its underline
     {"lblDate", 105, 510, 390, 195, "日付"},
     {"txtWKYMD", 1050, 480, 1150, 285, nullptr},
     {"cmdCallCalendar", 2295, 480, 285, 285, "…"},

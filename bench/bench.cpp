@@ -205,6 +205,23 @@ std::string dayCheck(const std::string &db)
     return std::to_string(day.items.size()) + " items " + hex(bench::DigestDay(day));
 }
 
+// Both sides of the compaction row must leave the same file: its size and the stored day.
+void checkCompacted(const std::string &db)
+{
+    struct stat st {
+    };
+    ::stat(db.c_str(), &st);
+    check(std::to_string(st.st_size) + " bytes, day " + dayCheck(db));
+}
+
+// The last line of every side: its peak memory.
+int reportPeak()
+{
+    std::printf("peak %ld\n", bench::PeakKb());
+    std::fflush(stdout);
+    return 0;
+}
+
 std::string workingCopy(const Child &c, const std::string &name)
 {
     const std::string path = c.work + "/" + name;
@@ -337,16 +354,11 @@ int programSide(const Child &c, int argc, char **argv)
             if (w.isVisible() || QFile::exists(globals::MdbPath + QStringLiteral("TEMP.mdb")))
                 fail("the window did not close cleanly");
         }
-        struct stat st {
-        };
-        ::stat(db.c_str(), &st);
-        check(std::to_string(st.st_size) + " bytes, day " + dayCheck(db));
+        checkCompacted(db);
     } else {
         fail("no such row: " + c.row);
     }
-    std::printf("peak %ld\n", bench::PeakKb());
-    std::fflush(stdout);
-    return 0;
+    return reportPeak();
 }
 
 // ---- The floor's side: the C API and system calls ------------------------------------------------------
@@ -439,16 +451,11 @@ int floorSide(const Child &c)
             if (!ok)
                 fail("compaction failed");
         }
-        struct stat st {
-        };
-        ::stat(db.c_str(), &st);
-        check(std::to_string(st.st_size) + " bytes, day " + dayCheck(db));
+        checkCompacted(db);
     } else {
         fail("no such row: " + c.row);
     }
-    std::printf("peak %ld\n", bench::PeakKb());
-    std::fflush(stdout);
-    return 0;
+    return reportPeak();
 }
 
 // ---- The driver ----------------------------------------------------------------------------------------

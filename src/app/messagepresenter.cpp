@@ -1,13 +1,32 @@
 #include "app/messagepresenter.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 
 namespace worvane
 {
 
+// Every box shown is logged here (off by default; QT_LOGGING_RULES="worvane.ui.info=true" turns it on).
+Q_LOGGING_CATEGORY(lcUi, "worvane.ui", QtWarningMsg)
+
 namespace
 {
+const char *kindName(MessageKind kind)
+{
+    switch (kind) {
+    case MessageKind::Warning:
+        return "warning";
+    case MessageKind::Information:
+        return "information";
+    case MessageKind::Critical:
+        return "critical";
+    case MessageKind::Question:
+        return "question";
+    }
+    return "?";
+}
+
 MessagePresenter::Handler &handler()
 {
     static MessagePresenter::Handler h;
@@ -30,6 +49,14 @@ QMessageBox::Icon iconOf(MessageKind kind)
 }
 } // namespace
 
+void ReturnFocusTo(QWidget *parent)
+{
+    // Without a window manager nothing gives the keyboard back to the window a modal box or dialog
+    // came from; with one, this asks for what it does anyway.
+    if (parent && parent->window()->isVisible())
+        parent->window()->activateWindow();
+}
+
 void MessagePresenter::show(QWidget *parent, MessageKind kind, const QString &title, const QString &text)
 {
     present(parent, MessageRequest{kind, title, text});
@@ -47,6 +74,8 @@ void MessagePresenter::setHandler(Handler h)
 
 bool MessagePresenter::present(QWidget *parent, const MessageRequest &request)
 {
+    qCInfo(lcUi).noquote() << "message" << kindName(request.kind) << request.title
+                           << QString(request.text).replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
     if (handler())
         return handler()(request);
 
@@ -64,6 +93,8 @@ bool MessagePresenter::present(QWidget *parent, const MessageRequest &request)
     const int answer = box.exec();
     if (busy)
         QApplication::restoreOverrideCursor();
+    ReturnFocusTo(parent);
+    qCInfo(lcUi).noquote() << "answer" << (answer == QMessageBox::Yes ? "yes" : question ? "no" : "ok");
     return answer == QMessageBox::Yes;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QString>
 #include <functional>
 
@@ -8,6 +9,9 @@ class QWidget;
 namespace worvane
 {
 
+// What the user is shown: every message box and file dialog, with its answer.
+Q_DECLARE_LOGGING_CATEGORY(lcUi)
+
 // Every message the program shows goes through here: one short sentence, or two joined by CR LF.
 enum class MessageKind {
     Warning,     // exclamation, OK: refused input
@@ -15,6 +19,9 @@ enum class MessageKind {
     Critical,    // stop, OK: a failed action
     Question,    // question, Yes and No, No the default: before a database write
 };
+
+// After a modal box or dialog has closed: the keyboard goes back to the window it came from.
+void ReturnFocusTo(QWidget *parent);
 
 struct MessageRequest {
     MessageKind kind;

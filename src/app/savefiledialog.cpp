@@ -1,5 +1,7 @@
 #include "app/savefiledialog.h"
 
+#include "app/messagepresenter.h"
+
 #include <QFileDialog>
 
 namespace worvane
@@ -21,6 +23,7 @@ void SaveFileDialog::setHandler(Handler h)
 
 std::optional<QString> SaveFileDialog::choose(QWidget *parent, const SaveDialogRequest &request)
 {
+    qCInfo(lcUi).noquote() << "save dialog" << request.suggestedName;
     if (handler())
         return handler()(request);
 
@@ -31,8 +34,13 @@ std::optional<QString> SaveFileDialog::choose(QWidget *parent, const SaveDialogR
     dialog.selectNameFilter(request.filters.value(0));
     dialog.setDefaultSuffix(QString());
     dialog.selectFile(request.suggestedName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const int result = dialog.exec();
+    ReturnFocusTo(parent);
+    if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        qCInfo(lcUi) << "save dialog cancelled";
         return std::nullopt;
+    }
+    qCInfo(lcUi).noquote() << "save dialog chose" << dialog.selectedFiles().constFirst();
     return dialog.selectedFiles().constFirst();
 }
 

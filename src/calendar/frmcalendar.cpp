@@ -8,12 +8,36 @@
 #include <QCalendarWidget>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QBoxLayout>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTextCharFormat>
+#include <QToolButton>
 
 namespace worvane
 {
 
 const QString frmCalendar::Caption = QStringLiteral("カレンダー");
+
+namespace
+{
+// The month heading in the Japanese order, "2026年12月": the year (with 年) before the month. The
+// calendar's own year and month buttons are kept, menus and all, and put in that order.
+void showJapaneseHeading(QCalendarWidget *calendar)
+{
+    auto *bar = calendar->findChild<QWidget *>(QStringLiteral("qt_calendar_navigationbar"));
+    auto *month = calendar->findChild<QToolButton *>(QStringLiteral("qt_calendar_monthbutton"));
+    auto *year = calendar->findChild<QToolButton *>(QStringLiteral("qt_calendar_yearbutton"));
+    auto *yearEdit = calendar->findChild<QSpinBox *>(QStringLiteral("qt_calendar_yearedit"));
+    auto *layout = bar ? qobject_cast<QBoxLayout *>(bar->layout()) : nullptr;
+    if (!layout || !month || !year || !yearEdit || layout->indexOf(year) < 0)
+        return; // another build of the calendar: its own heading stays
+    yearEdit->setSuffix(QStringLiteral("年")); // the year button shows the edit's text
+    year->setText(yearEdit->text());
+    layout->removeWidget(month);
+    layout->insertWidget(layout->indexOf(year) + 1, month);
+}
+} // namespace
 
 frmCalendar::frmCalendar(QWidget *parent) : QDialog(parent)
 {
@@ -32,6 +56,13 @@ frmCalendar::frmCalendar(QWidget *parent) : QDialog(parent)
     Calendar->setHorizontalHeaderFormat(QCalendarWidget::ShortDayNames);
     Calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     PlaceTwips(Calendar, 173, 210, 4335, 2820);
+    showJapaneseHeading(Calendar);
+    QTextCharFormat saturday = Calendar->weekdayTextFormat(Qt::Saturday);
+    saturday.setForeground(QColor(0, 0, 255));
+    Calendar->setWeekdayTextFormat(Qt::Saturday, saturday);
+    QTextCharFormat sunday = Calendar->weekdayTextFormat(Qt::Sunday);
+    sunday.setForeground(QColor(255, 0, 0));
+    Calendar->setWeekdayTextFormat(Qt::Sunday, sunday);
 
     cmdClose = new QPushButton(QStringLiteral("閉じる"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
@@ -73,8 +104,8 @@ void frmCalendar::pickDate()
 
 void frmCalendar::keyPressEvent(QKeyEvent *event)
 {
-    // Enter presses the focused button (the list and the calendar take their own Enter first); the
-    // window has no cancel button, so Escape does not close it.
+    // Enter presses the focused button (the list and the calendar take their own Enter first); Escape
+    // closes the window as 閉じる does.
     if (!HandleDialogKey(this, event))
         QDialog::keyPressEvent(event);
 }

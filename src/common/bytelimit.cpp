@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QStatusTipEvent>
 
 #include <limits>
 
@@ -27,13 +28,24 @@ namespace
 class ByteLimitFilter : public QObject
 {
 public:
-    ByteLimitFilter(QWidget *field, int bytes) : QObject(field), m_limit(bytes)
+    ByteLimitFilter(QWidget *field, int bytes, Accepts accepts)
+        : QObject(field), m_limit(bytes), m_accepts(accepts)
     {
         field->installEventFilter(this);
     }
 
     int limit() const { return m_limit; }
-    void setLimit(int bytes) { m_limit = bytes; }
+    Accepts accepts() const { return m_accepts; }
+    void set(int bytes, Accepts accepts)
+    {
+        m_limit = bytes;
+        m_accepts = accepts;
+    }
+
+    // What may go in of a text offered by a paste, a drop or an input method: the Shift-JIS forms of its
+    // marks, its first line (single-line field), only its digits (digit field), its CP932 characters, as
+    // many bytes as there is room for. Characters left out for want of a CP932 code are told to the window.
+    QString fitted(QWidget *field, QString text) const;
 
     static ByteLimitFilter *of(const QWidget *field)
     {
@@ -56,6 +68,7 @@ private:
     bool drop(QLineEdit *field, QDropEvent *event);
 
     int m_limit;
+    Accepts m_accepts;
 };
 
 bool isMultiLine(const QWidget *field)
@@ -81,21 +94,26 @@ int room(const QWidget *field, int limit)
     return limit > 0 ? qMax(0, limit - keptBytes(field)) : std::numeric_limits<int>::max();
 }
 
-// What may go in of a text offered by a paste or a drop: its first line (single-line field), its
-// CP932 characters, as many bytes as there is room for.
-QString fitted(const QWidget *field, int limit, QString text)
+// Tells the window, in its status line, which characters a field refused for want of a CP932 code.
+void tellRefused(QWidget *field, const QString &refused, bool typed)
 {
-    const bool multi = isMultiLine(field);
-    if (!multi) {
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (text.at(i) == u'\r' || text.at(i) == u'\n') {
-                text.truncate(i);
-                break;
-            }
-        }
+    const QString text = typed ? QStringLiteral("「%1」は Shift-JIS で表せないため入力できません。").arg(refused)
+                               : QStringLiteral("Shift-JIS で表せない文字「%1」を除いて貼り付けました。").arg(refused);
+    QStatusTipEvent tip(text);
+    QCoreApplication::sendEvent(field, &tip);
+}
+
+QString nonCp932(QStringView text)
+{
+    QString refused;
+    for (qsizetype i = 0; i < text.size();) {
+        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size();
+        const QStringView c = text.mid(i, pair ? 2 : 1);
+        if (!IsCp932Representable(c) && !refused.contains(c))
+            refused += c;
+        i += c.size();
     }
-    text = DropNonCp932(text);
-    return LeftCp932Bytes(text, room(field, limit), multi);
+    return refused;
 }
 
 // The text a key would put into the field, or an empty text when it puts none.
@@ -117,6 +135,27 @@ QString typedText(const QWidget *field, const QKeyEvent *key)
     if (text.isEmpty() || (!text.at(0).isPrint() && !text.at(0).isSurrogate()))
         return QString();
     return text;
+}
+
+QString ByteLimitFilter::fitted(QWidget *field, QString text) const
+{
+    const bool multi = isMultiLine(field);
+    text = ToCp932Forms(std::move(text));
+    if (!multi) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text.at(i) == u'\r' || text.at(i) == u'\n') {
+                text.truncate(i);
+                break;
+            }
+        }
+    }
+    if (m_accepts == Accepts::Digits)
+        text.removeIf([](QChar c) { return c < u'0' || c > u'9'; });
+    if (const QString refused = nonCp932(text); !refused.isEmpty()) {
+        tellRefused(field, refused, false);
+        text = DropNonCp932(text);
+    }
+    return LeftCp932Bytes(text, room(field, m_limit), multi);
 }
 
 bool ByteLimitFilter::eventFilter(QObject *watched, QEvent *event)
@@ -143,7 +182,7 @@ bool ByteLimitFilter::eventFilter(QObject *watched, QEvent *event)
             return false;
         line->deselect();
         line->setCursorPosition(line->cursorPositionAt(mouse->position().toPoint()));
-        line->insert(fitted(line, m_limit, QGuiApplication::clipboard()->text(QClipboard::Selection)));
+        line->insert(fitted(line, QGuiApplication::clipboard()->text(QClipboard::Selection)));
         return true;
     }
     default:
@@ -156,23 +195,34 @@ bool ByteLimitFilter::keyPress(QWidget *field, QKeyEvent *key)
     auto *line = qobject_cast<QLineEdit *>(field);
     if (line && key->matches(QKeySequence::Paste)) {
         if (!line->isReadOnly())
-            line->insert(fitted(line, m_limit, QGuiApplication::clipboard()->text()));
+            line->insert(fitted(line, QGuiApplication::clipboard()->text()));
         return true;
     }
     const QString text = typedText(field, key);
     if (text.isEmpty())
         return false;
-    if (!IsCp932Representable(text))
+    const QString form = ToCp932Forms(text);
+    if (!IsCp932Representable(form)) {
+        tellRefused(field, text, true);
         return true;
-    return m_limit > 0 && Cp932Length(text, isMultiLine(field)) > room(field, m_limit);
+    }
+    if (m_limit > 0 && Cp932Length(form, isMultiLine(field)) > room(field, m_limit))
+        return true;
+    if (form == text)
+        return false;
+    // A mark typed in its other form goes in as the Shift-JIS one.
+    if (line)
+        line->insert(form);
+    else
+        static_cast<QPlainTextEdit *>(field)->insertPlainText(form);
+    return true;
 }
 
 void ByteLimitFilter::inputMethod(QWidget *field, QInputMethodEvent *im)
 {
     if (im->commitString().isEmpty())
         return;
-    const QString cut =
-        LeftCp932Bytes(DropNonCp932(im->commitString()), room(field, m_limit), isMultiLine(field));
+    const QString cut = fitted(field, im->commitString());
     if (cut != im->commitString())
         im->setCommitString(cut, im->replacementStart(), im->replacementLength());
 }
@@ -189,7 +239,7 @@ bool ByteLimitFilter::contextMenu(QLineEdit *field, QContextMenuEvent *event)
         if (wired) {
             connect(action, &QAction::triggered, field, [this, guard] {
                 if (guard)
-                    guard->insert(fitted(guard, m_limit, QGuiApplication::clipboard()->text()));
+                    guard->insert(fitted(guard, QGuiApplication::clipboard()->text()));
             });
         }
     }
@@ -208,36 +258,36 @@ bool ByteLimitFilter::drop(QLineEdit *field, QDropEvent *event)
     const int at = field->cursorPositionAt(event->position().toPoint());
     field->deselect();
     field->setCursorPosition(at);
-    field->insert(fitted(field, m_limit, event->mimeData()->text()));
+    field->insert(fitted(field, event->mimeData()->text()));
     event->setDropAction(Qt::CopyAction);
     event->accept();
     field->setFocus(Qt::MouseFocusReason);
     return true;
 }
 
-ByteLimitFilter *installFilter(QWidget *field, int bytes)
+ByteLimitFilter *installFilter(QWidget *field, int bytes, Accepts accepts)
 {
     ByteLimitFilter *filter = ByteLimitFilter::of(field);
     if (filter)
-        filter->setLimit(bytes);
+        filter->set(bytes, accepts);
     else
-        filter = new ByteLimitFilter(field, bytes);
+        filter = new ByteLimitFilter(field, bytes, accepts);
     return filter;
 }
 
 } // namespace
 
-void SetByteLimit(QLineEdit *field, int bytes)
+void SetByteLimit(QLineEdit *field, int bytes, Accepts accepts)
 {
     if (field)
-        installFilter(field, qMax(0, bytes));
+        installFilter(field, qMax(0, bytes), accepts);
 }
 
 void SetByteLimit(QPlainTextEdit *field, int bytes)
 {
     if (!field)
         return;
-    installFilter(field, qMax(0, bytes));
+    installFilter(field, qMax(0, bytes), Accepts::AnyText);
     if (!qobject_cast<LimitedTextEdit *>(field))
         qWarning("SetByteLimit: %s is not a LimitedTextEdit; pasted text is not limited",
                  qPrintable(field->objectName()));
@@ -277,7 +327,7 @@ void LimitedTextEdit::insertFromMimeData(const QMimeData *source)
     QString text = source->text();
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    const QString cut = fitted(this, filter->limit(), text);
+    const QString cut = filter->fitted(this, text);
     if (cut.isEmpty())
         return;
     QMimeData limited;

@@ -111,6 +111,21 @@ int Cp932ByteLength(char32_t c)
     return byteLength(encoder, c);
 }
 
+QString ToCp932Forms(QString s)
+{
+    static constexpr std::pair<char16_t, char16_t> forms[] = {
+        {u'\u301C', u'\uFF5E'}, {u'\u2212', u'\uFF0D'}, {u'\u2016', u'\u2225'},
+        {u'\u00A2', u'\uFFE0'}, {u'\u00A3', u'\uFFE1'}, {u'\u00AC', u'\uFFE2'},
+    };
+    for (QChar &c : s) {
+        for (const auto &[from, to] : forms) {
+            if (c.unicode() == from)
+                c = QChar(to);
+        }
+    }
+    return s;
+}
+
 bool IsCp932Representable(char32_t c)
 {
     return Cp932ByteLength(c) > 0;

@@ -26,6 +26,12 @@ int Cp932Length(QStringView s, bool lineBreakCountsTwo = false);
 // True when every character of the text is in CP932.
 bool IsCp932Representable(QStringView s);
 
+// The text with the characters that input methods on Linux produce where Windows produces CP932 ones
+// replaced by those: U+301C WAVE DASH by U+FF5E, U+2212 MINUS SIGN by U+FF0D, U+2016 DOUBLE VERTICAL LINE
+// by U+2225, U+00A2 by U+FFE0, U+00A3 by U+FFE1 and U+00AC by U+FFE2 (the same marks, as a Japanese
+// Windows keyboard gives them).
+QString ToCp932Forms(QString s);
+
 // The text without the characters CP932 cannot hold.
 QString DropNonCp932(QStringView s);
 

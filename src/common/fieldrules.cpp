@@ -4,8 +4,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QStatusTipEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -18,11 +21,33 @@ namespace
 
 // Which field of a window holds the focus as the window's handlers see it. Kept while the window is
 // inactive, so that its return to the front is not taken for a new entry into the field.
+//
+// An inactive window gets no focus events: a move made meanwhile (keys typed ahead of the window's
+// return, or the program putting the focus on a field after a box) becomes known only when the window
+// is active again. The field left then gets its leave rule at that moment, before the entry rule of the
+// field entered, whatever kind of control the focus went to.
 class FocusMemory : public QObject
 {
 public:
-    using QObject::QObject;
+    explicit FocusMemory(QWidget *window) : QObject(window), m_window(window)
+    {
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+            if (now && now->window() == m_window && field != now)
+                leave();
+        });
+    }
     QPointer<QWidget> field;
+
+    // The remembered field has been left: forget it and run its leave rule.
+    void leave()
+    {
+        QPointer<QWidget> left = field;
+        field = nullptr;
+        if (left) {
+            if (auto *e = left->findChild<FieldEvents *>(QString(), Qt::FindDirectChildrenOnly))
+                emit e->lostFocus();
+        }
+    }
 
     static FocusMemory *of(QWidget *window)
     {
@@ -32,6 +57,9 @@ public:
         }
         return new FocusMemory(window);
     }
+
+private:
+    QWidget *m_window;
 };
 
 bool isActivationReason(Qt::FocusReason reason)
@@ -98,7 +126,7 @@ void EnterToTab(int &keyCode, QWidget *focused)
     QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Tab, Qt::NoModifier, tab));
 }
 
-bool HandleDialogKey(QWidget *dialog, QKeyEvent *event)
+bool HandleDialogKey(QDialog *dialog, QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Return:
@@ -110,10 +138,63 @@ bool HandleDialogKey(QWidget *dialog, QKeyEvent *event)
         return true;
     case Qt::Key_Escape:
         event->accept();
+        dialog->reject();
         return true;
     default:
         return false;
     }
+}
+
+void MoveFocus(QWidget *to)
+{
+    QWidget *window = to->window();
+    FocusMemory *memory = FocusMemory::of(window);
+    to->setFocus(Qt::OtherFocusReason);
+    if (window->isActiveWindow() || memory->field == to)
+        return; // the focus events came, or nothing moved
+    // The window is inactive (a box has just closed): Qt sends the focus events only when the window is
+    // active again; the rules run now, in the order the move would have run them.
+    memory->leave();
+    memory->field = to;
+    if (auto *e = to->findChild<FieldEvents *>(QString(), Qt::FindDirectChildrenOnly))
+        emit e->gotFocus();
+}
+
+namespace
+{
+class StatusLine : public QObject
+{
+public:
+    StatusLine(QWidget *window, QLabel *line) : QObject(line), m_line(line)
+    {
+        m_clear.setSingleShot(true);
+        m_clear.setInterval(10000);
+        connect(&m_clear, &QTimer::timeout, line, &QLabel::clear);
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::StatusTip) {
+            const QString tip = static_cast<QStatusTipEvent *>(event)->tip();
+            if (!tip.isEmpty()) {
+                m_line->setText(tip);
+                m_clear.start();
+            }
+        }
+        return false;
+    }
+
+private:
+    QLabel *m_line;
+    QTimer m_clear;
+};
+} // namespace
+
+void InstallStatusLine(QWidget *window, QLabel *line)
+{
+    new StatusLine(window, line);
 }
 
 void SetInputMethodEnabled(QWidget *w, bool on)
@@ -136,6 +217,8 @@ bool FieldEvents::eventFilter(QObject *watched, QEvent *event)
         const auto reason = static_cast<QFocusEvent *>(event)->reason();
         FocusMemory *memory = FocusMemory::of(m_field->window());
         const bool returning = isActivationReason(reason) && memory->field == m_field;
+        if (memory->field != m_field)
+            memory->leave();
         memory->field = m_field;
         if (!returning)
             emit gotFocus();

@@ -3,7 +3,9 @@
 #include <QObject>
 #include <QPointer>
 
+class QDialog;
 class QKeyEvent;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QWidget;
@@ -32,9 +34,19 @@ void EnterToTab(int &keyCode, QWidget *focused);
 // held with Ctrl or Meta).
 int KeyPressCode(const QKeyEvent *key);
 
-// The keys of a dialog without a default or cancel button: Enter presses the focused button and
-// nothing else, Escape does nothing. True when the key was one of them (the caller then takes it).
-bool HandleDialogKey(QWidget *dialog, QKeyEvent *event);
+// The keys of a dialog without a default button: Enter presses the focused button and nothing else;
+// Escape closes the dialog as its close button does. True when the key was one of them (the caller
+// then takes it).
+bool HandleDialogKey(QDialog *dialog, QKeyEvent *event);
+
+// Puts the focus on a control of a window as the program's own move. In an inactive window (a box has
+// just closed) the field left gets its leave rule and the control entered its entry rule at once, as
+// in an active one, instead of when the window comes back to the front.
+void MoveFocus(QWidget *to);
+
+// The window's status line: every status tip that reaches the window (what a field refused, for one)
+// is shown in line, and cleared after a while.
+void InstallStatusLine(QWidget *window, QLabel *line);
 
 // Input method on (Japanese input) or off (half-width fields: codes, dates, times, numbers).
 void SetInputMethodEnabled(QWidget *w, bool on);

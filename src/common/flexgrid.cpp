@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 namespace worvane
@@ -310,6 +311,9 @@ FlexGrid::FlexGrid(QWidget *parent) : QTableView(parent), m_model(new FlexGridMo
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setMinimumSectionSize(1); // column widths are the program's, whatever the font
+    // The columns fit the view: the last one takes what the others and a vertical scroll bar leave, so
+    // there is never a horizontal scroll bar and the fixed column never scrolls out of view.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     horizontalHeader()->setFixedHeight(fontMetrics().height() + 6);
 }
 
@@ -383,6 +387,20 @@ QString FlexGrid::textAt(int row, int col) const
 void FlexGrid::setColWidth(int col, int twips)
 {
     setColumnWidth(col, qRound(double(twips) / TwipsPerPixel));
+    fitLastColumn();
+}
+
+void FlexGrid::fitLastColumn()
+{
+    const int last = cols() - 1;
+    if (last < 1)
+        return;
+    int others = 0;
+    for (int c = 0; c < last; ++c)
+        others += columnWidth(c);
+    const int width = qMax(1, viewport()->width() - others);
+    if (columnWidth(last) != width)
+        setColumnWidth(last, width);
 }
 
 int FlexGrid::colWidth(int col) const
@@ -482,6 +500,13 @@ QModelIndex FlexGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifier
     if (to.isValid() && to.column() == 0 && cols() > 1)
         to = to.sibling(to.row(), 1);
     return to;
+}
+
+void FlexGrid::updateGeometries()
+{
+    QTableView::updateGeometries();
+    fitLastColumn();
+    horizontalScrollBar()->setRange(0, 0);
 }
 
 void FlexGrid::keyboardSearch(const QString &)

@@ -62,6 +62,8 @@ public:
     void setText(const QString &text);
     QString textAt(int row, int col) const;
 
+    // The last column's width is what the other columns leave of the view, so that the columns always
+    // fit it: a width set for it is overridden.
     void setColWidth(int col, int twips);
     int colWidth(int col) const;
 
@@ -94,12 +96,14 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void updateGeometries() override;
 
 public:
     void keyboardSearch(const QString &search) override;
 
 private:
     void clampCurrent();
+    void fitLastColumn();
     void showCurrent();
 
     FlexGridModel *m_model;

@@ -220,7 +220,7 @@ bool frmPJViewer::CheckProjectInput()
     if (!fault)
         return true;
     MessagePresenter::show(this, MessageKind::Warning, Caption, text);
-    fault->setFocus();
+    MoveFocus(fault);
     fault->selectAll();
     return false;
 }
@@ -234,14 +234,14 @@ bool frmPJViewer::UpdateProjectMaster()
 void frmPJViewer::cmdSerch_Click()
 {
     if (SearchProjects()) {
-        fgdPRJMST->setFocus();
+        MoveFocus(fgdPRJMST);
         return;
     }
     if (m_searchFailed)
         MessagePresenter::show(this, MessageKind::Critical, Caption, SearchFailedText);
     else
         MessagePresenter::show(this, MessageKind::Warning, Caption, NotFoundText);
-    txtPJCODE->setFocus();
+    MoveFocus(txtPJCODE);
 }
 
 void frmPJViewer::cmdUpdate_Click()
@@ -269,8 +269,8 @@ void frmPJViewer::fgdPRJMST_KeyPress(int &keyCode)
 
 void frmPJViewer::keyPressEvent(QKeyEvent *event)
 {
-    // Enter presses the focused button (the list and the calendar take their own Enter first); the
-    // window has no cancel button, so Escape does not close it.
+    // Enter presses the focused button (the list and the calendar take their own Enter first); Escape
+    // closes the window as 閉じる does.
     if (!HandleDialogKey(this, event))
         QDialog::keyPressEvent(event);
 }

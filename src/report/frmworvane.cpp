@@ -31,6 +31,9 @@ namespace worvane
 namespace
 {
 const QColor FunctionKeyColour(192, 255, 255);
+constexpr int StatusLineTwips = 255;
+// The entry panel's labels stand a little inside its border, not on it.
+constexpr int PanelLabelLeft = 75;
 
 template <class W> W *make(QWidget *parent, const char *name)
 {
@@ -104,7 +107,8 @@ frmWorvane::frmWorvane(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("frmWorvane"));
     setWindowTitle(MainCaption);
     setFont(ScreenFont(9.75));
-    setFixedSize(Twips(9495), Twips(6030));
+    // The screen's 6030 twips, and a status line below the action row.
+    setFixedSize(Twips(9495), Twips(6030 + StatusLineTwips));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -148,7 +152,7 @@ void frmWorvane::buildPanel()
     PlaceTwips(fraPanel, 105, 780, 9255, 4410);
     QWidget *p = fraPanel;
 
-    lblWorkTime = label(p, "lblWorkTime", QStringLiteral("就労時間"), 0, 120, 780, 195);
+    lblWorkTime = label(p, "lblWorkTime", QStringLiteral("就労時間"), PanelLabelLeft, 120, 780, 195);
     txtWSTIME = lineEdit(p, "txtWSTIME", QStringLiteral("就労時間 開始"), 945, 90, 630, 285);
     lblTo = label(p, "lblTo", QStringLiteral("～"), 1650, 120, 195, 195);
     txtWETIME = lineEdit(p, "txtWETIME", QStringLiteral("就労時間 終了"), 1920, 90, 630, 285);
@@ -157,14 +161,16 @@ void frmWorvane::buildPanel()
     fgdWKCONT->setFocusRect(1); // empty mode until items come in
     fgdWKCONT->setHighLight(0);
     PlaceTwips(fgdWKCONT, 0, 435, 9210, 2010);
-    lblWorkCode = label(p, "lblWorkCode", QStringLiteral("作業項目№"), 0, 2550, 975, 195);
+    lblWorkCode = label(p, "lblWorkCode", QStringLiteral("作業項目№"), PanelLabelLeft, 2550, 975, 195);
     txtWKCODE = lineEdit(p, "txtWKCODE", QStringLiteral("作業項目№"), 1080, 2505, 315, 285);
     cmdAddWork = button(p, "cmdAddWork", QStringLiteral("行追加[F5]"), 1590, 2490, 1200, 315);
     cmdUpdWork = button(p, "cmdUpdWork", QStringLiteral("行変更[F6]"), 2940, 2490, 1200, 315);
     cmdDelWork = button(p, "cmdDelWork", QStringLiteral("行削除[F9]"), 4290, 2490, 1200, 315);
-    lblWorkHeader = label(p, "lblWorkHeader", QStringLiteral("作業項目"), 0, 2910, 780, 195);
-    txtWKHEAD = lineEdit(p, "txtWKHEAD", QStringLiteral("作業項目"), 1080, 2880, 7900, 285);
-    lblDetail = label(p, "lblDetail", QStringLiteral("作業内容"), 0, 3270, 780, 195);
+    lblWorkHeader = label(p, "lblWorkHeader", QStringLiteral("作業項目"), PanelLabelLeft, 2910, 780, 195);
+    // 80 bytes are 40 full-width characters: the field runs as far as the detail field so that the 40th
+    // is not cut off.
+    txtWKHEAD = lineEdit(p, "txtWKHEAD", QStringLiteral("作業項目"), 1080, 2880, 8150, 285);
+    lblDetail = label(p, "lblDetail", QStringLiteral("作業内容"), PanelLabelLeft, 3270, 780, 195);
     txtDETAIL = make<LimitedTextEdit>(p, "txtDETAIL");
     txtDETAIL->setAccessibleName(QStringLiteral("作業内容"));
     txtDETAIL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -199,6 +205,9 @@ void frmWorvane::buildActionRow()
     cmdCancel = button(this, "cmdCancel", QStringLiteral("キャンセル"), 5122, 5430, 1350, 500);
     lblF4 = functionLabel("lblF4", QStringLiteral("Ｆ４"), 7230);
     cmdClose = button(this, "cmdClose", QStringLiteral("閉じる"), 7237, 5430, 1350, 500);
+
+    lblStatus = label(this, "lblStatus", QString(), 105, 6000, 9285, StatusLineTwips);
+    InstallStatusLine(this, lblStatus);
 }
 
 void frmWorvane::setTabOrder()
@@ -227,7 +236,7 @@ void frmWorvane::connectFields()
                 DigitKeyFilter(code);
             if (code == KeyEnter) {
                 code = KeyNone;
-                next->setFocus(Qt::TabFocusReason);
+                MoveFocus(next);
             }
         });
     };
@@ -298,10 +307,10 @@ void frmWorvane::closeEvent(QCloseEvent *event)
 void frmWorvane::ApplyInputLimits()
 {
     SetByteLimit(txtPJCODE, 8);
-    SetByteLimit(txtWKYMD, 10);
-    SetByteLimit(txtWSTIME, 4);
-    SetByteLimit(txtWETIME, 4);
-    SetByteLimit(txtWKCODE, 2);
+    SetByteLimit(txtWKYMD, 10, Accepts::Digits);
+    SetByteLimit(txtWSTIME, 4, Accepts::Digits);
+    SetByteLimit(txtWETIME, 4, Accepts::Digits);
+    SetByteLimit(txtWKCODE, 2, Accepts::Digits);
     SetByteLimit(txtWKHEAD, 80);
     SetByteLimit(txtDETAIL, 255);
 }
@@ -356,19 +365,25 @@ const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
 
 bool frmWorvane::eventFilter(QObject *watched, QEvent *event)
 {
-    // The window-level key map: looks at the key alone (Shift, Ctrl and Alt do not matter) and lets
-    // the key go on to the focused control. Only keys meant for this window count, once each.
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        auto *target = static_cast<QWidget *>(watched);
-        QWidget *focus = QApplication::focusWidget();
-        if (target->window() == this && (target == focus || (!focus && target == this))) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            for (const FunctionKey &f : FunctionKeys) {
-                if (f.key == key && !f.needsPanel)
-                    (this->*f.click)();
-            }
+    // The window-level key map looks at the key alone (Shift, Ctrl and Alt do not matter). A key acts
+    // once, where it first arrives: at the window's focus widget, or at the window itself when none of
+    // its widgets has the focus. It is then taken, so that it does not travel on up to the window, where
+    // it would act a second time when the action has shown a box: after the box closes and before the
+    // window is active again, no widget has the focus. The focused field has no use for these keys.
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return QWidget::eventFilter(watched, event);
+    QWidget *firstReceiver = focusWidget() ? focusWidget() : this;
+    if (watched != firstReceiver)
+        return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    for (const FunctionKey &f : FunctionKeys) {
+        if (f.key != key)
+            continue;
+        if (f.needsPanel)
             DispatchFunctionKey(key);
-        }
+        else
+            (this->*f.click)();
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -417,10 +432,9 @@ frmWorvane::Lookup frmWorvane::lookupProject()
 
 bool frmWorvane::LookupProjectName()
 {
-    const Lookup result = lookupProject();
-    if (result == Lookup::Failed)
-        fail(QStringLiteral("プロジェクトの読み込みに失敗しました。"));
-    return result == Lookup::Found;
+    // A database that cannot be read leaves the name display as it was; the search that follows reports
+    // it, once.
+    return lookupProject() == Lookup::Found;
 }
 
 void frmWorvane::txtWKYMD_KeyDown(int key)
@@ -456,7 +470,7 @@ void frmWorvane::txtWETIME_KeyPress(int &keyCode)
         return;
     if (fgdWKCONT->rows() == 1) {
         keyCode = KeyNone;
-        txtWKCODE->setFocus(Qt::TabFocusReason);
+        MoveFocus(txtWKCODE);
     } else {
         EnterToTab(keyCode, txtWETIME);
     }
@@ -466,8 +480,10 @@ void frmWorvane::txtWETIME_LostFocus()
 {
     txtWETIME->setText(formatTime(withoutChar(txtWETIME->text(), QLatin1Char(':'))));
     // After Cancel the times are empty and the panel is shut: nothing to check, nowhere to go. When the
-    // program moves the focus after a message of its own, one message is enough.
-    if (!fraPanel->isEnabled() || m_movingFocus)
+    // program moves the focus after a message of its own, one message is enough. The focus going to
+    // キャンセル or 閉じる is on its way to discard the day: no check stands in its way.
+    const QWidget *to = QApplication::focusWidget();
+    if (!fraPanel->isEnabled() || m_movingFocus || to == cmdCancel || to == cmdClose)
         return;
     if (txtWSTIME->text() >= txtWETIME->text()) {
         warn(QStringLiteral("就労時間の開始～終了時刻が不正です。"));
@@ -479,7 +495,8 @@ void frmWorvane::cmdCallPJViewer_Click()
 {
     frmPJViewer viewer(txtPJCODE, lblPJNAME, this);
     viewer.exec();
-    txtWKYMD->setFocus(Qt::OtherFocusReason);
+    ReturnFocusTo(this);
+    MoveFocus(txtWKYMD);
 }
 
 void frmWorvane::cmdCallCalendar_Click()
@@ -488,12 +505,13 @@ void frmWorvane::cmdCallCalendar_Click()
     {
         frmCalendar calendar(this);
         calendar.exec();
+        ReturnFocusTo(this);
     }
     if (!globals::CalendarDate.isEmpty()) {
         txtWKYMD->setText(globals::CalendarDate);
-        cmdSerch->setFocus(Qt::OtherFocusReason);
+        MoveFocus(cmdSerch);
     } else {
-        cmdCallCalendar->setFocus(Qt::OtherFocusReason);
+        MoveFocus(cmdCallCalendar);
     }
 }
 
@@ -758,17 +776,24 @@ void frmWorvane::cmdOutput_Click()
 {
     if (!CheckReportHeader())
         return;
-    const SaveDialogRequest request{{QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt) (*.txt)"),
-                                     QStringLiteral("CSVﾌｧｲﾙ(*.csv) (*.csv)"),
-                                     QStringLiteral("全てのﾌｧｲﾙ(*.*) (*)")},
+    // The dialog reads each filter's pattern from the parentheses of its caption; "*" is every file here.
+    const SaveDialogRequest request{{QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)"), QStringLiteral("CSVﾌｧｲﾙ(*.csv)"),
+                                     QStringLiteral("全てのﾌｧｲﾙ(*)")},
                                     withoutChar(txtWKYMD->text(), QLatin1Char('/'))};
     const std::optional<QString> path = SaveFileDialog::choose(this, request);
     if (!path)
         return;
-    const QString text = BuildReportText(txtWKYMD->text(), txtWSTIME->text(), txtWETIME->text(), listItems());
+    const QList<WorkItem> items = listItems();
+    const QString text = BuildReportText(txtWKYMD->text(), txtWSTIME->text(), txtWETIME->text(), items);
     if (fgdWKCONT->rows() > 1) {
         fgdWKCONT->setRow(1);
         selectItemRow();
+    }
+    if (const auto unwritable =
+            FindUnwritableCharacter(txtWKYMD->text(), txtWSTIME->text(), txtWETIME->text(), items)) {
+        fail(QStringLiteral("実行時ｴﾗｰ: '5'\r\nｴﾗｰｵﾌﾞｼﾞｪｸﾄ: Worvane (Shift-JIS で表せない文字があります: %1)")
+                 .arg(*unwritable));
+        return;
     }
     if (const auto error = WriteReportFile(*path, text)) {
         fail(QStringLiteral("実行時ｴﾗｰ: '%1'\r\nｴﾗｰｵﾌﾞｼﾞｪｸﾄ: %2").arg(error->number).arg(error->source));
@@ -787,7 +812,7 @@ ReportStore frmWorvane::store() const
 void frmWorvane::focusField(QWidget *field)
 {
     const bool moving = std::exchange(m_movingFocus, true);
-    field->setFocus(Qt::OtherFocusReason);
+    MoveFocus(field);
     m_movingFocus = moving;
     if (auto *line = qobject_cast<QLineEdit *>(field))
         SelectAllOnFocus(line);

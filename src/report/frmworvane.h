@@ -75,6 +75,7 @@ public:
     QPushButton *cmdCancel;
     QLabel *lblF4;
     QPushButton *cmdClose;
+    QLabel *lblStatus; // what a field refused, for a while
 
 protected:
     void closeEvent(QCloseEvent *event) override;

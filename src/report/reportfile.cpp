@@ -62,6 +62,33 @@ QString BuildReportText(const QString &date, const QString &startTime, const QSt
     return text + CrLf;
 }
 
+std::optional<QString> FindUnwritableCharacter(const QString &date, const QString &startTime,
+                                               const QString &endTime, const QList<WorkItem> &items)
+{
+    const auto first = [](const QString &text) -> std::optional<QString> {
+        const QString dropped = DropNonCp932(text);
+        if (dropped == text)
+            return std::nullopt;
+        qsizetype at = 0; // the first place where the text and its CP932 part differ
+        while (at < dropped.size() && dropped.at(at) == text.at(at))
+            ++at;
+        const bool pair = text.at(at).isHighSurrogate() && at + 1 < text.size();
+        return text.mid(at, pair ? 2 : 1);
+    };
+    const auto named = [](const QString &where, const QString &c) {
+        return QStringLiteral("%1「%2」").arg(where, c);
+    };
+    if (const auto c = first(date))
+        return named(QStringLiteral("日付"), *c);
+    if (const auto c = first(startTime + endTime))
+        return named(QStringLiteral("就労時間"), *c);
+    for (const WorkItem &item : items) {
+        if (const auto c = first(item.code + item.head + item.detail))
+            return named(QStringLiteral("作業項目№") + item.code, *c);
+    }
+    return std::nullopt;
+}
+
 std::optional<ReportFileError> WriteReportFile(const QString &path, const QString &text)
 {
     bool representable = false;

@@ -13,6 +13,11 @@ namespace worvane
 QString BuildReportText(const QString &date, const QString &startTime, const QString &endTime,
                         const QList<WorkItem> &items);
 
+// The first character of the day that Shift-JIS cannot hold, with where it stands, as the error box
+// names it: "作業項目№3「😀」" (or 日付, 就労時間); nothing when every character can be written.
+std::optional<QString> FindUnwritableCharacter(const QString &date, const QString &startTime,
+                                               const QString &endTime, const QList<WorkItem> &items);
+
 // What went wrong writing a report file: a number and the source the error box shows.
 struct ReportFileError {
     int number = 0;

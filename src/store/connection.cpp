@@ -2,11 +2,14 @@
 
 #include <QAtomicInt>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QSqlError>
 #include <QUrl>
 
 namespace worvane
 {
+
+Q_LOGGING_CATEGORY(lcStore, "worvane.store")
 
 namespace
 {
@@ -62,18 +65,25 @@ Connection::~Connection()
     QSqlDatabase::removeDatabase(m_name);
 }
 
+void Connection::setError(const QString &text)
+{
+    // The user sees the message of the window that asked; the engine's own words are kept here.
+    m_error = text;
+    qCWarning(lcStore).noquote() << m_path << ":" << text;
+}
+
 bool Connection::open()
 {
     if (m_path.isEmpty()) {
-        m_error = QStringLiteral("no database path is set");
+        setError(QStringLiteral("no database path is set"));
         return false;
     }
     if (QFileInfo(m_path).isDir()) {
-        m_error = QStringLiteral("the database path names a folder: %1").arg(m_path);
+        setError(QStringLiteral("the database path names a folder: %1").arg(m_path));
         return false;
     }
     if (!m_db.open()) {
-        m_error = engineText(m_db.lastError());
+        setError(engineText(m_db.lastError()));
         return false;
     }
     // Reading the schema version reads the file header: a file that is not a database fails here.
@@ -90,7 +100,7 @@ bool Connection::prepare(QSqlQuery &query, const QString &sql)
     query = QSqlQuery(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(sql)) {
-        m_error = engineText(query.lastError());
+        setError(engineText(query.lastError()));
         return false;
     }
     return true;
@@ -101,7 +111,7 @@ bool Connection::run(QSqlQuery &query, const QVariantList &values)
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
     if (!query.exec()) {
-        m_error = engineText(query.lastError());
+        setError(engineText(query.lastError()));
         return false;
     }
     return true;
@@ -125,7 +135,7 @@ bool Connection::queryFirst(const QString &sql, const QVariantList &values, std:
 bool Connection::begin()
 {
     if (const QString why = ReadOnlyReason(m_path); !why.isEmpty()) {
-        m_error = why;
+        setError(why);
         return false;
     }
     if (!exec(QStringLiteral("BEGIN IMMEDIATE")))

@@ -50,6 +50,8 @@ public:
     QString error() const { return m_error; }
 
 private:
+    void setError(const QString &text);
+
     QString m_path;
     QString m_name;
     QSqlDatabase m_db;

@@ -2,12 +2,15 @@
 // events on the offscreen platform.
 
 #include "common/bytelimit.h"
+#include "common/cp932.h"
 #include "common/fieldrules.h"
 #include "common/modcommon.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QDropEvent>
+#include <QLabel>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -101,6 +104,8 @@ private slots:
     void lineLimitKeepsProgramText();
     void lineLimitRefusesNonCp932();
     void lineLimitInputMethod();
+    void digitFieldTakesOnlyDigitsFromAPaste();
+    void marksTakeTheirShiftJisFormsAndRefusalsAreTold();
     void multiLineLimit();
     void multiLinePasteAndProgramText();
 };
@@ -469,6 +474,53 @@ void TestFields::lineLimitInputMethod()
     QCOMPARE(w.first->text(), QStringLiteral("ab作業内"));
     SetInputMethodEnabled(w.first, false);
     QVERIFY(!w.first->testAttribute(Qt::WA_InputMethodEnabled));
+}
+
+void TestFields::digitFieldTakesOnlyDigitsFromAPaste()
+{
+    Window w;
+    SetByteLimit(w.first, 2, Accepts::Digits);
+    // The same rule as typed keys: the digits stay, everything else goes, then the byte limit.
+    for (const auto &[pasted, kept] : {std::pair{"ab", ""}, {"a1b2c3", "12"}, {"１2/3", "23"}, {" 0 5 ", "05"}}) {
+        w.first->clear();
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(pasted));
+        QTest::keyClick(w.first, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w.first->text(), QString::fromUtf8(kept));
+    }
+    // A drop obeys it too.
+    w.first->clear();
+    QMimeData data;
+    data.setText(QStringLiteral("x9y"));
+    QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.first, &enter);
+    QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.first, &drop);
+    QCOMPARE(w.first->text(), QStringLiteral("9"));
+}
+
+void TestFields::marksTakeTheirShiftJisFormsAndRefusalsAreTold()
+{
+    Window w;
+    SetByteLimit(w.first, 80);
+    QLabel status(w.top.get());
+    InstallStatusLine(w.top.get(), &status);
+    // Typed, pasted or committed by an input method, the marks Linux input methods give go in as the
+    // CP932 ones, and count as such.
+    type(w.first, QStringLiteral("9時\u301C18時"));
+    QCOMPARE(w.first->text(), QStringLiteral("9時\uFF5E18時"));
+    QCOMPARE(status.text(), QString());
+    QGuiApplication::clipboard()->setText(QStringLiteral("\u2212\u2016\u00A2\u00A3\u00AC"));
+    QTest::keyClick(w.first, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(w.first->text(), QStringLiteral("9時\uFF5E18時\uFF0D\u2225\uFFE0\uFFE1\uFFE2"));
+    QVERIFY(IsCp932Representable(w.first->text()));
+    // What has no CP932 form at all stays out, and the window's status line says which.
+    QGuiApplication::clipboard()->setText(QStringLiteral("a\U0001F600b한"));
+    QTest::keyClick(w.first, Qt::Key_V, Qt::ControlModifier);
+    QVERIFY(w.first->text().endsWith(QStringLiteral("ab")));
+    QVERIFY2(status.text().contains(QStringLiteral("\U0001F600한")), qPrintable(status.text()));
+    status.clear();
+    type(w.first, QStringLiteral("\U0001F600"));
+    QVERIFY(status.text().contains(QStringLiteral("\U0001F600")));
 }
 
 void TestFields::multiLineLimit()

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -105,6 +106,7 @@ private slots:
     void modesChangeWhatIsDrawn();
     void multiLineCell();
     void bulkFillIsOneReset();
+    void columnsFitTheViewSoTheFixedColumnStays();
 };
 
 void TestFlexGrid::rowsOneKeepsHeader()
@@ -349,6 +351,24 @@ void TestFlexGrid::bulkFillIsOneReset()
     QCOMPARE(grid.textAt(32766, 2), QStringLiteral("プロジェクト名称32766"));
     QCOMPARE(grid.selectionModel()->selectedIndexes().size(), 2);
     QVERIFY(fillMs < 2000);
+}
+
+void TestFlexGrid::columnsFitTheViewSoTheFixedColumnStays()
+{
+    Window w;
+    FlexGrid &grid = *w.grid;
+    grid.setFixedSize(614, 134); // the main window's list: 9210 x 2010 twips, 500 + 4000 + 4600 of columns
+    for (int r = 1; r <= 99; ++r)
+        addItem(grid, QString::number(r), QStringLiteral("作業%1").arg(r), QStringLiteral("内容%1").arg(r));
+    QTest::qWait(0);
+    QVERIFY(grid.verticalScrollBar()->isVisible());
+    grid.setRow(99);
+    grid.setCol(2);
+    QTest::keyClick(&grid, Qt::Key_Right);
+    QCOMPARE(grid.horizontalScrollBar()->maximum(), 0);
+    QVERIFY(!grid.horizontalScrollBar()->isVisible());
+    QCOMPARE(grid.columnViewportPosition(0), 0); // the numbers stay in view
+    QTRY_COMPARE(grid.columnViewportPosition(2) + grid.columnWidth(2), grid.viewport()->width());
 }
 
 QTEST_MAIN(TestFlexGrid)

@@ -49,6 +49,16 @@ private slots:
         QCOMPARE(readBytes(path), expected);
     }
 
+    void theFirstUnwritableCharacterIsNamedWithItsPlace()
+    {
+        const QList<WorkItem> items{{"1", "ok", "ok"}, {"3", "title", "line\r\nwith \U0001F600 and 한"}};
+        QCOMPARE(FindUnwritableCharacter("2024/03/01", "09:00", "18:00", items),
+                 std::optional(QStringLiteral("作業項目№3「\U0001F600」")));
+        QCOMPARE(FindUnwritableCharacter("2024/03/01", "09:00", "18:00", items.mid(0, 1)), std::nullopt);
+        QCOMPARE(FindUnwritableCharacter("2024/03/01", "09:00", "1\u00E98:00", {}),
+                 std::optional(QStringLiteral("就労時間「\u00E9」")));
+    }
+
     void anExistingFileIsReplacedWhole()
     {
         const QString path = m_dir.filePath(QStringLiteral("old.csv"));

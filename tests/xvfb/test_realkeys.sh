@@ -1,0 +1,219 @@
+#!/usr/bin/env bash
+# The built program on a real X server (Xvfb), driven with real X key events (XTest, through xdotool):
+# what only a real display shows. After a modal box closes, the window is inactive for a moment and no
+# widget has the focus; a key handled twice, or a focus that does not come back, shows only here.
+# Every box and file dialog the program shows is read from its log (category worvane.ui), so a box shown
+# twice is seen even when both are answered.
+# Usage: test_realkeys.sh PROGRAM NEWDB
+set -uo pipefail
+program=$1
+newdb=$2
+work=$(mktemp -d)
+xvfb=
+app=
+cleanup() {
+  [ -n "$app" ] && kill "$app" 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+passed=0
+failed=0
+fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
+ok() { echo "ok: $*"; passed=$((passed + 1)); }
+
+# A copy of the program with its own settings file beside it, a demo database and a private lock folder.
+cp "$program" "$work/worvane"
+"$newdb" "$work/w.db" --demo >/dev/null
+printf '[MDB Path]\nPath=%s\n\n[Default Value]\nPJCode=A0012345\n' "$work/w.db" >"$work/Worvane.ini"
+mkdir -m 700 "$work/run"
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+exec 3>&-
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$work/display")"
+
+log="$work/log"
+main=
+start() {
+  : >"$log"
+  XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=xcb QT_LOGGING_RULES='worvane.ui.info=true' \
+    QT_MESSAGE_PATTERN='%{category}: %{message}' "$work/worvane" 2>"$log" &
+  app=$!
+  main=$(timeout 10 xdotool search --sync --onlyvisible --name '^ワーベーン$' | head -n 1)
+  xdotool windowfocus --sync "$main"
+  sleep 0.3
+}
+
+# The conversation so far: every box (kind, title, text), answer and save dialog, one a line.
+said() { grep '^worvane.ui: ' "$log" | sed 's/^worvane.ui: //'; }
+expected=()
+# Waits until the program has said what is expected, then a little longer for anything that must not
+# follow (a second box), and compares.
+check() {
+  local name=$1 want
+  want=$(printf '%s\n' "${expected[@]}" | sed '/^$/d')
+  for _ in $(seq 50); do [ "$(said | wc -l)" -ge "$(printf '%s' "$want" | grep -c .)" ] && break; sleep 0.1; done
+  sleep 0.8
+  if [ "$(said)" == "$want" ]; then ok "$name"; else
+    fail "$name"; diff <(echo "$want") <(said) | sed 's/^/    /'
+    mapfile -t expected < <(said) # the next step is judged on its own
+  fi
+}
+focused() { xdotool getwindowfocus 2>/dev/null; }
+focusedName() { xdotool getwindowfocus getwindowname 2>/dev/null; }
+# Waits for a box or dialog to take the focus from the main window, presses keys in it, and waits for
+# the focus to come back to the main window.
+answer() {
+  for _ in $(seq 50); do [ "$(focused)" != "$main" ] && break; sleep 0.1; done
+  sleep 0.2
+  xdotool key "$@"
+  for _ in $(seq 50); do [ "$(focused)" == "$main" ] && return; sleep 0.1; done
+  fail "the keyboard did not come back to the main window after $*"
+}
+# The same when another box follows: waits only for the focus to leave this one.
+reply() {
+  local box
+  for _ in $(seq 50); do [ "$(focused)" != "$main" ] && break; sleep 0.1; done
+  sleep 0.2
+  box=$(focused)
+  xdotool key "$@"
+  for _ in $(seq 50); do [ "$(focused)" != "$box" ] && return; sleep 0.1; done
+  fail "the box stayed after $*"
+}
+key() { xdotool key "$@"; sleep 0.15; }
+type() { xdotool type --delay 20 "$1"; sleep 0.1; }
+
+start
+# Header state: the keys that need an open day do nothing and say nothing.
+key F1 F2 F5 F6 F9
+check "F1 F2 F5 F6 F9 do nothing before a search"
+
+# The keyboard road: code, Enter, date, Enter, Enter on 検索.
+key Return
+type 20240301
+key Return Return
+check "Enter, Enter, Enter searches without a box"
+
+key F5
+expected+=("message warning ワーベーン 作業項目№は必須入力です。")
+answer Return
+expected+=("answer ok")
+check "F5 with an empty number warns once"
+
+key F6
+expected+=("message warning ワーベーン 作業項目№は必須入力です。" "answer ok")
+answer Return
+check "F6 with an empty number warns once"
+
+key F9
+expected+=("message warning ワーベーン 削除できる作業情報がありません。" "answer ok")
+answer Return
+check "F9 on an empty list warns once"
+
+# The focus came back to the number field: what is typed now lands there.
+type 1
+key Return
+type "title one"
+key Return
+type "detail one"
+key F5
+check "F5 with a whole item adds it without a box"
+key F5
+expected+=("message warning ワーベーン 作業項目№が重複しています。" "answer ok")
+answer Return
+check "F5 again warns once of the duplicate"
+key F6
+check "F6 changes the item without a box"
+
+key F1
+expected+=("message warning ワーベーン 就労時間は必須入力です。" "answer ok")
+answer Return
+check "F1 without hours warns once"
+# The focus is in the start time now.
+type 0900
+key Return
+type 1800
+key F1
+expected+=("message question ワーベーン 入力内容でデータベースを更新します。 / 処理を実行してよろしいですか？")
+reply y
+expected+=("answer yes" "message information ワーベーン データベースの更新が完了しました。")
+answer Return
+expected+=("answer ok")
+check "F1 asks once, saves once, tells once"
+rows=$(sqlite3 "$work/w.db" "SELECT WSTIME || '-' || WETIME FROM DF_WKTIME; SELECT WKCODE || '|' || WKHEAD || '|' || DETAIL FROM DF_WKCONT;" | tr '\n' ' ')
+[ "$rows" == "09:00-1800 1|title one|detail one " ] && ok "the day is stored as typed" || fail "stored: $rows"
+
+key shift+F1
+expected+=("message question ワーベーン 入力内容でデータベースを更新します。 / 処理を実行してよろしいですか？")
+answer Return
+expected+=("answer no")
+check "Shift+F1 asks once; Enter answers No"
+
+key F2
+expected+=("save dialog 20240301")
+answer Escape
+expected+=("save dialog cancelled")
+check "F2 opens the save dialog once"
+
+key F9
+check "F9 deletes the only item without a box"
+key F9
+expected+=("message warning ワーベーン 削除できる作業情報がありません。" "answer ok")
+answer Return
+check "then F9 warns once"
+
+key F3
+check "F3 cancels without a box"
+key F4
+for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$app" 2>/dev/null; then fail "F4 closes the program"; else
+  wait "$app"; status=$?; app=
+  [ "$status" -eq 0 ] && ok "F4 closes the program" || fail "F4: exit status $status"
+fi
+check "F4 closes without a box"
+
+# The dialogs: Enter presses the focused button once; Escape closes them.
+expected=()
+start
+key Tab Return                      # the "…" beside the code: the project window
+for _ in $(seq 50); do [ "$(focusedName)" == "プロジェクト検索" ] && break; sleep 0.1; done
+[ "$(focusedName)" == "プロジェクト検索" ] && ok "Enter on … opens the project window" || fail "project window: $(focusedName)"
+projectWindow=$(focused)
+type ZZZ
+key Tab Tab Return                  # 検索 with a code nobody has
+for _ in $(seq 50); do [ "$(focused)" != "$projectWindow" ] && break; sleep 0.1; done
+sleep 0.2
+key Return
+for _ in $(seq 50); do [ "$(focused)" == "$projectWindow" ] && break; sleep 0.1; done
+expected+=("message warning プロジェクト検索 該当するプロジェクトが存在しません。" "answer ok")
+check "Enter on 検索 searches once"
+key Tab Tab Tab Return              # 更新 with no name
+for _ in $(seq 50); do [ "$(focused)" != "$projectWindow" ] && break; sleep 0.1; done
+sleep 0.2
+key Return
+for _ in $(seq 50); do [ "$(focused)" == "$projectWindow" ] && break; sleep 0.1; done
+expected+=("message warning プロジェクト検索 PJ名称は必須入力です。" "answer ok")
+check "Enter on 更新 checks once"
+key Escape
+for _ in $(seq 50); do [ "$(focused)" == "$main" ] && break; sleep 0.1; done
+[ "$(focused)" == "$main" ] && ok "Escape closes the project window" || fail "after Escape: $(focusedName)"
+
+key Tab                             # from the date field to the calendar's "…"
+key Return
+for _ in $(seq 50); do [ "$(focusedName)" == "カレンダー" ] && break; sleep 0.1; done
+[ "$(focusedName)" == "カレンダー" ] && ok "Enter on … opens the calendar" || fail "calendar: $(focusedName)"
+key Tab Return                      # 閉じる
+sleep 1
+[ "$(focused)" == "$main" ] && ok "Enter on 閉じる closes the calendar once" || fail "after 閉じる: $(focusedName)"
+key Return                          # the calendar's "…" still has the focus: open it again
+for _ in $(seq 50); do [ "$(focusedName)" == "カレンダー" ] && break; sleep 0.1; done
+key Escape
+sleep 1
+[ "$(focused)" == "$main" ] && ok "Escape closes the calendar" || fail "after Escape: $(focusedName)"
+check "the dialogs said nothing more"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

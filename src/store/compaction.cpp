@@ -32,10 +32,12 @@ Outcome CompactDatabase(const QString &path, const QString &temporaryPath, int b
         return Outcome{false, db.error()};
 
     // In WAL mode the compacted pages are still in the log: move them into the file and let it shrink.
-    // When another program's read keeps that from finishing, the log holds them safely until later.
+    // This does not wait: when another program's read keeps it from finishing, the log holds the pages
+    // safely until a later checkpoint.
     std::optional<QVariant> journal;
     if (db.queryFirst(QStringLiteral("PRAGMA journal_mode"), {}, journal) && journal &&
-        journal->toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
+        journal->toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0 &&
+        db.exec(QStringLiteral("PRAGMA busy_timeout = 0")))
         db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     return Outcome{};
 }

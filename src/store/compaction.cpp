@@ -27,7 +27,8 @@ Outcome CompactDatabase(const QString &path, const QString &temporaryPath, int b
                        {}, tables))
         return Outcome{false, db.error()};
     if (!tables || tables->toInt() != 3)
-        return Outcome{false, QStringLiteral("not a report database (the three tables are missing): %1").arg(path)};
+        return Outcome{false,
+                       QStringLiteral("not a report database (the three tables are missing): %1").arg(path)};
     if (!db.exec(QStringLiteral("VACUUM")))
         return Outcome{false, db.error()};
 

@@ -230,7 +230,8 @@ private slots:
         const qint64 sizeBefore = QFileInfo(m_db).size();
         const auto before = contents();
         {
-            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            QSqlDatabase other =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
             other.setDatabaseName(m_db);
             QVERIFY(other.open());
             QSqlQuery q(other);
@@ -327,7 +328,8 @@ private slots:
             // One of the three table names, the rest its own, and free pages a compaction would drop.
             sql(path, QStringLiteral("CREATE TABLE DM_PRJMST (PJCODE TEXT)"));
             sql(path, QStringLiteral("CREATE TABLE notes (body TEXT)"));
-            sql(path, QStringLiteral("INSERT INTO notes VALUES (hex(randomblob(3000))), (hex(randomblob(3000)))"));
+            sql(path,
+                QStringLiteral("INSERT INTO notes VALUES (hex(randomblob(3000))), (hex(randomblob(3000)))"));
             sql(path, QStringLiteral("DELETE FROM notes WHERE rowid = 1"));
         } else if (kind == QLatin1String("readonly")) {
             test::makeDatabase(path, true);

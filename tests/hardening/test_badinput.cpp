@@ -231,8 +231,10 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("number");
-        QTest::newRow("full disk, over an earlier report") << "full" << "61";
-        QTest::newRow("a device node that refuses writes") << "device" << "75";
+        QTest::newRow("full disk, over an earlier report") << "full"
+                                                           << "61";
+        QTest::newRow("a device node that refuses writes") << "device"
+                                                           << "75";
     }
     void aReportThatCannotBeWrittenGivesTheErrorBox()
     {

@@ -174,14 +174,10 @@ bool OriginalSaveDay(const std::string &path, const std::string &code, const std
     return ok;
 }
 
-bool FloorCompact(const std::string &path, const std::string &temporary)
+bool FloorCompact(const std::string &path)
 {
-    {
-        Db db(path);
-        if (!db.h || !exec(db.h, "VACUUM INTO " + quoted(temporary)))
-            return false;
-    }
-    return std::rename(temporary.c_str(), path.c_str()) == 0;
+    Db db(path);
+    return db.h && exec(db.h, "VACUUM");
 }
 
 bool FloorWriteFile(const std::string &path, const std::string &bytes)

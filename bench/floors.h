@@ -33,8 +33,8 @@ bool FloorSaveDay(const std::string &db, const std::string &code, const std::str
 bool OriginalSaveDay(const std::string &db, const std::string &code, const std::string &date, const Day &day,
                      const std::string &timestamp);
 
-// VACUUM INTO the temporary name, then rename it over the database file.
-bool FloorCompact(const std::string &db, const std::string &temporary);
+// VACUUM on the database file itself.
+bool FloorCompact(const std::string &db);
 
 // The bytes in one write to a new or emptied file.
 bool FloorWriteFile(const std::string &path, const std::string &bytes);

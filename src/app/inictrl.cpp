@@ -127,6 +127,16 @@ int findKey(const QStringList &lines, std::pair<int, int> range, const QString &
     return -1;
 }
 
+// A file or folder without any write permission bit is never written, even by a user whom the system
+// would let write (root), as with the database file.
+bool writeForbidden(const QString &path)
+{
+    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    const QFileInfo file(path);
+    return (file.exists() && !(file.permissions() & anyWrite)) ||
+           !(QFileInfo(file.absolutePath()).permissions() & anyWrite);
+}
+
 // The longest head of value whose encoding has at most maxBytes bytes.
 QString cutToBytes(const QString &value, bool utf8, int maxBytes)
 {
@@ -192,6 +202,8 @@ bool WriteIniString(const QString &section, const QString &key, const QString &v
     }
     if (bytes == ini.bytes && QFileInfo::exists(path))
         return true; // already so: the file is left alone, no write and no flush
+    if (writeForbidden(path))
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;

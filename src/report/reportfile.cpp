@@ -7,6 +7,7 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <unistd.h>
 
 namespace worvane
 {
@@ -101,16 +102,22 @@ std::optional<ReportFileError> WriteReportFile(const QString &path, const QStrin
         return fileError(AccessError, QStringLiteral("フォルダと同じ名前です"), path);
     if (!info.dir().exists())
         return fileError(PathNotFound, QStringLiteral("フォルダが見つかりません"), path);
+    if (info.exists() && !info.isFile()) // a device, a fifo, a socket: never replaced by a file
+        return fileError(AccessError, QStringLiteral("通常のファイルではありません"), path);
     if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
         return fileError(PermissionDenied, QStringLiteral("読み取り専用のファイルです"), path);
 
+    // The text goes to a new file beside the target, which replaces the target only once every byte is
+    // on the disk; there is no writing into the target itself when that new file cannot be made.
     QSaveFile file(path);
-    file.setDirectWriteFallback(true);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))
         return systemError(path, errno);
-    if (file.write(bytes) != bytes.size()) {
-        const int error = errno;
+    // Written, pushed out of the buffer and synced here, so that a failure the buffer or the disk
+    // reports late (no space left) is seen before the commit, which does not report it.
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush() || ::fdatasync(file.handle()) != 0) {
+        const int error = file.error() == QFileDevice::ResourceError ? ENOSPC : errno;
         file.cancelWriting();
         return systemError(path, error);
     }

@@ -2,51 +2,10 @@
 
 #include "store/connection.h"
 
-#include <QFile>
 #include <QFileInfo>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace worvane
 {
-
-namespace
-{
-CompactionFault &fault()
-{
-    static CompactionFault f;
-    return f;
-}
-
-bool injected(CompactionStep step)
-{
-    return fault() && fault()(step);
-}
-
-bool syncPath(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
-QString systemError(const QString &what)
-{
-    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno)));
-}
-} // namespace
-
-void SetCompactionFault(CompactionFault f)
-{
-    fault() = std::move(f);
-}
 
 Outcome CompactDatabase(const QString &path, const QString &temporaryPath, int busyTimeoutMs)
 {
@@ -60,35 +19,28 @@ Outcome CompactDatabase(const QString &path, const QString &temporaryPath, int b
         return Outcome{
             false, QStringLiteral("a file of the temporary name is already there: %1").arg(temporaryPath)};
 
-    // Writers are kept out from before the copy until the copy has replaced the file.
-    Connection guard(path, busyTimeoutMs);
-    if (injected(CompactionStep::Lock))
-        return Outcome{false, QStringLiteral("lock refused (test)")};
-    if (!guard.open() || !guard.begin())
-        return Outcome{false, guard.error()};
+    Connection db(path, busyTimeoutMs);
+    std::optional<QVariant> tables;
+    if (!db.open() ||
+        !db.queryFirst(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                                      "('DM_PRJMST', 'DF_WKTIME', 'DF_WKCONT') COLLATE NOCASE"),
+                       {}, tables))
+        return Outcome{false, db.error()};
+    if (!tables || tables->toInt() != 3)
+        return Outcome{false,
+                       QStringLiteral("not a report database (the three tables are missing): %1").arg(path)};
+    if (!db.exec(QStringLiteral("VACUUM")))
+        return Outcome{false, db.error()};
 
-    Outcome outcome;
-    {
-        Connection reader(path, busyTimeoutMs);
-        if (injected(CompactionStep::Vacuum))
-            outcome = Outcome{false, QStringLiteral("compaction refused (test)")};
-        else if (!reader.open() || !reader.exec(QStringLiteral("VACUUM INTO ?"), {temporaryPath}))
-            outcome = Outcome{false, reader.error()};
-    }
-    if (outcome.ok && (injected(CompactionStep::Sync) || !syncPath(temporaryPath)))
-        outcome = Outcome{false, systemError(QStringLiteral("cannot flush the compacted copy"))};
-    if (outcome.ok) {
-        QFile::setPermissions(temporaryPath, QFile::permissions(path));
-        if (injected(CompactionStep::Replace) || std::rename(QFile::encodeName(temporaryPath).constData(),
-                                                             QFile::encodeName(path).constData()) != 0)
-            outcome = Outcome{false, systemError(QStringLiteral("cannot replace the database file"))};
-        else
-            syncPath(database.absolutePath());
-    }
-    if (!outcome.ok)
-        QFile::remove(temporaryPath);
-    guard.rollback();
-    return outcome;
+    // In WAL mode the compacted pages are still in the log: move them into the file and let it shrink.
+    // This does not wait: when another program's read keeps it from finishing, the log holds the pages
+    // safely until a later checkpoint.
+    std::optional<QVariant> journal;
+    if (db.queryFirst(QStringLiteral("PRAGMA journal_mode"), {}, journal) && journal &&
+        journal->toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0 &&
+        db.exec(QStringLiteral("PRAGMA busy_timeout = 0")))
+        db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    return Outcome{};
 }
 
 } // namespace worvane

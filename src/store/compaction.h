@@ -3,22 +3,17 @@
 #include "store/reportstore.h"
 
 #include <QString>
-#include <functional>
 
 namespace worvane
 {
 
-// Compacts the database file: VACUUM INTO the temporary name, then the compacted copy replaces the
-// database file in one atomic rename. While it runs, a write lock on the database keeps every other
-// writer out, so that nothing written meanwhile can be lost with the old file. On any failure the
-// database file is left as it was and no file of this run is left behind; a temporary file that was
-// already there makes the compaction fail and is left alone.
+// Compacts the database file in place with SQLite's VACUUM: the file keeps its inode, any symbolic link
+// to it and its journal mode, so that another program's open connection stays valid; the rewrite goes
+// through the journal, so a crash part-way is rolled back on the next open. Only a file that opens as a
+// database holding the three tables is touched. Fails, leaving the file as it was, when another program
+// is writing (past the busy timeout), when the file or its folder is read-only, and when a file of the
+// temporary name is there (that file is left alone).
 Outcome CompactDatabase(const QString &path, const QString &temporaryPath,
                         int busyTimeoutMs = ReportStore::DefaultBusyTimeoutMs);
-
-// The steps of a compaction, for tests that make one of them fail.
-enum class CompactionStep { Lock, Vacuum, Sync, Replace };
-using CompactionFault = std::function<bool(CompactionStep)>; // true: fail this step
-void SetCompactionFault(CompactionFault fault);
 
 } // namespace worvane

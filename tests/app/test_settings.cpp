@@ -2,6 +2,7 @@
 #include "testsupport.h"
 
 #include "common/cp932.h"
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -114,12 +115,15 @@ private slots:
         {
             QFile file(m_ini);
             QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                     QFileDevice::FileModificationTime));
         }
         const QDateTime old = QFileInfo(m_ini).lastModified();
-        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), QStringLiteral("A0012345"), m_ini));
+        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"),
+                               QStringLiteral("A0012345"), m_ini));
         QCOMPARE(QFileInfo(m_ini).lastModified(), old);
-        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), QStringLiteral("B1"), m_ini));
+        QVERIFY(WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"),
+                               QStringLiteral("B1"), m_ini));
         QVERIFY(QFileInfo(m_ini).lastModified() > old);
     }
 
@@ -136,6 +140,29 @@ private slots:
         QVERIFY(!WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"),
                                 QStringLiteral("A"), nowhere));
         QVERIFY(!QFileInfo::exists(nowhere));
+    }
+
+    // No write permission bit, no write: whoever runs the program, root too.
+    void aReadOnlyFileOrFolderIsNeverWritten()
+    {
+        const QByteArray before = "[Default Value]\r\nPJCode=OLD\r\n";
+        writeBytes(m_ini, before);
+        const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        QVERIFY(QFile::setPermissions(m_ini, readOnly));
+        const auto mode = QFile::permissions(m_ini);
+        QVERIFY(!WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"),
+                                QStringLiteral("NEW"), m_ini));
+        QCOMPARE(readBytes(m_ini), before);
+        QCOMPARE(QFile::permissions(m_ini), mode);
+
+        const QString folder = m_dir.filePath(QStringLiteral("read-only"));
+        QDir().mkpath(folder);
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        const QString inFolder = folder + QStringLiteral("/Worvane.ini");
+        QVERIFY(!WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"),
+                                QStringLiteral("NEW"), inFolder));
+        QVERIFY(!QFileInfo::exists(inFolder));
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 };
 

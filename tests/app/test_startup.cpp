@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QScopeGuard>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,7 +78,6 @@ private slots:
         m_db = m_dir.filePath(
             QStringLiteral("%1-%2.mdb").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
     }
-    void cleanup() { SetCompactionFault({}); }
 
     void loadSettingsReadsTheFileBesideTheExecutable()
     {
@@ -207,31 +207,60 @@ private slots:
         QCOMPARE(sql(m_db, QStringLiteral("PRAGMA integrity_check"))[0][0].toString(), QStringLiteral("ok"));
     }
 
-    void aFailureAtAnyStepLeavesTheDatabaseWhole_data()
+    // Another program's connection, open and idle while the program exits, must find the same file
+    // afterwards: compacted in place, its journal mode and any link to it kept.
+    void anotherProgramsConnectionKeepsWorkingAcrossTheCompaction_data()
     {
-        QTest::addColumn<int>("step");
-        QTest::newRow("lock") << int(CompactionStep::Lock);
-        QTest::newRow("vacuum") << int(CompactionStep::Vacuum);
-        QTest::newRow("sync") << int(CompactionStep::Sync);
-        QTest::newRow("replace") << int(CompactionStep::Replace);
+        QTest::addColumn<QString>("journal");
+        QTest::addColumn<bool>("link");
+        QTest::newRow("rollback journal") << "delete" << false;
+        QTest::newRow("write-ahead log") << "wal" << false;
+        QTest::newRow("through a symbolic link") << "delete" << true;
     }
-    void aFailureAtAnyStepLeavesTheDatabaseWhole()
+    void anotherProgramsConnectionKeepsWorkingAcrossTheCompaction()
     {
-        QFETCH(int, step);
+        QFETCH(QString, journal);
+        QFETCH(bool, link);
         fillDatabase();
+        sql(m_db, QStringLiteral("PRAGMA journal_mode = ") + journal);
+        const QString target = m_db + QStringLiteral(".target");
+        if (link)
+            QVERIFY(QFile::rename(m_db, target) && QFile::link(target, m_db));
+        const ino_t inode = inodeOf(m_db);
+        const qint64 sizeBefore = QFileInfo(m_db).size();
         const auto before = contents();
-        const QByteArray bytes = test::readBytes(m_db);
-        SetCompactionFault([step](CompactionStep s) { return int(s) == step; });
-        globals::MdbPath = m_db;
-        test::MessageLog log;
-        CompactMdb();
-        QCOMPARE(log.count(), 1);
-        QCOMPARE(log.last().kind, MessageKind::Information);
-        QCOMPARE(log.last().title, QStringLiteral("MDB最適化"));
-        QCOMPARE(log.last().text, QStringLiteral("MDBファイルが開かれている為、最適化が出来ませんでした。\r\n"
-                                                 "最適化を行う場合はMDBファイルを開かないで下さい。"));
-        QCOMPARE(test::readBytes(m_db), bytes);
-        QCOMPARE(contents(), before);
+        {
+            QSqlDatabase other =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(m_db);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST")) && q.next());
+            q.finish(); // open and idle, as another program between two statements
+
+            globals::MdbPath = m_db;
+            test::MessageLog log;
+            CompactMdb();
+            QCOMPARE(log.count(), 0);
+
+            QVERIFY2(q.exec(QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME) VALUES ('OTHER001', "
+                                           "'other program')")),
+                     qPrintable(q.lastError().text()));
+            QVERIFY(q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next());
+            QCOMPARE(q.value(0).toString(), journal);
+            QVERIFY(q.exec(QStringLiteral("PRAGMA freelist_count")) && q.next());
+            QCOMPARE(q.value(0).toInt(), 0); // compacted
+            q.finish();
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        QCOMPARE(sql(m_db, QStringLiteral("PRAGMA integrity_check"))[0][0].toString(), QStringLiteral("ok"));
+        auto after = contents();
+        QCOMPARE(after[0].takeLast().first().toString(), QStringLiteral("OTHER001"));
+        QCOMPARE(after, before);
+        QCOMPARE(QFileInfo(m_db).isSymLink(), link);
+        QCOMPARE(inodeOf(m_db), inode);
+        QVERIFY(QFileInfo(m_db).size() < sizeBefore / 4);
         QVERIFY(!QFileInfo::exists(CompactionTemporaryPath(m_db)));
     }
 
@@ -279,6 +308,8 @@ private slots:
         QTest::newRow("empty path") << "empty";
         QTest::newRow("folder") << "folder";
         QTest::newRow("text file") << "text";
+        QTest::newRow("zero bytes") << "zero";
+        QTest::newRow("another program's database") << "foreign";
         QTest::newRow("read-only") << "readonly";
     }
     void missingReadOnlyOrForeignFilesAreNotCompacted()
@@ -291,7 +322,16 @@ private slots:
             QDir().mkpath(path);
         else if (kind == QLatin1String("text"))
             test::writeBytes(path, "not a database");
-        else if (kind == QLatin1String("readonly")) {
+        else if (kind == QLatin1String("zero"))
+            test::writeBytes(path, QByteArray());
+        else if (kind == QLatin1String("foreign")) {
+            // One of the three table names, the rest its own, and free pages a compaction would drop.
+            sql(path, QStringLiteral("CREATE TABLE DM_PRJMST (PJCODE TEXT)"));
+            sql(path, QStringLiteral("CREATE TABLE notes (body TEXT)"));
+            sql(path,
+                QStringLiteral("INSERT INTO notes VALUES (hex(randomblob(3000))), (hex(randomblob(3000)))"));
+            sql(path, QStringLiteral("DELETE FROM notes WHERE rowid = 1"));
+        } else if (kind == QLatin1String("readonly")) {
             test::makeDatabase(path, true);
             QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup);
         }

@@ -15,7 +15,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace worvane;
 using worvane::test::readBytes;
@@ -225,30 +226,47 @@ private slots:
         QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT COUNT(*) FROM DF_WKCONT"))[0][0].toInt(), 2);
     }
 
-    void aFullDiskWhileWritingTheReportKeepsTheOldFile()
+    // A report that did not reach the disk is never shown as written, and what was there stays.
+    void aReportThatCannotBeWrittenGivesTheErrorBox_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("number");
+        QTest::newRow("full disk, over an earlier report") << "full"
+                                                           << "61";
+        QTest::newRow("a device node that refuses writes") << "device"
+                                                           << "75";
+    }
+    void aReportThatCannotBeWrittenGivesTheErrorBox()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, number);
         WindowFixture f;
         const QString folder = f.filePath(QStringLiteral("small-disk"));
-        QDir().mkpath(folder);
-        if (::mount("worvane-test", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") != 0)
+        test::SmallDisk disk(folder);
+        if (!disk.mounted())
             QSKIP("mounting a small tmpfs needs root and a system that allows mounts; not possible here");
-        auto unmount = qScopeGuard([&] { ::umount(QFile::encodeName(folder).constData()); });
         const QString report = folder + QStringLiteral("/20240301.txt");
-        test::writeBytes(report, "earlier report");
-        test::writeBytes(folder + QStringLiteral("/filler"),
-                         QByteArray(48 * 1024, 'x')); // the rest of the disk
+        if (kind == QLatin1String("full")) {
+            test::writeBytes(report, "earlier report");
+            disk.fill();
+        } else {
+            QCOMPARE(::mknod(QFile::encodeName(report).constData(), S_IFCHR | 0666, makedev(1, 7)), 0);
+        }
+        const QFileInfo before(report);
 
         f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
         fillHours(f);
-        for (int i = 1; i <= 40; ++i)
-            f.addItem(QString::number(i), QStringLiteral("項目").repeated(40),
-                      QStringLiteral("内容").repeated(120));
+        f.addItem(QStringLiteral("1"), QStringLiteral("項目"), QStringLiteral("内容"));
         SaveFileDialog::setHandler([&](const SaveDialogRequest &) { return std::optional(report); });
         f.w().cmdOutput->click();
         SaveFileDialog::setHandler({});
-        QVERIFY2(f.log().last().text.startsWith(QStringLiteral("実行時ｴﾗｰ: '61'")),
+        QCOMPARE(f.log().last().kind, MessageKind::Critical);
+        QVERIFY2(f.log().last().text.startsWith(QStringLiteral("実行時ｴﾗｰ: '%1'").arg(number)),
                  qPrintable(f.log().last().text));
-        QCOMPARE(readBytes(report), QByteArray("earlier report"));
+        const QFileInfo after(report);
+        QCOMPARE(after.isFile(), before.isFile());
+        if (kind == QLatin1String("full"))
+            QCOMPARE(readBytes(report), QByteArray("earlier report"));
     }
 
     void twoCopiesSavingTheSameDayLeaveOneWholeVersion()

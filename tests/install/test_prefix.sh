@@ -87,6 +87,15 @@ run_host "$home" XDG_CONFIG_HOME="$home/conf" XDG_DATA_HOME="$home/data"
 grep -qx "Path=$home/data/worvane/worvane.db" "$home/conf/worvane/Worvane.ini" || fail "XDG_DATA_HOME was not followed"
 [ ! -e "$home/.config" ] || fail "~/.config was used although XDG_CONFIG_HOME was set"
 
+# A data folder so deep that the database path passes the 199 bytes the program reads of a settings value:
+# the launcher makes the database under the path the program reads, and the program finds it.
+home=$(new_home deep)
+deep=$home/$(printf 'd%.0s' {1..80})/$(printf 'e%.0s' {1..150})
+run_host "$home" XDG_DATA_HOME="$deep"
+[[ $out == READY ]] || fail "with a database path over 199 bytes: $out"
+path=$(sed -n 's/^Path=//p' "$home/.config/worvane/Worvane.ini")
+[ "${#path}" -le 199 ] && [ -f "$path" ] || fail "the settings name $path, not a database of at most 199 bytes"
+
 # A settings file beside the program comes first: the launcher prepares nothing, the program reads it.
 chmod u+w "$prefix/bin"
 printf '[MDB Path]\nPath=%s\n' "$work/no-such.db" >"$prefix/bin/Worvane.ini"

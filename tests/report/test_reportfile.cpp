@@ -1,12 +1,48 @@
 #include "report/reportfile.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 using namespace worvane;
 using worvane::test::readBytes;
+
+namespace
+{
+// The kind and device number of what is at path (the link itself, not what it points to).
+QString nodeOf(const QString &path)
+{
+    struct stat st {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("nothing");
+    return QStringLiteral("mode %1 device %2").arg(st.st_mode, 0, 8).arg(st.st_rdev);
+}
+
+bool makeSocket(const QString &path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    if (name.size() >= qsizetype(sizeof(address.sun_path)))
+        return false;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    if (fd >= 0)
+        ::close(fd); // the socket file stays
+    return bound;
+}
+} // namespace
 
 class TestReportFile : public QObject
 {
@@ -95,6 +131,67 @@ private slots:
         error = WriteReportFile(m_dir.path(), QStringLiteral("x"));
         QVERIFY(error);
         QCOMPARE(error->number, 75);
+    }
+
+    // A name that holds something other than a regular file is refused, never replaced by one.
+    void aTargetThatIsNotARegularFileIsLeftAsItIs_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("socket") << "socket";
+        QTest::newRow("character device that refuses writes") << "device";
+        QTest::newRow("link to a fifo") << "link";
+    }
+    void aTargetThatIsNotARegularFileIsLeftAsItIs()
+    {
+        QFETCH(QString, kind);
+        const QString folder = m_dir.filePath(kind);
+        QDir().mkpath(folder);
+        const QString path = folder + QStringLiteral("/report.txt");
+        const QByteArray name = QFile::encodeName(path);
+        if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(name.constData(), 0644), 0);
+        } else if (kind == QLatin1String("socket")) {
+            QVERIFY(makeSocket(path));
+        } else if (kind == QLatin1String("device")) {
+            if (::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 7)) != 0) // as /dev/full
+                QSKIP("making a device node needs root");
+        } else {
+            QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/fifo")).constData(), 0644), 0);
+            QVERIFY(QFile::link(QStringLiteral("fifo"), path));
+        }
+        const QString before = nodeOf(path);
+        const auto error = WriteReportFile(path, QStringLiteral("report\r\n"));
+        QVERIFY(error);
+        QCOMPARE(error->number, 75);
+        QCOMPARE(nodeOf(path), before);
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(),
+                 kind == QLatin1String("link") ? 2 : 1);
+    }
+
+    // A disk with no block left: the error, and the earlier file as it was, whether the text is small
+    // enough to wait in a buffer until the end or goes to the disk at once.
+    void aFullDiskKeepsTheEarlierFile_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("small text") << 100;
+        QTest::newRow("large text") << 200000;
+    }
+    void aFullDiskKeepsTheEarlierFile()
+    {
+        QFETCH(int, size);
+        const QString folder = m_dir.filePath(QStringLiteral("full-%1").arg(size));
+        test::SmallDisk disk(folder);
+        if (!disk.mounted())
+            QSKIP("mounting a small tmpfs needs root and a system that allows mounts");
+        const QString path = folder + QStringLiteral("/20240301.txt");
+        test::writeBytes(path, "earlier report");
+        disk.fill();
+        const auto error = WriteReportFile(path, QString(size, QLatin1Char('r')));
+        QVERIFY(error);
+        QCOMPARE(error->number, 61);
+        QCOMPARE(readBytes(path), QByteArray("earlier report"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2); // no temporary file left
     }
 };
 

@@ -3,12 +3,19 @@
 #include "store/schema.h"
 
 #include <QAtomicInt>
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace worvane::test
 {
@@ -60,6 +67,32 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
+}
+
+SmallDisk::SmallDisk(const QString &folder) : m_folder(folder)
+{
+    QDir().mkpath(folder);
+    m_mounted = ::mount("worvane-test", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") == 0;
+}
+
+SmallDisk::~SmallDisk()
+{
+    if (m_mounted)
+        ::umount(QFile::encodeName(m_folder).constData());
+}
+
+void SmallDisk::fill()
+{
+    const QByteArray path = QFile::encodeName(m_folder + QStringLiteral("/filler"));
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        qFatal("cannot create %s", path.constData());
+    const QByteArray block(512, 'x');
+    while (::write(fd, block.constData(), size_t(block.size())) > 0) {
+    }
+    if (errno != ENOSPC)
+        qFatal("filling %s stopped short: %s", path.constData(), std::strerror(errno));
+    ::close(fd);
 }
 
 MessageLog::MessageLog()

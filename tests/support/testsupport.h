@@ -20,6 +20,25 @@ QList<QVariantList> sql(const QString &path, const QString &statement, const QVa
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);
 
+// A 64 KiB tmpfs mounted on folder (created if need be) while it lives; mounted() is false where the
+// system does not allow it (not root, or in a container without the right). fill() writes a file that
+// takes every block left, so that the next write of even one byte fails with "no space".
+class SmallDisk
+{
+public:
+    explicit SmallDisk(const QString &folder);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+
+    bool mounted() const { return m_mounted; }
+    void fill();
+
+private:
+    QString m_folder;
+    bool m_mounted = false;
+};
+
 // Takes every message the program shows while it lives; questions get the answers queued with
 // answer(), No when none is queued.
 class MessageLog

@@ -57,6 +57,11 @@ void ReturnFocusTo(QWidget *parent)
         parent->window()->activateWindow();
 }
 
+bool MessagePresenter::show(QWidget *parent, const QString &title, const Message &message)
+{
+    return present(parent, MessageRequest{message.kind, title, message.text});
+}
+
 void MessagePresenter::show(QWidget *parent, MessageKind kind, const QString &title, const QString &text)
 {
     present(parent, MessageRequest{kind, title, text});

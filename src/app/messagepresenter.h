@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rules/messages.h"
+
 #include <QLoggingCategory>
 #include <QString>
 #include <functional>
@@ -12,13 +14,6 @@ namespace worvane
 // What the user is shown: every message box and file dialog, with its answer.
 Q_DECLARE_LOGGING_CATEGORY(lcUi)
 
-// Every message the program shows goes through here: one short sentence, or two joined by CR LF.
-enum class MessageKind {
-    Warning,     // exclamation, OK: refused input
-    Information, // information, OK: a completed action
-    Critical,    // stop, OK: a failed action
-    Question,    // question, Yes and No, No the default: before a database write
-};
 
 // After a modal box or dialog has closed: the keyboard goes back to the window it came from.
 void ReturnFocusTo(QWidget *parent);
@@ -29,9 +24,14 @@ struct MessageRequest {
     QString text; // as the program words it, CR LF between sentences
 };
 
+// Every message the program shows goes through here, titled with the caption of the window that
+// raises it.
 class MessagePresenter
 {
 public:
+    // Shows a box of the message's kind; for a question, true when the user answered Yes.
+    static bool show(QWidget *parent, const QString &title, const Message &message);
+
     // Shows an OK box and returns when the user has closed it.
     static void show(QWidget *parent, MessageKind kind, const QString &title, const QString &text);
     // Shows the Yes/No question box; true when the user answered Yes.

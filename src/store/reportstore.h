@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rules/values.h"
+
 #include <QList>
 #include <QString>
 #include <optional>
@@ -11,13 +13,6 @@ namespace worvane
 struct Outcome {
     bool ok = true;
     QString error;
-};
-
-struct WorkItem {
-    QString code;   // WKCODE, the digits as typed ("5" and "05" are two items)
-    QString head;   // WKHEAD
-    QString detail; // DETAIL, line breaks as CR LF
-    bool operator==(const WorkItem &) const = default;
 };
 
 struct NameLookup : Outcome {
@@ -38,11 +33,6 @@ struct DaySave {
     QString startTime; // stored as Null when empty
     QString endTime;
     QList<WorkItem> items; // the whole list of the day, in list order
-};
-
-struct ProjectRow {
-    QString code;
-    QString name;
 };
 
 struct ProjectSearch : Outcome {

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "rules/values.h"
+
+#include <QAbstractTableModel>
+
+namespace worvane
+{
+
+// The projects a search of the project window found, in the order found, numbered from 1.
+class ProjectModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    // Column 0, the row number, is the grid's fixed column.
+    enum Column { RowNumber, Code, Name, ColumnCount };
+
+    explicit ProjectModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // "行数", "PJコード", "PJ名称", centred.
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // Replaces the list in one reset.
+    void setProjects(QList<ProjectRow> projects);
+    const ProjectRow &at(int row) const { return m_projects.at(row); }
+    bool isEmpty() const { return m_projects.isEmpty(); }
+
+private:
+    QList<ProjectRow> m_projects;
+};
+
+} // namespace worvane

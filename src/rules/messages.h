@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QString>
+
+// Every message the program shows, in one place: the windows, the rules and the tests use these.
+
+namespace worvane
+{
+
+enum class MessageKind {
+    Warning,     // exclamation, OK: refused input
+    Information, // information, OK: a completed action
+    Critical,    // stop, OK: a failed action
+    Question,    // question, Yes and No, No the default: before a database write
+};
+
+struct Message {
+    MessageKind kind;
+    QString text; // one short sentence, or two joined by CR LF
+    bool operator==(const Message &) const = default;
+};
+
+namespace msg
+{
+using enum MessageKind;
+// Start-up and exit.
+inline const Message AlreadyRunning{Warning, QStringLiteral("このアプリケーションはすでに開かれています。")};
+inline const Message DatabaseMissing{
+    Critical, QStringLiteral("MDBのPATHが見つかりません。\r\nWorvane.iniの設定を見直して下さい。")};
+inline const Message CompactionFailed{Information,
+                                      QStringLiteral("MDBファイルが開かれている為、最適化が出来ませんでした。\r\n"
+                                                     "最適化を行う場合はMDBファイルを開かないで下さい。")};
+// The header: search, save and report file.
+inline const Message CodeRequired{Warning, QStringLiteral("PJコードは必須入力です。")};
+inline const Message DateRequired{Warning, QStringLiteral("日付は必須入力です。")};
+inline const Message DateInvalid{Warning, QStringLiteral("日付が不正です。")};
+inline const Message HoursRequired{Warning, QStringLiteral("就労時間は必須入力です。")};
+inline const Message HoursOutOfOrder{Warning, QStringLiteral("就労時間の開始～終了時刻が不正です。")};
+inline const Message ProjectUnknown{Warning, QStringLiteral("入力されたプロジェクトは存在しません。")};
+inline const Message LoadFailed{Critical, QStringLiteral("データベースの読み込みに失敗しました。")};
+// The item editor.
+inline const Message ItemNumberRequired{Warning, QStringLiteral("作業項目№は必須入力です。")};
+inline const Message ItemNumberRange{Warning, QStringLiteral("作業項目№は1～99までの値を入力して下さい。")};
+inline const Message ItemTitleRequired{Warning, QStringLiteral("作業項目は必須入力です。")};
+inline const Message ItemDetailRequired{Warning, QStringLiteral("作業内容は必須入力です。")};
+inline const Message ItemDuplicate{Warning, QStringLiteral("作業項目№が重複しています。")};
+inline const Message ItemMissing{Warning, QStringLiteral("変更対象の作業項目№が存在しません。")};
+inline const Message NothingToDelete{Warning, QStringLiteral("削除できる作業情報がありません。")};
+// Saving the day.
+inline const Message ConfirmSave{
+    Question, QStringLiteral("入力内容でデータベースを更新します。\r\n処理を実行してよろしいですか？")};
+inline const Message Saved{Information, QStringLiteral("データベースの更新が完了しました。")};
+inline const Message SaveFailed{Critical, QStringLiteral("データベースの更新に失敗しました。")};
+// The report file.
+inline const Message ReportWritten{Information, QStringLiteral("レポート出力が完了しました。")};
+// The project window.
+inline const Message NoProjectFound{Warning, QStringLiteral("該当するプロジェクトが存在しません。")};
+inline const Message ProjectSearchFailed{Critical, QStringLiteral("データベースの検索に失敗しました。")};
+inline const Message ProjectNameRequired{Warning, QStringLiteral("PJ名称は必須入力です。")};
+inline const Message ConfirmProjectUpdate{
+    Question, QStringLiteral("入力内容でプロジェクトマスタを更新します。\r\n処理を実行してよろしいですか？")};
+inline const Message ProjectUpdated{Information, QStringLiteral("プロジェクトマスタの更新が完了しました。")};
+inline const Message ProjectUpdateFailed{Critical, QStringLiteral("プロジェクトマスタの更新に失敗しました。")};
+
+// The error box of a report file that could not be written: its number and source.
+inline Message ReportFileError(int number, const QString &source)
+{
+    return Message{Critical, QStringLiteral("実行時ｴﾗｰ: '%1'\r\nｴﾗｰｵﾌﾞｼﾞｪｸﾄ: %2").arg(number).arg(source)};
+}
+// The status line when a field refused characters CP932 cannot hold (typed, or left out of a paste).
+inline QString RefusedTyped(const QString &characters)
+{
+    return QStringLiteral("「%1」は Shift-JIS で表せないため入力できません。").arg(characters);
+}
+inline QString RefusedPasted(const QString &characters)
+{
+    return QStringLiteral("Shift-JIS で表せない文字「%1」を除いて貼り付けました。").arg(characters);
+}
+} // namespace msg
+
+// Window captions, also the titles of their boxes.
+namespace caption
+{
+inline const QString Main = QStringLiteral("ワーベーン");
+inline const QString Project = QStringLiteral("プロジェクト検索");
+inline const QString Calendar = QStringLiteral("カレンダー");
+inline const QString LoadError = QStringLiteral("ロードエラー");
+inline const QString Compaction = QStringLiteral("MDB最適化");
+} // namespace caption
+
+} // namespace worvane

@@ -11,9 +11,9 @@
 #include "floors.h"
 #include "shown.h"
 
-#include "app/globals.h"
 #include "app/messagepresenter.h"
-#include "app/program.h"
+#include "app/startup.h"
+#include "main/program.h"
 #include "app/savefiledialog.h"
 #include "common/cp932.h"
 #include "common/flexgrid.h"
@@ -235,13 +235,11 @@ int programSide(const Child &c, int argc, char **argv)
     QApplication app(argc, argv);
     ConfigureApplication(app);
     Messages messages;
-    globals::MdbPath = QString::fromStdString(c.dataset);
-    globals::IniPath = QString::fromStdString(c.work + "/Worvane.ini");
-    globals::DefaultPJCode = QString::fromLatin1(bench::Dataset::BigDayCode);
+    Settings settings{QString::fromStdString(c.work + "/Worvane.ini"), QString::fromStdString(c.dataset),
+                      QString::fromLatin1(bench::Dataset::BigDayCode)};
 
     if (c.row == "search") {
-        frmWorvane w;
-        w.ResetScreen();
+        frmWorvane w(settings);
         showWindow(&w);
         for (int run = 0; run <= c.runs; ++run) {
             frmPJViewer viewer(w.txtPJCODE, w.lblPJNAME, &w);
@@ -258,8 +256,7 @@ int programSide(const Child &c, int argc, char **argv)
                 check(gridDigest(viewer.fgdPRJMST, 1));
         }
     } else if (c.row == "load") {
-        frmWorvane w;
-        w.ResetScreen();
+        frmWorvane w(settings);
         showWindow(&w);
         w.txtPJCODE->setText(QString::fromLatin1(bench::Dataset::BigDayCode));
         w.txtWKYMD->setText(QString::fromLatin1(bench::Dataset::BigDayDate));
@@ -278,7 +275,7 @@ int programSide(const Child &c, int argc, char **argv)
               gridDigest(w.fgdWKCONT, 0));
         if (std::getenv("WORVANE_BENCH_PARTS")) {
             // Where the time goes: the store calls alone, the click alone, the paint alone.
-            const ReportStore store(globals::MdbPath);
+            const ReportStore store(settings.databasePath);
             const QString code = w.txtPJCODE->text(), date = w.txtWKYMD->text();
             std::vector<double> lookup, load, click, paint;
             auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
@@ -307,9 +304,8 @@ int programSide(const Child &c, int argc, char **argv)
         }
     } else if (c.row == "save") {
         const std::string db = workingCopy(c, "save-program.db");
-        globals::MdbPath = QString::fromStdString(db);
-        frmWorvane w;
-        w.ResetScreen();
+        settings.databasePath = QString::fromStdString(db);
+        frmWorvane w(settings);
         showWindow(&w);
         loadBigDay(w, messages);
         for (int run = 0; run <= c.runs; ++run) {
@@ -326,8 +322,7 @@ int programSide(const Child &c, int argc, char **argv)
     } else if (c.row == "report") {
         const std::string file = c.work + "/report-program.txt";
         SaveFileDialog::setHandler([&](const SaveDialogRequest &) { return QString::fromStdString(file); });
-        frmWorvane w;
-        w.ResetScreen();
+        frmWorvane w(settings);
         showWindow(&w);
         loadBigDay(w, messages);
         for (int run = 0; run <= c.runs; ++run) {
@@ -345,13 +340,16 @@ int programSide(const Child &c, int argc, char **argv)
         std::string db;
         for (int run = 0; run < c.runs; ++run) {
             db = workingCopy(c, "compact-program.db");
-            globals::MdbPath = QString::fromStdString(db);
-            frmWorvane w;
-            w.ResetScreen();
+            settings.databasePath = QString::fromStdString(db);
+            frmWorvane w(settings);
             showWindow(&w);
-            timed([&] { QTest::mouseClick(w.cmdClose, Qt::LeftButton); });
+            // Closing the window ends the event loop; the compaction runs on the way out.
+            timed([&] {
+                QTest::mouseClick(w.cmdClose, Qt::LeftButton);
+                CompactMdb(settings.databasePath);
+            });
             messages.expectNone();
-            if (w.isVisible() || QFile::exists(globals::MdbPath + QStringLiteral("TEMP.mdb")))
+            if (w.isVisible() || QFile::exists(settings.databasePath + QStringLiteral("TEMP.mdb")))
                 fail("the window did not close cleanly");
         }
         checkCompacted(db);

@@ -1,8 +1,9 @@
-// The program's start as main() runs it (set-up, the main window's load, show), with one addition: it
+// The program's start as main() runs it (set-up, lock, settings, the main window, show), with one addition: it
 // prints "shown" when the main window has first been painted, then ends without the shutdown work.
 #include "shown.h"
 
-#include "app/program.h"
+#include "app/startup.h"
+#include "main/program.h"
 #include "report/frmworvane.h"
 
 #include <QApplication>
@@ -11,9 +12,12 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     worvane::ConfigureApplication(app);
-    worvane::frmWorvane window;
-    if (!window.load())
+    if (!worvane::CheckPrevInstance())
         return 3;
+    const worvane::Settings settings =
+        worvane::LoadSettings(QCoreApplication::applicationDirPath(), worvane::UserConfigFolder());
+    worvane::CheckDatabaseFile(settings);
+    worvane::frmWorvane window(settings);
     new bench::ShownReporter(&window);
     window.show();
     return QApplication::exec();

@@ -1,7 +1,6 @@
 // worvane-screenshots FOLDER: shows the three windows with demo data on the running display and saves a
 // picture of each (main.png, project.png, calendar.png). Run it under Xvfb through scripts/screenshots.sh.
-#include "app/globals.h"
-#include "app/program.h"
+#include "main/program.h"
 #include "calendar/frmcalendar.h"
 #include "common/bytelimit.h"
 #include "common/clock.h"
@@ -61,12 +60,11 @@ int main(int argc, char **argv)
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QTemporaryDir dir;
-    globals::MdbPath = dir.filePath(QStringLiteral("demo.mdb"));
-    if (!CreateDatabase(globals::MdbPath, true).ok)
+    const QString db = dir.filePath(QStringLiteral("demo.mdb"));
+    if (!CreateDatabase(db, true).ok)
         return 1;
-    globals::DefaultPJCode = QStringLiteral("A0012345");
     Clock::setFixed(QDateTime(QDate(2026, 3, 6), QTime(18, 0)));
-    const ReportStore store(globals::MdbPath);
+    const ReportStore store(db);
     store.saveDay(DaySave{
         QStringLiteral("A0012345"),
         QStringLiteral("2026/03/06"),
@@ -80,9 +78,7 @@ int main(int argc, char **argv)
          {QStringLiteral("10"), QStringLiteral("レビュー対応"), QStringLiteral("指摘事項を修正")}}});
 
     bool ok = true;
-    frmWorvane window;
-    window.ApplyInputLimits();
-    window.ResetScreen();
+    frmWorvane window(Settings{dir.filePath(QStringLiteral("Worvane.ini")), db, QStringLiteral("A0012345")});
     window.show();
     settle();
     window.txtWKYMD->setText(QStringLiteral("2026/03/06"));

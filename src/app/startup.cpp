@@ -1,6 +1,5 @@
 #include "app/startup.h"
 
-#include "app/globals.h"
 #include "app/inictrl.h"
 #include "app/messagepresenter.h"
 #include "store/compaction.h"
@@ -43,19 +42,8 @@ bool CheckPrevInstance()
         instanceLock() = std::move(lock);
         return true;
     }
-    MessagePresenter::show(nullptr, MessageKind::Warning, QStringLiteral("ロードエラー"),
-                           QStringLiteral("このアプリケーションはすでに開かれています。"));
+    MessagePresenter::show(nullptr, caption::LoadError, msg::AlreadyRunning);
     return false;
-}
-
-void LoadSettings()
-{
-    LoadSettings(QCoreApplication::applicationDirPath());
-}
-
-void LoadSettings(const QString &executableFolder)
-{
-    LoadSettings(executableFolder, UserConfigFolder());
 }
 
 QString UserConfigFolder()
@@ -75,12 +63,13 @@ QString SettingsFilePath(const QString &executableFolder, const QString &userCon
     return userConfigFolder + QStringLiteral("/Worvane.ini");
 }
 
-void LoadSettings(const QString &executableFolder, const QString &userConfigFolder)
+Settings LoadSettings(const QString &executableFolder, const QString &userConfigFolder)
 {
-    globals::IniPath = SettingsFilePath(executableFolder, userConfigFolder);
-    globals::MdbPath = GetIniString(QStringLiteral("MDB Path"), QStringLiteral("Path"), globals::IniPath);
-    globals::DefaultPJCode =
-        GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), globals::IniPath);
+    Settings settings;
+    settings.iniPath = SettingsFilePath(executableFolder, userConfigFolder);
+    settings.databasePath = GetIniString(QStringLiteral("MDB Path"), QStringLiteral("Path"), settings.iniPath);
+    settings.defaultCode = GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), settings.iniPath);
+    return settings;
 }
 
 bool FileExists(const QString &path)
@@ -88,16 +77,10 @@ bool FileExists(const QString &path)
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
-bool StartUp()
+void CheckDatabaseFile(const Settings &settings)
 {
-    if (!CheckPrevInstance())
-        return false;
-    LoadSettings();
-    if (!FileExists(globals::MdbPath))
-        MessagePresenter::show(
-            nullptr, MessageKind::Critical, MainCaption,
-            QStringLiteral("MDBのPATHが見つかりません。\r\nWorvane.iniの設定を見直して下さい。"));
-    return true;
+    if (!FileExists(settings.databasePath))
+        MessagePresenter::show(nullptr, caption::Main, msg::DatabaseMissing);
 }
 
 QString CompactionTemporaryPath(const QString &databasePath)
@@ -105,19 +88,16 @@ QString CompactionTemporaryPath(const QString &databasePath)
     return databasePath + QStringLiteral("TEMP.mdb");
 }
 
-void CompactMdb()
+void CompactMdb(const QString &databasePath)
 {
-    const Outcome outcome = CompactDatabase(globals::MdbPath, CompactionTemporaryPath(globals::MdbPath));
-    if (!outcome.ok)
-        MessagePresenter::show(nullptr, MessageKind::Information, QStringLiteral("MDB最適化"),
-                               QStringLiteral("MDBファイルが開かれている為、最適化が出来ませんでした。\r\n"
-                                              "最適化を行う場合はMDBファイルを開かないで下さい。"));
+    if (!CompactDatabase(databasePath, CompactionTemporaryPath(databasePath)).ok)
+        MessagePresenter::show(nullptr, caption::Compaction, msg::CompactionFailed);
 }
 
-void WriteDefaultPJCode(const QString &code)
+void WriteDefaultPJCode(Settings &settings, const QString &code)
 {
-    WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), code, globals::IniPath);
-    globals::DefaultPJCode = code;
+    WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), code, settings.iniPath);
+    settings.defaultCode = code;
 }
 
 } // namespace worvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rules/values.h"
+
 #include <QString>
 
 class QWidget;
@@ -7,21 +9,13 @@ class QWidget;
 namespace worvane
 {
 
-// The main window's caption, also the title of start-up's own messages.
-inline const QString MainCaption = QStringLiteral("ワーベーン");
-
-// Start-up, run by the main window's load before anything else: refuses a second running copy, reads the
-// settings, checks the database file. False when another copy runs: the program must end at once.
-bool StartUp();
-
 // True when this is the only running copy for this user; the lock is held until the program ends.
 // Otherwise shows the load-error warning and returns false.
 bool CheckPrevInstance();
 
-// Fills IniPath, MdbPath and DefaultPJCode from the settings file that SettingsFilePath chooses.
-void LoadSettings();
-void LoadSettings(const QString &executableFolder);
-void LoadSettings(const QString &executableFolder, const QString &userConfigFolder);
+// The settings in the file that SettingsFilePath chooses; empty values where the file, a section or a
+// key is missing.
+Settings LoadSettings(const QString &executableFolder, const QString &userConfigFolder);
 
 // Where the settings file is, in this order:
 //  1. "Worvane.ini" beside the executable, when it exists (a portable copy, or one set up by hand);
@@ -37,13 +31,17 @@ QString UserConfigFolder();
 // True when path names an existing file (of any permissions); a folder or an empty path is not one.
 bool FileExists(const QString &path);
 
+// The database check at start: a missing file (or none named) shows the message naming the settings
+// file, and start-up carries on.
+void CheckDatabaseFile(const Settings &settings);
+
 // Compacts the database file at exit. Any failure shows the compaction message; the program then ends
 // all the same.
-void CompactMdb();
+void CompactMdb(const QString &databasePath);
 
 // After a successful save: the code, untrimmed, becomes the default in the settings file and at once in
-// DefaultPJCode. A failed write of the file is not reported.
-void WriteDefaultPJCode(const QString &code);
+// the settings in use. A failed write of the file is not reported.
+void WriteDefaultPJCode(Settings &settings, const QString &code);
 
 // The temporary name of the compaction: the database path followed by "TEMP.mdb".
 QString CompactionTemporaryPath(const QString &databasePath);

@@ -1,6 +1,6 @@
 #include "calendar/frmcalendar.h"
 
-#include "app/globals.h"
+#include "app/messagepresenter.h"
 #include "common/clock.h"
 #include "common/fieldrules.h"
 #include "common/screen.h"
@@ -16,8 +16,6 @@
 
 namespace worvane
 {
-
-const QString frmCalendar::Caption = QStringLiteral("カレンダー");
 
 namespace
 {
@@ -42,7 +40,7 @@ void showJapaneseHeading(QCalendarWidget *calendar)
 frmCalendar::frmCalendar(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmCalendar"));
-    setWindowTitle(Caption);
+    setWindowTitle(caption::Calendar);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(ScreenFont(9.75));
@@ -50,7 +48,7 @@ frmCalendar::frmCalendar(QWidget *parent) : QDialog(parent)
 
     Calendar = new QCalendarWidget(this);
     Calendar->setObjectName(QStringLiteral("Calendar"));
-    Calendar->setAccessibleName(Caption);
+    Calendar->setAccessibleName(caption::Calendar);
     Calendar->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
     Calendar->setFirstDayOfWeek(Qt::Sunday);
     Calendar->setHorizontalHeaderFormat(QCalendarWidget::ShortDayNames);
@@ -85,12 +83,12 @@ frmCalendar::frmCalendar(QWidget *parent) : QDialog(parent)
     Calendar->setFocus();
 }
 
-QString frmCalendar::DateText(int year, int month, int day)
+std::optional<QDate> frmCalendar::pick(QWidget *parent)
 {
-    return QStringLiteral("%1/%2/%3")
-        .arg(year)
-        .arg(month, 2, 10, QLatin1Char('0'))
-        .arg(day, 2, 10, QLatin1Char('0'));
+    frmCalendar calendar(parent);
+    calendar.exec();
+    ReturnFocusTo(parent);
+    return calendar.picked();
 }
 
 void frmCalendar::pickDate()
@@ -98,7 +96,7 @@ void frmCalendar::pickDate()
     const QDate date = Calendar->selectedDate();
     if (!date.isValid())
         return;
-    globals::CalendarDate = DateText(date.year(), date.month(), date.day());
+    m_picked = date;
     accept();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDate>
 #include <QDialog>
+#include <optional>
 
 class QCalendarWidget;
 class QPushButton;
@@ -8,27 +10,29 @@ class QPushButton;
 namespace worvane
 {
 
-// The calendar window: opens on today; a click on a day or Enter puts that day into
-// globals::CalendarDate as "YYYY/MM/DD" and closes. Closing without a pick leaves CalendarDate alone.
+// The calendar window: opens on today; a click on a day or Enter picks that day and closes. Closing with
+// 閉じる, Escape or the close box picks nothing.
 class frmCalendar : public QDialog
 {
     Q_OBJECT
 public:
     explicit frmCalendar(QWidget *parent = nullptr);
 
-    static const QString Caption;
+    // Shows the window modally; the day picked, or nothing.
+    static std::optional<QDate> pick(QWidget *parent);
 
-    // "YYYY/MM/DD": the year as its plain number, month and day with two digits each.
-    static QString DateText(int year, int month, int day);
-
-    QCalendarWidget *Calendar;
-    QPushButton *cmdClose;
+    // The day picked once the window has closed, or nothing.
+    std::optional<QDate> picked() const { return m_picked; }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void pickDate();
+
+    QCalendarWidget *Calendar;
+    QPushButton *cmdClose;
+    std::optional<QDate> m_picked;
 };
 
 } // namespace worvane

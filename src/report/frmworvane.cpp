@@ -1,6 +1,5 @@
 #include "report/frmworvane.h"
 
-#include "app/globals.h"
 #include "app/messagepresenter.h"
 #include "app/savefiledialog.h"
 #include "app/startup.h"
@@ -10,13 +9,13 @@
 #include "common/fieldrules.h"
 #include "common/flexgrid.h"
 #include "common/modcommon.h"
+#include "rules/dayrules.h"
 #include "common/screen.h"
 #include "common/waitcursor.h"
 #include "project/frmpjviewer.h"
 #include "report/reportfile.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -80,32 +79,12 @@ void keepColoursWhenDisabled(QWidget *w)
     }
     w->setPalette(palette);
 }
-
-QString withoutChar(QString text, QChar c)
-{
-    return text.remove(c);
-}
-
-// The "00:00" pattern: digits written with at least four places and a ":" before the last two; a text
-// that is not a number is left as it is.
-QString formatTime(const QString &text)
-{
-    const QString digits = TrimBlanks(text);
-    if (digits.isEmpty() ||
-        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
-        return text;
-    QString number = digits;
-    while (number.size() > 1 && number.startsWith(QLatin1Char('0')))
-        number.remove(0, 1);
-    number = number.rightJustified(4, QLatin1Char('0'));
-    return number.left(number.size() - 2) + QLatin1Char(':') + number.right(2);
-}
 } // namespace
 
-frmWorvane::frmWorvane(QWidget *parent) : QWidget(parent)
+frmWorvane::frmWorvane(Settings settings, QWidget *parent) : QWidget(parent), m_settings(std::move(settings))
 {
     setObjectName(QStringLiteral("frmWorvane"));
-    setWindowTitle(MainCaption);
+    setWindowTitle(caption::Main);
     setFont(ScreenFont(9.75));
     // The screen's 6030 twips, and a status line below the action row.
     setFixedSize(Twips(9495), Twips(6030 + StatusLineTwips));
@@ -124,6 +103,10 @@ frmWorvane::frmWorvane(QWidget *parent) : QWidget(parent)
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+
+    ApplyInputLimits();
+    ResetScreen();
+    txtPJCODE->setFocus(Qt::OtherFocusReason);
 }
 
 void frmWorvane::buildHeader()
@@ -254,7 +237,7 @@ void frmWorvane::connectFields()
         EnterToTab(code, txtWSTIME);
     });
     connect(events(txtWSTIME), &FieldEvents::lostFocus, this,
-            [this] { txtWSTIME->setText(formatTime(withoutChar(txtWSTIME->text(), QLatin1Char(':')))); });
+            [this] { txtWSTIME->setText(formatTime(txtWSTIME->text())); });
     connect(events(txtWETIME), &FieldEvents::keyPress, this, &frmWorvane::txtWETIME_KeyPress);
     connect(events(txtWETIME), &FieldEvents::lostFocus, this, &frmWorvane::txtWETIME_LostFocus);
 
@@ -284,26 +267,6 @@ void frmWorvane::connectFields()
 
 // ---- Load, unload and the screen's states ------------------------------------------------------------
 
-bool frmWorvane::load()
-{
-    if (!StartUp())
-        return false;
-    ApplyInputLimits();
-    ResetScreen();
-    txtPJCODE->setFocus(Qt::OtherFocusReason);
-    return true;
-}
-
-void frmWorvane::closeEvent(QCloseEvent *event)
-{
-    // The unload is never cancelled; the database is compacted once, on the way out.
-    if (!m_unloaded) {
-        m_unloaded = true;
-        CompactMdb();
-    }
-    event->accept();
-}
-
 void frmWorvane::ApplyInputLimits()
 {
     SetByteLimit(txtPJCODE, 8);
@@ -317,13 +280,13 @@ void frmWorvane::ApplyInputLimits()
 
 void frmWorvane::ResetScreen()
 {
-    txtPJCODE->setText(globals::DefaultPJCode);
+    txtPJCODE->setText(m_settings.defaultCode);
     for (QLineEdit *field : {txtWKYMD, txtWSTIME, txtWETIME, txtWKCODE})
         field->clear();
     txtWKHEAD->clear();
     txtDETAIL->clear();
     lblPJNAME->clear();
-    txtWKYMD->setText(Clock::today().toString(QStringLiteral("yyyy/MM/dd")));
+    txtWKYMD->setText(ymdText(Clock::today()));
     InitWorkGrid();
     SetPanelEnabled(false);
 }
@@ -441,26 +404,13 @@ void frmWorvane::txtWKYMD_KeyDown(int key)
 {
     if (key != Qt::Key_Up && key != Qt::Key_Down)
         return;
-    const QString text = txtWKYMD->text();
-    const QString digits = withoutChar(text, QLatin1Char('/'));
-    if (TrimBlanks(text).isEmpty() || digits.size() != 8)
-        return;
-    bool isNumber = false;
-    const qlonglong number = digits.toLongLong(&isNumber);
-    if (!isNumber)
-        return; // pasted text that is not a date: nothing to step
-    if (key == Qt::Key_Up)
-        txtWKYMD->setText(RollBackYmd(QString::number(number - 1)));
-    else
-        txtWKYMD->setText(RollForwardYmd(QString::number(number + 1)));
+    if (const auto stepped = stepYmd(txtWKYMD->text(), key == Qt::Key_Up ? -1 : 1))
+        txtWKYMD->setText(*stepped);
 }
 
 void frmWorvane::txtWKYMD_LostFocus()
 {
-    const QString digits = withoutChar(txtWKYMD->text(), QLatin1Char('/'));
-    if (!digits.isEmpty())
-        txtWKYMD->setText(digits.left(4) + QLatin1Char('/') + digits.mid(4, 2) + QLatin1Char('/') +
-                          digits.right(2));
+    txtWKYMD->setText(formatYmd(txtWKYMD->text()));
 }
 
 void frmWorvane::txtWETIME_KeyPress(int &keyCode)
@@ -478,17 +428,15 @@ void frmWorvane::txtWETIME_KeyPress(int &keyCode)
 
 void frmWorvane::txtWETIME_LostFocus()
 {
-    txtWETIME->setText(formatTime(withoutChar(txtWETIME->text(), QLatin1Char(':'))));
+    txtWETIME->setText(formatTime(txtWETIME->text()));
     // After Cancel the times are empty and the panel is shut: nothing to check, nowhere to go. When the
     // program moves the focus after a message of its own, one message is enough. The focus going to
     // キャンセル or 閉じる is on its way to discard the day: no check stands in its way.
     const QWidget *to = QApplication::focusWidget();
     if (!fraPanel->isEnabled() || m_movingFocus || to == cmdCancel || to == cmdClose)
         return;
-    if (txtWSTIME->text() >= txtWETIME->text()) {
-        warn(QStringLiteral("就労時間の開始～終了時刻が不正です。"));
-        focusField(txtWSTIME);
-    }
+    if (!timesInOrder(txtWSTIME->text(), txtWETIME->text()))
+        showFault(Fault{msg::HoursOutOfOrder, Field::StartTime});
 }
 
 void frmWorvane::cmdCallPJViewer_Click()
@@ -501,14 +449,8 @@ void frmWorvane::cmdCallPJViewer_Click()
 
 void frmWorvane::cmdCallCalendar_Click()
 {
-    globals::CalendarDate.clear();
-    {
-        frmCalendar calendar(this);
-        calendar.exec();
-        ReturnFocusTo(this);
-    }
-    if (!globals::CalendarDate.isEmpty()) {
-        txtWKYMD->setText(globals::CalendarDate);
+    if (const auto date = frmCalendar::pick(this)) {
+        txtWKYMD->setText(ymdText(*date));
         MoveFocus(cmdSerch);
     } else {
         MoveFocus(cmdCallCalendar);
@@ -519,26 +461,15 @@ void frmWorvane::cmdCallCalendar_Click()
 
 void frmWorvane::cmdSerch_Click()
 {
-    if (TrimBlanks(txtPJCODE->text()).isEmpty()) {
-        warn(QStringLiteral("PJコードは必須入力です。"));
-        focusField(txtPJCODE);
-        return;
-    }
-    if (TrimBlanks(txtWKYMD->text()).isEmpty()) {
-        warn(QStringLiteral("日付は必須入力です。"));
-        focusField(txtWKYMD);
-        return;
-    }
-    if (!IsValidYmd(withoutChar(txtWKYMD->text(), QLatin1Char('/')))) {
-        warn(QStringLiteral("日付が不正です。"));
-        focusField(txtWKYMD);
+    if (const auto fault = checkSearch(header())) {
+        showFault(*fault);
         return;
     }
 
     WaitCursor hourglass;
     const Lookup project = lookupProject();
     if (project == Lookup::NotFound) {
-        warn(QStringLiteral("入力されたプロジェクトは存在しません。"));
+        say(msg::ProjectUnknown);
         hourglass.restore();
         focusField(txtPJCODE);
         return;
@@ -548,7 +479,7 @@ void frmWorvane::cmdSerch_Click()
         project == Lookup::Found ? store().loadDay(txtPJCODE->text(), txtWKYMD->text()) : DayLoad{};
     if (project == Lookup::Failed || !day.ok) {
         hourglass.restore();
-        fail(QStringLiteral("データベースの読み込みに失敗しました。"));
+        say(msg::LoadFailed);
         return;
     }
 
@@ -609,28 +540,10 @@ void frmWorvane::fgdWKCONT_Pick()
 
 bool frmWorvane::CheckWorkItem()
 {
-    const QString number = TrimBlanks(txtWKCODE->text());
-    if (number.isEmpty()) {
-        warn(QStringLiteral("作業項目№は必須入力です。"));
-        focusField(txtWKCODE);
-        return false;
-    }
-    if (number == QLatin1String("0") || number == QLatin1String("00")) {
-        warn(QStringLiteral("作業項目№は1～99までの値を入力して下さい。"));
-        focusField(txtWKCODE);
-        return false;
-    }
-    if (TrimBlanks(txtWKHEAD->text()).isEmpty()) {
-        warn(QStringLiteral("作業項目は必須入力です。"));
-        focusField(txtWKHEAD);
-        return false;
-    }
-    if (TrimBlanks(txtDETAIL->textCrLf()).isEmpty()) {
-        warn(QStringLiteral("作業内容は必須入力です。"));
-        focusField(txtDETAIL);
-        return false;
-    }
-    return true;
+    const auto fault = checkItem(editorItem());
+    if (fault)
+        showFault(*fault);
+    return !fault;
 }
 
 void frmWorvane::cmdAddWork_Click()
@@ -642,7 +555,7 @@ void frmWorvane::cmdAddWork_Click()
         fgdWKCONT->setRow(r);
         fgdWKCONT->setCol(0);
         if (fgdWKCONT->text() == txtWKCODE->text()) {
-            warn(QStringLiteral("作業項目№が重複しています。"));
+            say(msg::ItemDuplicate);
             return;
         }
     }
@@ -684,7 +597,7 @@ void frmWorvane::cmdUpdWork_Click()
         fgdWKCONT->setText(txtDETAIL->textCrLf());
         selectItemRow();
     } else {
-        warn(QStringLiteral("変更対象の作業項目№が存在しません。"));
+        say(msg::ItemMissing);
     }
     focusField(txtWKCODE);
 }
@@ -692,7 +605,7 @@ void frmWorvane::cmdUpdWork_Click()
 void frmWorvane::cmdDelWork_Click()
 {
     if (fgdWKCONT->rows() == 1) {
-        warn(QStringLiteral("削除できる作業情報がありません。"));
+        say(msg::NothingToDelete);
         return;
     }
     if (fgdWKCONT->rows() == 2) {
@@ -717,27 +630,10 @@ QList<WorkItem> frmWorvane::listItems() const
 
 bool frmWorvane::CheckReportHeader()
 {
-    struct Check {
-        bool failed;
-        const char *message;
-        QWidget *field;
-    };
-    const Check checks[] = {
-        {TrimBlanks(txtPJCODE->text()).isEmpty(), "PJコードは必須入力です。", txtPJCODE},
-        {TrimBlanks(txtWKYMD->text()).isEmpty(), "日付は必須入力です。", txtWKYMD},
-        {!IsValidYmd(withoutChar(txtWKYMD->text(), QLatin1Char('/'))), "日付が不正です。", txtWKYMD},
-        {TrimBlanks(txtWSTIME->text()).isEmpty(), "就労時間は必須入力です。", txtWSTIME},
-        {TrimBlanks(txtWETIME->text()).isEmpty(), "就労時間は必須入力です。", txtWETIME},
-        {!(txtWSTIME->text() < txtWETIME->text()), "就労時間の開始～終了時刻が不正です。", txtWSTIME},
-    };
-    for (const Check &check : checks) {
-        if (check.failed) {
-            warn(QString::fromUtf8(check.message));
-            focusField(check.field);
-            return false;
-        }
-    }
-    return true;
+    const auto fault = checkHeader(header());
+    if (fault)
+        showFault(*fault);
+    return !fault;
 }
 
 bool frmWorvane::SaveReport()
@@ -757,18 +653,16 @@ void frmWorvane::cmdUpdate_Click()
 {
     if (!CheckReportHeader())
         return;
-    if (!MessagePresenter::ask(
-            this, MainCaption,
-            QStringLiteral("入力内容でデータベースを更新します。\r\n処理を実行してよろしいですか？")))
+    if (!say(msg::ConfirmSave))
         return;
     WaitCursor hourglass;
     const bool saved = SaveReport();
     hourglass.restore();
     if (saved) {
-        inform(QStringLiteral("データベースの更新が完了しました。"));
-        WriteDefaultPJCode(txtPJCODE->text());
+        say(msg::Saved);
+        WriteDefaultPJCode(m_settings, txtPJCODE->text());
     } else {
-        fail(QStringLiteral("データベースの更新に失敗しました。"));
+        say(msg::SaveFailed);
     }
 }
 
@@ -779,7 +673,7 @@ void frmWorvane::cmdOutput_Click()
     // The dialog reads each filter's pattern from the parentheses of its caption; "*" is every file here.
     const SaveDialogRequest request{{QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)"), QStringLiteral("CSVﾌｧｲﾙ(*.csv)"),
                                      QStringLiteral("全てのﾌｧｲﾙ(*)")},
-                                    withoutChar(txtWKYMD->text(), QLatin1Char('/'))};
+                                    QString(txtWKYMD->text()).remove(u'/')};
     const std::optional<QString> path = SaveFileDialog::choose(this, request);
     if (!path)
         return;
@@ -791,22 +685,38 @@ void frmWorvane::cmdOutput_Click()
     }
     if (const auto unwritable =
             FindUnwritableCharacter(txtWKYMD->text(), txtWSTIME->text(), txtWETIME->text(), items)) {
-        fail(QStringLiteral("実行時ｴﾗｰ: '5'\r\nｴﾗｰｵﾌﾞｼﾞｪｸﾄ: Worvane (Shift-JIS で表せない文字があります: %1)")
-                 .arg(*unwritable));
+        say(msg::ReportFileError(5, QStringLiteral("Worvane (Shift-JIS で表せない文字があります: %1)").arg(*unwritable)));
         return;
     }
     if (const auto error = WriteReportFile(*path, text)) {
-        fail(QStringLiteral("実行時ｴﾗｰ: '%1'\r\nｴﾗｰｵﾌﾞｼﾞｪｸﾄ: %2").arg(error->number).arg(error->source));
+        say(msg::ReportFileError(error->number, error->source));
         return;
     }
-    inform(QStringLiteral("レポート出力が完了しました。"));
+    say(msg::ReportWritten);
 }
 
 // ---- Helpers ----------------------------------------------------------------------------------------
 
 ReportStore frmWorvane::store() const
 {
-    return ReportStore(globals::MdbPath);
+    return ReportStore(m_settings.databasePath);
+}
+
+DayHeader frmWorvane::header() const
+{
+    return DayHeader{txtPJCODE->text(), txtWKYMD->text(), txtWSTIME->text(), txtWETIME->text()};
+}
+
+WorkItem frmWorvane::editorItem() const
+{
+    return WorkItem{txtWKCODE->text(), txtWKHEAD->text(), txtDETAIL->textCrLf()};
+}
+
+void frmWorvane::showFault(const Fault &fault)
+{
+    say(fault.message);
+    QWidget *const fields[] = {txtPJCODE, txtWKYMD, txtWSTIME, txtWETIME, txtWKCODE, txtWKHEAD, txtDETAIL};
+    focusField(fields[int(fault.field)]);
 }
 
 void frmWorvane::focusField(QWidget *field)
@@ -818,19 +728,9 @@ void frmWorvane::focusField(QWidget *field)
         SelectAllOnFocus(line);
 }
 
-void frmWorvane::warn(const QString &text)
+bool frmWorvane::say(const Message &message)
 {
-    MessagePresenter::show(this, MessageKind::Warning, MainCaption, text);
-}
-
-void frmWorvane::inform(const QString &text)
-{
-    MessagePresenter::show(this, MessageKind::Information, MainCaption, text);
-}
-
-void frmWorvane::fail(const QString &text)
-{
-    MessagePresenter::show(this, MessageKind::Critical, MainCaption, text);
+    return MessagePresenter::show(this, caption::Main, message);
 }
 
 } // namespace worvane

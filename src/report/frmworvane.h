@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rules/dayrules.h"
 #include "store/reportstore.h"
 
 #include <QWidget>
@@ -22,11 +23,10 @@ class frmWorvane : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmWorvane(QWidget *parent = nullptr);
+    // Opens in the start state, with the settings' default code; the database is the settings' one.
+    explicit frmWorvane(Settings settings, QWidget *parent = nullptr);
 
-    // The window's load: start-up, then the typing limits and the start state. False when the program
-    // must end at once (another copy runs); the window is then not shown.
-    bool load();
+    const Settings &settings() const { return m_settings; }
 
     // Window routines.
     void ApplyInputLimits();
@@ -78,7 +78,6 @@ public:
     QLabel *lblStatus; // what a field refused, for a while
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -116,14 +115,16 @@ private:
 
     Lookup lookupProject();
     ReportStore store() const;
+    DayHeader header() const;
+    WorkItem editorItem() const;
+    // A check's fault: its message, then the focus on its field (text selected).
+    void showFault(const Fault &fault);
+    // Every box of this window: the message under the window's caption; true when a question got Yes.
+    bool say(const Message &message);
     QList<WorkItem> listItems() const;
     void selectItemRow();
     void focusField(QWidget *field);
-    void warn(const QString &text);
-    void inform(const QString &text);
-    void fail(const QString &text);
-
-    bool m_unloaded = false;
+    Settings m_settings;
     bool m_movingFocus = false; // the program moves the focus to a field at fault
 };
 

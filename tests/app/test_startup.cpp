@@ -1,4 +1,3 @@
-#include "app/globals.h"
 #include "app/startup.h"
 #include "store/compaction.h"
 #include "store/reportstore.h"
@@ -34,6 +33,7 @@ class TestStartUp : public QObject
     Q_OBJECT
     QTemporaryDir m_dir;
     QString m_db;
+    Settings m_settings;
 
     // A database with rows in every table, and many rows deleted so that compaction has work to do.
     void fillDatabase()
@@ -74,7 +74,7 @@ private slots:
 
     void init()
     {
-        globals::clear();
+        m_settings = {};
         m_db = m_dir.filePath(
             QStringLiteral("%1-%2.mdb").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
     }
@@ -85,14 +85,14 @@ private slots:
         QDir().mkpath(folder);
         test::writeBytes(folder + QStringLiteral("/Worvane.ini"),
                          "[MDB Path]\r\nPath=/data/report.mdb\r\n[Default Value]\r\nPJCode=A0012345\r\n");
-        LoadSettings(folder);
-        QCOMPARE(globals::IniPath, folder + QStringLiteral("/Worvane.ini"));
-        QCOMPARE(globals::MdbPath, QStringLiteral("/data/report.mdb"));
-        QCOMPARE(globals::DefaultPJCode, QStringLiteral("A0012345"));
+        m_settings = LoadSettings(folder, m_dir.filePath(QStringLiteral("no-user")));
+        QCOMPARE(m_settings.iniPath, folder + QStringLiteral("/Worvane.ini"));
+        QCOMPARE(m_settings.databasePath, QStringLiteral("/data/report.mdb"));
+        QCOMPARE(m_settings.defaultCode, QStringLiteral("A0012345"));
 
-        LoadSettings(m_dir.filePath(QStringLiteral("nothing-here")));
-        QCOMPARE(globals::MdbPath, QString());
-        QCOMPARE(globals::DefaultPJCode, QString());
+        m_settings = LoadSettings(m_dir.filePath(QStringLiteral("nothing-here")), m_dir.filePath(QStringLiteral("no-user")));
+        QCOMPARE(m_settings.databasePath, QString());
+        QCOMPARE(m_settings.defaultCode, QString());
     }
 
     void aWritableFolderKeepsThePortableFileAndIgnoresThePerUserOne()
@@ -105,17 +105,17 @@ private slots:
 
         // The first start of a portable copy: no file anywhere it looks, and the first save creates it
         // beside.
-        LoadSettings(folder, user);
-        QCOMPARE(globals::IniPath, beside);
-        QCOMPARE(globals::MdbPath, QString());
-        WriteDefaultPJCode(QStringLiteral("A0012345"));
+        m_settings = LoadSettings(folder, user);
+        QCOMPARE(m_settings.iniPath, beside);
+        QCOMPARE(m_settings.databasePath, QString());
+        WriteDefaultPJCode(m_settings, QStringLiteral("A0012345"));
         QCOMPARE(test::readBytes(beside), QByteArray("[Default Value]\r\nPJCode=A0012345\r\n"));
         QCOMPARE(test::readBytes(user + QStringLiteral("/Worvane.ini")),
                  QByteArray("[MDB Path]\nPath=/per-user.db\n"));
 
-        LoadSettings(folder, user);
-        QCOMPARE(globals::IniPath, beside);
-        QCOMPARE(globals::DefaultPJCode, QStringLiteral("A0012345"));
+        m_settings = LoadSettings(folder, user);
+        QCOMPARE(m_settings.iniPath, beside);
+        QCOMPARE(m_settings.defaultCode, QStringLiteral("A0012345"));
     }
 
     void aFolderTheUserCannotWriteUsesThePerUserFileUnlessOneIsBesideTheProgram()
@@ -137,23 +137,23 @@ private slots:
             QFile::setPermissions(managed, writable);
         });
 
-        LoadSettings(installed, user);
-        QCOMPARE(globals::IniPath, perUser);
-        QCOMPARE(globals::MdbPath, QStringLiteral("/home/u/.local/share/worvane/worvane.db"));
-        WriteDefaultPJCode(QStringLiteral("B7"));
-        LoadSettings(installed, user);
-        QCOMPARE(globals::DefaultPJCode, QStringLiteral("B7"));
+        m_settings = LoadSettings(installed, user);
+        QCOMPARE(m_settings.iniPath, perUser);
+        QCOMPARE(m_settings.databasePath, QStringLiteral("/home/u/.local/share/worvane/worvane.db"));
+        WriteDefaultPJCode(m_settings, QStringLiteral("B7"));
+        m_settings = LoadSettings(installed, user);
+        QCOMPARE(m_settings.defaultCode, QStringLiteral("B7"));
         QVERIFY(!QFileInfo::exists(installed + QStringLiteral("/Worvane.ini")));
 
-        LoadSettings(managed, user);
-        QCOMPARE(globals::IniPath, managed + QStringLiteral("/Worvane.ini"));
-        QCOMPARE(globals::MdbPath, QStringLiteral("/srv/shared.db"));
-        QCOMPARE(globals::DefaultPJCode, QString());
+        m_settings = LoadSettings(managed, user);
+        QCOMPARE(m_settings.iniPath, managed + QStringLiteral("/Worvane.ini"));
+        QCOMPARE(m_settings.databasePath, QStringLiteral("/srv/shared.db"));
+        QCOMPARE(m_settings.defaultCode, QString());
 
         // No per-user file yet: nothing is read, and the path is still the per-user one.
-        LoadSettings(installed, m_dir.filePath(QStringLiteral("user-new")));
-        QCOMPARE(globals::IniPath, m_dir.filePath(QStringLiteral("user-new/Worvane.ini")));
-        QCOMPARE(globals::MdbPath, QString());
+        m_settings = LoadSettings(installed, m_dir.filePath(QStringLiteral("user-new")));
+        QCOMPARE(m_settings.iniPath, m_dir.filePath(QStringLiteral("user-new/Worvane.ini")));
+        QCOMPARE(m_settings.databasePath, QString());
     }
 
     void thePerUserFolderFollowsXdgConfigHomeOnlyWhenItIsAbsolute_data()
@@ -196,9 +196,9 @@ private slots:
         fillDatabase();
         const auto before = contents();
         const qint64 sizeBefore = QFileInfo(m_db).size();
-        globals::MdbPath = m_db;
+        m_settings.databasePath = m_db;
         test::MessageLog log;
-        CompactMdb();
+        CompactMdb(m_settings.databasePath);
         QCOMPARE(log.count(), 0);
         QVERIFY2(QFileInfo(m_db).size() < sizeBefore / 4,
                  qPrintable(QStringLiteral("%1 -> %2").arg(sizeBefore).arg(QFileInfo(m_db).size())));
@@ -238,9 +238,9 @@ private slots:
             QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST")) && q.next());
             q.finish(); // open and idle, as another program between two statements
 
-            globals::MdbPath = m_db;
+            m_settings.databasePath = m_db;
             test::MessageLog log;
-            CompactMdb();
+            CompactMdb(m_settings.databasePath);
             QCOMPARE(log.count(), 0);
 
             QVERIFY2(q.exec(QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME) VALUES ('OTHER001', "
@@ -269,9 +269,9 @@ private slots:
         fillDatabase();
         const QByteArray bytes = test::readBytes(m_db);
         test::writeBytes(CompactionTemporaryPath(m_db), "leftover");
-        globals::MdbPath = m_db;
+        m_settings.databasePath = m_db;
         test::MessageLog log;
-        CompactMdb();
+        CompactMdb(m_settings.databasePath);
         QCOMPARE(log.count(), 1);
         QCOMPARE(test::readBytes(m_db), bytes);
         QCOMPARE(test::readBytes(CompactionTemporaryPath(m_db)), QByteArray("leftover"));
@@ -336,9 +336,9 @@ private slots:
             QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup);
         }
         const QByteArray bytes = test::readBytes(path);
-        globals::MdbPath = path;
+        m_settings.databasePath = path;
         test::MessageLog log;
-        CompactMdb();
+        CompactMdb(m_settings.databasePath);
         QCOMPARE(log.count(), 1);
         QCOMPARE(log.last().title, QStringLiteral("MDB最適化"));
         if (!path.isEmpty()) {
@@ -349,17 +349,17 @@ private slots:
 
     void defaultCodeIsWrittenUntrimmedAndTakesEffectAtOnce()
     {
-        globals::IniPath = m_dir.filePath(QStringLiteral("Worvane.ini"));
-        test::writeBytes(globals::IniPath, "[MDB Path]\r\nPath=/x.mdb\r\n");
-        WriteDefaultPJCode(QStringLiteral("AB12  "));
-        QCOMPARE(globals::DefaultPJCode, QStringLiteral("AB12  "));
-        QCOMPARE(test::readBytes(globals::IniPath),
+        m_settings.iniPath = m_dir.filePath(QStringLiteral("Worvane.ini"));
+        test::writeBytes(m_settings.iniPath, "[MDB Path]\r\nPath=/x.mdb\r\n");
+        WriteDefaultPJCode(m_settings, QStringLiteral("AB12  "));
+        QCOMPARE(m_settings.defaultCode, QStringLiteral("AB12  "));
+        QCOMPARE(test::readBytes(m_settings.iniPath),
                  QByteArray("[MDB Path]\r\nPath=/x.mdb\r\n\r\n[Default Value]\r\nPJCode=AB12  \r\n"));
 
         // A write that cannot be made is not reported; the running program still takes the code.
-        globals::IniPath = m_dir.filePath(QStringLiteral("missing/Worvane.ini"));
-        WriteDefaultPJCode(QStringLiteral("C3"));
-        QCOMPARE(globals::DefaultPJCode, QStringLiteral("C3"));
+        m_settings.iniPath = m_dir.filePath(QStringLiteral("missing/Worvane.ini"));
+        WriteDefaultPJCode(m_settings, QStringLiteral("C3"));
+        QCOMPARE(m_settings.defaultCode, QStringLiteral("C3"));
     }
 };
 

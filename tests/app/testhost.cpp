@@ -2,7 +2,7 @@
 // output as "MESSAGE <kind> <title> <text>" and answered No; a line "close" on standard input closes
 // the main window the way the user would.
 #include "app/messagepresenter.h"
-#include "app/program.h"
+#include "main/program.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "app/globals.h"
+#include "rules/dayrules.h"
 #include "calendar/frmcalendar.h"
 #include "common/clock.h"
 #include "common/screen.h"
@@ -18,7 +18,7 @@ namespace
 {
 // Friday 6 March 2026: month and day both below ten.
 const QDate Today(2026, 3, 6);
-const QString Untouched = QStringLiteral("untouched");
+const QString Untouched; // nothing picked
 
 QTableView *daysOf(frmCalendar &calendar)
 {
@@ -48,6 +48,20 @@ class TestCalendar : public QObject
 
     std::unique_ptr<frmCalendar> m_calendar;
 
+    static QCalendarWidget *calendarOf(frmCalendar &window)
+    {
+        return window.findChild<QCalendarWidget *>(QStringLiteral("Calendar"));
+    }
+    static QPushButton *closeOf(frmCalendar &window)
+    {
+        return window.findChild<QPushButton *>(QStringLiteral("cmdClose"));
+    }
+    // The picked day as the main window shows it; empty when nothing was picked.
+    QString pickedText() const
+    {
+        return m_calendar && m_calendar->picked() ? ymdText(*m_calendar->picked()) : QString();
+    }
+
     bool open()
     {
         m_calendar = std::make_unique<frmCalendar>();
@@ -59,14 +73,12 @@ private slots:
     void init()
     {
         Clock::setFixed(QDateTime(Today, QTime(23, 59, 59)));
-        globals::CalendarDate = Untouched;
     }
 
     void cleanup()
     {
         m_calendar.reset();
         Clock::clearFixed();
-        globals::clear();
     }
 
     void opensOnTodayWithItsLayout()
@@ -92,7 +104,7 @@ private slots:
     {
         QVERIFY(open());
         QTest::keyClick(daysOf(*m_calendar), Qt::Key_Return);
-        QCOMPARE(globals::CalendarDate, QStringLiteral("2026/03/06"));
+        QCOMPARE(pickedText(), QStringLiteral("2026/03/06"));
         QCOMPARE(m_calendar->result(), int(QDialog::Accepted));
         QVERIFY(!m_calendar->isVisible());
     }
@@ -111,7 +123,7 @@ private slots:
         });
         QCOMPARE(m_calendar->exec(), int(QDialog::Accepted));
         QVERIFY(modal);
-        QCOMPARE(globals::CalendarDate, QStringLiteral("2026/03/17"));
+        QCOMPARE(pickedText(), QStringLiteral("2026/03/17"));
     }
 
     // Paging with the month buttons picks nothing; a click on a day of the page reached then does.
@@ -119,18 +131,18 @@ private slots:
     {
         QVERIFY(open());
         auto *previous =
-            m_calendar->Calendar->findChild<QToolButton *>(QStringLiteral("qt_calendar_prevmonth"));
+            calendarOf(*m_calendar)->findChild<QToolButton *>(QStringLiteral("qt_calendar_prevmonth"));
         QVERIFY(previous);
         for (int i = 0; i < 3; ++i)
             QTest::mouseClick(previous, Qt::LeftButton);
-        QCOMPARE(m_calendar->Calendar->yearShown(), 2025);
-        QCOMPARE(m_calendar->Calendar->monthShown(), 12);
+        QCOMPARE(calendarOf(*m_calendar)->yearShown(), 2025);
+        QCOMPARE(calendarOf(*m_calendar)->monthShown(), 12);
         QVERIFY(m_calendar->isVisible());
-        QCOMPARE(globals::CalendarDate, Untouched);
+        QCOMPARE(pickedText(), Untouched);
 
         QTableView *view = daysOf(*m_calendar);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, dayCell(view, 9));
-        QCOMPARE(globals::CalendarDate, QStringLiteral("2025/12/09"));
+        QCOMPARE(pickedText(), QStringLiteral("2025/12/09"));
         QVERIFY(!m_calendar->isVisible());
     }
 
@@ -141,15 +153,15 @@ private slots:
         QWidget *days = daysOf(*m_calendar);
         QTest::keyClick(days, Qt::Key_Right);
         QTest::keyClick(days, Qt::Key_Down);
-        QCOMPARE(globals::CalendarDate, Untouched);
+        QCOMPARE(pickedText(), Untouched);
         QTest::keyClick(days, Qt::Key_Enter);
-        QCOMPARE(globals::CalendarDate, QStringLiteral("2026/03/14"));
+        QCOMPARE(pickedText(), QStringLiteral("2026/03/14"));
     }
 
     void closingLeavesTheDateUnwritten()
     {
         QVERIFY(open());
-        QTest::mouseClick(m_calendar->cmdClose, Qt::LeftButton);
+        QTest::mouseClick(closeOf(*m_calendar), Qt::LeftButton);
         QCOMPARE(m_calendar->result(), int(QDialog::Rejected));
         QVERIFY(!m_calendar->isVisible());
         QVERIFY(open());
@@ -159,14 +171,14 @@ private slots:
 
         QVERIFY(open());
         QTest::keyClick(daysOf(*m_calendar), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), m_calendar->cmdClose);
-        QTest::keyClick(m_calendar->cmdClose, Qt::Key_Return); // Enter on the focused button closes
+        QCOMPARE(QApplication::focusWidget(), closeOf(*m_calendar));
+        QTest::keyClick(closeOf(*m_calendar), Qt::Key_Return); // Enter on the focused button closes
         QVERIFY(!m_calendar->isVisible());
 
         QVERIFY(open());
         m_calendar->close(); // the close box
         QVERIFY(!m_calendar->isVisible());
-        QCOMPARE(globals::CalendarDate, Untouched);
+        QCOMPARE(pickedText(), Untouched);
     }
 
     void reopensOnTodayAfterAPick()
@@ -174,9 +186,9 @@ private slots:
         QVERIFY(open());
         QTest::keyClick(daysOf(*m_calendar), Qt::Key_PageDown);
         QTest::keyClick(daysOf(*m_calendar), Qt::Key_Return);
-        QVERIFY(globals::CalendarDate.startsWith(QStringLiteral("2026/04/")));
+        QVERIFY(pickedText().startsWith(QStringLiteral("2026/04/")));
         QVERIFY(open());
-        QCOMPARE(m_calendar->Calendar->selectedDate(), Today);
+        QCOMPARE(calendarOf(*m_calendar)->selectedDate(), Today);
     }
 };
 

@@ -1,4 +1,3 @@
-#include "app/globals.h"
 #include "app/savefiledialog.h"
 #include "app/startup.h"
 #include "common/bytelimit.h"
@@ -181,7 +180,7 @@ private slots:
         const QByteArray before = readBytes(path);
         QCOMPARE(!FileExists(path), startMessage);
 
-        globals::MdbPath = path;
+        f.useDatabase(path);
         f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
         if (readable) {
             QCOMPARE(f.log().count(), 0);

@@ -1,9 +1,9 @@
-#include "app/globals.h"
 #include "common/bytelimit.h"
 #include "common/flexgrid.h"
 #include "windowfixture.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -185,7 +185,7 @@ private slots:
         QVERIFY(w.fraPanel->isEnabled());
         // The database cannot be read: a critical box, nothing on screen changes.
         f.log().clear();
-        globals::MdbPath = f.filePath(QStringLiteral("moved-away.mdb"));
+        QVERIFY(QFile::rename(f.dbPath(), f.filePath(QStringLiteral("moved-away.mdb"))));
         f.search(Code, QStringLiteral("20240301"));
         // Once, by the search (leaving the code field on the way says nothing).
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("データベースの読み込みに失敗しました。")});
@@ -194,7 +194,7 @@ private slots:
         QCOMPARE(w.txtWSTIME->text(), QStringLiteral("06:00"));
         QVERIFY(!QApplication::overrideCursor());
         // Searching the day again drops the edits without a question.
-        globals::MdbPath = f.dbPath();
+        QVERIFY(QFile::rename(f.filePath(QStringLiteral("moved-away.mdb")), f.dbPath()));
         f.log().clear();
         f.search(Code, QStringLiteral("20240301"));
         QCOMPARE(f.log().count(), 0);

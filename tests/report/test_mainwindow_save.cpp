@@ -1,5 +1,4 @@
-#include "app/globals.h"
-#include "app/program.h"
+#include "main/program.h"
 #include "app/savefiledialog.h"
 #include "app/startup.h"
 #include "calendar/frmcalendar.h"
@@ -171,15 +170,14 @@ private slots:
         QCOMPARE(w.fgdWKCONT->colSel(), 2);
         QVERIFY(w.fraPanel->isEnabled());
         // The saved code is the new default, in the file and at once.
-        QCOMPARE(globals::DefaultPJCode, Code);
+        QCOMPARE(w.settings().defaultCode, Code);
         QVERIFY(readBytes(f.iniPath()).contains("PJCode=" + Code.toLatin1()));
         WindowFixture::press(Qt::Key_F3);
         QCOMPARE(w.txtPJCODE->text(), Code);
         // A fresh start reads it back from the file.
-        globals::DefaultPJCode.clear();
-        LoadSettings(QFileInfo(f.iniPath()).path());
-        QCOMPARE(globals::DefaultPJCode, Code);
-        QCOMPARE(globals::MdbPath, f.dbPath());
+        const Settings fresh = LoadSettings(QFileInfo(f.iniPath()).path(), f.filePath(QStringLiteral("user")));
+        QCOMPARE(fresh.defaultCode, Code);
+        QCOMPARE(fresh.databasePath, f.dbPath());
 
         // Again, with item 1 deleted and "05" added: ENTYMD kept, UPDYMD set, items replaced.
         Clock::setFixed(QDateTime(QDate(2024, 3, 2), QTime(7, 0, 0)));
@@ -232,7 +230,7 @@ private slots:
         f.w().cmdUpdate->click();
         QCOMPARE(storedItems(f).size(), 2);
         QCOMPARE(storedItems(f, QStringLiteral("NEWCODE"), QStringLiteral("2024/03/05")).size(), 2);
-        QCOMPARE(globals::DefaultPJCode, QStringLiteral("NEWCODE"));
+        QCOMPARE(f.w().settings().defaultCode, QStringLiteral("NEWCODE"));
     }
 
     void rawTimeTextIsSavedWhenF1IsPressedInTheField()
@@ -262,7 +260,7 @@ private slots:
 
         // The database is gone: only the failure box, the screen and the settings as they were.
         const QStringList rows = f.listRows();
-        globals::MdbPath = f.filePath(QStringLiteral("gone.mdb"));
+        QVERIFY(QFile::rename(f.dbPath(), f.filePath(QStringLiteral("gone.mdb"))));
         f.log().clear();
         f.log().answer(true);
         f.w().cmdUpdate->click();
@@ -271,9 +269,9 @@ private slots:
         QCOMPARE(f.log().last().text, QStringLiteral("データベースの更新に失敗しました。"));
         QCOMPARE(f.listRows(), rows);
         QCOMPARE(readBytes(f.iniPath()), ini);
-        QCOMPARE(globals::DefaultPJCode, QStringLiteral("A0012345"));
+        QCOMPARE(f.w().settings().defaultCode, QStringLiteral("A0012345"));
         QVERIFY(!QApplication::overrideCursor());
-        QVERIFY(!QFileInfo::exists(globals::MdbPath));
+        QVERIFY(!QFileInfo::exists(f.dbPath()));
     }
 
     void theQuestionBoxSaysHaiIieAndEnterAnswersNo()
@@ -397,7 +395,7 @@ private slots:
         // Closed without a pick: nothing changes, the focus stays on the button.
         QTimer::singleShot(50, [] {
             if (auto *cal = qobject_cast<frmCalendar *>(QApplication::activeModalWidget()))
-                cal->cmdClose->click();
+                cal->findChild<QPushButton *>(QStringLiteral("cmdClose"))->click();
         });
         w.cmdCallCalendar->setFocus();
         w.cmdCallCalendar->click();
@@ -406,11 +404,10 @@ private slots:
 
         QTimer::singleShot(50, [] {
             if (auto *cal = qobject_cast<frmCalendar *>(QApplication::activeModalWidget())) {
-                cal->Calendar->setSelectedDate(QDate(2024, 2, 9));
+                cal->findChild<QCalendarWidget *>(QStringLiteral("Calendar"))->setSelectedDate(QDate(2024, 2, 9));
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             }
         });
-        globals::CalendarDate = QStringLiteral("stale");
         w.cmdCallCalendar->click();
         QCOMPARE(w.txtWKYMD->text(), QStringLiteral("2024/02/09"));
         QCOMPARE(w.focusWidget(), w.cmdSerch);

@@ -1,6 +1,5 @@
 #include "windowfixture.h"
 
-#include "app/globals.h"
 #include "common/bytelimit.h"
 #include "common/clock.h"
 #include "common/flexgrid.h"
@@ -19,17 +18,17 @@ WindowFixture::WindowFixture(const QString &defaultCode)
     makeDatabase(m_db, true);
     writeBytes(iniPath(), "[MDB Path]\r\nPath=" + m_db.toUtf8() +
                               "\r\n\r\n[Default Value]\r\nPJCode=" + defaultCode.toUtf8() + "\r\n");
-    globals::clear();
-    globals::IniPath = iniPath();
-    globals::MdbPath = m_db;
-    globals::DefaultPJCode = defaultCode;
     Clock::setFixed(QDateTime(QDate(2024, 3, 1), QTime(18, 30, 0)));
 
-    m_window = std::make_unique<frmWorvane>();
-    // The window's load without the single-instance lock and the settings beside the test program:
-    // the limits, then the start state.
-    m_window->ApplyInputLimits();
-    m_window->ResetScreen();
+    m_code = defaultCode;
+    useDatabase(m_db);
+}
+
+void WindowFixture::useDatabase(const QString &path)
+{
+    if (m_window)
+        m_window->hide();
+    m_window = std::make_unique<frmWorvane>(Settings{iniPath(), path, m_code});
     m_window->show();
     QApplication::setActiveWindow(m_window.get());
     if (!QTest::qWaitForWindowActive(m_window.get()))
@@ -43,7 +42,6 @@ WindowFixture::~WindowFixture()
     m_window->hide();
     m_window.reset();
     Clock::clearFixed();
-    globals::clear();
 }
 
 QWidget *WindowFixture::focus()

@@ -30,6 +30,9 @@ public:
     // Lets posted events (a posted Tab, a deferred selection) run.
     static void settle();
 
+    // A new main window, started with the database at path.
+    void useDatabase(const QString &path);
+
     // Puts a day on the screen through the search, as the user would: code, date, 検索.
     void search(const QString &code, const QString &date);
     // Adds an item through the editor and F5.
@@ -41,6 +44,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_db;
+    QString m_code;
     MessageLog m_log;
     std::unique_ptr<frmWorvane> m_window;
 };

@@ -1,4 +1,4 @@
-#include "app/program.h"
+#include "main/program.h"
 
 int main(int argc, char **argv)
 {

@@ -1,4 +1,6 @@
-#include "app/program.h"
+#include "main/program.h"
+
+#include "app/startup.h"
 
 #include "common/screen.h"
 #include "report/frmworvane.h"
@@ -28,11 +30,19 @@ int RunProgram(int argc, char **argv)
 {
     QApplication app(argc, argv);
     ConfigureApplication(app);
-    frmWorvane window;
-    if (!window.load())
-        return 0;
-    window.show();
-    return QApplication::exec();
+    if (!CheckPrevInstance())
+        return 0; // another copy runs: no window, no settings read, no compaction
+    Settings settings = LoadSettings(QCoreApplication::applicationDirPath(), UserConfigFolder());
+    CheckDatabaseFile(settings);
+    int status = 0;
+    {
+        frmWorvane window(settings);
+        window.show();
+        status = QApplication::exec();
+    }
+    // Closing the window, by any way, ends here: the database is compacted on the way out.
+    CompactMdb(settings.databasePath);
+    return status;
 }
 
 } // namespace worvane

@@ -20,6 +20,7 @@ cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWORVA
 cmake --build "$root/build-asan" -j"$jobs"
 (cd "$root/build-asan" &&
   ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
+  LSAN_OPTIONS="suppressions=$root/tests/lsan.supp" \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --output-on-failure -j"$jobs" "$@")
 

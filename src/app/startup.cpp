@@ -8,12 +8,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QLoggingCategory>
 
 #include <memory>
 #include <unistd.h>
 
 namespace worvane
 {
+
+Q_LOGGING_CATEGORY(lcSettings, "worvane.settings")
 
 namespace
 {
@@ -96,7 +99,8 @@ void CompactMdb(const QString &databasePath)
 
 void WriteDefaultPJCode(Settings &settings, const QString &code)
 {
-    WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), code, settings.iniPath);
+    if (!WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), code, settings.iniPath))
+        qCWarning(lcSettings).noquote() << settings.iniPath << ": the default code could not be written";
     settings.defaultCode = code;
 }
 

@@ -192,6 +192,37 @@ private:
 };
 } // namespace
 
+namespace
+{
+class FunctionKeyFilter : public QObject
+{
+public:
+    FunctionKeyFilter(QWidget *window, std::function<bool(int)> act)
+        : QObject(window), m_window(window), m_act(std::move(act))
+    {
+        qApp->installEventFilter(this); // before the focused control sees the key
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+            return false;
+        QWidget *firstReceiver = m_window->focusWidget() ? m_window->focusWidget() : m_window;
+        return watched == firstReceiver && m_act(static_cast<QKeyEvent *>(event)->key());
+    }
+
+private:
+    QWidget *m_window;
+    std::function<bool(int)> m_act;
+};
+} // namespace
+
+void InstallFunctionKeys(QWidget *window, std::function<bool(int key)> act)
+{
+    new FunctionKeyFilter(window, std::move(act));
+}
+
 void InstallStatusLine(QWidget *window, QLabel *line)
 {
     new StatusLine(window, line);

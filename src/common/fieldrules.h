@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 class QDialog;
 class QKeyEvent;
 class QLabel;
@@ -43,6 +45,14 @@ bool HandleDialogKey(QDialog *dialog, QKeyEvent *event);
 // just closed) the field left gets its leave rule and the control entered its entry rule at once, as
 // in an active one, instead of when the window comes back to the front.
 void MoveFocus(QWidget *to);
+
+// The window's function keys: act(key) is called for every key pressed in the window, by its code
+// (Shift, Ctrl and Alt do not matter), and returns whether the key is one of them. A key acts once,
+// where it first arrives: at the window's focus widget, or at the window itself when none of its
+// widgets has the focus; it is then taken. (Let through, it would travel up to the window and act a
+// second time when its action has shown a box: after the box closes and before the window is active
+// again, no widget has the focus.)
+void InstallFunctionKeys(QWidget *window, std::function<bool(int key)> act);
 
 // The window's status line: every status tip that reaches the window (what a field refused, for one)
 // is shown in line, and cleared after a while.

@@ -4,6 +4,10 @@
 #include <QRect>
 #include <QWidget>
 
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
 namespace worvane
 {
 
@@ -35,5 +39,31 @@ inline QFont ScreenFont(qreal pointSize, bool bold = false)
     font.setBold(bold);
     return font;
 }
+
+// Controls of a fixed layout, each with its objectName (the name tests, screen readers and automation
+// find it by) and its place in twips.
+template <class W> W *Make(QWidget *parent, const char *name)
+{
+    auto *w = new W(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+QLabel *MakeLabel(QWidget *parent, const char *name, const QString &caption, QRect twips);
+// The accessible name is the caption of the label beside the field.
+QLineEdit *MakeLineEdit(QWidget *parent, const char *name, const QString &accessible, QRect twips);
+// Bold; Enter on the focused button presses it when autoDefault (the main window), or the dialog's
+// own key rule does (the dialogs).
+QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption, QRect twips,
+                        qreal points = 9, bool autoDefault = true);
+
+// A control of a window by its objectName, as tests, screen readers and automation find it; null when
+// there is none of that name and kind.
+template <class T> T *ControlOf(QWidget &window, const char *name)
+{
+    return window.findChild<T *>(QString::fromLatin1(name));
+}
+
+// A control inside a disabled panel keeps its colours: unusable, but not greyed.
+void KeepColoursWhenDisabled(QWidget *w);
 
 } // namespace worvane

@@ -34,51 +34,6 @@ constexpr int StatusLineTwips = 255;
 // The entry panel's labels stand a little inside its border, not on it.
 constexpr int PanelLabelLeft = 75;
 
-template <class W> W *make(QWidget *parent, const char *name)
-{
-    auto *w = new W(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-QLabel *label(QWidget *parent, const char *name, const QString &caption, int l, int t, int w, int h)
-{
-    auto *lbl = make<QLabel>(parent, name);
-    lbl->setText(caption);
-    PlaceTwips(lbl, l, t, w, h);
-    return lbl;
-}
-
-QLineEdit *lineEdit(QWidget *parent, const char *name, const QString &accessible, int l, int t, int w, int h)
-{
-    auto *field = make<QLineEdit>(parent, name);
-    field->setAccessibleName(accessible);
-    PlaceTwips(field, l, t, w, h);
-    return field;
-}
-
-QPushButton *button(QWidget *parent, const char *name, const QString &caption, int l, int t, int w, int h,
-                    qreal points = 9)
-{
-    auto *b = make<QPushButton>(parent, name);
-    b->setText(caption);
-    b->setAccessibleName(caption);
-    b->setFont(ScreenFont(points, true));
-    b->setAutoDefault(true); // Enter on the focused button presses it, as Space does
-    PlaceTwips(b, l, t, w, h);
-    return b;
-}
-
-// A control inside the disabled panel keeps its colours: unusable, but not greyed.
-void keepColoursWhenDisabled(QWidget *w)
-{
-    QPalette palette = w->palette();
-    for (int role = 0; role < QPalette::NColorRoles; ++role) {
-        const auto r = QPalette::ColorRole(role);
-        palette.setColor(QPalette::Disabled, r, palette.color(QPalette::Active, r));
-    }
-    w->setPalette(palette);
-}
 } // namespace
 
 frmWorvane::frmWorvane(Settings settings, QWidget *parent) : QWidget(parent), m_settings(std::move(settings))
@@ -98,8 +53,16 @@ frmWorvane::frmWorvane(Settings settings, QWidget *parent) : QWidget(parent), m_
     setTabOrder();
     connectFields();
 
-    // Key preview: the function keys are seen at window level before the focused control gets them.
-    qApp->installEventFilter(this);
+    // Key preview: F3 and F4 act in any state, the others through DispatchFunctionKey.
+    InstallFunctionKeys(this, [this](int key) {
+        for (const FunctionKey &f : FunctionKeys) {
+            if (f.key == key) {
+                f.needsPanel ? DispatchFunctionKey(key) : (this->*f.click)();
+                return true;
+            }
+        }
+        return false;
+    });
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -111,50 +74,50 @@ frmWorvane::frmWorvane(Settings settings, QWidget *parent) : QWidget(parent), m_
 
 void frmWorvane::buildHeader()
 {
-    lblPJCode = label(this, "lblPJCode", QStringLiteral("PJコード"), 105, 135, 795, 195);
-    txtPJCODE = lineEdit(this, "txtPJCODE", QStringLiteral("PJコード"), 1050, 100, 950, 285);
-    cmdCallPJViewer = button(this, "cmdCallPJViewer", QStringLiteral("…"), 2085, 105, 285, 285);
+    lblPJCode = MakeLabel(this, "lblPJCode", QStringLiteral("PJコード"), {105, 135, 795, 195});
+    txtPJCODE = MakeLineEdit(this, "txtPJCODE", QStringLiteral("PJコード"), {1050, 100, 950, 285});
+    cmdCallPJViewer = MakeButton(this, "cmdCallPJViewer", QStringLiteral("…"), {2085, 105, 285, 285});
     cmdCallPJViewer->setAccessibleName(QStringLiteral("プロジェクト検索"));
     // The name runs the length of its underline, so that a long name is not cut at a quarter of it.
-    lblPJNAME = label(this, "lblPJNAME", QString(), 2715, 135, 6495 - 2715, 195);
-    Line1 = make<QFrame>(this, "Line1");
+    lblPJNAME = MakeLabel(this, "lblPJNAME", QString(), {2715, 135, 6495 - 2715, 195});
+    Line1 = Make<QFrame>(this, "Line1");
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Plain);
     Line1->setGeometry(Twips(2715), Twips(375) - 1, Twips(6495 - 2715), 1);
-    lblDate = label(this, "lblDate", QStringLiteral("日付"), 105, 510, 390, 195);
-    txtWKYMD = lineEdit(this, "txtWKYMD", QStringLiteral("日付"), 1050, 480, 1150, 285);
-    cmdCallCalendar = button(this, "cmdCallCalendar", QStringLiteral("…"), 2295, 480, 285, 285);
+    lblDate = MakeLabel(this, "lblDate", QStringLiteral("日付"), {105, 510, 390, 195});
+    txtWKYMD = MakeLineEdit(this, "txtWKYMD", QStringLiteral("日付"), {1050, 480, 1150, 285});
+    cmdCallCalendar = MakeButton(this, "cmdCallCalendar", QStringLiteral("…"), {2295, 480, 285, 285});
     cmdCallCalendar->setAccessibleName(QStringLiteral("カレンダー"));
-    cmdSerch = button(this, "cmdSerch", QStringLiteral("検索"), 2850, 465, 705, 315);
+    cmdSerch = MakeButton(this, "cmdSerch", QStringLiteral("検索"), {2850, 465, 705, 315});
 }
 
 void frmWorvane::buildPanel()
 {
-    fraPanel = make<QFrame>(this, "fraPanel");
+    fraPanel = Make<QFrame>(this, "fraPanel");
     fraPanel->setFrameShape(QFrame::StyledPanel);
     PlaceTwips(fraPanel, 105, 780, 9255, 4410);
     QWidget *p = fraPanel;
 
-    lblWorkTime = label(p, "lblWorkTime", QStringLiteral("就労時間"), PanelLabelLeft, 120, 780, 195);
-    txtWSTIME = lineEdit(p, "txtWSTIME", QStringLiteral("就労時間 開始"), 945, 90, 630, 285);
-    lblTo = label(p, "lblTo", QStringLiteral("～"), 1650, 120, 195, 195);
-    txtWETIME = lineEdit(p, "txtWETIME", QStringLiteral("就労時間 終了"), 1920, 90, 630, 285);
-    fgdWKCONT = make<FlexGrid>(p, "fgdWKCONT");
+    lblWorkTime = MakeLabel(p, "lblWorkTime", QStringLiteral("就労時間"), {PanelLabelLeft, 120, 780, 195});
+    txtWSTIME = MakeLineEdit(p, "txtWSTIME", QStringLiteral("就労時間 開始"), {945, 90, 630, 285});
+    lblTo = MakeLabel(p, "lblTo", QStringLiteral("～"), {1650, 120, 195, 195});
+    txtWETIME = MakeLineEdit(p, "txtWETIME", QStringLiteral("就労時間 終了"), {1920, 90, 630, 285});
+    fgdWKCONT = Make<FlexGrid>(p, "fgdWKCONT");
     fgdWKCONT->setAccessibleName(QStringLiteral("作業項目一覧"));
     fgdWKCONT->setFocusRect(1); // empty mode until items come in
     fgdWKCONT->setHighLight(0);
     PlaceTwips(fgdWKCONT, 0, 435, 9210, 2010);
-    lblWorkCode = label(p, "lblWorkCode", QStringLiteral("作業項目№"), PanelLabelLeft, 2550, 975, 195);
-    txtWKCODE = lineEdit(p, "txtWKCODE", QStringLiteral("作業項目№"), 1080, 2505, 315, 285);
-    cmdAddWork = button(p, "cmdAddWork", QStringLiteral("行追加[F5]"), 1590, 2490, 1200, 315);
-    cmdUpdWork = button(p, "cmdUpdWork", QStringLiteral("行変更[F6]"), 2940, 2490, 1200, 315);
-    cmdDelWork = button(p, "cmdDelWork", QStringLiteral("行削除[F9]"), 4290, 2490, 1200, 315);
-    lblWorkHeader = label(p, "lblWorkHeader", QStringLiteral("作業項目"), PanelLabelLeft, 2910, 780, 195);
+    lblWorkCode = MakeLabel(p, "lblWorkCode", QStringLiteral("作業項目№"), {PanelLabelLeft, 2550, 975, 195});
+    txtWKCODE = MakeLineEdit(p, "txtWKCODE", QStringLiteral("作業項目№"), {1080, 2505, 315, 285});
+    cmdAddWork = MakeButton(p, "cmdAddWork", QStringLiteral("行追加[F5]"), {1590, 2490, 1200, 315});
+    cmdUpdWork = MakeButton(p, "cmdUpdWork", QStringLiteral("行変更[F6]"), {2940, 2490, 1200, 315});
+    cmdDelWork = MakeButton(p, "cmdDelWork", QStringLiteral("行削除[F9]"), {4290, 2490, 1200, 315});
+    lblWorkHeader = MakeLabel(p, "lblWorkHeader", QStringLiteral("作業項目"), {PanelLabelLeft, 2910, 780, 195});
     // 80 bytes are 40 full-width characters: the field runs as far as the detail field so that the 40th
     // is not cut off.
-    txtWKHEAD = lineEdit(p, "txtWKHEAD", QStringLiteral("作業項目"), 1080, 2880, 8150, 285);
-    lblDetail = label(p, "lblDetail", QStringLiteral("作業内容"), PanelLabelLeft, 3270, 780, 195);
-    txtDETAIL = make<LimitedTextEdit>(p, "txtDETAIL");
+    txtWKHEAD = MakeLineEdit(p, "txtWKHEAD", QStringLiteral("作業項目"), {1080, 2880, 8150, 285});
+    lblDetail = MakeLabel(p, "lblDetail", QStringLiteral("作業内容"), {PanelLabelLeft, 3270, 780, 195});
+    txtDETAIL = Make<LimitedTextEdit>(p, "txtDETAIL");
     txtDETAIL->setAccessibleName(QStringLiteral("作業内容"));
     txtDETAIL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtDETAIL->setTabChangesFocus(true);
@@ -163,15 +126,15 @@ void frmWorvane::buildPanel()
     for (QWidget *w :
          std::initializer_list<QWidget *>{lblWorkTime, txtWSTIME, lblTo, txtWETIME, fgdWKCONT, lblWorkCode,
                                           txtWKCODE, lblWorkHeader, txtWKHEAD, lblDetail, txtDETAIL})
-        keepColoursWhenDisabled(w);
-    keepColoursWhenDisabled(fgdWKCONT->viewport());
-    keepColoursWhenDisabled(fgdWKCONT->horizontalHeader());
+        KeepColoursWhenDisabled(w);
+    KeepColoursWhenDisabled(fgdWKCONT->viewport());
+    KeepColoursWhenDisabled(fgdWKCONT->horizontalHeader());
 }
 
 void frmWorvane::buildActionRow()
 {
     auto functionLabel = [this](const char *name, const QString &caption, int left) {
-        QLabel *lbl = label(this, name, caption, left, 5235, 1350, 180);
+        QLabel *lbl = MakeLabel(this, name, caption, {left, 5235, 1350, 180});
         lbl->setAlignment(Qt::AlignCenter);
         lbl->setFont(ScreenFont(9, true));
         lbl->setAutoFillBackground(true);
@@ -181,15 +144,15 @@ void frmWorvane::buildActionRow()
         return lbl;
     };
     lblF1 = functionLabel("lblF1", QStringLiteral("Ｆ１"), 900);
-    cmdUpdate = button(this, "cmdUpdate", QStringLiteral("更　新"), 907, 5430, 1350, 500);
+    cmdUpdate = MakeButton(this, "cmdUpdate", QStringLiteral("更　新"), {907, 5430, 1350, 500});
     lblF2 = functionLabel("lblF2", QStringLiteral("Ｆ２"), 3015);
-    cmdOutput = button(this, "cmdOutput", QStringLiteral("レポート出力"), 3022, 5430, 1350, 500);
+    cmdOutput = MakeButton(this, "cmdOutput", QStringLiteral("レポート出力"), {3022, 5430, 1350, 500});
     lblF3 = functionLabel("lblF3", QStringLiteral("Ｆ３"), 5115);
-    cmdCancel = button(this, "cmdCancel", QStringLiteral("キャンセル"), 5122, 5430, 1350, 500);
+    cmdCancel = MakeButton(this, "cmdCancel", QStringLiteral("キャンセル"), {5122, 5430, 1350, 500});
     lblF4 = functionLabel("lblF4", QStringLiteral("Ｆ４"), 7230);
-    cmdClose = button(this, "cmdClose", QStringLiteral("閉じる"), 7237, 5430, 1350, 500);
+    cmdClose = MakeButton(this, "cmdClose", QStringLiteral("閉じる"), {7237, 5430, 1350, 500});
 
-    lblStatus = label(this, "lblStatus", QString(), 105, 6000, 9285, StatusLineTwips);
+    lblStatus = MakeLabel(this, "lblStatus", QString(), {105, 6000, 9285, StatusLineTwips});
     InstallStatusLine(this, lblStatus);
 }
 
@@ -201,8 +164,6 @@ void frmWorvane::setTabOrder()
                                  cmdOutput,  cmdCancel,       cmdClose};
     for (int i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
-    for (QLabel *lbl : findChildren<QLabel *>())
-        lbl->setFocusPolicy(Qt::NoFocus);
 }
 
 void frmWorvane::connectFields()
@@ -325,31 +286,6 @@ const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
     {Qt::Key_F5, true, &frmWorvane::cmdAddWork_Click}, {Qt::Key_F6, true, &frmWorvane::cmdUpdWork_Click},
     {Qt::Key_F9, true, &frmWorvane::cmdDelWork_Click},
 };
-
-bool frmWorvane::eventFilter(QObject *watched, QEvent *event)
-{
-    // The window-level key map looks at the key alone (Shift, Ctrl and Alt do not matter). A key acts
-    // once, where it first arrives: at the window's focus widget, or at the window itself when none of
-    // its widgets has the focus. It is then taken, so that it does not travel on up to the window, where
-    // it would act a second time when the action has shown a box: after the box closes and before the
-    // window is active again, no widget has the focus. The focused field has no use for these keys.
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
-        return QWidget::eventFilter(watched, event);
-    QWidget *firstReceiver = focusWidget() ? focusWidget() : this;
-    if (watched != firstReceiver)
-        return QWidget::eventFilter(watched, event);
-    const int key = static_cast<QKeyEvent *>(event)->key();
-    for (const FunctionKey &f : FunctionKeys) {
-        if (f.key != key)
-            continue;
-        if (f.needsPanel)
-            DispatchFunctionKey(key);
-        else
-            (this->*f.click)();
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
-}
 
 void frmWorvane::DispatchFunctionKey(int key)
 {
@@ -677,22 +613,12 @@ void frmWorvane::cmdOutput_Click()
     const std::optional<QString> path = SaveFileDialog::choose(this, request);
     if (!path)
         return;
-    const QList<WorkItem> items = listItems();
-    const QString text = BuildReportText(txtWKYMD->text(), txtWSTIME->text(), txtWETIME->text(), items);
+    const std::optional<ReportFileError> error = WriteDayReport(*path, header(), listItems());
     if (fgdWKCONT->rows() > 1) {
         fgdWKCONT->setRow(1);
         selectItemRow();
     }
-    if (const auto unwritable =
-            FindUnwritableCharacter(txtWKYMD->text(), txtWSTIME->text(), txtWETIME->text(), items)) {
-        say(msg::ReportFileError(5, QStringLiteral("Worvane (Shift-JIS で表せない文字があります: %1)").arg(*unwritable)));
-        return;
-    }
-    if (const auto error = WriteReportFile(*path, text)) {
-        say(msg::ReportFileError(error->number, error->source));
-        return;
-    }
-    say(msg::ReportWritten);
+    say(error ? msg::ReportFileError(error->number, error->source) : msg::ReportWritten);
 }
 
 // ---- Helpers ----------------------------------------------------------------------------------------

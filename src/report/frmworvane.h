@@ -77,9 +77,6 @@ public:
     QPushButton *cmdClose;
     QLabel *lblStatus; // what a field refused, for a while
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     enum class Lookup { Found, NotFound, Failed };
     struct FunctionKey {

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -11,6 +12,8 @@
 
 namespace worvane
 {
+
+Q_LOGGING_CATEGORY(lcReport, "worvane.report")
 
 namespace
 {
@@ -28,6 +31,7 @@ enum ErrorNumber {
 
 ReportFileError fileError(int number, const QString &what, const QString &path)
 {
+    qCWarning(lcReport).noquote() << path << ":" << what;
     return ReportFileError{number,
                            QStringLiteral("Worvane (%1: %2)").arg(what, QDir::toNativeSeparators(path))};
 }
@@ -88,6 +92,14 @@ std::optional<QString> FindUnwritableCharacter(const QString &date, const QStrin
             return named(QStringLiteral("作業項目№") + item.code, *c);
     }
     return std::nullopt;
+}
+
+std::optional<ReportFileError> WriteDayReport(const QString &path, const DayHeader &day, const QList<WorkItem> &items)
+{
+    if (const auto unwritable = FindUnwritableCharacter(day.date, day.startTime, day.endTime, items))
+        return ReportFileError{BadCharacters,
+                               QStringLiteral("Worvane (Shift-JIS で表せない文字があります: %1)").arg(*unwritable)};
+    return WriteReportFile(path, BuildReportText(day.date, day.startTime, day.endTime, items));
 }
 
 std::optional<ReportFileError> WriteReportFile(const QString &path, const QString &text)

@@ -37,6 +37,8 @@ class TestMainWindowDay : public QObject
 private slots:
     // ---- Search and load ----
 
+    // The wiring of the search's checks: the first fault's message, then the focus on its field. The
+    // whole table of faults is the rules' (tests/rules).
     void searchChecksInOrder_data()
     {
         QTest::addColumn<QString>("code");
@@ -47,24 +49,9 @@ private slots:
                                                    << ""
                                                    << "PJコードは必須入力です。"
                                                    << "txtPJCODE";
-        QTest::newRow("date blank") << Code << " "
-                                    << "日付は必須入力です。"
-                                    << "txtWKYMD";
         QTest::newRow("not a day") << Code << "2023/02/29"
                                    << "日付が不正です。"
                                    << "txtWKYMD";
-        QTest::newRow("30 February") << Code << "2024/02/30"
-                                     << "日付が不正です。"
-                                     << "txtWKYMD";
-        QTest::newRow("month 13") << Code << "2024/13/01"
-                                  << "日付が不正です。"
-                                  << "txtWKYMD";
-        QTest::newRow("before 1800") << Code << "1799/12/31"
-                                     << "日付が不正です。"
-                                     << "txtWKYMD";
-        QTest::newRow("after 2099") << Code << "2100/01/01"
-                                    << "日付が不正です。"
-                                    << "txtWKYMD";
         QTest::newRow("unknown project") << "NOPE"
                                          << "2024/02/29"
                                          << "入力されたプロジェクトは存在しません。"
@@ -289,6 +276,8 @@ private slots:
         QCOMPARE(w.txtWKHEAD->text(), QStringLiteral("t"));
     }
 
+    // The wiring of the item check: the message, the focus, the fields never corrected, the detail's
+    // line breaks as CR LF. The whole table is the rules'.
     void itemChecksInOrder_data()
     {
         QTest::addColumn<QString>("number");
@@ -301,36 +290,16 @@ private slots:
                                                << ""
                                                << "作業項目№は必須入力です。"
                                                << "txtWKCODE";
-        QTest::newRow("0") << "0"
-                           << "t"
-                           << "d"
-                           << "作業項目№は1～99までの値を入力して下さい。"
-                           << "txtWKCODE";
-        QTest::newRow("00") << "00"
-                            << "t"
-                            << "d"
-                            << "作業項目№は1～99までの値を入力して下さい。"
-                            << "txtWKCODE";
         QTest::newRow("title of blanks") << "1"
                                          << "  　"
                                          << "d"
                                          << "作業項目は必須入力です。"
                                          << "txtWKHEAD";
-        QTest::newRow("detail empty") << "1"
-                                      << "t"
-                                      << ""
-                                      << "作業内容は必須入力です。"
-                                      << "txtDETAIL";
         QTest::newRow("01 and a line break pass") << "01"
                                                   << "t"
                                                   << "\r\n"
                                                   << ""
                                                   << "txtWKCODE";
-        QTest::newRow("1 passes") << "1"
-                                  << "t"
-                                  << "d"
-                                  << ""
-                                  << "txtWKCODE";
     }
     void itemChecksInOrder()
     {

@@ -20,43 +20,42 @@ namespace
 {
 struct Control {
     const char *name;
-    int left, top, width, height;
     const char *caption; // nullptr: not checked
 };
 
-// Every control with its place in twips (panel controls relative to the panel) and its caption.
+// Every control with its caption.
 const Control controls[] = {
-    {"lblPJCode", 105, 135, 795, 195, "PJコード"},
-    {"txtPJCODE", 1050, 100, 950, 285, nullptr},
-    {"cmdCallPJViewer", 2085, 105, 285, 285, "…"},
-    {"lblPJNAME", 2715, 135, 6495 - 2715, 195, ""}, // as long as its underline
-    {"lblDate", 105, 510, 390, 195, "日付"},
-    {"txtWKYMD", 1050, 480, 1150, 285, nullptr},
-    {"cmdCallCalendar", 2295, 480, 285, 285, "…"},
-    {"cmdSerch", 2850, 465, 705, 315, "検索"},
-    {"fraPanel", 105, 780, 9255, 4410, nullptr},
-    {"lblWorkTime", 75, 120, 780, 195, "就労時間"},
-    {"txtWSTIME", 945, 90, 630, 285, nullptr},
-    {"lblTo", 1650, 120, 195, 195, "～"},
-    {"txtWETIME", 1920, 90, 630, 285, nullptr},
-    {"fgdWKCONT", 0, 435, 9210, 2010, nullptr},
-    {"lblWorkCode", 75, 2550, 975, 195, "作業項目№"},
-    {"txtWKCODE", 1080, 2505, 315, 285, nullptr},
-    {"cmdAddWork", 1590, 2490, 1200, 315, "行追加[F5]"},
-    {"cmdUpdWork", 2940, 2490, 1200, 315, "行変更[F6]"},
-    {"cmdDelWork", 4290, 2490, 1200, 315, "行削除[F9]"},
-    {"lblWorkHeader", 75, 2910, 780, 195, "作業項目"},
-    {"txtWKHEAD", 1080, 2880, 8150, 285, nullptr}, // room for its 40th full-width character
-    {"lblDetail", 75, 3270, 780, 195, "作業内容"},
-    {"txtDETAIL", 1080, 3270, 8150, 1065, nullptr},
-    {"lblF1", 900, 5235, 1350, 180, "Ｆ１"},
-    {"cmdUpdate", 907, 5430, 1350, 500, "更　新"},
-    {"lblF2", 3015, 5235, 1350, 180, "Ｆ２"},
-    {"cmdOutput", 3022, 5430, 1350, 500, "レポート出力"},
-    {"lblF3", 5115, 5235, 1350, 180, "Ｆ３"},
-    {"cmdCancel", 5122, 5430, 1350, 500, "キャンセル"},
-    {"lblF4", 7230, 5235, 1350, 180, "Ｆ４"},
-    {"cmdClose", 7237, 5430, 1350, 500, "閉じる"},
+    {"lblPJCode", "PJコード"},
+    {"txtPJCODE", nullptr},
+    {"cmdCallPJViewer", "…"},
+    {"lblPJNAME", ""},
+    {"lblDate", "日付"},
+    {"txtWKYMD", nullptr},
+    {"cmdCallCalendar", "…"},
+    {"cmdSerch", "検索"},
+    {"fraPanel", nullptr},
+    {"lblWorkTime", "就労時間"},
+    {"txtWSTIME", nullptr},
+    {"lblTo", "～"},
+    {"txtWETIME", nullptr},
+    {"fgdWKCONT", nullptr},
+    {"lblWorkCode", "作業項目№"},
+    {"txtWKCODE", nullptr},
+    {"cmdAddWork", "行追加[F5]"},
+    {"cmdUpdWork", "行変更[F6]"},
+    {"cmdDelWork", "行削除[F9]"},
+    {"lblWorkHeader", "作業項目"},
+    {"txtWKHEAD", nullptr},
+    {"lblDetail", "作業内容"},
+    {"txtDETAIL", nullptr},
+    {"lblF1", "Ｆ１"},
+    {"cmdUpdate", "更　新"},
+    {"lblF2", "Ｆ２"},
+    {"cmdOutput", "レポート出力"},
+    {"lblF3", "Ｆ３"},
+    {"cmdCancel", "キャンセル"},
+    {"lblF4", "Ｆ４"},
+    {"cmdClose", "閉じる"},
 };
 
 const QStringList panelControls{"lblWorkTime",   "txtWSTIME", "lblTo",      "txtWETIME",  "fgdWKCONT",
@@ -83,7 +82,7 @@ class TestMainWindowScreen : public QObject
     Q_OBJECT
 
 private slots:
-    void everyControlHasItsPlaceCaptionAndTabOrder()
+    void everyControlHasItsCaptionAndTabOrder()
     {
         WindowFixture f;
         frmWorvane &w = f.w();
@@ -93,7 +92,7 @@ private slots:
         for (const Control &c : controls) {
             auto *widget = w.findChild<QWidget *>(QString::fromLatin1(c.name));
             QVERIFY2(widget, c.name);
-            QCOMPARE(widget->geometry(), TwipsRect(c.left, c.top, c.width, c.height));
+            QVERIFY2(w.rect().contains(widget->mapTo(&w, widget->rect().bottomRight())), c.name);
             if (c.caption)
                 QCOMPARE(captionOf(widget), QString::fromUtf8(c.caption));
             const bool inPanel = panelControls.contains(QString::fromLatin1(c.name));
@@ -103,6 +102,9 @@ private slots:
         for (const QString &name : tabOrder)
             QVERIFY2(!w.findChild<QWidget *>(name)->accessibleName().isEmpty(), qPrintable(name));
         QVERIFY(w.lblPJNAME->accessibleName().isEmpty());
+        // The title field shows all of its 40 full-width characters.
+        w.txtWKHEAD->setText(QStringLiteral("あ").repeated(40));
+        QVERIFY(w.txtWKHEAD->fontMetrics().horizontalAdvance(w.txtWKHEAD->text()) + 8 <= w.txtWKHEAD->width());
 
         // Pale cyan function-key labels, centred, above their buttons.
         for (QLabel *l : {w.lblF1, w.lblF2, w.lblF3, w.lblF4}) {
@@ -281,18 +283,16 @@ private slots:
         QCOMPARE(w.lblPJNAME->text(), QStringLiteral("ワーベーン開発"));
     }
 
+    // The wiring of the date field: its key filter, arrow keys and leave rule (the rules' own table
+    // is in tests/rules).
     void dateFieldTakesDigitsStepsAndReshapes_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("after");
         QTest::newRow("letters, slashes, hyphens dropped") << "2024/a-0105" << 0 << "2024/01/05";
-        QTest::newRow("year only") << "2024" << 0 << "2024//24";
-        QTest::newRow("six digits") << "202415" << 0 << "2024/15/15";
         QTest::newRow("up across a leap February") << "20240301" << int(Qt::Key_Up) << "2024/02/29";
-        QTest::newRow("up across a year") << "20240101" << int(Qt::Key_Up) << "2023/12/31";
         QTest::newRow("down across a month") << "20230228" << int(Qt::Key_Down) << "2023/03/01";
-        QTest::newRow("down across a year") << "20231231" << int(Qt::Key_Down) << "2024/01/01";
         QTest::newRow("seven digits do not step") << "2024030" << int(Qt::Key_Up) << "2024/03/30";
     }
     void dateFieldTakesDigitsStepsAndReshapes()
@@ -314,20 +314,6 @@ private slots:
         WindowFixture::press(Qt::Key_Return);
         QCOMPARE(WindowFixture::focus(), w.cmdSerch);
         QCOMPARE(w.txtWKYMD->text(), after);
-    }
-
-    void arrowKeysOnPastedTextDoNothing()
-    {
-        WindowFixture f;
-        frmWorvane &w = f.w();
-        w.txtWKYMD->setFocus();
-        w.txtWKYMD->setText(QStringLiteral("2024ab01"));
-        WindowFixture::press(Qt::Key_Up);
-        WindowFixture::press(Qt::Key_Down);
-        QCOMPARE(w.txtWKYMD->text(), QStringLiteral("2024ab01"));
-        w.txtWKYMD->setText(QStringLiteral("2024/03/01"));
-        WindowFixture::press(Qt::Key_Up);
-        QCOMPARE(w.txtWKYMD->text(), QStringLiteral("20240229"));
     }
 
     void timesAreFormattedAndCheckedOnLeaving()

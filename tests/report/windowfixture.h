@@ -1,13 +1,46 @@
 #pragma once
 
+#include "common/bytelimit.h"
+#include "common/flexgrid.h"
+#include "common/screen.h"
 #include "report/frmworvane.h"
 #include "testsupport.h"
 
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <memory>
 
 namespace worvane::test
 {
+
+// The main window's controls, found by their objectNames.
+inline QLineEdit *lineOf(QWidget &w, const char *name)
+{
+    return ControlOf<QLineEdit>(w, name);
+}
+inline QPushButton *buttonOf(QWidget &w, const char *name)
+{
+    return ControlOf<QPushButton>(w, name);
+}
+inline QLabel *labelOf(QWidget &w, const char *name)
+{
+    return ControlOf<QLabel>(w, name);
+}
+inline LimitedTextEdit *detailOf(QWidget &w)
+{
+    return ControlOf<LimitedTextEdit>(w, "txtDETAIL");
+}
+inline FlexGrid *gridOf(QWidget &w)
+{
+    return ControlOf<FlexGrid>(w, "fgdWKCONT");
+}
+inline QFrame *panelOf(QWidget &w)
+{
+    return ControlOf<QFrame>(w, "fraPanel");
+}
 
 // A main window on a real database in a temporary folder, shown and active, with every message taken
 // by a MessageLog. The settings live in the folder's Worvane.ini.

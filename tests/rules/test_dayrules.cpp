@@ -91,9 +91,9 @@ private slots:
         QTest::newRow("2500") << "2500" << "25:00" << "2500//00";
         QTest::newRow("09:00 again") << "09:00" << "09:00" << "09:0/0/00";
         QTest::newRow("empty") << "" << "" << "";
-        QTest::newRow("20240105") << "20240105" << "20240105" << "2024/01/05";
-        QTest::newRow("202415") << "202415" << "202415" << "2024/15/15";
-        QTest::newRow("not a number") << "ab" << "ab" << "ab/ab/ab";
+        QTest::newRow("20240105") << "20240105" << "202401:05" << "2024/01/05";
+        QTest::newRow("202415") << "202415" << "2024:15" << "2024/15/15";
+        QTest::newRow("not a number") << "ab" << "ab" << "ab//ab";
     }
     void timesAndDatesAreTidiedOnLeaving()
     {

@@ -60,8 +60,19 @@ public:
 
 private:
     void fitLastColumn();
+    void applyColumnWidths();
+    // After the model changed its rows: the current row keeps its number, within the rows there are.
+    void clampCurrent();
+    // Puts the view's current index and selection where the grid's current cell and selection are.
+    void showCurrent();
+    void userMovedCurrent(const QModelIndex &current);
 
     Mode m_mode = Mode::Empty;
+    QList<int> m_widthsTwips;
+    int m_row = -1;
+    int m_column = -1;
+    int m_lastSelected = -1; // the last column of the selection, along the current row
+    bool m_showing = false;
 };
 
 } // namespace worvane

@@ -12,6 +12,7 @@
 #include "common/modcommon.h"
 #include "common/screen.h"
 #include "common/waitcursor.h"
+#include "models/workitemmodel.h"
 #include "project/frmpjviewer.h"
 #include "report/reportfile.h"
 
@@ -158,8 +159,9 @@ void frmWorvane::buildPanel()
     txtWETIME = lineEdit(p, "txtWETIME", QStringLiteral("就労時間 終了"), 1920, 90, 630, 285);
     fgdWKCONT = make<FlexGrid>(p, "fgdWKCONT");
     fgdWKCONT->setAccessibleName(QStringLiteral("作業項目一覧"));
-    fgdWKCONT->setFocusRect(1); // empty mode until items come in
-    fgdWKCONT->setHighLight(0);
+    m_items = new WorkItemModel(this);
+    fgdWKCONT->setModel(m_items);
+    fgdWKCONT->setMode(FlexGrid::Mode::Empty); // until items come in
     PlaceTwips(fgdWKCONT, 0, 435, 9210, 2010);
     lblWorkCode = label(p, "lblWorkCode", QStringLiteral("作業項目№"), PanelLabelLeft, 2550, 975, 195);
     txtWKCODE = lineEdit(p, "txtWKCODE", QStringLiteral("作業項目№"), 1080, 2505, 315, 285);
@@ -330,22 +332,9 @@ void frmWorvane::ResetScreen()
 
 void frmWorvane::InitWorkGrid()
 {
-    fgdWKCONT->setRows(1);
-    fgdWKCONT->setCols(3);
-    fgdWKCONT->setRow(0);
-    fgdWKCONT->setColWidth(0, 500);
-    fgdWKCONT->setColWidth(1, 4000);
-    fgdWKCONT->setColWidth(2, 4600);
-    const QString titles[] = {QStringLiteral("項目"), QStringLiteral("作業項目"), QStringLiteral("作業内容")};
-    for (int c = 0; c < 3; ++c) {
-        fgdWKCONT->setCol(c);
-        fgdWKCONT->setText(titles[c]);
-        fgdWKCONT->setCellAlignment(4);
-    }
-    if (fgdWKCONT->focusRect() == 0) {
-        fgdWKCONT->setFocusRect(1);
-        fgdWKCONT->setHighLight(0);
-    }
+    m_items->clear();
+    fgdWKCONT->setColumnWidthsTwips({500, 4000});
+    fgdWKCONT->setMode(FlexGrid::Mode::Empty);
 }
 
 void frmWorvane::SetPanelEnabled(bool enabled)
@@ -468,7 +457,7 @@ void frmWorvane::txtWETIME_KeyPress(int &keyCode)
     DigitKeyFilter(keyCode);
     if (keyCode != KeyEnter)
         return;
-    if (fgdWKCONT->rows() == 1) {
+    if (m_items->isEmpty()) {
         keyCode = KeyNone;
         MoveFocus(txtWKCODE);
     } else {
@@ -493,8 +482,10 @@ void frmWorvane::txtWETIME_LostFocus()
 
 void frmWorvane::cmdCallPJViewer_Click()
 {
-    frmPJViewer viewer(txtPJCODE, lblPJNAME, this);
-    viewer.exec();
+    if (const std::optional<ProjectRow> project = frmPJViewer::pick(globals::MdbPath, this)) {
+        txtPJCODE->setText(project->code);
+        lblPJNAME->setText(project->name);
+    }
     ReturnFocusTo(this);
     MoveFocus(txtWKYMD);
 }
@@ -573,37 +564,26 @@ bool frmWorvane::LoadDayReport(const DayLoad &day)
     if (day.items.isEmpty())
         return false;
 
-    QList<QStringList> rows;
-    rows.reserve(day.items.size());
-    for (const WorkItem &item : day.items)
-        rows.append({item.code, item.head, item.detail});
     fgdWKCONT->setVisible(false);
-    fgdWKCONT->fillRows(rows);
-    fgdWKCONT->setFocusRect(0);
-    fgdWKCONT->setHighLight(1);
-    fgdWKCONT->setRow(1);
-    selectItemRow();
+    m_items->setItems(day.items);
+    fgdWKCONT->setMode(FlexGrid::Mode::List);
+    fgdWKCONT->selectRow(0);
     fgdWKCONT->setVisible(true);
     return true;
 }
 
 // ---- The work-item list and its editor --------------------------------------------------------------
 
-void frmWorvane::selectItemRow()
-{
-    fgdWKCONT->setCol(1);
-    fgdWKCONT->setColSel(2);
-}
-
 void frmWorvane::fgdWKCONT_Pick()
 {
-    if (fgdWKCONT->rows() < 2 || fgdWKCONT->row() < 1)
+    const int r = fgdWKCONT->currentRow();
+    if (r < 0)
         return;
-    const int r = fgdWKCONT->row();
-    txtWKCODE->setText(fgdWKCONT->textAt(r, 0));
-    txtWKHEAD->setText(fgdWKCONT->textAt(r, 1));
-    txtDETAIL->setTextCrLf(fgdWKCONT->textAt(r, 2));
-    selectItemRow();
+    const WorkItem &item = m_items->at(r);
+    txtWKCODE->setText(item.code);
+    txtWKHEAD->setText(item.head);
+    txtDETAIL->setTextCrLf(item.detail);
+    fgdWKCONT->selectRow(r);
     focusField(txtWKCODE);
 }
 
@@ -633,32 +613,24 @@ bool frmWorvane::CheckWorkItem()
     return true;
 }
 
+WorkItem frmWorvane::editedItem() const
+{
+    return WorkItem{txtWKCODE->text(), txtWKHEAD->text(), txtDETAIL->textCrLf()};
+}
+
 void frmWorvane::cmdAddWork_Click()
 {
     if (!CheckWorkItem())
         return;
-    // The number search stops at the first equal number and leaves that row current.
-    for (int r = 1; r < fgdWKCONT->rows(); ++r) {
-        fgdWKCONT->setRow(r);
-        fgdWKCONT->setCol(0);
-        if (fgdWKCONT->text() == txtWKCODE->text()) {
-            warn(QStringLiteral("作業項目№が重複しています。"));
-            return;
-        }
+    // The first equal number is left current.
+    if (const int found = m_items->firstRowOf(txtWKCODE->text()); found >= 0) {
+        fgdWKCONT->setCurrentCell(found, WorkItemModel::Number);
+        warn(QStringLiteral("作業項目№が重複しています。"));
+        return;
     }
-    fgdWKCONT->setRows(fgdWKCONT->rows() + 1);
-    fgdWKCONT->setRow(fgdWKCONT->rows() - 1);
-    fgdWKCONT->setCol(0);
-    fgdWKCONT->setText(txtWKCODE->text());
-    fgdWKCONT->setCol(1);
-    fgdWKCONT->setText(txtWKHEAD->text());
-    fgdWKCONT->setCol(2);
-    fgdWKCONT->setText(txtDETAIL->textCrLf());
-    if (fgdWKCONT->focusRect() != 0) {
-        fgdWKCONT->setFocusRect(0);
-        fgdWKCONT->setHighLight(1);
-    }
-    selectItemRow();
+    const int row = m_items->add(editedItem());
+    fgdWKCONT->setMode(FlexGrid::Mode::List);
+    fgdWKCONT->selectRow(row);
     focusField(txtWKCODE);
 }
 
@@ -666,24 +638,14 @@ void frmWorvane::cmdUpdWork_Click()
 {
     if (!CheckWorkItem())
         return;
-    // The number search runs to the end; the last equal number is the one changed.
-    int found = 0;
-    for (int r = 1; r < fgdWKCONT->rows(); ++r) {
-        fgdWKCONT->setRow(r);
-        fgdWKCONT->setCol(0);
-        if (fgdWKCONT->text() == txtWKCODE->text())
-            found = r;
-    }
-    if (found > 0) {
-        fgdWKCONT->setRow(found);
-        fgdWKCONT->setCol(0);
-        fgdWKCONT->setText(txtWKCODE->text());
-        fgdWKCONT->setCol(1);
-        fgdWKCONT->setText(txtWKHEAD->text());
-        fgdWKCONT->setCol(2);
-        fgdWKCONT->setText(txtDETAIL->textCrLf());
-        selectItemRow();
+    // The last equal number is the one changed.
+    const int found = m_items->lastRowOf(txtWKCODE->text());
+    if (found >= 0) {
+        m_items->replace(found, editedItem());
+        fgdWKCONT->selectRow(found);
     } else {
+        // The search ran to the end of the list: the last row is left current.
+        fgdWKCONT->setCurrentCell(m_items->rowCount() - 1, WorkItemModel::Number);
         warn(QStringLiteral("変更対象の作業項目№が存在しません。"));
     }
     focusField(txtWKCODE);
@@ -691,26 +653,24 @@ void frmWorvane::cmdUpdWork_Click()
 
 void frmWorvane::cmdDelWork_Click()
 {
-    if (fgdWKCONT->rows() == 1) {
+    if (m_items->isEmpty()) {
         warn(QStringLiteral("削除できる作業情報がありません。"));
         return;
     }
-    if (fgdWKCONT->rows() == 2) {
+    if (m_items->rowCount() == 1) {
         InitWorkGrid();
         return;
     }
-    if (fgdWKCONT->row() < 1)
+    const int row = fgdWKCONT->currentRow();
+    if (row < 0)
         return;
-    fgdWKCONT->removeItem(fgdWKCONT->row());
+    m_items->remove(row);
     focusField(txtWKCODE);
 }
 
 QList<WorkItem> frmWorvane::listItems() const
 {
-    QList<WorkItem> items;
-    for (int r = 1; r < fgdWKCONT->rows(); ++r)
-        items.append(WorkItem{fgdWKCONT->textAt(r, 0), fgdWKCONT->textAt(r, 1), fgdWKCONT->textAt(r, 2)});
-    return items;
+    return m_items->items();
 }
 
 // ---- Save and report file ---------------------------------------------------------------------------
@@ -746,10 +706,7 @@ bool frmWorvane::SaveReport()
                       TrimBlanks(txtWETIME->text()), listItems()};
     if (!store().saveDay(day).ok)
         return false;
-    if (fgdWKCONT->rows() > 1) {
-        fgdWKCONT->setRow(1);
-        selectItemRow();
-    }
+    fgdWKCONT->selectRow(0);
     return true;
 }
 
@@ -785,10 +742,7 @@ void frmWorvane::cmdOutput_Click()
         return;
     const QList<WorkItem> items = listItems();
     const QString text = BuildReportText(txtWKYMD->text(), txtWSTIME->text(), txtWETIME->text(), items);
-    if (fgdWKCONT->rows() > 1) {
-        fgdWKCONT->setRow(1);
-        selectItemRow();
-    }
+    fgdWKCONT->selectRow(0);
     if (const auto unwritable =
             FindUnwritableCharacter(txtWKYMD->text(), txtWSTIME->text(), txtWETIME->text(), items)) {
         fail(QStringLiteral("実行時ｴﾗｰ: '5'\r\nｴﾗｰｵﾌﾞｼﾞｪｸﾄ: Worvane (Shift-JIS で表せない文字があります: %1)")

@@ -14,6 +14,7 @@ namespace worvane
 
 class FlexGrid;
 class LimitedTextEdit;
+class WorkItemModel;
 
 // The main window: one project's report of one day. The header (project code and date) picks the day;
 // the entry panel holds the working hours, the work-item list and the item editor; the action row saves
@@ -117,12 +118,13 @@ private:
     Lookup lookupProject();
     ReportStore store() const;
     QList<WorkItem> listItems() const;
-    void selectItemRow();
+    WorkItem editedItem() const;
     void focusField(QWidget *field);
     void warn(const QString &text);
     void inform(const QString &text);
     void fail(const QString &text);
 
+    WorkItemModel *m_items;
     bool m_unloaded = false;
     bool m_movingFocus = false; // the program moves the focus to a field at fault
 };

@@ -83,20 +83,18 @@ int main(int argc, char **argv)
     settle();
     window.txtWKYMD->setText(QStringLiteral("2026/03/06"));
     window.cmdSerch->click();
-    window.fgdWKCONT->setRow(2);
-    window.fgdWKCONT->setCol(1);
-    window.fgdWKCONT->setColSel(2);
+    window.fgdWKCONT->selectRow(1);
     window.txtWKCODE->setText(QStringLiteral("2"));
     window.txtWKHEAD->setText(QStringLiteral("日報画面の入力チェック実装"));
     window.txtDETAIL->setTextCrLf(QStringLiteral("作業項目№の重複チェック"));
     ok &= shoot(&window, out.filePath(QStringLiteral("main.png")));
 
     {
-        frmPJViewer viewer(window.txtPJCODE, window.lblPJNAME, &window);
+        frmPJViewer viewer(db, &window);
         viewer.show();
         settle();
-        viewer.txtPJCODE->setText(QStringLiteral("A*"));
-        viewer.SearchProjects();
+        viewer.findChild<QLineEdit *>(QStringLiteral("txtPJCODE"))->setText(QStringLiteral("A*"));
+        viewer.findChild<QPushButton *>(QStringLiteral("cmdSerch"))->click();
         ok &= shoot(&viewer, out.filePath(QStringLiteral("project.png")));
     }
     {

@@ -2,7 +2,6 @@
 
 #include "common/fieldrules.h"
 
-#include <QAbstractTableModel>
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,208 +11,6 @@
 
 namespace worvane
 {
-
-namespace
-{
-
-Qt::Alignment toQt(int alignment)
-{
-    static const Qt::Alignment map[] = {
-        Qt::AlignLeft | Qt::AlignTop,
-        Qt::AlignLeft | Qt::AlignVCenter,
-        Qt::AlignLeft | Qt::AlignBottom,
-        Qt::AlignHCenter | Qt::AlignTop,
-        Qt::AlignCenter,
-        Qt::AlignHCenter | Qt::AlignBottom,
-        Qt::AlignRight | Qt::AlignTop,
-        Qt::AlignRight | Qt::AlignVCenter,
-        Qt::AlignRight | Qt::AlignBottom,
-        Qt::AlignLeft | Qt::AlignVCenter,
-    };
-    return (alignment >= 0 && alignment <= 9) ? map[alignment] : map[FlexGrid::AlignGeneral];
-}
-
-// What a cell shows: its first line, with an ellipsis when more lines follow.
-QString shownText(const QString &text)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == u'\r' || text.at(i) == u'\n')
-            return text.left(i) + QChar(0x2026);
-    }
-    return text;
-}
-
-} // namespace
-
-// The cells, row 0 included; the view shows rows 1.. as model rows 0.., row 0 as the header.
-class FlexGridModel : public QAbstractTableModel
-{
-public:
-    struct Row {
-        QStringList cells;
-        QList<qint8> alignments; // empty unless an alignment was set on the row
-    };
-
-    explicit FlexGridModel(QObject *parent) : QAbstractTableModel(parent) { m_rows.append(emptyRow()); }
-
-    int gridRows() const { return int(m_rows.size()); }
-    int gridCols() const { return m_cols; }
-
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override
-    {
-        return parent.isValid() ? 0 : int(m_rows.size()) - 1;
-    }
-    int columnCount(const QModelIndex &parent = QModelIndex()) const override
-    {
-        return parent.isValid() ? 0 : m_cols;
-    }
-
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (!index.isValid())
-            return QVariant();
-        return cellData(index.row() + 1, index.column(), role);
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (orientation != Qt::Horizontal)
-            return QVariant();
-        return cellData(0, section, role);
-    }
-
-    Qt::ItemFlags flags(const QModelIndex &index) const override
-    {
-        if (!index.isValid())
-            return Qt::NoItemFlags;
-        return index.column() == 0 ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    }
-
-    QString cell(int row, int col) const
-    {
-        if (row < 0 || row >= m_rows.size() || col < 0 || col >= m_cols)
-            return QString();
-        return m_rows.at(row).cells.at(col);
-    }
-
-    void setCell(int row, int col, const QString &text)
-    {
-        m_rows[row].cells[col] = text;
-        if (row == 0) {
-            emit headerDataChanged(Qt::Horizontal, col, col);
-        } else {
-            const QModelIndex at = index(row - 1, col);
-            emit dataChanged(at, at, {Qt::DisplayRole, Qt::ToolTipRole});
-        }
-    }
-
-    int alignment(int row, int col) const
-    {
-        const QList<qint8> &a = m_rows.at(row).alignments;
-        return col < a.size() ? int(a.at(col)) : int(FlexGrid::AlignGeneral);
-    }
-
-    void setAlignment(int row, int col, int alignment)
-    {
-        QList<qint8> &a = m_rows[row].alignments;
-        if (a.size() < m_cols)
-            a.resize(m_cols, qint8(FlexGrid::AlignGeneral));
-        a[col] = qint8(alignment);
-        if (row == 0) {
-            emit headerDataChanged(Qt::Horizontal, col, col);
-        } else {
-            const QModelIndex at = index(row - 1, col);
-            emit dataChanged(at, at, {Qt::TextAlignmentRole});
-        }
-    }
-
-    void setGridRows(int count)
-    {
-        const int now = gridRows();
-        if (count > now) {
-            beginInsertRows(QModelIndex(), now - 1, count - 2);
-            m_rows.reserve(count);
-            while (m_rows.size() < count)
-                m_rows.append(emptyRow());
-            endInsertRows();
-        } else if (count < now) {
-            beginRemoveRows(QModelIndex(), count - 1, now - 2);
-            m_rows.resize(count);
-            endRemoveRows();
-        }
-    }
-
-    void setGridCols(int count)
-    {
-        if (count == m_cols)
-            return;
-        if (count > m_cols)
-            beginInsertColumns(QModelIndex(), m_cols, count - 1);
-        else
-            beginRemoveColumns(QModelIndex(), count, m_cols - 1);
-        const int before = m_cols;
-        m_cols = count;
-        for (Row &r : m_rows) {
-            r.cells.resize(count);
-            if (r.alignments.size() > count)
-                r.alignments.resize(count);
-        }
-        if (count > before)
-            endInsertColumns();
-        else
-            endRemoveColumns();
-    }
-
-    void removeGridRow(int row)
-    {
-        beginRemoveRows(QModelIndex(), row - 1, row - 1);
-        m_rows.removeAt(row);
-        endRemoveRows();
-    }
-
-    void fill(const QList<QStringList> &rows)
-    {
-        beginResetModel();
-        m_rows.resize(1);
-        m_rows.reserve(rows.size() + 1);
-        for (const QStringList &cells : rows) {
-            Row r{cells, {}};
-            r.cells.resize(m_cols);
-            m_rows.append(std::move(r));
-        }
-        endResetModel();
-    }
-
-private:
-    Row emptyRow() const
-    {
-        Row r;
-        r.cells.resize(m_cols);
-        return r;
-    }
-
-    QVariant cellData(int row, int col, int role) const
-    {
-        if (row < 0 || row >= m_rows.size() || col < 0 || col >= m_cols)
-            return QVariant();
-        const QString &text = m_rows.at(row).cells.at(col);
-        switch (role) {
-        case Qt::DisplayRole:
-            return shownText(text);
-        case Qt::ToolTipRole:
-            if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
-                return QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
-            return QVariant();
-        case Qt::TextAlignmentRole:
-            return QVariant::fromValue(toQt(alignment(row, col)));
-        default:
-            return QVariant();
-        }
-    }
-
-    QList<Row> m_rows;
-    int m_cols = 1;
-};
 
 namespace
 {
@@ -235,7 +32,7 @@ public:
         initStyleOption(&opt, index);
         opt.state &= ~QStyle::State_HasFocus;
         const bool selected = opt.state & QStyle::State_Selected;
-        if (selected && m_grid->highLight() == 1) {
+        if (selected && m_grid->mode() == FlexGrid::Mode::List) {
             for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
                 opt.palette.setColor(group, QPalette::Highlight, QColor(FlexGrid::SelectionColor));
                 opt.palette.setColor(group, QPalette::HighlightedText, Qt::black);
@@ -251,7 +48,8 @@ public:
         QStyle *style = widget ? widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 
-        if (m_grid->focusRect() == 1 && index.row() + 1 == m_grid->row() && index.column() == m_grid->col()) {
+        if (m_grid->mode() == FlexGrid::Mode::Empty && index.row() == m_grid->currentRow() &&
+            index.column() == m_grid->currentColumn()) {
             painter->save();
             painter->setPen(QPen(opt.palette.color(QPalette::Text), 1, Qt::DotLine));
             painter->setBrush(Qt::NoBrush);
@@ -285,9 +83,8 @@ private:
 
 } // namespace
 
-FlexGrid::FlexGrid(QWidget *parent) : QTableView(parent), m_model(new FlexGridModel(this))
+FlexGrid::FlexGrid(QWidget *parent) : QTableView(parent)
 {
-    setModel(m_model);
     setItemDelegate(new FlexGridDelegate(this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -317,82 +114,64 @@ FlexGrid::FlexGrid(QWidget *parent) : QTableView(parent), m_model(new FlexGridMo
     horizontalHeader()->setFixedHeight(fontMetrics().height() + 6);
 }
 
-FlexGrid::~FlexGrid() = default;
-
-int FlexGrid::rows() const
+void FlexGrid::setModel(QAbstractItemModel *model)
 {
-    return m_model->gridRows();
-}
-
-void FlexGrid::setRows(int count)
-{
-    m_model->setGridRows(qMax(1, count));
-    clampCurrent();
-    showCurrent();
-}
-
-int FlexGrid::cols() const
-{
-    return m_model->gridCols();
-}
-
-void FlexGrid::setCols(int count)
-{
-    m_model->setGridCols(qMax(1, count));
-    clampCurrent();
-    showCurrent();
-}
-
-void FlexGrid::setRow(int row)
-{
-    if (row < 0 || row >= rows())
+    if (QAbstractItemModel *old = this->model())
+        disconnect(old, nullptr, this, nullptr);
+    m_row = -1;
+    m_column = -1;
+    m_lastSelected = -1;
+    if (model) {
+        // Connected before the selection model's own handlers: while rows come and go, the current index
+        // the selection model moves on its own is not the user's move.
+        for (auto changing : {&QAbstractItemModel::rowsAboutToBeInserted, &QAbstractItemModel::rowsAboutToBeRemoved})
+            connect(model, changing, this, [this] { m_showing = true; });
+        connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_showing = true; });
+    }
+    QTableView::setModel(model);
+    if (!model)
         return;
-    m_row = row;
-    m_colSel = m_col;
+    // Connected after the selection model's own handlers, so the grid's rule for the current row wins.
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
+        if (m_row >= first)
+            m_row += last - first + 1;
+        showCurrent();
+    });
+    connect(model, &QAbstractItemModel::rowsRemoved, this, [this] {
+        clampCurrent();
+        showCurrent();
+    });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        clampCurrent();
+        applyColumnWidths();
+        showCurrent();
+    });
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &FlexGrid::userMovedCurrent);
+    applyColumnWidths();
     showCurrent();
 }
 
-void FlexGrid::setCol(int col)
+void FlexGrid::setColumnWidthsTwips(const QList<int> &twips)
 {
-    if (col < 0 || col >= cols())
+    m_widthsTwips = twips;
+    applyColumnWidths();
+}
+
+void FlexGrid::applyColumnWidths()
+{
+    if (!model())
         return;
-    m_col = col;
-    m_colSel = col;
-    showCurrent();
-}
-
-void FlexGrid::setColSel(int col)
-{
-    if (col < 0 || col >= cols())
-        return;
-    m_colSel = col;
-    showCurrent();
-}
-
-QString FlexGrid::text() const
-{
-    return m_model->cell(m_row, m_col);
-}
-
-void FlexGrid::setText(const QString &text)
-{
-    m_model->setCell(m_row, m_col, text);
-}
-
-QString FlexGrid::textAt(int row, int col) const
-{
-    return m_model->cell(row, col);
-}
-
-void FlexGrid::setColWidth(int col, int twips)
-{
-    setColumnWidth(col, qRound(double(twips) / TwipsPerPixel));
+    const int last = model()->columnCount() - 1;
+    for (int c = 0; c < m_widthsTwips.size() && c < last; ++c)
+        setColumnWidth(c, qRound(double(m_widthsTwips.at(c)) / TwipsPerPixel));
     fitLastColumn();
 }
 
 void FlexGrid::fitLastColumn()
 {
-    const int last = cols() - 1;
+    if (!model())
+        return;
+    const int last = model()->columnCount() - 1;
     if (last < 1)
         return;
     int others = 0;
@@ -403,47 +182,41 @@ void FlexGrid::fitLastColumn()
         setColumnWidth(last, width);
 }
 
-int FlexGrid::colWidth(int col) const
+int FlexGrid::currentRow() const
 {
-    return columnWidth(col) * TwipsPerPixel;
+    return m_row;
 }
 
-int FlexGrid::cellAlignment() const
+int FlexGrid::currentColumn() const
 {
-    return m_model->alignment(m_row, m_col);
+    return m_row < 0 ? -1 : m_column;
 }
 
-void FlexGrid::setCellAlignment(int alignment)
+void FlexGrid::setCurrentCell(int row, int column)
 {
-    m_model->setAlignment(m_row, m_col, alignment);
-}
-
-void FlexGrid::setFocusRect(int style)
-{
-    m_focusRect = style;
-    viewport()->update();
-}
-
-void FlexGrid::setHighLight(int style)
-{
-    m_highLight = style;
-    viewport()->update();
-}
-
-void FlexGrid::removeItem(int row)
-{
-    if (row < 1 || row >= rows())
+    if (!model() || row < 0 || row >= model()->rowCount() || column < 0 || column >= model()->columnCount())
         return;
-    m_model->removeGridRow(row);
-    clampCurrent();
+    m_row = row;
+    m_column = column;
+    m_lastSelected = column;
     showCurrent();
 }
 
-void FlexGrid::fillRows(const QList<QStringList> &rows)
+void FlexGrid::selectRow(int row)
 {
-    m_model->fill(rows);
-    clampCurrent();
+    if (!model() || row < 0 || row >= model()->rowCount())
+        return;
+    const int columns = model()->columnCount();
+    m_row = row;
+    m_column = qMin(1, columns - 1);
+    m_lastSelected = columns - 1;
     showCurrent();
+}
+
+void FlexGrid::setMode(Mode mode)
+{
+    m_mode = mode;
+    viewport()->update();
 }
 
 void FlexGrid::keyPressEvent(QKeyEvent *event)
@@ -462,13 +235,10 @@ void FlexGrid::keyPressEvent(QKeyEvent *event)
 void FlexGrid::mousePressEvent(QMouseEvent *event)
 {
     const QModelIndex at = indexAt(event->position().toPoint());
-    if (at.isValid() && at.column() == 0 && event->button() == Qt::LeftButton && cols() > 1) {
+    if (at.isValid() && at.column() == 0 && event->button() == Qt::LeftButton && model()->columnCount() > 1) {
         // A click on the fixed column selects the row's cells.
         setFocus(Qt::MouseFocusReason);
-        m_row = at.row() + 1;
-        m_col = 1;
-        m_colSel = cols() - 1;
-        showCurrent();
+        selectRow(at.row());
         event->accept();
         return;
     }
@@ -482,22 +252,20 @@ void FlexGrid::mouseDoubleClickEvent(QMouseEvent *event)
         emit dblClick();
 }
 
-void FlexGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+void FlexGrid::userMovedCurrent(const QModelIndex &current)
 {
-    QTableView::currentChanged(current, previous);
     if (m_showing || !current.isValid())
         return;
-    // The user moved the current cell.
-    m_row = current.row() + 1;
-    m_col = current.column();
-    m_colSel = m_col;
+    m_row = current.row();
+    m_column = current.column();
+    m_lastSelected = m_column;
     viewport()->update();
 }
 
 QModelIndex FlexGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
 {
     QModelIndex to = QTableView::moveCursor(cursorAction, modifiers);
-    if (to.isValid() && to.column() == 0 && cols() > 1)
+    if (to.isValid() && to.column() == 0 && model()->columnCount() > 1)
         to = to.sibling(to.row(), 1);
     return to;
 }
@@ -516,21 +284,21 @@ void FlexGrid::keyboardSearch(const QString &)
 
 void FlexGrid::clampCurrent()
 {
-    m_row = qBound(0, m_row, rows() - 1);
-    m_col = qBound(0, m_col, cols() - 1);
-    m_colSel = qBound(0, m_colSel, cols() - 1);
+    const int rows = model() ? model()->rowCount() : 0;
+    m_row = qMin(m_row, rows - 1);
 }
 
-// Puts the view's current index and selection where the grid's current cell and selection are.
 void FlexGrid::showCurrent()
 {
     QItemSelectionModel *selection = selectionModel();
+    if (!selection)
+        return;
     m_showing = true;
-    if (m_row >= 1) {
-        const int r = m_row - 1;
-        selection->setCurrentIndex(m_model->index(r, m_col), QItemSelectionModel::NoUpdate);
-        const QItemSelection cells(m_model->index(r, qMin(m_col, m_colSel)),
-                                   m_model->index(r, qMax(m_col, m_colSel)));
+    if (m_row >= 0) {
+        const QAbstractItemModel *m = model();
+        selection->setCurrentIndex(m->index(m_row, m_column), QItemSelectionModel::NoUpdate);
+        const QItemSelection cells(m->index(m_row, qMin(m_column, m_lastSelected)),
+                                   m->index(m_row, qMax(m_column, m_lastSelected)));
         selection->select(cells, QItemSelectionModel::ClearAndSelect);
     } else {
         selection->clearSelection();

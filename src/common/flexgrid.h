@@ -1,100 +1,57 @@
 #pragma once
 
-#include <QList>
-#include <QStringList>
 #include <QTableView>
 
 // The grid of the two lists (the work items of the main window, the projects of the project window):
-// a rectangle of text cells under a QTableView, reached as the windows reach it: through the current
-// row and column.
-//
-// Row 0 is the header row: it is drawn by the horizontal header, so it stays in place while the rows
-// scroll. Column 0 is the fixed column: drawn like a header, never selected. Item rows are 1..rows()-1.
-// Widths are in twips (15 to a pixel).
+// a view over a table model whose column 0 is the fixed column, drawn like the header and never
+// selected. The header row is the model's horizontal header, so it stays in place while the rows
+// scroll; the columns always fit the view (the last one takes what the others leave), so there is no
+// horizontal scroll bar. Widths are given in twips (15 to a pixel).
 
 namespace worvane
 {
-
-class FlexGridModel;
 
 class FlexGrid : public QTableView
 {
     Q_OBJECT
 public:
-    // Values of setCellAlignment.
-    enum Alignment {
-        AlignLeftTop = 0,
-        AlignLeftCenter = 1,
-        AlignLeftBottom = 2,
-        AlignCenterTop = 3,
-        AlignCenterCenter = 4,
-        AlignCenterBottom = 5,
-        AlignRightTop = 6,
-        AlignRightCenter = 7,
-        AlignRightBottom = 8,
-        AlignGeneral = 9,
-    };
     static constexpr int TwipsPerPixel = 15;
     static constexpr QRgb SelectionColor = 0xFF9DFFFF; // RGB(157, 255, 255)
 
+    // Empty mode while the list holds no rows: a light focus rectangle around the current cell, no
+    // highlighted selection. List mode: no focus rectangle, the selection always highlighted (black on
+    // RGB(157, 255, 255)), focus or not.
+    enum class Mode { Empty, List };
+
     explicit FlexGrid(QWidget *parent = nullptr);
-    ~FlexGrid() override;
 
-    // Row count, header row included (at least 1). Fewer drops rows at the end, more adds empty rows.
-    int rows() const;
-    void setRows(int count);
-    // Column count, fixed column included (at least 1).
-    int cols() const;
-    void setCols(int count);
+    void setModel(QAbstractItemModel *model) override;
 
-    // The current cell. Setting either collapses the selection to the current cell. A number outside
-    // the grid is ignored.
-    int row() const { return m_row; }
-    void setRow(int row);
-    int col() const { return m_col; }
-    void setCol(int col);
-    // Last column of the selection, which runs along the current row from the current column.
-    int colSel() const { return m_colSel; }
-    void setColSel(int col);
+    // The widths of the columns but the last, in twips; the last one fits the rest of the view.
+    void setColumnWidthsTwips(const QList<int> &twips);
 
-    // Text of the current cell; on row 0 the header text of the current column.
-    QString text() const;
-    void setText(const QString &text);
-    QString textAt(int row, int col) const;
+    // The current cell, in model rows and columns; -1 when there is none (no rows).
+    int currentRow() const;
+    int currentColumn() const;
+    // Makes the cell current and collapses the selection to it. Out of range: ignored.
+    void setCurrentCell(int row, int column);
+    // Makes the row current and selects its cells after the fixed column (title and detail, code and
+    // name), as the windows do after loading, adding and changing.
+    void selectRow(int row);
 
-    // The last column's width is what the other columns leave of the view, so that the columns always
-    // fit it: a width set for it is overridden.
-    void setColWidth(int col, int twips);
-    int colWidth(int col) const;
-
-    // Alignment of the current cell (Alignment values; 4 centres it both ways).
-    int cellAlignment() const;
-    void setCellAlignment(int alignment);
-
-    // 0: no focus rectangle; 1: a light (dotted) rectangle around the current cell.
-    int focusRect() const { return m_focusRect; }
-    void setFocusRect(int style);
-    // 0: the selection is never highlighted; 1: always (black on RGB(157, 255, 255)), focus or not.
-    int highLight() const { return m_highLight; }
-    void setHighLight(int style);
-
-    // Removes an item row; the rows below move up by one. Row 0 and numbers outside the grid are ignored.
-    void removeItem(int row);
-
-    // Replaces every item row by the given rows in one model reset (rows() becomes 1 + rows.size()); the
-    // header row stays. Rows are cut or padded to cols() cells.
-    void fillRows(const QList<QStringList> &rows);
+    Mode mode() const { return m_mode; }
+    void setMode(Mode mode);
 
 signals:
     void dblClick();
-    // A key that types a character, with its code (13 for Enter).
+    // A key that types a character, with its code (13 for Enter). Enter stays in the grid: it never
+    // reaches a dialog's default button.
     void keyPress(int &keyCode);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
-    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void updateGeometries() override;
 
@@ -102,16 +59,19 @@ public:
     void keyboardSearch(const QString &search) override;
 
 private:
-    void clampCurrent();
     void fitLastColumn();
+    void applyColumnWidths();
+    // After the model changed its rows: the current row keeps its number, within the rows there are.
+    void clampCurrent();
+    // Puts the view's current index and selection where the grid's current cell and selection are.
     void showCurrent();
+    void userMovedCurrent(const QModelIndex &current);
 
-    FlexGridModel *m_model;
-    int m_row = 0;
-    int m_col = 0;
-    int m_colSel = 0;
-    int m_focusRect = 1;
-    int m_highLight = 1;
+    Mode m_mode = Mode::Empty;
+    QList<int> m_widthsTwips;
+    int m_row = -1;
+    int m_column = -1;
+    int m_lastSelected = -1; // the last column of the selection, along the current row
     bool m_showing = false;
 };
 

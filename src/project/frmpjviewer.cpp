@@ -1,6 +1,5 @@
 #include "project/frmpjviewer.h"
 
-#include "app/globals.h"
 #include "app/messagepresenter.h"
 #include "common/bytelimit.h"
 #include "common/fieldrules.h"
@@ -8,9 +7,9 @@
 #include "common/modcommon.h"
 #include "common/screen.h"
 #include "common/waitcursor.h"
+#include "models/projectmodel.h"
 #include "store/reportstore.h"
 
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,25 +19,9 @@
 namespace worvane
 {
 
-const QString frmPJViewer::Caption = QStringLiteral("プロジェクト検索");
-
 namespace
 {
-const QString NotFoundText = QStringLiteral("該当するプロジェクトが存在しません。");
-const QString SearchFailedText = QStringLiteral("データベースの検索に失敗しました。");
-const QString CodeRequiredText = QStringLiteral("PJコードは必須入力です。");
-const QString NameRequiredText = QStringLiteral("PJ名称は必須入力です。");
-const QString ConfirmText =
-    QStringLiteral("入力内容でプロジェクトマスタを更新します。\r\n処理を実行してよろしいですか？");
-const QString UpdatedText = QStringLiteral("プロジェクトマスタの更新が完了しました。");
-const QString UpdateFailedText = QStringLiteral("プロジェクトマスタの更新に失敗しました。");
-
 constexpr int CodeBytes = 8;
-
-// Columns of the project list.
-constexpr int ColNumber = 0;
-constexpr int ColCode = 1;
-constexpr int ColName = 2;
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, qreal points)
 {
@@ -61,11 +44,11 @@ std::optional<QString> patternOf(const QLineEdit *field)
 }
 } // namespace
 
-frmPJViewer::frmPJViewer(QLineEdit *targetCode, QLabel *targetName, QWidget *parent)
-    : QDialog(parent), m_targetCode(targetCode), m_targetName(targetName)
+frmPJViewer::frmPJViewer(QString databasePath, QWidget *parent)
+    : QDialog(parent), m_databasePath(std::move(databasePath)), m_projects(new ProjectModel(this))
 {
     setObjectName(QStringLiteral("frmPJViewer"));
-    setWindowTitle(Caption);
+    setWindowTitle(caption::Project);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(ScreenFont(9.75));
@@ -100,6 +83,8 @@ frmPJViewer::frmPJViewer(QLineEdit *targetCode, QLabel *targetName, QWidget *par
     fgdPRJMST = new FlexGrid(this);
     fgdPRJMST->setObjectName(QStringLiteral("fgdPRJMST"));
     fgdPRJMST->setAccessibleName(QStringLiteral("プロジェクト一覧"));
+    fgdPRJMST->setModel(m_projects);
+    fgdPRJMST->setColumnWidthsTwips({500, 1000});
     PlaceTwips(fgdPRJMST, 30, 1275, 4635, 2010);
 
     cmdClose = makeButton(this, "cmdClose", QStringLiteral("閉じる"), 9.75);
@@ -132,115 +117,74 @@ frmPJViewer::frmPJViewer(QLineEdit *targetCode, QLabel *targetName, QWidget *par
     connect(fgdPRJMST, &FlexGrid::dblClick, this, &frmPJViewer::PickProject);
     connect(fgdPRJMST, &FlexGrid::keyPress, this, &frmPJViewer::fgdPRJMST_KeyPress);
 
-    InitProjectWindow();
+    // Empty mode until a search lists projects.
+    fgdPRJMST->setMode(FlexGrid::Mode::Empty);
     txtPJCODE->setFocus();
 }
 
-void frmPJViewer::InitProjectWindow()
+std::optional<ProjectRow> frmPJViewer::pick(const QString &databasePath, QWidget *parent)
 {
-    txtPJCODE->clear();
-    txtPJNAME->clear();
-
-    fgdPRJMST->setRows(1);
-    fgdPRJMST->setCols(3);
-    fgdPRJMST->setColWidth(ColNumber, 500);
-    fgdPRJMST->setColWidth(ColCode, 1000);
-    fgdPRJMST->setColWidth(ColName, 3000);
-    const QString headers[] = {QStringLiteral("行数"), QStringLiteral("PJコード"), QStringLiteral("PJ名称")};
-    fgdPRJMST->setRow(0);
-    for (int col = 0; col < 3; ++col) {
-        fgdPRJMST->setCol(col);
-        fgdPRJMST->setText(headers[col]);
-        fgdPRJMST->setCellAlignment(4);
-    }
-    // Empty mode: a focus rectangle, no highlighted selection.
-    fgdPRJMST->setFocusRect(1);
-    fgdPRJMST->setHighLight(0);
+    frmPJViewer viewer(databasePath, parent);
+    viewer.exec();
+    return viewer.picked();
 }
 
-bool frmPJViewer::SearchProjects()
+frmPJViewer::Search frmPJViewer::SearchProjects()
 {
-    m_searchFailed = false;
-    const ProjectSearch found =
-        ReportStore(globals::MdbPath).searchProjects(patternOf(txtPJCODE), patternOf(txtPJNAME));
-    if (!found.ok) {
-        m_searchFailed = true;
-        return false;
-    }
+    ProjectSearch found =
+        ReportStore(m_databasePath).searchProjects(patternOf(txtPJCODE), patternOf(txtPJNAME));
+    if (!found.ok)
+        return Search::Failed;
     if (found.rows.isEmpty())
-        return false;
+        return Search::NotFound;
 
-    // The list is sized once and filled while hidden, so a long result is not drawn cell by cell.
-    // Row numbers run on past 32,767: nothing here is a 16-bit counter.
+    // Filled in one reset while hidden, so a long result is not drawn row by row.
     fgdPRJMST->setVisible(false);
-    QList<QStringList> rows;
-    rows.reserve(found.rows.size());
-    int number = 0;
-    for (const ProjectRow &project : found.rows)
-        rows.append(QStringList{QString::number(++number), project.code, project.name});
-    fgdPRJMST->fillRows(rows);
-
+    m_projects->setProjects(std::move(found.rows));
     // List mode, the first result's code and name selected.
-    fgdPRJMST->setFocusRect(0);
-    fgdPRJMST->setHighLight(1);
-    fgdPRJMST->setRow(1);
-    fgdPRJMST->setCol(ColCode);
-    fgdPRJMST->setColSel(ColName);
+    fgdPRJMST->setMode(FlexGrid::Mode::List);
+    fgdPRJMST->selectRow(0);
     fgdPRJMST->setVisible(true);
-    return true;
+    return Search::Found;
 }
 
 void frmPJViewer::PickProject()
 {
-    if (fgdPRJMST->rows() <= 1)
+    const int row = fgdPRJMST->currentRow();
+    if (row < 0)
         return;
-    const int row = fgdPRJMST->row();
-    if (row < 1)
-        return;
-    const QString code = fgdPRJMST->textAt(row, ColCode);
-    const QString name = fgdPRJMST->textAt(row, ColName);
-    if (m_targetCode)
-        m_targetCode->setText(code);
-    if (m_targetName)
-        m_targetName->setText(name);
+    m_picked = m_projects->at(row);
     accept();
 }
 
 bool frmPJViewer::CheckProjectInput()
 {
     QLineEdit *fault = nullptr;
-    QString text;
+    const Message *message = nullptr;
     if (TrimBlanks(txtPJCODE->text()).isEmpty()) {
         fault = txtPJCODE;
-        text = CodeRequiredText;
+        message = &msg::CodeRequired;
     } else if (TrimBlanks(txtPJNAME->text()).isEmpty()) {
         fault = txtPJNAME;
-        text = NameRequiredText;
+        message = &msg::ProjectNameRequired;
     }
     if (!fault)
         return true;
-    MessagePresenter::show(this, MessageKind::Warning, Caption, text);
+    MessagePresenter::show(this, caption::Project, *message);
     MoveFocus(fault);
     fault->selectAll();
     return false;
 }
 
-bool frmPJViewer::UpdateProjectMaster()
-{
-    // The text exactly as typed: blanks around a code are part of it.
-    return ReportStore(globals::MdbPath).updateProjectMaster(txtPJCODE->text(), txtPJNAME->text()).ok;
-}
-
 void frmPJViewer::cmdSerch_Click()
 {
-    if (SearchProjects()) {
+    const Search result = SearchProjects();
+    if (result == Search::Found) {
         MoveFocus(fgdPRJMST);
         return;
     }
-    if (m_searchFailed)
-        MessagePresenter::show(this, MessageKind::Critical, Caption, SearchFailedText);
-    else
-        MessagePresenter::show(this, MessageKind::Warning, Caption, NotFoundText);
+    MessagePresenter::show(this, caption::Project,
+                           result == Search::Failed ? msg::ProjectSearchFailed : msg::NoProjectFound);
     MoveFocus(txtPJCODE);
 }
 
@@ -248,17 +192,14 @@ void frmPJViewer::cmdUpdate_Click()
 {
     if (!CheckProjectInput())
         return;
-    if (!MessagePresenter::ask(this, Caption, ConfirmText))
+    if (!MessagePresenter::show(this, caption::Project, msg::ConfirmProjectUpdate))
         return;
     WaitCursor wait;
-    const bool updated = UpdateProjectMaster();
+    // The text exactly as typed: blanks around a code are part of it.
+    const bool updated = ReportStore(m_databasePath).updateProjectMaster(txtPJCODE->text(), txtPJNAME->text()).ok;
     wait.restore();
-    if (updated)
-        MessagePresenter::show(this, MessageKind::Information, Caption, UpdatedText);
-    else
-        MessagePresenter::show(this, MessageKind::Critical, Caption, UpdateFailedText);
+    MessagePresenter::show(this, caption::Project, updated ? msg::ProjectUpdated : msg::ProjectUpdateFailed);
 }
-
 void frmPJViewer::fgdPRJMST_KeyPress(int &keyCode)
 {
     if (keyCode != KeyEnter)

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "rules/values.h"
+
 #include <QDialog>
-#include <QPointer>
 #include <QString>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -12,33 +14,44 @@ namespace worvane
 {
 
 class FlexGrid;
+class ProjectModel;
 
-// The project window: searches the project master by code and name patterns, lists the matches, hands a
-// picked project back into the main window's code field and name display, and adds or changes projects.
-// Created for each opening; nothing is kept between openings.
+// The project window: searches the project master by code and name patterns, lists the matches, and
+// adds or changes projects. A pick (double-click or Enter on the list) closes it with the picked
+// project. Created for each opening; nothing is kept between openings.
 class frmPJViewer : public QDialog
 {
     Q_OBJECT
 public:
-    // A pick writes the list's code into targetCode and its name into targetName, then closes the window.
-    frmPJViewer(QLineEdit *targetCode, QLabel *targetName, QWidget *parent = nullptr);
+    explicit frmPJViewer(QString databasePath, QWidget *parent = nullptr);
 
-    static const QString Caption;
+    // Shows the window modally; the project picked, or nothing when it was closed without a pick.
+    static std::optional<ProjectRow> pick(const QString &databasePath, QWidget *parent);
 
-    // Empty fields, and the list with its header row only.
-    void InitProjectWindow();
-    // Lists the projects that match the typed patterns. False when none matched or the search failed
-    // (failed() then tells which); in both cases the list keeps what it showed.
-    bool SearchProjects();
-    // Writes the current list row into the main window and closes; does nothing while the list is empty.
+    // The project picked before the window closed; nothing while none was.
+    const std::optional<ProjectRow> &picked() const { return m_picked; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    enum class Search { Found, NotFound, Failed };
+
+    // Lists the projects that match the typed patterns; when none matched or the search failed, the
+    // list keeps what it showed.
+    Search SearchProjects();
+    // Takes the current list row and closes; does nothing while the list has no current row.
     void PickProject();
     // Code, then name, must not be blank; the first that is gets a warning and the focus.
     bool CheckProjectInput();
-    // Adds the typed project, or overwrites the first one whose code or name equals the typed one.
-    bool UpdateProjectMaster();
 
-    // True when the last SearchProjects could not reach the database (rather than finding nothing).
-    bool searchFailed() const { return m_searchFailed; }
+    void cmdSerch_Click();
+    void cmdUpdate_Click();
+    void fgdPRJMST_KeyPress(int &keyCode);
+
+    QString m_databasePath;
+    std::optional<ProjectRow> m_picked;
+    ProjectModel *m_projects;
 
     QLabel *lblPJCode;
     QLineEdit *txtPJCODE;
@@ -48,18 +61,6 @@ public:
     QPushButton *cmdUpdate;
     FlexGrid *fgdPRJMST;
     QPushButton *cmdClose;
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
-    void cmdSerch_Click();
-    void cmdUpdate_Click();
-    void fgdPRJMST_KeyPress(int &keyCode);
-
-    QPointer<QLineEdit> m_targetCode;
-    QPointer<QLabel> m_targetName;
-    bool m_searchFailed = false;
 };
 
 } // namespace worvane

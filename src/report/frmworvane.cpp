@@ -12,6 +12,7 @@
 #include "rules/dayrules.h"
 #include "common/screen.h"
 #include "common/waitcursor.h"
+#include "models/workitemmodel.h"
 #include "project/frmpjviewer.h"
 #include "report/reportfile.h"
 
@@ -35,6 +36,14 @@ constexpr int StatusLineTwips = 255;
 constexpr int PanelLabelLeft = 75;
 
 } // namespace
+
+// The function-key map: the key, whether it needs the entry panel, and the button it presses.
+const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
+    {Qt::Key_F1, true, &frmWorvane::cmdUpdate_Click},  {Qt::Key_F2, true, &frmWorvane::cmdOutput_Click},
+    {Qt::Key_F3, false, &frmWorvane::cmdCancel_Click}, {Qt::Key_F4, false, &frmWorvane::cmdClose_Click},
+    {Qt::Key_F5, true, &frmWorvane::cmdAddWork_Click}, {Qt::Key_F6, true, &frmWorvane::cmdUpdWork_Click},
+    {Qt::Key_F9, true, &frmWorvane::cmdDelWork_Click},
+};
 
 frmWorvane::frmWorvane(Settings settings, QWidget *parent) : QWidget(parent), m_settings(std::move(settings))
 {
@@ -104,8 +113,9 @@ void frmWorvane::buildPanel()
     txtWETIME = MakeLineEdit(p, "txtWETIME", QStringLiteral("就労時間 終了"), {1920, 90, 630, 285});
     fgdWKCONT = Make<FlexGrid>(p, "fgdWKCONT");
     fgdWKCONT->setAccessibleName(QStringLiteral("作業項目一覧"));
-    fgdWKCONT->setFocusRect(1); // empty mode until items come in
-    fgdWKCONT->setHighLight(0);
+    m_items = new WorkItemModel(this);
+    fgdWKCONT->setModel(m_items);
+    fgdWKCONT->setMode(FlexGrid::Mode::Empty); // until items come in
     PlaceTwips(fgdWKCONT, 0, 435, 9210, 2010);
     lblWorkCode = MakeLabel(p, "lblWorkCode", QStringLiteral("作業項目№"), {PanelLabelLeft, 2550, 975, 195});
     txtWKCODE = MakeLineEdit(p, "txtWKCODE", QStringLiteral("作業項目№"), {1080, 2505, 315, 285});
@@ -254,22 +264,9 @@ void frmWorvane::ResetScreen()
 
 void frmWorvane::InitWorkGrid()
 {
-    fgdWKCONT->setRows(1);
-    fgdWKCONT->setCols(3);
-    fgdWKCONT->setRow(0);
-    fgdWKCONT->setColWidth(0, 500);
-    fgdWKCONT->setColWidth(1, 4000);
-    fgdWKCONT->setColWidth(2, 4600);
-    const QString titles[] = {QStringLiteral("項目"), QStringLiteral("作業項目"), QStringLiteral("作業内容")};
-    for (int c = 0; c < 3; ++c) {
-        fgdWKCONT->setCol(c);
-        fgdWKCONT->setText(titles[c]);
-        fgdWKCONT->setCellAlignment(4);
-    }
-    if (fgdWKCONT->focusRect() == 0) {
-        fgdWKCONT->setFocusRect(1);
-        fgdWKCONT->setHighLight(0);
-    }
+    m_items->clear();
+    fgdWKCONT->setColumnWidthsTwips({500, 4000});
+    fgdWKCONT->setMode(FlexGrid::Mode::Empty);
 }
 
 void frmWorvane::SetPanelEnabled(bool enabled)
@@ -279,13 +276,6 @@ void frmWorvane::SetPanelEnabled(bool enabled)
         w->setEnabled(enabled);
 }
 
-// The function-key map: the key, whether it needs the entry panel, and the button it presses.
-const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
-    {Qt::Key_F1, true, &frmWorvane::cmdUpdate_Click},  {Qt::Key_F2, true, &frmWorvane::cmdOutput_Click},
-    {Qt::Key_F3, false, &frmWorvane::cmdCancel_Click}, {Qt::Key_F4, false, &frmWorvane::cmdClose_Click},
-    {Qt::Key_F5, true, &frmWorvane::cmdAddWork_Click}, {Qt::Key_F6, true, &frmWorvane::cmdUpdWork_Click},
-    {Qt::Key_F9, true, &frmWorvane::cmdDelWork_Click},
-};
 
 void frmWorvane::DispatchFunctionKey(int key)
 {
@@ -354,7 +344,7 @@ void frmWorvane::txtWETIME_KeyPress(int &keyCode)
     DigitKeyFilter(keyCode);
     if (keyCode != KeyEnter)
         return;
-    if (fgdWKCONT->rows() == 1) {
+    if (m_items->isEmpty()) {
         keyCode = KeyNone;
         MoveFocus(txtWKCODE);
     } else {
@@ -377,8 +367,10 @@ void frmWorvane::txtWETIME_LostFocus()
 
 void frmWorvane::cmdCallPJViewer_Click()
 {
-    frmPJViewer viewer(txtPJCODE, lblPJNAME, this);
-    viewer.exec();
+    if (const std::optional<ProjectRow> project = frmPJViewer::pick(m_settings.databasePath, this)) {
+        txtPJCODE->setText(project->code);
+        lblPJNAME->setText(project->name);
+    }
     ReturnFocusTo(this);
     MoveFocus(txtWKYMD);
 }
@@ -440,37 +432,26 @@ bool frmWorvane::LoadDayReport(const DayLoad &day)
     if (day.items.isEmpty())
         return false;
 
-    QList<QStringList> rows;
-    rows.reserve(day.items.size());
-    for (const WorkItem &item : day.items)
-        rows.append({item.code, item.head, item.detail});
     fgdWKCONT->setVisible(false);
-    fgdWKCONT->fillRows(rows);
-    fgdWKCONT->setFocusRect(0);
-    fgdWKCONT->setHighLight(1);
-    fgdWKCONT->setRow(1);
-    selectItemRow();
+    m_items->setItems(day.items);
+    fgdWKCONT->setMode(FlexGrid::Mode::List);
+    fgdWKCONT->selectRow(0);
     fgdWKCONT->setVisible(true);
     return true;
 }
 
 // ---- The work-item list and its editor --------------------------------------------------------------
 
-void frmWorvane::selectItemRow()
-{
-    fgdWKCONT->setCol(1);
-    fgdWKCONT->setColSel(2);
-}
-
 void frmWorvane::fgdWKCONT_Pick()
 {
-    if (fgdWKCONT->rows() < 2 || fgdWKCONT->row() < 1)
+    const int r = fgdWKCONT->currentRow();
+    if (r < 0)
         return;
-    const int r = fgdWKCONT->row();
-    txtWKCODE->setText(fgdWKCONT->textAt(r, 0));
-    txtWKHEAD->setText(fgdWKCONT->textAt(r, 1));
-    txtDETAIL->setTextCrLf(fgdWKCONT->textAt(r, 2));
-    selectItemRow();
+    const WorkItem &item = m_items->at(r);
+    txtWKCODE->setText(item.code);
+    txtWKHEAD->setText(item.head);
+    txtDETAIL->setTextCrLf(item.detail);
+    fgdWKCONT->selectRow(r);
     focusField(txtWKCODE);
 }
 
@@ -486,28 +467,15 @@ void frmWorvane::cmdAddWork_Click()
 {
     if (!CheckWorkItem())
         return;
-    // The number search stops at the first equal number and leaves that row current.
-    for (int r = 1; r < fgdWKCONT->rows(); ++r) {
-        fgdWKCONT->setRow(r);
-        fgdWKCONT->setCol(0);
-        if (fgdWKCONT->text() == txtWKCODE->text()) {
-            say(msg::ItemDuplicate);
-            return;
-        }
+    // The first equal number is left current.
+    if (const int found = m_items->firstRowOf(txtWKCODE->text()); found >= 0) {
+        fgdWKCONT->setCurrentCell(found, WorkItemModel::Number);
+        say(msg::ItemDuplicate);
+        return;
     }
-    fgdWKCONT->setRows(fgdWKCONT->rows() + 1);
-    fgdWKCONT->setRow(fgdWKCONT->rows() - 1);
-    fgdWKCONT->setCol(0);
-    fgdWKCONT->setText(txtWKCODE->text());
-    fgdWKCONT->setCol(1);
-    fgdWKCONT->setText(txtWKHEAD->text());
-    fgdWKCONT->setCol(2);
-    fgdWKCONT->setText(txtDETAIL->textCrLf());
-    if (fgdWKCONT->focusRect() != 0) {
-        fgdWKCONT->setFocusRect(0);
-        fgdWKCONT->setHighLight(1);
-    }
-    selectItemRow();
+    const int row = m_items->add(editorItem());
+    fgdWKCONT->setMode(FlexGrid::Mode::List);
+    fgdWKCONT->selectRow(row);
     focusField(txtWKCODE);
 }
 
@@ -515,24 +483,14 @@ void frmWorvane::cmdUpdWork_Click()
 {
     if (!CheckWorkItem())
         return;
-    // The number search runs to the end; the last equal number is the one changed.
-    int found = 0;
-    for (int r = 1; r < fgdWKCONT->rows(); ++r) {
-        fgdWKCONT->setRow(r);
-        fgdWKCONT->setCol(0);
-        if (fgdWKCONT->text() == txtWKCODE->text())
-            found = r;
-    }
-    if (found > 0) {
-        fgdWKCONT->setRow(found);
-        fgdWKCONT->setCol(0);
-        fgdWKCONT->setText(txtWKCODE->text());
-        fgdWKCONT->setCol(1);
-        fgdWKCONT->setText(txtWKHEAD->text());
-        fgdWKCONT->setCol(2);
-        fgdWKCONT->setText(txtDETAIL->textCrLf());
-        selectItemRow();
+    // The last equal number is the one changed.
+    const int found = m_items->lastRowOf(txtWKCODE->text());
+    if (found >= 0) {
+        m_items->replace(found, editorItem());
+        fgdWKCONT->selectRow(found);
     } else {
+        // The search ran to the end of the list: the last row is left current.
+        fgdWKCONT->setCurrentCell(m_items->rowCount() - 1, WorkItemModel::Number);
         say(msg::ItemMissing);
     }
     focusField(txtWKCODE);
@@ -540,26 +498,24 @@ void frmWorvane::cmdUpdWork_Click()
 
 void frmWorvane::cmdDelWork_Click()
 {
-    if (fgdWKCONT->rows() == 1) {
+    if (m_items->isEmpty()) {
         say(msg::NothingToDelete);
         return;
     }
-    if (fgdWKCONT->rows() == 2) {
+    if (m_items->rowCount() == 1) {
         InitWorkGrid();
         return;
     }
-    if (fgdWKCONT->row() < 1)
+    const int row = fgdWKCONT->currentRow();
+    if (row < 0)
         return;
-    fgdWKCONT->removeItem(fgdWKCONT->row());
+    m_items->remove(row);
     focusField(txtWKCODE);
 }
 
 QList<WorkItem> frmWorvane::listItems() const
 {
-    QList<WorkItem> items;
-    for (int r = 1; r < fgdWKCONT->rows(); ++r)
-        items.append(WorkItem{fgdWKCONT->textAt(r, 0), fgdWKCONT->textAt(r, 1), fgdWKCONT->textAt(r, 2)});
-    return items;
+    return m_items->items();
 }
 
 // ---- Save and report file ---------------------------------------------------------------------------
@@ -578,10 +534,7 @@ bool frmWorvane::SaveReport()
                       TrimBlanks(txtWETIME->text()), listItems()};
     if (!store().saveDay(day).ok)
         return false;
-    if (fgdWKCONT->rows() > 1) {
-        fgdWKCONT->setRow(1);
-        selectItemRow();
-    }
+    fgdWKCONT->selectRow(0);
     return true;
 }
 
@@ -614,10 +567,7 @@ void frmWorvane::cmdOutput_Click()
     if (!path)
         return;
     const std::optional<ReportFileError> error = WriteDayReport(*path, header(), listItems());
-    if (fgdWKCONT->rows() > 1) {
-        fgdWKCONT->setRow(1);
-        selectItemRow();
-    }
+    fgdWKCONT->selectRow(0);
     say(error ? msg::ReportFileError(error->number, error->source) : msg::ReportWritten);
 }
 

@@ -15,6 +15,7 @@ namespace worvane
 
 class FlexGrid;
 class LimitedTextEdit;
+class WorkItemModel;
 
 // The main window: one project's report of one day. The header (project code and date) picks the day;
 // the entry panel holds the working hours, the work-item list and the item editor; the action row saves
@@ -119,9 +120,9 @@ private:
     // Every box of this window: the message under the window's caption; true when a question got Yes.
     bool say(const Message &message);
     QList<WorkItem> listItems() const;
-    void selectItemRow();
     void focusField(QWidget *field);
     Settings m_settings;
+    WorkItemModel *m_items;
     bool m_movingFocus = false; // the program moves the focus to a field at fault
 };
 

@@ -31,11 +31,11 @@ const QString ReadFailed = QStringLiteral("データベースの読み込みに�
 // Adds or changes a project through the project window, answering Yes; returns the result message.
 QString updateProject(WindowFixture &f, const QString &code, const QString &name)
 {
-    frmPJViewer viewer(f.w().txtPJCODE, f.w().lblPJNAME, &f.w());
-    viewer.txtPJCODE->setText(code);
-    viewer.txtPJNAME->setText(name);
+    frmPJViewer viewer(f.dbPath(), &f.w());
+    viewer.findChild<QLineEdit *>(QStringLiteral("txtPJCODE"))->setText(code);
+    viewer.findChild<QLineEdit *>(QStringLiteral("txtPJNAME"))->setText(name);
     f.log().answer(true);
-    viewer.cmdUpdate->click();
+    viewer.findChild<QPushButton *>(QStringLiteral("cmdUpdate"))->click();
     return f.log().last().text;
 }
 
@@ -69,12 +69,15 @@ private slots:
         QCOMPARE(updateProject(f, code, name), QStringLiteral("プロジェクトマスタの更新が完了しました。"));
 
         // The project window finds it when its code is typed (wildcards and all) and picks it whole.
-        frmPJViewer viewer(f.w().txtPJCODE, f.w().lblPJNAME, &f.w());
-        viewer.txtPJCODE->setText(code);
-        QVERIFY(viewer.SearchProjects());
+        frmPJViewer viewer(f.dbPath(), &f.w());
+        viewer.findChild<QLineEdit *>(QStringLiteral("txtPJCODE"))->setText(code);
+        f.log().clear();
+        viewer.findChild<QPushButton *>(QStringLiteral("cmdSerch"))->click();
+        QCOMPARE(f.log().count(), 0);
+        const QAbstractItemModel *list = viewer.findChild<FlexGrid *>(QStringLiteral("fgdPRJMST"))->model();
         QStringList codes;
-        for (int r = 1; r < viewer.fgdPRJMST->rows(); ++r)
-            codes << viewer.fgdPRJMST->textAt(r, 1);
+        for (int r = 0; r < list->rowCount(); ++r)
+            codes << list->index(r, 1).data().toString();
         QVERIFY(codes.contains(code));
 
         // A day under that code, with such titles and details, saves and loads unchanged.

@@ -102,9 +102,8 @@ private slots:
         QCOMPARE(w.txtWKYMD->text(), QStringLiteral("2024/02/29"));
         QCOMPARE(w.txtWSTIME->text(), QString());
         QCOMPARE(w.txtWETIME->text(), QString());
-        QCOMPARE(w.fgdWKCONT->rows(), 1);
-        QCOMPARE(w.fgdWKCONT->focusRect(), 1);
-        QCOMPARE(w.fgdWKCONT->highLight(), 0);
+        QCOMPARE(w.fgdWKCONT->model()->rowCount(), 0);
+        QCOMPARE(w.fgdWKCONT->mode(), FlexGrid::Mode::Empty);
         for (QWidget *x : std::initializer_list<QWidget *>{w.fraPanel, w.cmdAddWork, w.cmdUpdWork,
                                                            w.cmdDelWork, w.cmdUpdate, w.cmdOutput})
             QVERIFY(x->isEnabled());
@@ -128,11 +127,10 @@ private slots:
         QCOMPARE(w.txtWETIME->text(), QString()); // Null reads as empty
         QCOMPARE(f.listRows(), (QStringList{"1||a\r\nb", "2|two|d", "3|three|"}));
         // List mode, the first item's title and detail selected, the editor empty.
-        QCOMPARE(w.fgdWKCONT->focusRect(), 0);
-        QCOMPARE(w.fgdWKCONT->highLight(), 1);
-        QCOMPARE(w.fgdWKCONT->row(), 1);
-        QCOMPARE(w.fgdWKCONT->col(), 1);
-        QCOMPARE(w.fgdWKCONT->colSel(), 2);
+        QCOMPARE(w.fgdWKCONT->mode(), FlexGrid::Mode::List);
+        QCOMPARE(w.fgdWKCONT->currentRow(), 0);
+        QCOMPARE(w.fgdWKCONT->currentColumn(), 1);
+        QCOMPARE(w.fgdWKCONT->selectionModel()->selectedIndexes().size(), 2);
         QVERIFY(w.fgdWKCONT->isVisible());
         QCOMPARE(w.txtWKCODE->text(), QString());
         QCOMPARE(w.txtWKHEAD->text(), QString());
@@ -148,12 +146,12 @@ private slots:
                   QStringLiteral("d"));
         f.search(Code, QStringLiteral("20240301"));
         QCOMPARE(w.txtWETIME->text(), QStringLiteral("17:00"));
-        QCOMPARE(w.fgdWKCONT->rows(), 1);
-        QCOMPARE(w.fgdWKCONT->focusRect(), 1);
+        QCOMPARE(w.fgdWKCONT->model()->rowCount(), 0);
+        QCOMPARE(w.fgdWKCONT->mode(), FlexGrid::Mode::Empty);
         // Items stored for a day without a working-time row are not shown.
         f.search(Code, QStringLiteral("20240302"));
         QCOMPARE(w.txtWSTIME->text(), QString());
-        QCOMPARE(w.fgdWKCONT->rows(), 1);
+        QCOMPARE(w.fgdWKCONT->model()->rowCount(), 0);
         QVERIFY(w.fraPanel->isEnabled());
     }
 
@@ -197,13 +195,12 @@ private slots:
         frmWorvane &w = f.w();
         f.search(Code, QStringLiteral("20240301"));
         f.addItem(QStringLiteral("05"), QStringLiteral("five"), QStringLiteral("d5"));
-        QCOMPARE(w.fgdWKCONT->focusRect(), 0); // list mode once an item is in
-        QCOMPARE(w.fgdWKCONT->highLight(), 1);
+        QCOMPARE(w.fgdWKCONT->mode(), FlexGrid::Mode::List); // list mode once an item is in
         f.addItem(QStringLiteral("5"), QStringLiteral("5 too"), QStringLiteral("d"));
         f.addItem(QStringLiteral("1"), QStringLiteral("one"), QStringLiteral("d1"));
         QCOMPARE(f.listRows(), (QStringList{"05|five|d5", "5|5 too|d", "1|one|d1"})); // never sorted
         QCOMPARE(f.log().count(), 0);
-        QCOMPARE(w.fgdWKCONT->row(), 3);
+        QCOMPARE(w.fgdWKCONT->currentRow(), 2);
         QCOMPARE(WindowFixture::focus(), w.txtWKCODE);
         QCOMPARE(w.txtWKCODE->selectedText(), QStringLiteral("1"));
         // The editor keeps its values: a second F5 finds the duplicate and leaves that row current.
@@ -211,8 +208,8 @@ private slots:
         w.txtWKCODE->setText(QStringLiteral("5"));
         WindowFixture::press(Qt::Key_F5);
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("作業項目№が重複しています。")});
-        QCOMPARE(w.fgdWKCONT->row(), 2);
-        QCOMPARE(w.fgdWKCONT->col(), 0);
+        QCOMPARE(w.fgdWKCONT->currentRow(), 1);
+        QCOMPARE(w.fgdWKCONT->currentColumn(), 0);
         // F9 then deletes that row.
         WindowFixture::press(Qt::Key_F9);
         QCOMPARE(f.listRows(), (QStringList{"05|five|d5", "1|one|d1"}));
@@ -235,19 +232,19 @@ private slots:
         WindowFixture::press(Qt::Key_F6);
         QCOMPARE(f.listRows(),
                  (QStringList{"1|old|old", "2|old|old", "2|new|line 1\r\nline 2", "3|old|old"}));
-        QCOMPARE(w.fgdWKCONT->row(), 3);
-        QCOMPARE(w.fgdWKCONT->col(), 1);
-        QCOMPARE(w.fgdWKCONT->colSel(), 2);
+        QCOMPARE(w.fgdWKCONT->currentRow(), 2);
+        QCOMPARE(w.fgdWKCONT->currentColumn(), 1);
+        QCOMPARE(w.fgdWKCONT->selectionModel()->selectedIndexes().size(), 2);
         WindowFixture::press(Qt::Key_F5);
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("作業項目№が重複しています。")});
-        QCOMPARE(w.fgdWKCONT->row(), 2);
+        QCOMPARE(w.fgdWKCONT->currentRow(), 1);
 
         // A number not in the list: the message, the list unchanged, the last row current; F9 deletes it.
         f.log().clear();
         w.txtWKCODE->setText(QStringLiteral("9"));
         WindowFixture::press(Qt::Key_F6);
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("変更対象の作業項目№が存在しません。")});
-        QCOMPARE(w.fgdWKCONT->row(), 4);
+        QCOMPARE(w.fgdWKCONT->currentRow(), 3);
         QCOMPARE(WindowFixture::focus(), w.txtWKCODE);
         WindowFixture::press(Qt::Key_F9);
         QCOMPARE(f.listRows(), (QStringList{"1|old|old", "2|old|old", "2|new|line 1\r\nline 2"}));
@@ -263,10 +260,9 @@ private slots:
         w.txtWKHEAD->setFocus();
         WindowFixture::settle();
         WindowFixture::press(Qt::Key_F9);
-        QCOMPARE(w.fgdWKCONT->rows(), 1);
-        QCOMPARE(w.fgdWKCONT->focusRect(), 1);
-        QCOMPARE(w.fgdWKCONT->highLight(), 0);
-        QCOMPARE(w.fgdWKCONT->row(), 0);
+        QCOMPARE(w.fgdWKCONT->model()->rowCount(), 0);
+        QCOMPARE(w.fgdWKCONT->mode(), FlexGrid::Mode::Empty);
+        QCOMPARE(w.fgdWKCONT->currentRow(), -1);
         QCOMPARE(WindowFixture::focus(), w.txtWKHEAD); // the focus stays
         QCOMPARE(f.log().count(), 0);
         WindowFixture::press(Qt::Key_F9);
@@ -317,7 +313,7 @@ private slots:
         w.cmdAddWork->setFocus();
         WindowFixture::press(Qt::Key_Space);
         QCOMPARE(f.log().texts(), message.isEmpty() ? QStringList{} : QStringList{message});
-        QCOMPARE(w.fgdWKCONT->rows(), message.isEmpty() ? 2 : 1);
+        QCOMPARE(w.fgdWKCONT->model()->rowCount(), message.isEmpty() ? 1 : 0);
         QCOMPARE(WindowFixture::focus()->objectName(), focus);
         QCOMPARE(w.txtWKHEAD->text(), title); // never corrected
     }
@@ -339,7 +335,7 @@ private slots:
         w.txtWKHEAD->clear();
         w.txtDETAIL->clear();
         // Double-click on row 1.
-        w.fgdWKCONT->setRow(1);
+        w.fgdWKCONT->setCurrentCell(0, 1);
         const QRect cell = w.fgdWKCONT->visualRect(w.fgdWKCONT->model()->index(0, 1));
         QTest::mouseDClick(w.fgdWKCONT->viewport(), Qt::LeftButton, {}, cell.center());
         WindowFixture::settle();
@@ -351,11 +347,11 @@ private slots:
         QCOMPARE(w.txtWKCODE->selectedText(), QStringLiteral("1"));
         // Enter on row 2.
         w.fgdWKCONT->setFocus();
-        w.fgdWKCONT->setRow(2);
+        w.fgdWKCONT->setCurrentCell(1, 1);
         WindowFixture::press(Qt::Key_Return);
         QCOMPARE(w.txtWKHEAD->text(), QStringLiteral("two"));
-        QCOMPARE(w.fgdWKCONT->col(), 1);
-        QCOMPARE(w.fgdWKCONT->colSel(), 2);
+        QCOMPARE(w.fgdWKCONT->currentColumn(), 1);
+        QCOMPARE(w.fgdWKCONT->selectionModel()->selectedIndexes().size(), 2);
     }
 
     void editorKeys()

@@ -148,8 +148,8 @@ private slots:
         QCOMPARE(storedItems(f).size(), 2);
         QCOMPARE(storedItems(f)[1][2].toString(), QStringLiteral("detail line one\r\ndetail line two"));
         // The screen stays; the list's first row is selected.
-        QCOMPARE(w.fgdWKCONT->row(), 1);
-        QCOMPARE(w.fgdWKCONT->colSel(), 2);
+        QCOMPARE(w.fgdWKCONT->currentRow(), 0);
+        QCOMPARE(w.fgdWKCONT->selectionModel()->selectedIndexes().size(), 2);
         QVERIFY(w.fraPanel->isEnabled());
         // The saved code is the new default, in the file and at once.
         QCOMPARE(w.settings().defaultCode, Code);
@@ -164,7 +164,7 @@ private slots:
         // Again, with item 1 deleted and "05" added: ENTYMD kept, UPDYMD set, items replaced.
         Clock::setFixed(QDateTime(QDate(2024, 3, 2), QTime(7, 0, 0)));
         prepareDay(f);
-        w.fgdWKCONT->setRow(1);
+        w.fgdWKCONT->setCurrentCell(0, 1);
         WindowFixture::press(Qt::Key_F9);
         f.addItem(QStringLiteral("05"), QStringLiteral("five"), QStringLiteral("d"));
         f.log().clear();
@@ -301,7 +301,7 @@ private slots:
             "1.\tfirst item title\r\n\t\tfirst item detail\r\n\r\n"
             "2.\tsecond item title\r\n\t\tdetail line one\r\n\t\tdetail line two\r\n\r\n\r\n");
         QCOMPARE(readBytes(*dialog.path), expected);
-        QCOMPARE(f.w().fgdWKCONT->row(), 1);
+        QCOMPARE(f.w().fgdWKCONT->currentRow(), 0);
         // Nothing was saved: the file is made from the screen.
         QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT COUNT(*) FROM DF_WKCONT"))[0][0].toInt(), 0);
 
@@ -360,9 +360,9 @@ private slots:
             auto *viewer = qobject_cast<frmPJViewer *>(QApplication::activeModalWidget());
             if (!viewer)
                 return;
-            viewer->txtPJCODE->setText(QStringLiteral("B*"));
-            viewer->cmdSerch->click();
-            QTest::keyClick(viewer->fgdPRJMST, Qt::Key_Return);
+            viewer->findChild<QLineEdit *>(QStringLiteral("txtPJCODE"))->setText(QStringLiteral("B*"));
+            viewer->findChild<QPushButton *>(QStringLiteral("cmdSerch"))->click();
+            QTest::keyClick(viewer->findChild<FlexGrid *>(QStringLiteral("fgdPRJMST")), Qt::Key_Return);
         });
         w.cmdCallPJViewer->click();
         QCOMPARE(w.txtPJCODE->text(), QStringLiteral("B0000001"));

@@ -139,12 +139,11 @@ private slots:
             for (QLineEdit *e : {w.txtWSTIME, w.txtWETIME, w.txtWKCODE, w.txtWKHEAD})
                 QCOMPARE(e->text(), QString());
             QCOMPARE(w.txtDETAIL->toPlainText(), QString());
-            QCOMPARE(w.fgdWKCONT->rows(), 1);
-            QCOMPARE(w.fgdWKCONT->textAt(0, 0), QStringLiteral("項目"));
-            QCOMPARE(w.fgdWKCONT->textAt(0, 1), QStringLiteral("作業項目"));
-            QCOMPARE(w.fgdWKCONT->textAt(0, 2), QStringLiteral("作業内容"));
-            QCOMPARE(w.fgdWKCONT->focusRect(), 1);
-            QCOMPARE(w.fgdWKCONT->highLight(), 0);
+            QCOMPARE(w.fgdWKCONT->model()->rowCount(), 0);
+            QCOMPARE(w.fgdWKCONT->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("項目"));
+            QCOMPARE(w.fgdWKCONT->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("作業項目"));
+            QCOMPARE(w.fgdWKCONT->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("作業内容"));
+            QCOMPARE(w.fgdWKCONT->mode(), FlexGrid::Mode::Empty);
             for (QWidget *x : std::initializer_list<QWidget *>{w.fraPanel, w.cmdAddWork, w.cmdUpdWork,
                                                                w.cmdDelWork, w.cmdUpdate, w.cmdOutput})
                 QVERIFY2(!x->isEnabled(), qPrintable(x->objectName()));
@@ -166,7 +165,7 @@ private slots:
         WindowFixture::press(Qt::Key_Tab);
         WindowFixture::type(QStringLiteral("1800"));
         f.addItem(QStringLiteral("1"), QStringLiteral("題"), QStringLiteral("内容"));
-        QCOMPARE(w.fgdWKCONT->rows(), 2);
+        QCOMPARE(w.fgdWKCONT->model()->rowCount(), 1);
         WindowFixture::press(Qt::Key_F3);
         verifyStartState();
         QCOMPARE(WindowFixture::focus(), w.txtPJCODE);
@@ -188,7 +187,7 @@ private slots:
         for (Qt::Key key : {Qt::Key_F1, Qt::Key_F2, Qt::Key_F5, Qt::Key_F6, Qt::Key_F9})
             WindowFixture::press(key);
         QCOMPARE(f.log().count(), 0);
-        QCOMPARE(w.fgdWKCONT->rows(), 1);
+        QCOMPARE(w.fgdWKCONT->model()->rowCount(), 0);
 
         // Editing state: F9 on an empty list speaks; Shift+F1 saves like F1 (the question, answered No).
         f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));

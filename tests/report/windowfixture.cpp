@@ -3,6 +3,7 @@
 #include "common/bytelimit.h"
 #include "common/clock.h"
 #include "common/flexgrid.h"
+#include "models/workitemmodel.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -101,10 +102,9 @@ void WindowFixture::addItem(const QString &number, const QString &title, const Q
 QStringList WindowFixture::listRows()
 {
     QStringList rows;
-    FlexGrid *grid = m_window->fgdWKCONT;
-    for (int r = 1; r < grid->rows(); ++r)
-        rows << grid->textAt(r, 0) + QLatin1Char('|') + grid->textAt(r, 1) + QLatin1Char('|') +
-                    grid->textAt(r, 2);
+    const auto *items = qobject_cast<const WorkItemModel *>(m_window->fgdWKCONT->model());
+    for (const WorkItem &item : items->items())
+        rows << item.code + QLatin1Char('|') + item.head + QLatin1Char('|') + item.detail;
     return rows;
 }
 

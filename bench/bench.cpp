@@ -12,11 +12,13 @@
 #include "shown.h"
 
 #include "app/messagepresenter.h"
-#include "app/startup.h"
-#include "main/program.h"
 #include "app/savefiledialog.h"
+#include "app/startup.h"
+#include "common/bytelimit.h"
 #include "common/cp932.h"
 #include "common/flexgrid.h"
+#include "common/screen.h"
+#include "main/program.h"
 #include "models/workitemmodel.h"
 #include "project/frmpjviewer.h"
 #include "report/frmworvane.h"
@@ -181,11 +183,11 @@ void showWindow(QWidget *w)
 
 void loadBigDay(frmWorvane &w, Messages &messages)
 {
-    w.txtPJCODE->setText(QString::fromLatin1(bench::Dataset::BigDayCode));
-    w.txtWKYMD->setText(QString::fromLatin1(bench::Dataset::BigDayDate));
-    QTest::mouseClick(w.cmdSerch, Qt::LeftButton);
+    ControlOf<QLineEdit>(w, "txtPJCODE")->setText(QString::fromLatin1(bench::Dataset::BigDayCode));
+    ControlOf<QLineEdit>(w, "txtWKYMD")->setText(QString::fromLatin1(bench::Dataset::BigDayDate));
+    QTest::mouseClick(ControlOf<QPushButton>(w, "cmdSerch"), Qt::LeftButton);
     messages.expectNone();
-    const int rows = w.fgdWKCONT->model()->rowCount();
+    const int rows = ControlOf<FlexGrid>(w, "fgdWKCONT")->model()->rowCount();
     if (rows != bench::Dataset::BigDayItems)
         fail("the day did not load: " + std::to_string(rows) + " items");
 }
@@ -201,7 +203,9 @@ std::string gridDigest(const FlexGrid *grid, int firstCol)
             QString text;
             if (items) {
                 const WorkItem &item = items->at(r);
-                text = c == WorkItemModel::Number ? item.code : c == WorkItemModel::Title ? item.head : item.detail;
+                text = c == WorkItemModel::Number  ? item.code
+                       : c == WorkItemModel::Title ? item.head
+                                                   : item.detail;
             } else {
                 text = model->index(r, c).data().toString();
             }
@@ -273,12 +277,12 @@ int programSide(const Child &c, int argc, char **argv)
     } else if (c.row == "load") {
         frmWorvane w(settings);
         showWindow(&w);
-        w.txtPJCODE->setText(QString::fromLatin1(bench::Dataset::BigDayCode));
-        w.txtWKYMD->setText(QString::fromLatin1(bench::Dataset::BigDayDate));
+        ControlOf<QLineEdit>(w, "txtPJCODE")->setText(QString::fromLatin1(bench::Dataset::BigDayCode));
+        ControlOf<QLineEdit>(w, "txtWKYMD")->setText(QString::fromLatin1(bench::Dataset::BigDayDate));
         for (int run = 0; run <= c.runs; ++run) {
-            PaintWatch watch(w.fgdWKCONT->viewport());
+            PaintWatch watch(ControlOf<FlexGrid>(w, "fgdWKCONT")->viewport());
             const auto t0 = Clock::now();
-            QTest::mouseClick(w.cmdSerch, Qt::LeftButton);
+            QTest::mouseClick(ControlOf<QPushButton>(w, "cmdSerch"), Qt::LeftButton);
             waitForPaint(watch, 0);
             const auto took = Clock::now() - t0;
             if (run > 0)
@@ -286,12 +290,14 @@ int programSide(const Child &c, int argc, char **argv)
             messages.expectNone();
             settle();
         }
-        check(w.txtWSTIME->text().toStdString() + "-" + w.txtWETIME->text().toStdString() + " " +
-              gridDigest(w.fgdWKCONT, 0));
+        check(ControlOf<QLineEdit>(w, "txtWSTIME")->text().toStdString() + "-" +
+              ControlOf<QLineEdit>(w, "txtWETIME")->text().toStdString() + " " +
+              gridDigest(ControlOf<FlexGrid>(w, "fgdWKCONT"), 0));
         if (std::getenv("WORVANE_BENCH_PARTS")) {
             // Where the time goes: the store calls alone, the click alone, the paint alone.
             const ReportStore store(settings.databasePath);
-            const QString code = w.txtPJCODE->text(), date = w.txtWKYMD->text();
+            const QString code = ControlOf<QLineEdit>(w, "txtPJCODE")->text(),
+                          date = ControlOf<QLineEdit>(w, "txtWKYMD")->text();
             std::vector<double> lookup, load, click, paint;
             auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
             for (int run = 0; run < c.runs; ++run) {
@@ -300,8 +306,8 @@ int programSide(const Child &c, int argc, char **argv)
                 auto t1 = Clock::now();
                 store.loadDay(code, date);
                 auto t2 = Clock::now();
-                PaintWatch watch(w.fgdWKCONT->viewport());
-                QTest::mouseClick(w.cmdSerch, Qt::LeftButton);
+                PaintWatch watch(ControlOf<FlexGrid>(w, "fgdWKCONT")->viewport());
+                QTest::mouseClick(ControlOf<QPushButton>(w, "cmdSerch"), Qt::LeftButton);
                 auto t3 = Clock::now();
                 waitForPaint(watch, 0);
                 auto t4 = Clock::now();
@@ -325,7 +331,7 @@ int programSide(const Child &c, int argc, char **argv)
         loadBigDay(w, messages);
         for (int run = 0; run <= c.runs; ++run) {
             const auto t0 = Clock::now();
-            QTest::mouseClick(w.cmdUpdate, Qt::LeftButton);
+            QTest::mouseClick(ControlOf<QPushButton>(w, "cmdUpdate"), Qt::LeftButton);
             const auto took = Clock::now() - t0;
             if (run > 0)
                 sample(took);
@@ -342,7 +348,7 @@ int programSide(const Child &c, int argc, char **argv)
         loadBigDay(w, messages);
         for (int run = 0; run <= c.runs; ++run) {
             const auto t0 = Clock::now();
-            QTest::mouseClick(w.cmdOutput, Qt::LeftButton);
+            QTest::mouseClick(ControlOf<QPushButton>(w, "cmdOutput"), Qt::LeftButton);
             const auto took = Clock::now() - t0;
             if (run > 0)
                 sample(took);
@@ -360,7 +366,7 @@ int programSide(const Child &c, int argc, char **argv)
             showWindow(&w);
             // Closing the window ends the event loop; the compaction runs on the way out.
             timed([&] {
-                QTest::mouseClick(w.cmdClose, Qt::LeftButton);
+                QTest::mouseClick(ControlOf<QPushButton>(w, "cmdClose"), Qt::LeftButton);
                 CompactMdb(settings.databasePath);
             });
             messages.expectNone();

@@ -1,5 +1,5 @@
-// The program's start as main() runs it (set-up, lock, settings, the main window, show), with one addition: it
-// prints "shown" when the main window has first been painted, then ends without the shutdown work.
+// The program's start as main() runs it (set-up, lock, settings, the main window, show), with one addition:
+// it prints "shown" when the main window has first been painted, then ends without the shutdown work.
 #include "shown.h"
 
 #include "app/startup.h"

@@ -1,10 +1,11 @@
 // worvane-screenshots FOLDER: shows the three windows with demo data on the running display and saves a
 // picture of each (main.png, project.png, calendar.png). Run it under Xvfb through scripts/screenshots.sh.
-#include "main/program.h"
 #include "calendar/frmcalendar.h"
 #include "common/bytelimit.h"
 #include "common/clock.h"
 #include "common/flexgrid.h"
+#include "common/screen.h"
+#include "main/program.h"
 #include "project/frmpjviewer.h"
 #include "report/frmworvane.h"
 #include "store/reportstore.h"
@@ -81,12 +82,12 @@ int main(int argc, char **argv)
     frmWorvane window(Settings{dir.filePath(QStringLiteral("Worvane.ini")), db, QStringLiteral("A0012345")});
     window.show();
     settle();
-    window.txtWKYMD->setText(QStringLiteral("2026/03/06"));
-    window.cmdSerch->click();
-    window.fgdWKCONT->selectRow(1);
-    window.txtWKCODE->setText(QStringLiteral("2"));
-    window.txtWKHEAD->setText(QStringLiteral("日報画面の入力チェック実装"));
-    window.txtDETAIL->setTextCrLf(QStringLiteral("作業項目№の重複チェック"));
+    ControlOf<QLineEdit>(window, "txtWKYMD")->setText(QStringLiteral("2026/03/06"));
+    ControlOf<QPushButton>(window, "cmdSerch")->click();
+    ControlOf<FlexGrid>(window, "fgdWKCONT")->selectRow(1);
+    ControlOf<QLineEdit>(window, "txtWKCODE")->setText(QStringLiteral("2"));
+    ControlOf<QLineEdit>(window, "txtWKHEAD")->setText(QStringLiteral("日報画面の入力チェック実装"));
+    ControlOf<LimitedTextEdit>(window, "txtDETAIL")->setTextCrLf(QStringLiteral("作業項目№の重複チェック"));
     ok &= shoot(&window, out.filePath(QStringLiteral("main.png")));
 
     {

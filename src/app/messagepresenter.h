@@ -14,7 +14,6 @@ namespace worvane
 // What the user is shown: every message box and file dialog, with its answer.
 Q_DECLARE_LOGGING_CATEGORY(lcUi)
 
-
 // After a modal box or dialog has closed: the keyboard goes back to the window it came from.
 void ReturnFocusTo(QWidget *parent);
 

@@ -70,8 +70,10 @@ Settings LoadSettings(const QString &executableFolder, const QString &userConfig
 {
     Settings settings;
     settings.iniPath = SettingsFilePath(executableFolder, userConfigFolder);
-    settings.databasePath = GetIniString(QStringLiteral("MDB Path"), QStringLiteral("Path"), settings.iniPath);
-    settings.defaultCode = GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), settings.iniPath);
+    settings.databasePath =
+        GetIniString(QStringLiteral("MDB Path"), QStringLiteral("Path"), settings.iniPath);
+    settings.defaultCode =
+        GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), settings.iniPath);
     return settings;
 }
 

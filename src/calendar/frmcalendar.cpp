@@ -5,10 +5,10 @@
 #include "common/fieldrules.h"
 #include "common/screen.h"
 
+#include <QBoxLayout>
 #include <QCalendarWidget>
 #include <QKeyEvent>
 #include <QLocale>
-#include <QBoxLayout>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTextCharFormat>
@@ -29,7 +29,7 @@ void showJapaneseHeading(QCalendarWidget *calendar)
     auto *yearEdit = calendar->findChild<QSpinBox *>(QStringLiteral("qt_calendar_yearedit"));
     auto *layout = bar ? qobject_cast<QBoxLayout *>(bar->layout()) : nullptr;
     if (!layout || !month || !year || !yearEdit || layout->indexOf(year) < 0)
-        return; // another build of the calendar: its own heading stays
+        return;                                // another build of the calendar: its own heading stays
     yearEdit->setSuffix(QStringLiteral("年")); // the year button shows the edit's text
     year->setText(yearEdit->text());
     layout->removeWidget(month);

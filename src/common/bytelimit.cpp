@@ -97,8 +97,9 @@ int room(const QWidget *field, int limit)
 // Tells the window, in its status line, which characters a field refused for want of a CP932 code.
 void tellRefused(QWidget *field, const QString &refused, bool typed)
 {
-    const QString text = typed ? QStringLiteral("「%1」は Shift-JIS で表せないため入力できません。").arg(refused)
-                               : QStringLiteral("Shift-JIS で表せない文字「%1」を除いて貼り付けました。").arg(refused);
+    const QString text =
+        typed ? QStringLiteral("「%1」は Shift-JIS で表せないため入力できません。").arg(refused)
+              : QStringLiteral("Shift-JIS で表せない文字「%1」を除いて貼り付けました。").arg(refused);
     QStatusTipEvent tip(text);
     QCoreApplication::sendEvent(field, &tip);
 }

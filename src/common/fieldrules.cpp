@@ -8,9 +8,9 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QStatusTipEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStatusTipEvent>
 #include <QTimer>
 
 namespace worvane

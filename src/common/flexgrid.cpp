@@ -124,7 +124,8 @@ void FlexGrid::setModel(QAbstractItemModel *model)
     if (model) {
         // Connected before the selection model's own handlers: while rows come and go, the current index
         // the selection model moves on its own is not the user's move.
-        for (auto changing : {&QAbstractItemModel::rowsAboutToBeInserted, &QAbstractItemModel::rowsAboutToBeRemoved})
+        for (auto changing :
+             {&QAbstractItemModel::rowsAboutToBeInserted, &QAbstractItemModel::rowsAboutToBeRemoved})
             connect(model, changing, this, [this] { m_showing = true; });
         connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_showing = true; });
     }

@@ -9,12 +9,12 @@
 #include "common/fieldrules.h"
 #include "common/flexgrid.h"
 #include "common/modcommon.h"
-#include "rules/dayrules.h"
 #include "common/screen.h"
 #include "common/waitcursor.h"
 #include "models/workitemmodel.h"
 #include "project/frmpjviewer.h"
 #include "report/reportfile.h"
+#include "rules/dayrules.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -28,15 +28,6 @@
 namespace worvane
 {
 
-namespace
-{
-const QColor FunctionKeyColour(192, 255, 255);
-constexpr int StatusLineTwips = 255;
-// The entry panel's labels stand a little inside its border, not on it.
-constexpr int PanelLabelLeft = 75;
-
-} // namespace
-
 // The function-key map: the key, whether it needs the entry panel, and the button it presses.
 const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
     {Qt::Key_F1, true, &frmWorvane::cmdUpdate_Click},  {Qt::Key_F2, true, &frmWorvane::cmdOutput_Click},
@@ -47,19 +38,9 @@ const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
 
 frmWorvane::frmWorvane(Settings settings, QWidget *parent) : QWidget(parent), m_settings(std::move(settings))
 {
-    setObjectName(QStringLiteral("frmWorvane"));
-    setWindowTitle(caption::Main);
-    setFont(ScreenFont(9.75));
-    // The screen's 6030 twips, and a status line below the action row.
-    setFixedSize(Twips(9495), Twips(6030 + StatusLineTwips));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-
-    buildHeader();
-    buildPanel();
-    buildActionRow();
-    setTabOrder();
+    setupUi(this);
+    m_items = new WorkItemModel(this);
+    fgdWKCONT->setModel(m_items);
     connectFields();
 
     // Key preview: F3 and F4 act in any state, the others through DispatchFunctionKey.
@@ -79,101 +60,6 @@ frmWorvane::frmWorvane(Settings settings, QWidget *parent) : QWidget(parent), m_
     ApplyInputLimits();
     ResetScreen();
     txtPJCODE->setFocus(Qt::OtherFocusReason);
-}
-
-void frmWorvane::buildHeader()
-{
-    lblPJCode = MakeLabel(this, "lblPJCode", QStringLiteral("PJコード"), {105, 135, 795, 195});
-    txtPJCODE = MakeLineEdit(this, "txtPJCODE", QStringLiteral("PJコード"), {1050, 100, 950, 285});
-    cmdCallPJViewer = MakeButton(this, "cmdCallPJViewer", QStringLiteral("…"), {2085, 105, 285, 285});
-    cmdCallPJViewer->setAccessibleName(QStringLiteral("プロジェクト検索"));
-    // The name runs the length of its underline, so that a long name is not cut at a quarter of it.
-    lblPJNAME = MakeLabel(this, "lblPJNAME", QString(), {2715, 135, 6495 - 2715, 195});
-    Line1 = Make<QFrame>(this, "Line1");
-    Line1->setFrameShape(QFrame::HLine);
-    Line1->setFrameShadow(QFrame::Plain);
-    Line1->setGeometry(Twips(2715), Twips(375) - 1, Twips(6495 - 2715), 1);
-    lblDate = MakeLabel(this, "lblDate", QStringLiteral("日付"), {105, 510, 390, 195});
-    txtWKYMD = MakeLineEdit(this, "txtWKYMD", QStringLiteral("日付"), {1050, 480, 1150, 285});
-    cmdCallCalendar = MakeButton(this, "cmdCallCalendar", QStringLiteral("…"), {2295, 480, 285, 285});
-    cmdCallCalendar->setAccessibleName(QStringLiteral("カレンダー"));
-    cmdSerch = MakeButton(this, "cmdSerch", QStringLiteral("検索"), {2850, 465, 705, 315});
-}
-
-void frmWorvane::buildPanel()
-{
-    fraPanel = Make<QFrame>(this, "fraPanel");
-    fraPanel->setFrameShape(QFrame::StyledPanel);
-    PlaceTwips(fraPanel, 105, 780, 9255, 4410);
-    QWidget *p = fraPanel;
-
-    lblWorkTime = MakeLabel(p, "lblWorkTime", QStringLiteral("就労時間"), {PanelLabelLeft, 120, 780, 195});
-    txtWSTIME = MakeLineEdit(p, "txtWSTIME", QStringLiteral("就労時間 開始"), {945, 90, 630, 285});
-    lblTo = MakeLabel(p, "lblTo", QStringLiteral("～"), {1650, 120, 195, 195});
-    txtWETIME = MakeLineEdit(p, "txtWETIME", QStringLiteral("就労時間 終了"), {1920, 90, 630, 285});
-    fgdWKCONT = Make<FlexGrid>(p, "fgdWKCONT");
-    fgdWKCONT->setAccessibleName(QStringLiteral("作業項目一覧"));
-    m_items = new WorkItemModel(this);
-    fgdWKCONT->setModel(m_items);
-    fgdWKCONT->setMode(FlexGrid::Mode::Empty); // until items come in
-    PlaceTwips(fgdWKCONT, 0, 435, 9210, 2010);
-    lblWorkCode = MakeLabel(p, "lblWorkCode", QStringLiteral("作業項目№"), {PanelLabelLeft, 2550, 975, 195});
-    txtWKCODE = MakeLineEdit(p, "txtWKCODE", QStringLiteral("作業項目№"), {1080, 2505, 315, 285});
-    cmdAddWork = MakeButton(p, "cmdAddWork", QStringLiteral("行追加[F5]"), {1590, 2490, 1200, 315});
-    cmdUpdWork = MakeButton(p, "cmdUpdWork", QStringLiteral("行変更[F6]"), {2940, 2490, 1200, 315});
-    cmdDelWork = MakeButton(p, "cmdDelWork", QStringLiteral("行削除[F9]"), {4290, 2490, 1200, 315});
-    lblWorkHeader = MakeLabel(p, "lblWorkHeader", QStringLiteral("作業項目"), {PanelLabelLeft, 2910, 780, 195});
-    // 80 bytes are 40 full-width characters: the field runs as far as the detail field so that the 40th
-    // is not cut off.
-    txtWKHEAD = MakeLineEdit(p, "txtWKHEAD", QStringLiteral("作業項目"), {1080, 2880, 8150, 285});
-    lblDetail = MakeLabel(p, "lblDetail", QStringLiteral("作業内容"), {PanelLabelLeft, 3270, 780, 195});
-    txtDETAIL = Make<LimitedTextEdit>(p, "txtDETAIL");
-    txtDETAIL->setAccessibleName(QStringLiteral("作業内容"));
-    txtDETAIL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtDETAIL->setTabChangesFocus(true);
-    PlaceTwips(txtDETAIL, 1080, 3270, 8150, 1065);
-
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{lblWorkTime, txtWSTIME, lblTo, txtWETIME, fgdWKCONT, lblWorkCode,
-                                          txtWKCODE, lblWorkHeader, txtWKHEAD, lblDetail, txtDETAIL})
-        KeepColoursWhenDisabled(w);
-    KeepColoursWhenDisabled(fgdWKCONT->viewport());
-    KeepColoursWhenDisabled(fgdWKCONT->horizontalHeader());
-}
-
-void frmWorvane::buildActionRow()
-{
-    auto functionLabel = [this](const char *name, const QString &caption, int left) {
-        QLabel *lbl = MakeLabel(this, name, caption, {left, 5235, 1350, 180});
-        lbl->setAlignment(Qt::AlignCenter);
-        lbl->setFont(ScreenFont(9, true));
-        lbl->setAutoFillBackground(true);
-        QPalette palette = lbl->palette();
-        palette.setColor(QPalette::Window, FunctionKeyColour);
-        lbl->setPalette(palette);
-        return lbl;
-    };
-    lblF1 = functionLabel("lblF1", QStringLiteral("Ｆ１"), 900);
-    cmdUpdate = MakeButton(this, "cmdUpdate", QStringLiteral("更　新"), {907, 5430, 1350, 500});
-    lblF2 = functionLabel("lblF2", QStringLiteral("Ｆ２"), 3015);
-    cmdOutput = MakeButton(this, "cmdOutput", QStringLiteral("レポート出力"), {3022, 5430, 1350, 500});
-    lblF3 = functionLabel("lblF3", QStringLiteral("Ｆ３"), 5115);
-    cmdCancel = MakeButton(this, "cmdCancel", QStringLiteral("キャンセル"), {5122, 5430, 1350, 500});
-    lblF4 = functionLabel("lblF4", QStringLiteral("Ｆ４"), 7230);
-    cmdClose = MakeButton(this, "cmdClose", QStringLiteral("閉じる"), {7237, 5430, 1350, 500});
-
-    lblStatus = MakeLabel(this, "lblStatus", QString(), {105, 6000, 9285, StatusLineTwips});
-    InstallStatusLine(this, lblStatus);
-}
-
-void frmWorvane::setTabOrder()
-{
-    const QList<QWidget *> order{txtPJCODE,  cmdCallPJViewer, txtWKYMD,  cmdCallCalendar, cmdSerch,
-                                 txtWSTIME,  txtWETIME,       fgdWKCONT, txtWKCODE,       cmdAddWork,
-                                 cmdUpdWork, cmdDelWork,      txtWKHEAD, txtDETAIL,       cmdUpdate,
-                                 cmdOutput,  cmdCancel,       cmdClose};
-    for (int i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order.at(i - 1), order.at(i));
 }
 
 void frmWorvane::connectFields()
@@ -275,7 +161,6 @@ void frmWorvane::SetPanelEnabled(bool enabled)
          std::initializer_list<QWidget *>{fraPanel, cmdAddWork, cmdUpdWork, cmdDelWork, cmdUpdate, cmdOutput})
         w->setEnabled(enabled);
 }
-
 
 void frmWorvane::DispatchFunctionKey(int key)
 {

@@ -1,26 +1,21 @@
 #pragma once
 
+#include "report/frmworvane_ui.h"
 #include "rules/dayrules.h"
 #include "store/reportstore.h"
 
 #include <QWidget>
 
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-
 namespace worvane
 {
 
-class FlexGrid;
-class LimitedTextEdit;
 class WorkItemModel;
 
 // The main window: one project's report of one day. The header (project code and date) picks the day;
 // the entry panel holds the working hours, the work-item list and the item editor; the action row saves
-// the day, writes the report file, cancels and closes.
-class frmWorvane : public QWidget
+// the day, writes the report file, cancels and closes. The controls (frmWorvaneUi) are its own: tests,
+// screen readers and automation find them by their objectNames.
+class frmWorvane : public QWidget, private frmWorvaneUi
 {
     Q_OBJECT
 public:
@@ -41,43 +36,6 @@ public:
     bool CheckReportHeader();
     bool SaveReport();
 
-    // Header.
-    QLabel *lblPJCode;
-    QLineEdit *txtPJCODE;
-    QPushButton *cmdCallPJViewer;
-    QLabel *lblPJNAME;
-    QFrame *Line1;
-    QLabel *lblDate;
-    QLineEdit *txtWKYMD;
-    QPushButton *cmdCallCalendar;
-    QPushButton *cmdSerch;
-    // Entry panel.
-    QFrame *fraPanel;
-    QLabel *lblWorkTime;
-    QLineEdit *txtWSTIME;
-    QLabel *lblTo;
-    QLineEdit *txtWETIME;
-    FlexGrid *fgdWKCONT;
-    QLabel *lblWorkCode;
-    QLineEdit *txtWKCODE;
-    QPushButton *cmdAddWork;
-    QPushButton *cmdUpdWork;
-    QPushButton *cmdDelWork;
-    QLabel *lblWorkHeader;
-    QLineEdit *txtWKHEAD;
-    QLabel *lblDetail;
-    LimitedTextEdit *txtDETAIL;
-    // Action row.
-    QLabel *lblF1;
-    QPushButton *cmdUpdate;
-    QLabel *lblF2;
-    QPushButton *cmdOutput;
-    QLabel *lblF3;
-    QPushButton *cmdCancel;
-    QLabel *lblF4;
-    QPushButton *cmdClose;
-    QLabel *lblStatus; // what a field refused, for a while
-
 private:
     enum class Lookup { Found, NotFound, Failed };
     struct FunctionKey {
@@ -87,10 +45,6 @@ private:
     };
     static const FunctionKey FunctionKeys[];
 
-    void buildHeader();
-    void buildPanel();
-    void buildActionRow();
-    void setTabOrder();
     void connectFields();
 
     // Event handlers.

@@ -94,11 +94,13 @@ std::optional<QString> FindUnwritableCharacter(const QString &date, const QStrin
     return std::nullopt;
 }
 
-std::optional<ReportFileError> WriteDayReport(const QString &path, const DayHeader &day, const QList<WorkItem> &items)
+std::optional<ReportFileError> WriteDayReport(const QString &path, const DayHeader &day,
+                                              const QList<WorkItem> &items)
 {
     if (const auto unwritable = FindUnwritableCharacter(day.date, day.startTime, day.endTime, items))
-        return ReportFileError{BadCharacters,
-                               QStringLiteral("Worvane (Shift-JIS で表せない文字があります: %1)").arg(*unwritable)};
+        return ReportFileError{
+            BadCharacters,
+            QStringLiteral("Worvane (Shift-JIS で表せない文字があります: %1)").arg(*unwritable)};
     return WriteReportFile(path, BuildReportText(day.date, day.startTime, day.endTime, items));
 }
 

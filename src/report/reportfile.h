@@ -26,7 +26,8 @@ struct ReportFileError {
 
 // The day's report file as the main window writes it: the header's date and times and the items, or
 // the error (a character Shift-JIS cannot hold is named with its place).
-std::optional<ReportFileError> WriteDayReport(const QString &path, const DayHeader &day, const QList<WorkItem> &items);
+std::optional<ReportFileError> WriteDayReport(const QString &path, const DayHeader &day,
+                                              const QList<WorkItem> &items);
 
 // Writes text in CP932 to path, replacing the file whole or leaving it as it was.
 std::optional<ReportFileError> WriteReportFile(const QString &path, const QString &text);

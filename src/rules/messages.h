@@ -27,9 +27,9 @@ using enum MessageKind;
 inline const Message AlreadyRunning{Warning, QStringLiteral("このアプリケーションはすでに開かれています。")};
 inline const Message DatabaseMissing{
     Critical, QStringLiteral("MDBのPATHが見つかりません。\r\nWorvane.iniの設定を見直して下さい。")};
-inline const Message CompactionFailed{Information,
-                                      QStringLiteral("MDBファイルが開かれている為、最適化が出来ませんでした。\r\n"
-                                                     "最適化を行う場合はMDBファイルを開かないで下さい。")};
+inline const Message CompactionFailed{
+    Information, QStringLiteral("MDBファイルが開かれている為、最適化が出来ませんでした。\r\n"
+                                "最適化を行う場合はMDBファイルを開かないで下さい。")};
 // The header: search, save and report file.
 inline const Message CodeRequired{Warning, QStringLiteral("PJコードは必須入力です。")};
 inline const Message DateRequired{Warning, QStringLiteral("日付は必須入力です。")};
@@ -60,7 +60,8 @@ inline const Message ProjectNameRequired{Warning, QStringLiteral("PJ名称は必
 inline const Message ConfirmProjectUpdate{
     Question, QStringLiteral("入力内容でプロジェクトマスタを更新します。\r\n処理を実行してよろしいですか？")};
 inline const Message ProjectUpdated{Information, QStringLiteral("プロジェクトマスタの更新が完了しました。")};
-inline const Message ProjectUpdateFailed{Critical, QStringLiteral("プロジェクトマスタの更新に失敗しました。")};
+inline const Message ProjectUpdateFailed{Critical,
+                                         QStringLiteral("プロジェクトマスタの更新に失敗しました。")};
 
 // The error box of a report file that could not be written: its number and source.
 inline Message ReportFileError(int number, const QString &source)

@@ -90,7 +90,8 @@ private slots:
         QCOMPARE(m_settings.databasePath, QStringLiteral("/data/report.mdb"));
         QCOMPARE(m_settings.defaultCode, QStringLiteral("A0012345"));
 
-        m_settings = LoadSettings(m_dir.filePath(QStringLiteral("nothing-here")), m_dir.filePath(QStringLiteral("no-user")));
+        m_settings = LoadSettings(m_dir.filePath(QStringLiteral("nothing-here")),
+                                  m_dir.filePath(QStringLiteral("no-user")));
         QCOMPARE(m_settings.databasePath, QString());
         QCOMPARE(m_settings.defaultCode, QString());
     }

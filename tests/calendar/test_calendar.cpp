@@ -1,7 +1,7 @@
-#include "rules/dayrules.h"
 #include "calendar/frmcalendar.h"
 #include "common/clock.h"
 #include "common/screen.h"
+#include "rules/dayrules.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -73,10 +73,7 @@ class TestCalendar : public QObject
     }
 
 private slots:
-    void init()
-    {
-        Clock::setFixed(QDateTime(Today, QTime(23, 59, 59)));
-    }
+    void init() { Clock::setFixed(QDateTime(Today, QTime(23, 59, 59))); }
 
     void cleanup()
     {

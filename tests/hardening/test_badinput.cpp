@@ -18,6 +18,7 @@
 #include <sys/sysmacros.h>
 
 using namespace worvane;
+using namespace worvane::test;
 using worvane::test::readBytes;
 using worvane::test::sql;
 using worvane::test::WindowFixture;
@@ -43,14 +44,14 @@ QString updateProject(WindowFixture &f, const QString &code, const QString &name
 QString save(WindowFixture &f)
 {
     f.log().answer(true);
-    f.w().cmdUpdate->click();
+    buttonOf(f.w(), "cmdUpdate")->click();
     return f.log().last().text;
 }
 
 void fillHours(WindowFixture &f)
 {
-    f.w().txtWSTIME->setText(QStringLiteral("09:00"));
-    f.w().txtWETIME->setText(QStringLiteral("18:00"));
+    lineOf(f.w(), "txtWSTIME")->setText(QStringLiteral("09:00"));
+    lineOf(f.w(), "txtWETIME")->setText(QStringLiteral("18:00"));
 }
 } // namespace
 
@@ -84,7 +85,7 @@ private slots:
         f.log().clear();
         f.search(code, QStringLiteral("20240301"));
         QCOMPARE(f.log().count(), 0);
-        QCOMPARE(f.w().lblPJNAME->text(), name);
+        QCOMPARE(labelOf(f.w(), "lblPJNAME")->text(), name);
         fillHours(f);
         const QString title = QStringLiteral("it's \"quoted\" \\ 100%_*?");
         const QString detail = QStringLiteral("'; DELETE FROM DF_WKCONT; --\r\nC:\\path\\%_*?\r\n\"");
@@ -102,10 +103,10 @@ private slots:
         QCOMPARE(updateProject(f, QStringLiteral("LONG0001"), name),
                  QStringLiteral("プロジェクトマスタの更新が完了しました。"));
         QCOMPARE(ReportStore(f.dbPath()).lookupProjectName(QStringLiteral("LONG0001")).name, name);
-        f.w().txtPJCODE->setFocus();
-        f.w().txtPJCODE->setText(QStringLiteral("LONG0001"));
+        lineOf(f.w(), "txtPJCODE")->setFocus();
+        lineOf(f.w(), "txtPJCODE")->setText(QStringLiteral("LONG0001"));
         WindowFixture::press(Qt::Key_Tab);
-        QCOMPARE(f.w().lblPJNAME->text(), name);
+        QCOMPARE(labelOf(f.w(), "lblPJNAME")->text(), name);
     }
 
     void charactersOutsideShiftJisAreRefusedOrReported()
@@ -113,14 +114,14 @@ private slots:
         WindowFixture f;
         f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
         // Typed: refused like a key the field does not take. Pasted: left out.
-        f.w().txtWKHEAD->setFocus();
+        lineOf(f.w(), "txtWKHEAD")->setFocus();
         WindowFixture::type(QStringLiteral("ab"));
-        QTest::sendKeyEvent(QTest::Click, f.w().txtWKHEAD, Qt::Key_unknown, QStringLiteral("😀"),
+        QTest::sendKeyEvent(QTest::Click, lineOf(f.w(), "txtWKHEAD"), Qt::Key_unknown, QStringLiteral("😀"),
                             Qt::NoModifier);
-        QCOMPARE(f.w().txtWKHEAD->text(), QStringLiteral("ab"));
+        QCOMPARE(lineOf(f.w(), "txtWKHEAD")->text(), QStringLiteral("ab"));
         QApplication::clipboard()->setText(QStringLiteral("c😀d"));
         WindowFixture::press(Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(f.w().txtWKHEAD->text(), QStringLiteral("abcd"));
+        QCOMPARE(lineOf(f.w(), "txtWKHEAD")->text(), QStringLiteral("abcd"));
 
         // Stored by another program: shown and saved as it is, and the report file says it cannot hold it.
         sql(f.dbPath(), QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME) VALUES "
@@ -137,7 +138,7 @@ private slots:
         const QString report = f.filePath(QStringLiteral("20240302.txt"));
         test::writeBytes(report, "earlier report");
         SaveFileDialog::setHandler([&](const SaveDialogRequest &) { return std::optional(report); });
-        f.w().cmdOutput->click();
+        buttonOf(f.w(), "cmdOutput")->click();
         SaveFileDialog::setHandler({});
         QCOMPARE(f.log().last().kind, MessageKind::Critical);
         QVERIFY(f.log().last().text.startsWith(QStringLiteral("実行時ｴﾗｰ: '5'\r\nｴﾗｰｵﾌﾞｼﾞｪｸﾄ: Worvane")));
@@ -192,7 +193,7 @@ private slots:
             QCOMPARE(save(f), Save);
         } else {
             QCOMPARE(f.log().last().text, ReadFailed);
-            QVERIFY(!f.w().fraPanel->isEnabled());
+            QVERIFY(!panelOf(f.w())->isEnabled());
         }
         QCOMPARE(f.log().last().kind, MessageKind::Critical);
         if (!path.isEmpty() && kind != QLatin1String("folder"))
@@ -260,7 +261,7 @@ private slots:
         fillHours(f);
         f.addItem(QStringLiteral("1"), QStringLiteral("項目"), QStringLiteral("内容"));
         SaveFileDialog::setHandler([&](const SaveDialogRequest &) { return std::optional(report); });
-        f.w().cmdOutput->click();
+        buttonOf(f.w(), "cmdOutput")->click();
         SaveFileDialog::setHandler({});
         QCOMPARE(f.log().last().kind, MessageKind::Critical);
         QVERIFY2(f.log().last().text.startsWith(QStringLiteral("実行時ｴﾗｰ: '%1'").arg(number)),

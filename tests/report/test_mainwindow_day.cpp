@@ -10,6 +10,7 @@
 #include <QTest>
 
 using namespace worvane;
+using namespace worvane::test;
 using worvane::test::sql;
 using worvane::test::WindowFixture;
 
@@ -65,15 +66,15 @@ private slots:
         QFETCH(QString, focus);
         WindowFixture f;
         frmWorvane &w = f.w();
-        w.txtPJCODE->setText(code);
-        w.txtWKYMD->setText(date);
-        w.cmdSerch->setFocus();
+        lineOf(w, "txtPJCODE")->setText(code);
+        lineOf(w, "txtWKYMD")->setText(date);
+        buttonOf(w, "cmdSerch")->setFocus();
         WindowFixture::press(Qt::Key_Return);
         QCOMPARE(f.log().texts(), QStringList{message});
         QCOMPARE(f.log().last().kind, MessageKind::Warning);
         QCOMPARE(f.log().last().title, QStringLiteral("ワーベーン"));
         QCOMPARE(WindowFixture::focus()->objectName(), focus);
-        QVERIFY(!w.fraPanel->isEnabled());
+        QVERIFY(!panelOf(w)->isEnabled());
         QVERIFY(!QApplication::overrideCursor());
     }
 
@@ -86,8 +87,8 @@ private slots:
                 QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
             return false;
         });
-        f.w().txtPJCODE->setText(QStringLiteral("NOPE"));
-        f.w().cmdSerch->click();
+        lineOf(f.w(), "txtPJCODE")->setText(QStringLiteral("NOPE"));
+        buttonOf(f.w(), "cmdSerch")->click();
         QVERIFY(hourglass);
         QVERIFY(!QApplication::overrideCursor());
     }
@@ -98,16 +99,17 @@ private slots:
         frmWorvane &w = f.w();
         f.search(QStringLiteral("a0012345"), QStringLiteral("20240229"));
         QCOMPARE(f.log().count(), 0);
-        QCOMPARE(w.lblPJNAME->text(), QStringLiteral("ワーベーン開発"));
-        QCOMPARE(w.txtWKYMD->text(), QStringLiteral("2024/02/29"));
-        QCOMPARE(w.txtWSTIME->text(), QString());
-        QCOMPARE(w.txtWETIME->text(), QString());
-        QCOMPARE(w.fgdWKCONT->model()->rowCount(), 0);
-        QCOMPARE(w.fgdWKCONT->mode(), FlexGrid::Mode::Empty);
-        for (QWidget *x : std::initializer_list<QWidget *>{w.fraPanel, w.cmdAddWork, w.cmdUpdWork,
-                                                           w.cmdDelWork, w.cmdUpdate, w.cmdOutput})
+        QCOMPARE(labelOf(w, "lblPJNAME")->text(), QStringLiteral("ワーベーン開発"));
+        QCOMPARE(lineOf(w, "txtWKYMD")->text(), QStringLiteral("2024/02/29"));
+        QCOMPARE(lineOf(w, "txtWSTIME")->text(), QString());
+        QCOMPARE(lineOf(w, "txtWETIME")->text(), QString());
+        QCOMPARE(gridOf(w)->model()->rowCount(), 0);
+        QCOMPARE(gridOf(w)->mode(), FlexGrid::Mode::Empty);
+        for (QWidget *x : std::initializer_list<QWidget *>{
+                 panelOf(w), buttonOf(w, "cmdAddWork"), buttonOf(w, "cmdUpdWork"), buttonOf(w, "cmdDelWork"),
+                 buttonOf(w, "cmdUpdate"), buttonOf(w, "cmdOutput")})
             QVERIFY(x->isEnabled());
-        QCOMPARE(WindowFixture::focus(), w.txtWSTIME);
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWSTIME"));
         QVERIFY(!QApplication::overrideCursor());
     }
 
@@ -123,18 +125,18 @@ private slots:
         storeItem(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("2"), QStringLiteral("two"),
                   QStringLiteral("d"));
         f.search(Code, QStringLiteral("20240301"));
-        QCOMPARE(w.txtWSTIME->text(), QStringLiteral("09:00"));
-        QCOMPARE(w.txtWETIME->text(), QString()); // Null reads as empty
+        QCOMPARE(lineOf(w, "txtWSTIME")->text(), QStringLiteral("09:00"));
+        QCOMPARE(lineOf(w, "txtWETIME")->text(), QString()); // Null reads as empty
         QCOMPARE(f.listRows(), (QStringList{"1||a\r\nb", "2|two|d", "3|three|"}));
         // List mode, the first item's title and detail selected, the editor empty.
-        QCOMPARE(w.fgdWKCONT->mode(), FlexGrid::Mode::List);
-        QCOMPARE(w.fgdWKCONT->currentRow(), 0);
-        QCOMPARE(w.fgdWKCONT->currentColumn(), 1);
-        QCOMPARE(w.fgdWKCONT->selectionModel()->selectedIndexes().size(), 2);
-        QVERIFY(w.fgdWKCONT->isVisible());
-        QCOMPARE(w.txtWKCODE->text(), QString());
-        QCOMPARE(w.txtWKHEAD->text(), QString());
-        QCOMPARE(w.txtDETAIL->toPlainText(), QString());
+        QCOMPARE(gridOf(w)->mode(), FlexGrid::Mode::List);
+        QCOMPARE(gridOf(w)->currentRow(), 0);
+        QCOMPARE(gridOf(w)->currentColumn(), 1);
+        QCOMPARE(gridOf(w)->selectionModel()->selectedIndexes().size(), 2);
+        QVERIFY(gridOf(w)->isVisible());
+        QCOMPARE(lineOf(w, "txtWKCODE")->text(), QString());
+        QCOMPARE(lineOf(w, "txtWKHEAD")->text(), QString());
+        QCOMPARE(detailOf(w)->toPlainText(), QString());
     }
 
     void hoursWithoutItemsAndItemsWithoutHours()
@@ -145,14 +147,14 @@ private slots:
         storeItem(f.dbPath(), QStringLiteral("2024/03/02"), QStringLiteral("1"), QStringLiteral("t"),
                   QStringLiteral("d"));
         f.search(Code, QStringLiteral("20240301"));
-        QCOMPARE(w.txtWETIME->text(), QStringLiteral("17:00"));
-        QCOMPARE(w.fgdWKCONT->model()->rowCount(), 0);
-        QCOMPARE(w.fgdWKCONT->mode(), FlexGrid::Mode::Empty);
+        QCOMPARE(lineOf(w, "txtWETIME")->text(), QStringLiteral("17:00"));
+        QCOMPARE(gridOf(w)->model()->rowCount(), 0);
+        QCOMPARE(gridOf(w)->mode(), FlexGrid::Mode::Empty);
         // Items stored for a day without a working-time row are not shown.
         f.search(Code, QStringLiteral("20240302"));
-        QCOMPARE(w.txtWSTIME->text(), QString());
-        QCOMPARE(w.fgdWKCONT->model()->rowCount(), 0);
-        QVERIFY(w.fraPanel->isEnabled());
+        QCOMPARE(lineOf(w, "txtWSTIME")->text(), QString());
+        QCOMPARE(gridOf(w)->model()->rowCount(), 0);
+        QVERIFY(panelOf(w)->isEnabled());
     }
 
     void searchingAgainReplacesUnsavedEditsAndAFailedSearchKeepsTheDay()
@@ -162,12 +164,12 @@ private slots:
         storeDay(f.dbPath(), QStringLiteral("2024/03/01"), QStringLiteral("08:00"), QStringLiteral("17:00"));
         f.search(Code, QStringLiteral("20240301"));
         f.addItem(QStringLiteral("7"), QStringLiteral("unsaved"), QStringLiteral("x"));
-        w.txtWSTIME->setText(QStringLiteral("06:00"));
+        lineOf(w, "txtWSTIME")->setText(QStringLiteral("06:00"));
         // An unknown project: the message, and the day stays on screen, editable.
         f.search(QStringLiteral("NOPE"), QStringLiteral("20240301"));
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("入力されたプロジェクトは存在しません。")});
         QCOMPARE(f.listRows(), QStringList{QStringLiteral("7|unsaved|x")});
-        QVERIFY(w.fraPanel->isEnabled());
+        QVERIFY(panelOf(w)->isEnabled());
         // The database cannot be read: a critical box, nothing on screen changes.
         f.log().clear();
         QVERIFY(QFile::rename(f.dbPath(), f.filePath(QStringLiteral("moved-away.mdb"))));
@@ -176,14 +178,14 @@ private slots:
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("データベースの読み込みに失敗しました。")});
         QCOMPARE(f.log().last().kind, MessageKind::Critical);
         QCOMPARE(f.listRows(), QStringList{QStringLiteral("7|unsaved|x")});
-        QCOMPARE(w.txtWSTIME->text(), QStringLiteral("06:00"));
+        QCOMPARE(lineOf(w, "txtWSTIME")->text(), QStringLiteral("06:00"));
         QVERIFY(!QApplication::overrideCursor());
         // Searching the day again drops the edits without a question.
         QVERIFY(QFile::rename(f.filePath(QStringLiteral("moved-away.mdb")), f.dbPath()));
         f.log().clear();
         f.search(Code, QStringLiteral("20240301"));
         QCOMPARE(f.log().count(), 0);
-        QCOMPARE(w.txtWSTIME->text(), QStringLiteral("08:00"));
+        QCOMPARE(lineOf(w, "txtWSTIME")->text(), QStringLiteral("08:00"));
         QVERIFY(f.listRows().isEmpty());
     }
 
@@ -195,21 +197,21 @@ private slots:
         frmWorvane &w = f.w();
         f.search(Code, QStringLiteral("20240301"));
         f.addItem(QStringLiteral("05"), QStringLiteral("five"), QStringLiteral("d5"));
-        QCOMPARE(w.fgdWKCONT->mode(), FlexGrid::Mode::List); // list mode once an item is in
+        QCOMPARE(gridOf(w)->mode(), FlexGrid::Mode::List); // list mode once an item is in
         f.addItem(QStringLiteral("5"), QStringLiteral("5 too"), QStringLiteral("d"));
         f.addItem(QStringLiteral("1"), QStringLiteral("one"), QStringLiteral("d1"));
         QCOMPARE(f.listRows(), (QStringList{"05|five|d5", "5|5 too|d", "1|one|d1"})); // never sorted
         QCOMPARE(f.log().count(), 0);
-        QCOMPARE(w.fgdWKCONT->currentRow(), 2);
-        QCOMPARE(WindowFixture::focus(), w.txtWKCODE);
-        QCOMPARE(w.txtWKCODE->selectedText(), QStringLiteral("1"));
+        QCOMPARE(gridOf(w)->currentRow(), 2);
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWKCODE"));
+        QCOMPARE(lineOf(w, "txtWKCODE")->selectedText(), QStringLiteral("1"));
         // The editor keeps its values: a second F5 finds the duplicate and leaves that row current.
-        QCOMPARE(w.txtWKHEAD->text(), QStringLiteral("one"));
-        w.txtWKCODE->setText(QStringLiteral("5"));
+        QCOMPARE(lineOf(w, "txtWKHEAD")->text(), QStringLiteral("one"));
+        lineOf(w, "txtWKCODE")->setText(QStringLiteral("5"));
         WindowFixture::press(Qt::Key_F5);
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("作業項目№が重複しています。")});
-        QCOMPARE(w.fgdWKCONT->currentRow(), 1);
-        QCOMPARE(w.fgdWKCONT->currentColumn(), 0);
+        QCOMPARE(gridOf(w)->currentRow(), 1);
+        QCOMPARE(gridOf(w)->currentColumn(), 0);
         // F9 then deletes that row.
         WindowFixture::press(Qt::Key_F9);
         QCOMPARE(f.listRows(), (QStringList{"05|five|d5", "1|one|d1"}));
@@ -225,30 +227,30 @@ private slots:
                       QStringLiteral("old"));
         f.search(Code, QStringLiteral("20240301"));
         // Two rows share number 2: change writes the later one, add reports the earlier one.
-        w.txtWKCODE->setText(QStringLiteral("2"));
-        w.txtWKHEAD->setText(QStringLiteral("new"));
-        w.txtDETAIL->setTextCrLf(QStringLiteral("line 1\r\nline 2"));
-        w.txtWKCODE->setFocus();
+        lineOf(w, "txtWKCODE")->setText(QStringLiteral("2"));
+        lineOf(w, "txtWKHEAD")->setText(QStringLiteral("new"));
+        detailOf(w)->setTextCrLf(QStringLiteral("line 1\r\nline 2"));
+        lineOf(w, "txtWKCODE")->setFocus();
         WindowFixture::press(Qt::Key_F6);
         QCOMPARE(f.listRows(),
                  (QStringList{"1|old|old", "2|old|old", "2|new|line 1\r\nline 2", "3|old|old"}));
-        QCOMPARE(w.fgdWKCONT->currentRow(), 2);
-        QCOMPARE(w.fgdWKCONT->currentColumn(), 1);
-        QCOMPARE(w.fgdWKCONT->selectionModel()->selectedIndexes().size(), 2);
+        QCOMPARE(gridOf(w)->currentRow(), 2);
+        QCOMPARE(gridOf(w)->currentColumn(), 1);
+        QCOMPARE(gridOf(w)->selectionModel()->selectedIndexes().size(), 2);
         WindowFixture::press(Qt::Key_F5);
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("作業項目№が重複しています。")});
-        QCOMPARE(w.fgdWKCONT->currentRow(), 1);
+        QCOMPARE(gridOf(w)->currentRow(), 1);
 
         // A number not in the list: the message, the list unchanged, the last row current; F9 deletes it.
         f.log().clear();
-        w.txtWKCODE->setText(QStringLiteral("9"));
+        lineOf(w, "txtWKCODE")->setText(QStringLiteral("9"));
         WindowFixture::press(Qt::Key_F6);
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("変更対象の作業項目№が存在しません。")});
-        QCOMPARE(w.fgdWKCONT->currentRow(), 3);
-        QCOMPARE(WindowFixture::focus(), w.txtWKCODE);
+        QCOMPARE(gridOf(w)->currentRow(), 3);
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWKCODE"));
         WindowFixture::press(Qt::Key_F9);
         QCOMPARE(f.listRows(), (QStringList{"1|old|old", "2|old|old", "2|new|line 1\r\nline 2"}));
-        QCOMPARE(WindowFixture::focus(), w.txtWKCODE);
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWKCODE"));
     }
 
     void deleteOfTheOnlyAndOfNoItem()
@@ -257,19 +259,19 @@ private slots:
         frmWorvane &w = f.w();
         f.search(Code, QStringLiteral("20240301"));
         f.addItem(QStringLiteral("1"), QStringLiteral("t"), QStringLiteral("d"));
-        w.txtWKHEAD->setFocus();
+        lineOf(w, "txtWKHEAD")->setFocus();
         WindowFixture::settle();
         WindowFixture::press(Qt::Key_F9);
-        QCOMPARE(w.fgdWKCONT->model()->rowCount(), 0);
-        QCOMPARE(w.fgdWKCONT->mode(), FlexGrid::Mode::Empty);
-        QCOMPARE(w.fgdWKCONT->currentRow(), -1);
-        QCOMPARE(WindowFixture::focus(), w.txtWKHEAD); // the focus stays
+        QCOMPARE(gridOf(w)->model()->rowCount(), 0);
+        QCOMPARE(gridOf(w)->mode(), FlexGrid::Mode::Empty);
+        QCOMPARE(gridOf(w)->currentRow(), -1);
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWKHEAD")); // the focus stays
         QCOMPARE(f.log().count(), 0);
         WindowFixture::press(Qt::Key_F9);
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("削除できる作業情報がありません。")});
         // The editor is never cleared by the list actions.
-        QCOMPARE(w.txtWKCODE->text(), QStringLiteral("1"));
-        QCOMPARE(w.txtWKHEAD->text(), QStringLiteral("t"));
+        QCOMPARE(lineOf(w, "txtWKCODE")->text(), QStringLiteral("1"));
+        QCOMPARE(lineOf(w, "txtWKHEAD")->text(), QStringLiteral("t"));
     }
 
     // The wiring of the item check: the message, the focus, the fields never corrected, the detail's
@@ -307,15 +309,15 @@ private slots:
         WindowFixture f;
         frmWorvane &w = f.w();
         f.search(Code, QStringLiteral("20240301"));
-        w.txtWKCODE->setText(number);
-        w.txtWKHEAD->setText(title);
-        w.txtDETAIL->setTextCrLf(detail);
-        w.cmdAddWork->setFocus();
+        lineOf(w, "txtWKCODE")->setText(number);
+        lineOf(w, "txtWKHEAD")->setText(title);
+        detailOf(w)->setTextCrLf(detail);
+        buttonOf(w, "cmdAddWork")->setFocus();
         WindowFixture::press(Qt::Key_Space);
         QCOMPARE(f.log().texts(), message.isEmpty() ? QStringList{} : QStringList{message});
-        QCOMPARE(w.fgdWKCONT->model()->rowCount(), message.isEmpty() ? 1 : 0);
+        QCOMPARE(gridOf(w)->model()->rowCount(), message.isEmpty() ? 1 : 0);
         QCOMPARE(WindowFixture::focus()->objectName(), focus);
-        QCOMPARE(w.txtWKHEAD->text(), title); // never corrected
+        QCOMPARE(lineOf(w, "txtWKHEAD")->text(), title); // never corrected
     }
 
     void pickCopiesTheRowIntoTheEditor()
@@ -324,34 +326,34 @@ private slots:
         frmWorvane &w = f.w();
         f.search(Code, QStringLiteral("20240301"));
         // Nothing to pick in an empty list.
-        w.fgdWKCONT->setFocus();
+        gridOf(w)->setFocus();
         WindowFixture::press(Qt::Key_Return);
-        QCOMPARE(w.txtWKCODE->text(), QString());
-        QCOMPARE(WindowFixture::focus(), w.fgdWKCONT);
+        QCOMPARE(lineOf(w, "txtWKCODE")->text(), QString());
+        QCOMPARE(WindowFixture::focus(), gridOf(w));
 
         f.addItem(QStringLiteral("1"), QStringLiteral("one"), QStringLiteral("first\r\nsecond\r\nthird"));
         f.addItem(QStringLiteral("2"), QStringLiteral("two"), QStringLiteral("x"));
-        w.txtWKCODE->clear();
-        w.txtWKHEAD->clear();
-        w.txtDETAIL->clear();
+        lineOf(w, "txtWKCODE")->clear();
+        lineOf(w, "txtWKHEAD")->clear();
+        detailOf(w)->clear();
         // Double-click on row 1.
-        w.fgdWKCONT->setCurrentCell(0, 1);
-        const QRect cell = w.fgdWKCONT->visualRect(w.fgdWKCONT->model()->index(0, 1));
-        QTest::mouseDClick(w.fgdWKCONT->viewport(), Qt::LeftButton, {}, cell.center());
+        gridOf(w)->setCurrentCell(0, 1);
+        const QRect cell = gridOf(w)->visualRect(gridOf(w)->model()->index(0, 1));
+        QTest::mouseDClick(gridOf(w)->viewport(), Qt::LeftButton, {}, cell.center());
         WindowFixture::settle();
-        QCOMPARE(w.txtWKCODE->text(), QStringLiteral("1"));
-        QCOMPARE(w.txtWKHEAD->text(), QStringLiteral("one"));
-        QCOMPARE(w.txtDETAIL->textCrLf(), QStringLiteral("first\r\nsecond\r\nthird"));
-        QCOMPARE(w.txtDETAIL->toPlainText().count(QLatin1Char('\n')), 2);
-        QCOMPARE(WindowFixture::focus(), w.txtWKCODE);
-        QCOMPARE(w.txtWKCODE->selectedText(), QStringLiteral("1"));
+        QCOMPARE(lineOf(w, "txtWKCODE")->text(), QStringLiteral("1"));
+        QCOMPARE(lineOf(w, "txtWKHEAD")->text(), QStringLiteral("one"));
+        QCOMPARE(detailOf(w)->textCrLf(), QStringLiteral("first\r\nsecond\r\nthird"));
+        QCOMPARE(detailOf(w)->toPlainText().count(QLatin1Char('\n')), 2);
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWKCODE"));
+        QCOMPARE(lineOf(w, "txtWKCODE")->selectedText(), QStringLiteral("1"));
         // Enter on row 2.
-        w.fgdWKCONT->setFocus();
-        w.fgdWKCONT->setCurrentCell(1, 1);
+        gridOf(w)->setFocus();
+        gridOf(w)->setCurrentCell(1, 1);
         WindowFixture::press(Qt::Key_Return);
-        QCOMPARE(w.txtWKHEAD->text(), QStringLiteral("two"));
-        QCOMPARE(w.fgdWKCONT->currentColumn(), 1);
-        QCOMPARE(w.fgdWKCONT->selectionModel()->selectedIndexes().size(), 2);
+        QCOMPARE(lineOf(w, "txtWKHEAD")->text(), QStringLiteral("two"));
+        QCOMPARE(gridOf(w)->currentColumn(), 1);
+        QCOMPARE(gridOf(w)->selectionModel()->selectedIndexes().size(), 2);
     }
 
     void editorKeys()
@@ -359,26 +361,26 @@ private slots:
         WindowFixture f;
         frmWorvane &w = f.w();
         f.search(Code, QStringLiteral("20240301"));
-        w.txtWKCODE->setFocus();
+        lineOf(w, "txtWKCODE")->setFocus();
         WindowFixture::settle();
         WindowFixture::type(QStringLiteral("a1-2"));
-        QCOMPARE(w.txtWKCODE->text(), QStringLiteral("12"));
+        QCOMPARE(lineOf(w, "txtWKCODE")->text(), QStringLiteral("12"));
         WindowFixture::press(Qt::Key_Return); // past the three buttons
-        QCOMPARE(WindowFixture::focus(), w.txtWKHEAD);
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWKHEAD"));
         WindowFixture::type(QStringLiteral("title"));
         WindowFixture::press(Qt::Key_Return);
-        QCOMPARE(WindowFixture::focus(), w.txtDETAIL);
-        QCOMPARE(w.txtWKHEAD->text(), QStringLiteral("title"));
+        QCOMPARE(WindowFixture::focus(), detailOf(w));
+        QCOMPARE(lineOf(w, "txtWKHEAD")->text(), QStringLiteral("title"));
         WindowFixture::type(QStringLiteral("one"));
         WindowFixture::press(Qt::Key_Return);
         WindowFixture::type(QStringLiteral("two"));
-        QCOMPARE(w.txtDETAIL->textCrLf(), QStringLiteral("one\r\ntwo"));
-        QCOMPARE(WindowFixture::focus(), w.txtDETAIL);
+        QCOMPARE(detailOf(w)->textCrLf(), QStringLiteral("one\r\ntwo"));
+        QCOMPARE(WindowFixture::focus(), detailOf(w));
         // Ctrl+A selects the whole detail; Ctrl+Shift+A does not.
         WindowFixture::press(Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
-        QVERIFY(!w.txtDETAIL->textCursor().hasSelection());
+        QVERIFY(!detailOf(w)->textCursor().hasSelection());
         WindowFixture::press(Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(w.txtDETAIL->textCursor().selectedText().size(), 7);
+        QCOMPARE(detailOf(w)->textCursor().selectedText().size(), 7);
         // Added with its CR LF.
         WindowFixture::press(Qt::Key_F5);
         QCOMPARE(f.listRows(), QStringList{QStringLiteral("12|title|one\r\ntwo")});

@@ -1,10 +1,10 @@
-#include "main/program.h"
 #include "app/savefiledialog.h"
 #include "app/startup.h"
 #include "calendar/frmcalendar.h"
 #include "common/bytelimit.h"
 #include "common/clock.h"
 #include "common/flexgrid.h"
+#include "main/program.h"
 #include "project/frmpjviewer.h"
 #include "windowfixture.h"
 
@@ -19,6 +19,7 @@
 #include <QTimer>
 
 using namespace worvane;
+using namespace worvane::test;
 using worvane::test::readBytes;
 using worvane::test::sql;
 using worvane::test::WindowFixture;
@@ -31,8 +32,8 @@ const QString Code = QStringLiteral("A0012346");
 void prepareDay(WindowFixture &f, const QString &date = QStringLiteral("20240301"))
 {
     f.search(Code, date);
-    f.w().txtWSTIME->setText(QStringLiteral("09:00"));
-    f.w().txtWETIME->setText(QStringLiteral("18:00"));
+    lineOf(f.w(), "txtWSTIME")->setText(QStringLiteral("09:00"));
+    lineOf(f.w(), "txtWETIME")->setText(QStringLiteral("18:00"));
     f.addItem(QStringLiteral("1"), QStringLiteral("first item title"), QStringLiteral("first item detail"));
     f.addItem(QStringLiteral("2"), QStringLiteral("second item title"),
               QStringLiteral("detail line one\r\ndetail line two"));
@@ -112,11 +113,11 @@ private slots:
             DialogAnswer dialog;
             frmWorvane &w = f.w();
             f.search(Code, QStringLiteral("20240301"));
-            w.txtPJCODE->setText(code);
-            w.txtWKYMD->setText(date);
-            w.txtWSTIME->setText(start);
-            w.txtWETIME->setText(end);
-            w.cmdCancel->setFocus();
+            lineOf(w, "txtPJCODE")->setText(code);
+            lineOf(w, "txtWKYMD")->setText(date);
+            lineOf(w, "txtWSTIME")->setText(start);
+            lineOf(w, "txtWETIME")->setText(end);
+            buttonOf(w, "cmdCancel")->setFocus();
             WindowFixture::settle();
             WindowFixture::press(key);
             QCOMPARE(f.log().texts(), QStringList{message});
@@ -148,28 +149,29 @@ private slots:
         QCOMPARE(storedItems(f).size(), 2);
         QCOMPARE(storedItems(f)[1][2].toString(), QStringLiteral("detail line one\r\ndetail line two"));
         // The screen stays; the list's first row is selected.
-        QCOMPARE(w.fgdWKCONT->currentRow(), 0);
-        QCOMPARE(w.fgdWKCONT->selectionModel()->selectedIndexes().size(), 2);
-        QVERIFY(w.fraPanel->isEnabled());
+        QCOMPARE(gridOf(w)->currentRow(), 0);
+        QCOMPARE(gridOf(w)->selectionModel()->selectedIndexes().size(), 2);
+        QVERIFY(panelOf(w)->isEnabled());
         // The saved code is the new default, in the file and at once.
         QCOMPARE(w.settings().defaultCode, Code);
         QVERIFY(readBytes(f.iniPath()).contains("PJCode=" + Code.toLatin1()));
         WindowFixture::press(Qt::Key_F3);
-        QCOMPARE(w.txtPJCODE->text(), Code);
+        QCOMPARE(lineOf(w, "txtPJCODE")->text(), Code);
         // A fresh start reads it back from the file.
-        const Settings fresh = LoadSettings(QFileInfo(f.iniPath()).path(), f.filePath(QStringLiteral("user")));
+        const Settings fresh =
+            LoadSettings(QFileInfo(f.iniPath()).path(), f.filePath(QStringLiteral("user")));
         QCOMPARE(fresh.defaultCode, Code);
         QCOMPARE(fresh.databasePath, f.dbPath());
 
         // Again, with item 1 deleted and "05" added: ENTYMD kept, UPDYMD set, items replaced.
         Clock::setFixed(QDateTime(QDate(2024, 3, 2), QTime(7, 0, 0)));
         prepareDay(f);
-        w.fgdWKCONT->setCurrentCell(0, 1);
+        gridOf(w)->setCurrentCell(0, 1);
         WindowFixture::press(Qt::Key_F9);
         f.addItem(QStringLiteral("05"), QStringLiteral("five"), QStringLiteral("d"));
         f.log().clear();
         f.log().answer(true);
-        w.cmdUpdate->click();
+        buttonOf(w, "cmdUpdate")->click();
         time = sql(f.dbPath(), QStringLiteral("SELECT ENTYMD, UPDYMD FROM DF_WKTIME"));
         QCOMPARE(time, (QList<QVariantList>{
                            {QStringLiteral("2024/03/01 18:30:00"), QStringLiteral("2024/03/02 07:00:00")}}));
@@ -183,17 +185,17 @@ private slots:
         WindowFixture f;
         prepareDay(f);
         f.log().answer(true);
-        f.w().cmdUpdate->click();
+        buttonOf(f.w(), "cmdUpdate")->click();
         f.search(Code, QStringLiteral("20240301"));
         QCOMPARE(f.listRows().size(), 2);
         WindowFixture::press(Qt::Key_F9);
         WindowFixture::press(Qt::Key_F9);
         QVERIFY(f.listRows().isEmpty());
-        f.w().txtWSTIME->setText(QStringLiteral("10:00"));
-        f.w().txtWETIME->setText(QStringLiteral("25:00")); // hours are not range-checked
+        lineOf(f.w(), "txtWSTIME")->setText(QStringLiteral("10:00"));
+        lineOf(f.w(), "txtWETIME")->setText(QStringLiteral("25:00")); // hours are not range-checked
         f.log().clear();
         f.log().answer(true);
-        f.w().cmdUpdate->click();
+        buttonOf(f.w(), "cmdUpdate")->click();
         QCOMPARE(f.log().last().kind, MessageKind::Information);
         QVERIFY(storedItems(f).isEmpty());
         QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT WSTIME, WETIME FROM DF_WKTIME")),
@@ -205,11 +207,11 @@ private slots:
         WindowFixture f;
         prepareDay(f);
         f.log().answer(true);
-        f.w().cmdUpdate->click();
-        f.w().txtWKYMD->setText(QStringLiteral("2024/03/05"));
-        f.w().txtPJCODE->setText(QStringLiteral("NEWCODE"));
+        buttonOf(f.w(), "cmdUpdate")->click();
+        lineOf(f.w(), "txtWKYMD")->setText(QStringLiteral("2024/03/05"));
+        lineOf(f.w(), "txtPJCODE")->setText(QStringLiteral("NEWCODE"));
         f.log().answer(true);
-        f.w().cmdUpdate->click();
+        buttonOf(f.w(), "cmdUpdate")->click();
         QCOMPARE(storedItems(f).size(), 2);
         QCOMPARE(storedItems(f, QStringLiteral("NEWCODE"), QStringLiteral("2024/03/05")).size(), 2);
         QCOMPARE(f.w().settings().defaultCode, QStringLiteral("NEWCODE"));
@@ -222,12 +224,12 @@ private slots:
         WindowFixture::type(QStringLiteral("0900"));
         WindowFixture::press(Qt::Key_Tab);
         WindowFixture::type(QStringLiteral("1800"));
-        QCOMPARE(f.w().txtWETIME->text(), QStringLiteral("1800"));
+        QCOMPARE(lineOf(f.w(), "txtWETIME")->text(), QStringLiteral("1800"));
         f.log().answer(true);
         WindowFixture::press(Qt::Key_F1);
         QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT WSTIME, WETIME FROM DF_WKTIME")),
                  (QList<QVariantList>{{"09:00", "1800"}}));
-        QCOMPARE(WindowFixture::focus(), f.w().txtWETIME);
+        QCOMPARE(WindowFixture::focus(), lineOf(f.w(), "txtWETIME"));
     }
 
     void noWritesNothingAndAFailureKeepsEverything()
@@ -235,7 +237,7 @@ private slots:
         WindowFixture f;
         prepareDay(f);
         const QByteArray ini = readBytes(f.iniPath());
-        f.w().cmdUpdate->click(); // answered No
+        buttonOf(f.w(), "cmdUpdate")->click(); // answered No
         QCOMPARE(f.log().count(), 1);
         QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT COUNT(*) FROM DF_WKTIME"))[0][0].toInt(), 0);
         QCOMPARE(readBytes(f.iniPath()), ini);
@@ -245,7 +247,7 @@ private slots:
         QVERIFY(QFile::rename(f.dbPath(), f.filePath(QStringLiteral("gone.mdb"))));
         f.log().clear();
         f.log().answer(true);
-        f.w().cmdUpdate->click();
+        buttonOf(f.w(), "cmdUpdate")->click();
         QCOMPARE(f.log().count(), 2);
         QCOMPARE(f.log().last().kind, MessageKind::Critical);
         QCOMPARE(f.log().last().text, QStringLiteral("データベースの更新に失敗しました。"));
@@ -272,7 +274,7 @@ private slots:
                 buttons << b->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)")));
             QTest::keyClick(box, Qt::Key_Return);
         });
-        f.w().cmdUpdate->click();
+        buttonOf(f.w(), "cmdUpdate")->click();
         QCOMPARE(title, QStringLiteral("ワーベーン"));
         buttons.sort();
         QCOMPARE(buttons, (QStringList{QStringLiteral("いいえ"), QStringLiteral("はい")}));
@@ -287,13 +289,13 @@ private slots:
         DialogAnswer dialog;
         prepareDay(f);
         dialog.path = f.filePath(QStringLiteral("20240301"));
-        f.w().txtWKCODE->setFocus();
+        lineOf(f.w(), "txtWKCODE")->setFocus();
         WindowFixture::press(Qt::Key_F2);
         QCOMPARE(dialog.asked.suggestedName, QStringLiteral("20240301"));
         // Each filter shows its pattern once; "*" is every file.
-        QCOMPARE(dialog.asked.filters, (QStringList{QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)"),
-                                                    QStringLiteral("CSVﾌｧｲﾙ(*.csv)"),
-                                                    QStringLiteral("全てのﾌｧｲﾙ(*)")}));
+        QCOMPARE(dialog.asked.filters,
+                 (QStringList{QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)"), QStringLiteral("CSVﾌｧｲﾙ(*.csv)"),
+                              QStringLiteral("全てのﾌｧｲﾙ(*)")}));
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("レポート出力が完了しました。")});
         const QByteArray expected(
             "2024/03/01\t09:00\x81\x60"
@@ -301,14 +303,14 @@ private slots:
             "1.\tfirst item title\r\n\t\tfirst item detail\r\n\r\n"
             "2.\tsecond item title\r\n\t\tdetail line one\r\n\t\tdetail line two\r\n\r\n\r\n");
         QCOMPARE(readBytes(*dialog.path), expected);
-        QCOMPARE(f.w().fgdWKCONT->currentRow(), 0);
+        QCOMPARE(gridOf(f.w())->currentRow(), 0);
         // Nothing was saved: the file is made from the screen.
         QCOMPARE(sql(f.dbPath(), QStringLiteral("SELECT COUNT(*) FROM DF_WKCONT"))[0][0].toInt(), 0);
 
         // An existing .csv is replaced with the same bytes.
         dialog.path = f.filePath(QStringLiteral("report.csv"));
         test::writeBytes(*dialog.path, QByteArray(9000, 'x'));
-        f.w().cmdOutput->click();
+        buttonOf(f.w(), "cmdOutput")->click();
         QCOMPARE(readBytes(*dialog.path), expected);
     }
 
@@ -319,7 +321,7 @@ private slots:
         dialog.path = f.filePath(QStringLiteral("raw.txt"));
         f.search(Code, QStringLiteral("20240301"));
         WindowFixture::type(QStringLiteral("0900"));
-        f.w().txtWETIME->setText(QStringLiteral("18:00"));
+        lineOf(f.w(), "txtWETIME")->setText(QStringLiteral("18:00"));
         WindowFixture::press(Qt::Key_F2);
         QCOMPARE(readBytes(*dialog.path), QByteArray("2024/03/01\t0900\x81\x60"
                                                      "18:00\r\n\r\n\r\n"));
@@ -330,13 +332,13 @@ private slots:
         WindowFixture f;
         DialogAnswer dialog;
         prepareDay(f);
-        f.w().cmdOutput->click();
+        buttonOf(f.w(), "cmdOutput")->click();
         QCOMPARE(dialog.count, 1);
         QCOMPARE(f.log().count(), 0);
         QCOMPARE(QDir(f.filePath(QString())).entryList({QStringLiteral("2024*")}), QStringList{});
 
         dialog.path = f.filePath(QStringLiteral("missing/folder/r.txt"));
-        f.w().cmdOutput->click();
+        buttonOf(f.w(), "cmdOutput")->click();
         QCOMPARE(f.log().count(), 1);
         QCOMPARE(f.log().last().kind, MessageKind::Critical);
         QVERIFY(f.log().last().text.startsWith(QStringLiteral("実行時ｴﾗｰ: '76'\r\nｴﾗｰｵﾌﾞｼﾞｪｸﾄ: Worvane")));
@@ -345,7 +347,7 @@ private slots:
         dialog.path = f.filePath(QStringLiteral("locked.txt"));
         test::writeBytes(*dialog.path, "mine");
         QFile::setPermissions(*dialog.path, QFile::ReadOwner);
-        f.w().cmdOutput->click();
+        buttonOf(f.w(), "cmdOutput")->click();
         QVERIFY(f.log().last().text.startsWith(QStringLiteral("実行時ｴﾗｰ: '70'")));
         QCOMPARE(readBytes(*dialog.path), QByteArray("mine"));
     }
@@ -364,10 +366,10 @@ private slots:
             viewer->findChild<QPushButton *>(QStringLiteral("cmdSerch"))->click();
             QTest::keyClick(viewer->findChild<FlexGrid *>(QStringLiteral("fgdPRJMST")), Qt::Key_Return);
         });
-        w.cmdCallPJViewer->click();
-        QCOMPARE(w.txtPJCODE->text(), QStringLiteral("B0000001"));
-        QCOMPARE(w.lblPJNAME->text(), QStringLiteral("社内ネットワーク更改"));
-        QCOMPARE(w.focusWidget(), w.txtWKYMD);
+        buttonOf(w, "cmdCallPJViewer")->click();
+        QCOMPARE(lineOf(w, "txtPJCODE")->text(), QStringLiteral("B0000001"));
+        QCOMPARE(labelOf(w, "lblPJNAME")->text(), QStringLiteral("社内ネットワーク更改"));
+        QCOMPARE(w.focusWidget(), lineOf(w, "txtWKYMD"));
     }
 
     void calendarPicksIntoTheDate()
@@ -379,20 +381,21 @@ private slots:
             if (auto *cal = qobject_cast<frmCalendar *>(QApplication::activeModalWidget()))
                 cal->findChild<QPushButton *>(QStringLiteral("cmdClose"))->click();
         });
-        w.cmdCallCalendar->setFocus();
-        w.cmdCallCalendar->click();
-        QCOMPARE(w.txtWKYMD->text(), QStringLiteral("2024/03/01"));
-        QCOMPARE(w.focusWidget(), w.cmdCallCalendar);
+        buttonOf(w, "cmdCallCalendar")->setFocus();
+        buttonOf(w, "cmdCallCalendar")->click();
+        QCOMPARE(lineOf(w, "txtWKYMD")->text(), QStringLiteral("2024/03/01"));
+        QCOMPARE(w.focusWidget(), buttonOf(w, "cmdCallCalendar"));
 
         QTimer::singleShot(50, [] {
             if (auto *cal = qobject_cast<frmCalendar *>(QApplication::activeModalWidget())) {
-                cal->findChild<QCalendarWidget *>(QStringLiteral("Calendar"))->setSelectedDate(QDate(2024, 2, 9));
+                cal->findChild<QCalendarWidget *>(QStringLiteral("Calendar"))
+                    ->setSelectedDate(QDate(2024, 2, 9));
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             }
         });
-        w.cmdCallCalendar->click();
-        QCOMPARE(w.txtWKYMD->text(), QStringLiteral("2024/02/09"));
-        QCOMPARE(w.focusWidget(), w.cmdSerch);
+        buttonOf(w, "cmdCallCalendar")->click();
+        QCOMPARE(lineOf(w, "txtWKYMD")->text(), QStringLiteral("2024/02/09"));
+        QCOMPARE(w.focusWidget(), buttonOf(w, "cmdSerch"));
     }
 };
 

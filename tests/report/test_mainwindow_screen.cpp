@@ -14,6 +14,7 @@
 #include <QTest>
 
 using namespace worvane;
+using namespace worvane::test;
 using worvane::test::WindowFixture;
 
 namespace
@@ -25,36 +26,21 @@ struct Control {
 
 // Every control with its caption.
 const Control controls[] = {
-    {"lblPJCode", "PJコード"},
-    {"txtPJCODE", nullptr},
-    {"cmdCallPJViewer", "…"},
-    {"lblPJNAME", ""},
-    {"lblDate", "日付"},
-    {"txtWKYMD", nullptr},
-    {"cmdCallCalendar", "…"},
-    {"cmdSerch", "検索"},
-    {"fraPanel", nullptr},
-    {"lblWorkTime", "就労時間"},
-    {"txtWSTIME", nullptr},
-    {"lblTo", "～"},
-    {"txtWETIME", nullptr},
-    {"fgdWKCONT", nullptr},
-    {"lblWorkCode", "作業項目№"},
-    {"txtWKCODE", nullptr},
-    {"cmdAddWork", "行追加[F5]"},
-    {"cmdUpdWork", "行変更[F6]"},
-    {"cmdDelWork", "行削除[F9]"},
-    {"lblWorkHeader", "作業項目"},
-    {"txtWKHEAD", nullptr},
-    {"lblDetail", "作業内容"},
-    {"txtDETAIL", nullptr},
-    {"lblF1", "Ｆ１"},
-    {"cmdUpdate", "更　新"},
-    {"lblF2", "Ｆ２"},
-    {"cmdOutput", "レポート出力"},
-    {"lblF3", "Ｆ３"},
-    {"cmdCancel", "キャンセル"},
-    {"lblF4", "Ｆ４"},
+    {"lblPJCode", "PJコード"},     {"txtPJCODE", nullptr},
+    {"cmdCallPJViewer", "…"},      {"lblPJNAME", ""},
+    {"lblDate", "日付"},           {"txtWKYMD", nullptr},
+    {"cmdCallCalendar", "…"},      {"cmdSerch", "検索"},
+    {"fraPanel", nullptr},         {"lblWorkTime", "就労時間"},
+    {"txtWSTIME", nullptr},        {"lblTo", "～"},
+    {"txtWETIME", nullptr},        {"fgdWKCONT", nullptr},
+    {"lblWorkCode", "作業項目№"},  {"txtWKCODE", nullptr},
+    {"cmdAddWork", "行追加[F5]"},  {"cmdUpdWork", "行変更[F6]"},
+    {"cmdDelWork", "行削除[F9]"},  {"lblWorkHeader", "作業項目"},
+    {"txtWKHEAD", nullptr},        {"lblDetail", "作業内容"},
+    {"txtDETAIL", nullptr},        {"lblF1", "Ｆ１"},
+    {"cmdUpdate", "更　新"},       {"lblF2", "Ｆ２"},
+    {"cmdOutput", "レポート出力"}, {"lblF3", "Ｆ３"},
+    {"cmdCancel", "キャンセル"},   {"lblF4", "Ｆ４"},
     {"cmdClose", "閉じる"},
 };
 
@@ -96,35 +82,37 @@ private slots:
             if (c.caption)
                 QCOMPARE(captionOf(widget), QString::fromUtf8(c.caption));
             const bool inPanel = panelControls.contains(QString::fromLatin1(c.name));
-            QCOMPARE(widget->parentWidget(), inPanel ? static_cast<QWidget *>(w.fraPanel) : &w);
+            QCOMPARE(widget->parentWidget(), inPanel ? static_cast<QWidget *>(panelOf(w)) : &w);
         }
         // Inputs, lists and buttons can be found by screen readers under their captions.
         for (const QString &name : tabOrder)
             QVERIFY2(!w.findChild<QWidget *>(name)->accessibleName().isEmpty(), qPrintable(name));
-        QVERIFY(w.lblPJNAME->accessibleName().isEmpty());
+        QVERIFY(labelOf(w, "lblPJNAME")->accessibleName().isEmpty());
         // The title field shows all of its 40 full-width characters.
-        w.txtWKHEAD->setText(QStringLiteral("あ").repeated(40));
-        QVERIFY(w.txtWKHEAD->fontMetrics().horizontalAdvance(w.txtWKHEAD->text()) + 8 <= w.txtWKHEAD->width());
+        lineOf(w, "txtWKHEAD")->setText(QStringLiteral("あ").repeated(40));
+        QVERIFY(lineOf(w, "txtWKHEAD")->fontMetrics().horizontalAdvance(lineOf(w, "txtWKHEAD")->text()) + 8 <=
+                lineOf(w, "txtWKHEAD")->width());
 
         // Pale cyan function-key labels, centred, above their buttons.
-        for (QLabel *l : {w.lblF1, w.lblF2, w.lblF3, w.lblF4}) {
+        for (QLabel *l :
+             {labelOf(w, "lblF1"), labelOf(w, "lblF2"), labelOf(w, "lblF3"), labelOf(w, "lblF4")}) {
             QCOMPARE(l->palette().color(QPalette::Window), QColor(192, 255, 255));
             QVERIFY(l->autoFillBackground());
             QCOMPARE(l->alignment(), Qt::AlignCenter);
         }
-        QVERIFY(w.cmdUpdate->font().bold());
+        QVERIFY(buttonOf(w, "cmdUpdate")->font().bold());
 
         // The tab order, from the code field round to it again (panel enabled, so nothing is skipped).
         w.SetPanelEnabled(true);
         QStringList order;
-        QWidget *at = w.txtPJCODE;
+        QWidget *at = lineOf(w, "txtPJCODE");
         do {
             order << at->objectName();
             do
                 at = at->nextInFocusChain();
             while ((at->focusPolicy() & Qt::TabFocus) == 0 || at->window() != &w ||
                    at->objectName().isEmpty() || at->objectName().startsWith(QLatin1String("qt_")));
-        } while (at != w.txtPJCODE && order.size() < 40);
+        } while (at != lineOf(w, "txtPJCODE") && order.size() < 40);
         QCOMPARE(order, tabOrder);
     }
 
@@ -133,50 +121,55 @@ private slots:
         WindowFixture f;
         frmWorvane &w = f.w();
         auto verifyStartState = [&] {
-            QCOMPARE(w.txtPJCODE->text(), QStringLiteral("A0012345"));
-            QCOMPARE(w.txtWKYMD->text(), QStringLiteral("2024/03/01"));
-            QCOMPARE(w.lblPJNAME->text(), QString());
-            for (QLineEdit *e : {w.txtWSTIME, w.txtWETIME, w.txtWKCODE, w.txtWKHEAD})
+            QCOMPARE(lineOf(w, "txtPJCODE")->text(), QStringLiteral("A0012345"));
+            QCOMPARE(lineOf(w, "txtWKYMD")->text(), QStringLiteral("2024/03/01"));
+            QCOMPARE(labelOf(w, "lblPJNAME")->text(), QString());
+            for (QLineEdit *e : {lineOf(w, "txtWSTIME"), lineOf(w, "txtWETIME"), lineOf(w, "txtWKCODE"),
+                                 lineOf(w, "txtWKHEAD")})
                 QCOMPARE(e->text(), QString());
-            QCOMPARE(w.txtDETAIL->toPlainText(), QString());
-            QCOMPARE(w.fgdWKCONT->model()->rowCount(), 0);
-            QCOMPARE(w.fgdWKCONT->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("項目"));
-            QCOMPARE(w.fgdWKCONT->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("作業項目"));
-            QCOMPARE(w.fgdWKCONT->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("作業内容"));
-            QCOMPARE(w.fgdWKCONT->mode(), FlexGrid::Mode::Empty);
-            for (QWidget *x : std::initializer_list<QWidget *>{w.fraPanel, w.cmdAddWork, w.cmdUpdWork,
-                                                               w.cmdDelWork, w.cmdUpdate, w.cmdOutput})
+            QCOMPARE(detailOf(w)->toPlainText(), QString());
+            QCOMPARE(gridOf(w)->model()->rowCount(), 0);
+            QCOMPARE(gridOf(w)->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("項目"));
+            QCOMPARE(gridOf(w)->model()->headerData(1, Qt::Horizontal).toString(),
+                     QStringLiteral("作業項目"));
+            QCOMPARE(gridOf(w)->model()->headerData(2, Qt::Horizontal).toString(),
+                     QStringLiteral("作業内容"));
+            QCOMPARE(gridOf(w)->mode(), FlexGrid::Mode::Empty);
+            for (QWidget *x : std::initializer_list<QWidget *>{
+                     panelOf(w), buttonOf(w, "cmdAddWork"), buttonOf(w, "cmdUpdWork"),
+                     buttonOf(w, "cmdDelWork"), buttonOf(w, "cmdUpdate"), buttonOf(w, "cmdOutput")})
                 QVERIFY2(!x->isEnabled(), qPrintable(x->objectName()));
-            QVERIFY(w.cmdSerch->isEnabled() && w.cmdCancel->isEnabled() && w.cmdClose->isEnabled());
+            QVERIFY(buttonOf(w, "cmdSerch")->isEnabled() && buttonOf(w, "cmdCancel")->isEnabled() &&
+                    buttonOf(w, "cmdClose")->isEnabled());
             // Disabled, but the text fields and the list are not greyed; the buttons are.
-            QCOMPARE(w.txtWSTIME->palette().color(QPalette::Disabled, QPalette::Text),
-                     w.txtWSTIME->palette().color(QPalette::Active, QPalette::Text));
-            QCOMPARE(w.fgdWKCONT->palette().color(QPalette::Disabled, QPalette::Text),
-                     w.fgdWKCONT->palette().color(QPalette::Active, QPalette::Text));
-            QVERIFY(w.cmdAddWork->palette().color(QPalette::Disabled, QPalette::ButtonText) !=
-                    w.cmdAddWork->palette().color(QPalette::Active, QPalette::ButtonText));
+            QCOMPARE(lineOf(w, "txtWSTIME")->palette().color(QPalette::Disabled, QPalette::Text),
+                     lineOf(w, "txtWSTIME")->palette().color(QPalette::Active, QPalette::Text));
+            QCOMPARE(gridOf(w)->palette().color(QPalette::Disabled, QPalette::Text),
+                     gridOf(w)->palette().color(QPalette::Active, QPalette::Text));
+            QVERIFY(buttonOf(w, "cmdAddWork")->palette().color(QPalette::Disabled, QPalette::ButtonText) !=
+                    buttonOf(w, "cmdAddWork")->palette().color(QPalette::Active, QPalette::ButtonText));
         };
         verifyStartState();
-        QCOMPARE(WindowFixture::focus(), w.txtPJCODE);
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtPJCODE"));
 
         f.search(QStringLiteral("A0012346"), QStringLiteral("20240302"));
-        QVERIFY(w.fraPanel->isEnabled());
+        QVERIFY(panelOf(w)->isEnabled());
         WindowFixture::type(QStringLiteral("0900"));
         WindowFixture::press(Qt::Key_Tab);
         WindowFixture::type(QStringLiteral("1800"));
         f.addItem(QStringLiteral("1"), QStringLiteral("題"), QStringLiteral("内容"));
-        QCOMPARE(w.fgdWKCONT->model()->rowCount(), 1);
+        QCOMPARE(gridOf(w)->model()->rowCount(), 1);
         WindowFixture::press(Qt::Key_F3);
         verifyStartState();
-        QCOMPARE(WindowFixture::focus(), w.txtPJCODE);
-        QCOMPARE(w.txtPJCODE->selectedText(), QStringLiteral("A0012345"));
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtPJCODE"));
+        QCOMPARE(lineOf(w, "txtPJCODE")->selectedText(), QStringLiteral("A0012345"));
         QCOMPARE(f.log().count(), 0);
     }
 
     void withoutADefaultCodeTheCodeFieldStartsEmpty()
     {
         WindowFixture f{QString()};
-        QCOMPARE(f.w().txtPJCODE->text(), QString());
+        QCOMPARE(lineOf(f.w(), "txtPJCODE")->text(), QString());
     }
 
     void functionKeysFollowTheState()
@@ -187,20 +180,20 @@ private slots:
         for (Qt::Key key : {Qt::Key_F1, Qt::Key_F2, Qt::Key_F5, Qt::Key_F6, Qt::Key_F9})
             WindowFixture::press(key);
         QCOMPARE(f.log().count(), 0);
-        QCOMPARE(w.fgdWKCONT->model()->rowCount(), 0);
+        QCOMPARE(gridOf(w)->model()->rowCount(), 0);
 
         // Editing state: F9 on an empty list speaks; Shift+F1 saves like F1 (the question, answered No).
         f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
         WindowFixture::press(Qt::Key_F9, Qt::ControlModifier);
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("削除できる作業情報がありません。")});
-        w.txtWSTIME->setText(QStringLiteral("09:00"));
-        w.txtWETIME->setText(QStringLiteral("18:00"));
+        lineOf(w, "txtWSTIME")->setText(QStringLiteral("09:00"));
+        lineOf(w, "txtWETIME")->setText(QStringLiteral("18:00"));
         f.log().clear();
         WindowFixture::press(Qt::Key_F1, Qt::ShiftModifier);
         QCOMPARE(f.log().count(), 1);
         QCOMPARE(f.log().last().kind, MessageKind::Question);
         // The key acted without moving the focus.
-        QCOMPARE(WindowFixture::focus(), w.txtWSTIME);
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWSTIME"));
 
         // F4 closes from either state, without a question.
         f.log().clear();
@@ -218,68 +211,69 @@ private slots:
             QLineEdit *field;
             int bytes;
         };
-        for (const Limit &limit : {Limit{w.txtPJCODE, 8}, Limit{w.txtWKYMD, 10}, Limit{w.txtWKCODE, 2},
-                                   Limit{w.txtWKHEAD, 80}, Limit{w.txtWSTIME, 4}, Limit{w.txtWETIME, 4}}) {
+        for (const Limit &limit : {Limit{lineOf(w, "txtPJCODE"), 8}, Limit{lineOf(w, "txtWKYMD"), 10},
+                                   Limit{lineOf(w, "txtWKCODE"), 2}, Limit{lineOf(w, "txtWKHEAD"), 80},
+                                   Limit{lineOf(w, "txtWSTIME"), 4}, Limit{lineOf(w, "txtWETIME"), 4}}) {
             limit.field->setFocus();
             WindowFixture::settle();
             limit.field->clear();
             WindowFixture::type(QString(limit.bytes + 3, QLatin1Char('1')));
             QCOMPARE(limit.field->text().size(), limit.bytes);
-            if (limit.field != w.txtWETIME)
+            if (limit.field != lineOf(w, "txtWETIME"))
                 limit.field->clear(); // an empty start and a filled end pass the order check
         }
         // Full-width characters count two: 40 fill the title, a 41st is refused.
-        w.txtWKHEAD->setFocus();
-        w.txtWKHEAD->clear();
+        lineOf(w, "txtWKHEAD")->setFocus();
+        lineOf(w, "txtWKHEAD")->clear();
         WindowFixture::type(QString(41, QChar(0x4F5C)));
-        QCOMPARE(w.txtWKHEAD->text(), QString(40, QChar(0x4F5C)));
+        QCOMPARE(lineOf(w, "txtWKHEAD")->text(), QString(40, QChar(0x4F5C)));
         // The detail holds 255 bytes, a line break counting two.
-        w.txtDETAIL->setFocus();
+        detailOf(w)->setFocus();
         WindowFixture::settle();
         WindowFixture::type(QString(250, QLatin1Char('x')));
         WindowFixture::press(Qt::Key_Return);
         WindowFixture::type(QStringLiteral("abcdef"));
-        QCOMPARE(w.txtDETAIL->textCrLf(), QString(250, QLatin1Char('x')) + QStringLiteral("\r\nabc"));
+        QCOMPARE(detailOf(w)->textCrLf(), QString(250, QLatin1Char('x')) + QStringLiteral("\r\nabc"));
         // Text set by the program is never cut: a time field limited to 4 holds HH:MM.
-        w.txtWSTIME->setText(QStringLiteral("09:30"));
-        QCOMPARE(w.txtWSTIME->text(), QStringLiteral("09:30"));
+        lineOf(w, "txtWSTIME")->setText(QStringLiteral("09:30"));
+        QCOMPARE(lineOf(w, "txtWSTIME")->text(), QStringLiteral("09:30"));
     }
 
     void codeFieldIsTidiedAndLookedUpOnLeaving()
     {
         WindowFixture f;
         frmWorvane &w = f.w();
-        w.txtPJCODE->clear();
+        lineOf(w, "txtPJCODE")->clear();
         WindowFixture::type(QStringLiteral(" a001234"));
         WindowFixture::press(Qt::Key_Tab);
-        QCOMPARE(w.txtPJCODE->text(), QStringLiteral("A001234"));
-        QCOMPARE(w.lblPJNAME->text(), QString());
+        QCOMPARE(lineOf(w, "txtPJCODE")->text(), QStringLiteral("A001234"));
+        QCOMPARE(labelOf(w, "lblPJNAME")->text(), QString());
 
-        w.txtPJCODE->setFocus();
-        w.txtPJCODE->clear();
+        lineOf(w, "txtPJCODE")->setFocus();
+        lineOf(w, "txtPJCODE")->clear();
         WindowFixture::type(QStringLiteral("a0012345 "));
         WindowFixture::press(Qt::Key_Return);
-        QCOMPARE(WindowFixture::focus(), w.txtWKYMD);
-        QCOMPARE(w.txtPJCODE->text(), QStringLiteral("A0012345"));
-        QCOMPARE(w.lblPJNAME->text(), QStringLiteral("ワーベーン開発"));
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWKYMD"));
+        QCOMPARE(lineOf(w, "txtPJCODE")->text(), QStringLiteral("A0012345"));
+        QCOMPARE(labelOf(w, "lblPJNAME")->text(), QStringLiteral("ワーベーン開発"));
 
         // A missing code, and an empty one, leave the name shown.
         for (const QString &code : {QStringLiteral("NOPE"), QStringLiteral("   ")}) {
-            w.txtPJCODE->setFocus();
-            w.txtPJCODE->setText(code);
+            lineOf(w, "txtPJCODE")->setFocus();
+            lineOf(w, "txtPJCODE")->setText(code);
             WindowFixture::press(Qt::Key_Tab);
-            QCOMPARE(w.lblPJNAME->text(), QStringLiteral("ワーベーン開発"));
+            QCOMPARE(labelOf(w, "lblPJNAME")->text(), QStringLiteral("ワーベーン開発"));
         }
-        QCOMPARE(w.txtPJCODE->text(), QString());
+        QCOMPARE(lineOf(w, "txtPJCODE")->text(), QString());
         QCOMPARE(f.log().count(), 0);
 
         // The database cannot be read: the name stays, and the search that follows says so (once).
         QVERIFY(QFile::rename(f.dbPath(), f.filePath(QStringLiteral("gone.mdb"))));
-        w.txtPJCODE->setFocus();
-        w.txtPJCODE->setText(QStringLiteral("A0012346"));
+        lineOf(w, "txtPJCODE")->setFocus();
+        lineOf(w, "txtPJCODE")->setText(QStringLiteral("A0012346"));
         WindowFixture::press(Qt::Key_Tab);
         QCOMPARE(f.log().count(), 0);
-        QCOMPARE(w.lblPJNAME->text(), QStringLiteral("ワーベーン開発"));
+        QCOMPARE(labelOf(w, "lblPJNAME")->text(), QStringLiteral("ワーベーン開発"));
     }
 
     // The wiring of the date field: its key filter, arrow keys and leave rule (the rules' own table
@@ -301,18 +295,18 @@ private slots:
         QFETCH(QString, after);
         WindowFixture f;
         frmWorvane &w = f.w();
-        w.txtWKYMD->setFocus();
-        w.txtWKYMD->clear();
+        lineOf(w, "txtWKYMD")->setFocus();
+        lineOf(w, "txtWKYMD")->clear();
         WindowFixture::type(typed);
         if (key) {
             WindowFixture::press(Qt::Key(key));
             // Stepped text has no "/" until the field is left.
             if (typed.size() == 8)
-                QCOMPARE(w.txtWKYMD->text(), QString(after).remove(QLatin1Char('/')));
+                QCOMPARE(lineOf(w, "txtWKYMD")->text(), QString(after).remove(QLatin1Char('/')));
         }
         WindowFixture::press(Qt::Key_Return);
-        QCOMPARE(WindowFixture::focus(), w.cmdSerch);
-        QCOMPARE(w.txtWKYMD->text(), after);
+        QCOMPARE(WindowFixture::focus(), buttonOf(w, "cmdSerch"));
+        QCOMPARE(lineOf(w, "txtWKYMD")->text(), after);
     }
 
     void timesAreFormattedAndCheckedOnLeaving()
@@ -320,61 +314,61 @@ private slots:
         WindowFixture f;
         frmWorvane &w = f.w();
         f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
-        QCOMPARE(WindowFixture::focus(), w.txtWSTIME);
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWSTIME"));
 
         WindowFixture::type(QStringLiteral("9:3a0")); // ":" and letters are not taken
         WindowFixture::press(Qt::Key_Return);
-        QCOMPARE(w.txtWSTIME->text(), QStringLiteral("09:30"));
-        QCOMPARE(WindowFixture::focus(), w.txtWETIME);
+        QCOMPARE(lineOf(w, "txtWSTIME")->text(), QStringLiteral("09:30"));
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWETIME"));
         WindowFixture::type(QStringLiteral("1830"));
         // Enter with an empty list passes over it to the item number.
         WindowFixture::press(Qt::Key_Return);
-        QCOMPARE(w.txtWETIME->text(), QStringLiteral("18:30"));
-        QCOMPARE(WindowFixture::focus(), w.txtWKCODE);
+        QCOMPARE(lineOf(w, "txtWETIME")->text(), QStringLiteral("18:30"));
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWKCODE"));
         QCOMPARE(f.log().count(), 0);
 
         // 0 gives 00:00; start after end: one warning, then the start field.
-        w.txtWSTIME->setFocus();
-        w.txtWSTIME->selectAll();
+        lineOf(w, "txtWSTIME")->setFocus();
+        lineOf(w, "txtWSTIME")->selectAll();
         WindowFixture::type(QStringLiteral("0"));
         WindowFixture::press(Qt::Key_Tab);
-        QCOMPARE(w.txtWSTIME->text(), QStringLiteral("00:00"));
-        w.txtWSTIME->setText(QStringLiteral("18:00"));
-        w.txtWETIME->selectAll();
+        QCOMPARE(lineOf(w, "txtWSTIME")->text(), QStringLiteral("00:00"));
+        lineOf(w, "txtWSTIME")->setText(QStringLiteral("18:00"));
+        lineOf(w, "txtWETIME")->selectAll();
         WindowFixture::type(QStringLiteral("900"));
         WindowFixture::press(Qt::Key_Tab);
-        QCOMPARE(w.txtWETIME->text(), QStringLiteral("09:00"));
+        QCOMPARE(lineOf(w, "txtWETIME")->text(), QStringLiteral("09:00"));
         QCOMPARE(f.log().texts(), QStringList{QStringLiteral("就労時間の開始～終了時刻が不正です。")});
         QCOMPARE(f.log().last().kind, MessageKind::Warning);
-        QCOMPARE(WindowFixture::focus(), w.txtWSTIME);
-        QCOMPARE(w.txtWSTIME->selectedText(), QStringLiteral("18:00"));
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWSTIME"));
+        QCOMPARE(lineOf(w, "txtWSTIME")->selectedText(), QStringLiteral("18:00"));
 
         // Equal times, and two empty ones, are refused too; each leave warns once.
         for (const auto &[start, end] :
              {std::pair{QStringLiteral("09:00"), QStringLiteral("900")}, std::pair{QString(), QString()}}) {
             f.log().clear();
-            w.txtWSTIME->setText(start);
-            w.txtWETIME->setFocus();
-            w.txtWETIME->clear();
+            lineOf(w, "txtWSTIME")->setText(start);
+            lineOf(w, "txtWETIME")->setFocus();
+            lineOf(w, "txtWETIME")->clear();
             WindowFixture::type(end);
             WindowFixture::press(Qt::Key_Tab);
             QCOMPARE(f.log().count(), 1);
-            QCOMPARE(WindowFixture::focus(), w.txtWSTIME);
+            QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWSTIME"));
         }
         // An empty start with an end passes.
         f.log().clear();
-        w.txtWSTIME->clear();
-        w.txtWETIME->setFocus();
-        w.txtWETIME->setText(QStringLiteral("1700"));
+        lineOf(w, "txtWSTIME")->clear();
+        lineOf(w, "txtWETIME")->setFocus();
+        lineOf(w, "txtWETIME")->setText(QStringLiteral("1700"));
         WindowFixture::press(Qt::Key_Tab);
         QCOMPARE(f.log().count(), 0);
 
         // With items in the list, Enter in the end field goes to the list.
         f.addItem(QStringLiteral("1"), QStringLiteral("t"), QStringLiteral("d"));
-        w.txtWSTIME->setText(QStringLiteral("09:00"));
-        w.txtWETIME->setFocus();
+        lineOf(w, "txtWSTIME")->setText(QStringLiteral("09:00"));
+        lineOf(w, "txtWETIME")->setFocus();
         WindowFixture::press(Qt::Key_Return);
-        QCOMPARE(WindowFixture::focus(), w.fgdWKCONT);
+        QCOMPARE(WindowFixture::focus(), gridOf(w));
     }
 
     void cancelWithTheFocusInTheEndTimeShowsNothing()
@@ -382,24 +376,24 @@ private slots:
         WindowFixture f;
         frmWorvane &w = f.w();
         f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
-        w.txtWSTIME->setText(QStringLiteral("18:00"));
-        w.txtWETIME->setFocus();
+        lineOf(w, "txtWSTIME")->setText(QStringLiteral("18:00"));
+        lineOf(w, "txtWETIME")->setFocus();
         WindowFixture::settle();
         WindowFixture::type(QStringLiteral("0900"));
         WindowFixture::press(Qt::Key_F3);
         QCOMPARE(f.log().count(), 0);
-        QCOMPARE(WindowFixture::focus(), w.txtPJCODE);
-        QVERIFY(!w.fraPanel->isEnabled());
+        QCOMPARE(WindowFixture::focus(), lineOf(w, "txtPJCODE"));
+        QVERIFY(!panelOf(w)->isEnabled());
 
         // A click on キャンセル cancels as F3 does: the focus passing to the button checks nothing.
         f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
-        w.txtWSTIME->setText(QStringLiteral("18:00"));
-        w.txtWETIME->setFocus();
+        lineOf(w, "txtWSTIME")->setText(QStringLiteral("18:00"));
+        lineOf(w, "txtWETIME")->setFocus();
         WindowFixture::settle();
         WindowFixture::type(QStringLiteral("0900"));
-        QTest::mouseClick(w.cmdCancel, Qt::LeftButton);
+        QTest::mouseClick(buttonOf(w, "cmdCancel"), Qt::LeftButton);
         QCOMPARE(f.log().count(), 0);
-        QVERIFY(!w.fraPanel->isEnabled());
+        QVERIFY(!panelOf(w)->isEnabled());
     }
 };
 

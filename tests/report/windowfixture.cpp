@@ -34,7 +34,7 @@ void WindowFixture::useDatabase(const QString &path)
     QApplication::setActiveWindow(m_window.get());
     if (!QTest::qWaitForWindowActive(m_window.get()))
         qWarning("the main window did not become active");
-    m_window->txtPJCODE->setFocus();
+    lineOf(*m_window, "txtPJCODE")->setFocus();
     settle();
 }
 
@@ -78,12 +78,12 @@ void WindowFixture::settle()
 
 void WindowFixture::search(const QString &code, const QString &date)
 {
-    m_window->txtPJCODE->setFocus();
+    lineOf(*m_window, "txtPJCODE")->setFocus();
     settle();
-    m_window->txtPJCODE->selectAll();
+    lineOf(*m_window, "txtPJCODE")->selectAll();
     type(code);
     press(Qt::Key_Return);
-    m_window->txtWKYMD->selectAll();
+    lineOf(*m_window, "txtWKYMD")->selectAll();
     type(date);
     press(Qt::Key_Return); // to 検索
     press(Qt::Key_Return); // 検索
@@ -91,10 +91,10 @@ void WindowFixture::search(const QString &code, const QString &date)
 
 void WindowFixture::addItem(const QString &number, const QString &title, const QString &detail)
 {
-    m_window->txtWKCODE->setText(number);
-    m_window->txtWKHEAD->setText(title);
-    m_window->txtDETAIL->setTextCrLf(detail);
-    m_window->txtWKCODE->setFocus();
+    lineOf(*m_window, "txtWKCODE")->setText(number);
+    lineOf(*m_window, "txtWKHEAD")->setText(title);
+    detailOf(*m_window)->setTextCrLf(detail);
+    lineOf(*m_window, "txtWKCODE")->setFocus();
     settle();
     press(Qt::Key_F5);
 }
@@ -102,7 +102,7 @@ void WindowFixture::addItem(const QString &number, const QString &title, const Q
 QStringList WindowFixture::listRows()
 {
     QStringList rows;
-    const auto *items = qobject_cast<const WorkItemModel *>(m_window->fgdWKCONT->model());
+    const auto *items = qobject_cast<const WorkItemModel *>(gridOf(*m_window)->model());
     for (const WorkItem &item : items->items())
         rows << item.code + QLatin1Char('|') + item.head + QLatin1Char('|') + item.detail;
     return rows;

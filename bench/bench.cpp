@@ -7,6 +7,7 @@
 // Each side of each row runs in a child process of its own, so that its peak memory is its own; the
 // start-up row starts a process per run. Every side checks what it produced, and the two sides of a row
 // must agree: a row whose action did not do the work fails the run instead of printing a fast time.
+#include "rules/messages.h"
 #include "dataset.h"
 #include "floors.h"
 #include "shown.h"
@@ -335,7 +336,7 @@ int programSide(const Child &c, int argc, char **argv)
             const auto took = Clock::now() - t0;
             if (run > 0)
                 sample(took);
-            messages.expect(MessageKind::Information, QStringLiteral("データベースの更新が完了しました。"),
+            messages.expect(MessageKind::Information, msg::Saved.text,
                             true);
             settle();
         }
@@ -352,7 +353,7 @@ int programSide(const Child &c, int argc, char **argv)
             const auto took = Clock::now() - t0;
             if (run > 0)
                 sample(took);
-            messages.expect(MessageKind::Information, QStringLiteral("レポート出力が完了しました。"));
+            messages.expect(MessageKind::Information, msg::ReportWritten.text);
             settle();
         }
         const std::string bytes = readFile(file);

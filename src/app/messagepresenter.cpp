@@ -62,16 +62,6 @@ bool MessagePresenter::show(QWidget *parent, const QString &title, const Message
     return present(parent, MessageRequest{message.kind, title, message.text});
 }
 
-void MessagePresenter::show(QWidget *parent, MessageKind kind, const QString &title, const QString &text)
-{
-    present(parent, MessageRequest{kind, title, text});
-}
-
-bool MessagePresenter::ask(QWidget *parent, const QString &title, const QString &text)
-{
-    return present(parent, MessageRequest{MessageKind::Question, title, text});
-}
-
 void MessagePresenter::setHandler(Handler h)
 {
     handler() = std::move(h);

@@ -31,10 +31,6 @@ public:
     // Shows a box of the message's kind; for a question, true when the user answered Yes.
     static bool show(QWidget *parent, const QString &title, const Message &message);
 
-    // Shows an OK box and returns when the user has closed it.
-    static void show(QWidget *parent, MessageKind kind, const QString &title, const QString &text);
-    // Shows the Yes/No question box; true when the user answered Yes.
-    static bool ask(QWidget *parent, const QString &title, const QString &text);
 
     // Tests answer messages here instead of on the screen: the handler gets each request and returns
     // the answer to a question (ignored for the other kinds). An empty handler shows real boxes again.

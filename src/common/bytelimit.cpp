@@ -1,6 +1,7 @@
 #include "common/bytelimit.h"
 
 #include "common/cp932.h"
+#include "rules/messages.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -98,8 +99,7 @@ int room(const QWidget *field, int limit)
 void tellRefused(QWidget *field, const QString &refused, bool typed)
 {
     const QString text =
-        typed ? QStringLiteral("「%1」は Shift-JIS で表せないため入力できません。").arg(refused)
-              : QStringLiteral("Shift-JIS で表せない文字「%1」を除いて貼り付けました。").arg(refused);
+        typed ? msg::RefusedTyped(refused) : msg::RefusedPasted(refused);
     QStatusTipEvent tip(text);
     QCoreApplication::sendEvent(field, &tip);
 }

@@ -1,3 +1,4 @@
+#include "rules/messages.h"
 #include "app/savefiledialog.h"
 #include "app/startup.h"
 #include "common/bytelimit.h"
@@ -25,9 +26,9 @@ using worvane::test::WindowFixture;
 
 namespace
 {
-const QString Save = QStringLiteral("データベースの更新に失敗しました。");
-const QString Saved = QStringLiteral("データベースの更新が完了しました。");
-const QString ReadFailed = QStringLiteral("データベースの読み込みに失敗しました。");
+const QString Save = msg::SaveFailed.text;
+const QString Saved = msg::Saved.text;
+const QString ReadFailed = msg::LoadFailed.text;
 
 // Adds or changes a project through the project window, answering Yes; returns the result message.
 QString updateProject(WindowFixture &f, const QString &code, const QString &name)
@@ -67,7 +68,7 @@ private slots:
         WindowFixture f;
         const QString code = QStringLiteral("Q'%_\\*?");
         const QString name = QStringLiteral("O'Brien \"\\\" 100% _x_ *?; DROP TABLE DM_PRJMST; --");
-        QCOMPARE(updateProject(f, code, name), QStringLiteral("プロジェクトマスタの更新が完了しました。"));
+        QCOMPARE(updateProject(f, code, name), msg::ProjectUpdated.text);
 
         // The project window finds it when its code is typed (wildcards and all) and picks it whole.
         frmPJViewer viewer(f.dbPath(), &f.w());
@@ -101,7 +102,7 @@ private slots:
         WindowFixture f;
         const QString name = QString(10000, QChar(0x540D));
         QCOMPARE(updateProject(f, QStringLiteral("LONG0001"), name),
-                 QStringLiteral("プロジェクトマスタの更新が完了しました。"));
+                 msg::ProjectUpdated.text);
         QCOMPARE(ReportStore(f.dbPath()).lookupProjectName(QStringLiteral("LONG0001")).name, name);
         lineOf(f.w(), "txtPJCODE")->setFocus();
         lineOf(f.w(), "txtPJCODE")->setText(QStringLiteral("LONG0001"));

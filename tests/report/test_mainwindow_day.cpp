@@ -1,3 +1,4 @@
+#include "rules/messages.h"
 #include "common/bytelimit.h"
 #include "common/flexgrid.h"
 #include "windowfixture.h"
@@ -48,14 +49,14 @@ private slots:
         QTest::addColumn<QString>("focus");
         QTest::newRow("both blank: only the code") << "  "
                                                    << ""
-                                                   << "PJコードは必須入力です。"
+                                                   << msg::CodeRequired.text
                                                    << "txtPJCODE";
         QTest::newRow("not a day") << Code << "2023/02/29"
-                                   << "日付が不正です。"
+                                   << msg::DateInvalid.text
                                    << "txtWKYMD";
         QTest::newRow("unknown project") << "NOPE"
                                          << "2024/02/29"
-                                         << "入力されたプロジェクトは存在しません。"
+                                         << msg::ProjectUnknown.text
                                          << "txtPJCODE";
     }
     void searchChecksInOrder()
@@ -167,7 +168,7 @@ private slots:
         lineOf(w, "txtWSTIME")->setText(QStringLiteral("06:00"));
         // An unknown project: the message, and the day stays on screen, editable.
         f.search(QStringLiteral("NOPE"), QStringLiteral("20240301"));
-        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("入力されたプロジェクトは存在しません。")});
+        QCOMPARE(f.log().texts(), QStringList{msg::ProjectUnknown.text});
         QCOMPARE(f.listRows(), QStringList{QStringLiteral("7|unsaved|x")});
         QVERIFY(panelOf(w)->isEnabled());
         // The database cannot be read: a critical box, nothing on screen changes.
@@ -175,7 +176,7 @@ private slots:
         QVERIFY(QFile::rename(f.dbPath(), f.filePath(QStringLiteral("moved-away.mdb"))));
         f.search(Code, QStringLiteral("20240301"));
         // Once, by the search (leaving the code field on the way says nothing).
-        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("データベースの読み込みに失敗しました。")});
+        QCOMPARE(f.log().texts(), QStringList{msg::LoadFailed.text});
         QCOMPARE(f.log().last().kind, MessageKind::Critical);
         QCOMPARE(f.listRows(), QStringList{QStringLiteral("7|unsaved|x")});
         QCOMPARE(lineOf(w, "txtWSTIME")->text(), QStringLiteral("06:00"));
@@ -209,7 +210,7 @@ private slots:
         QCOMPARE(lineOf(w, "txtWKHEAD")->text(), QStringLiteral("one"));
         lineOf(w, "txtWKCODE")->setText(QStringLiteral("5"));
         WindowFixture::press(Qt::Key_F5);
-        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("作業項目№が重複しています。")});
+        QCOMPARE(f.log().texts(), QStringList{msg::ItemDuplicate.text});
         QCOMPARE(gridOf(w)->currentRow(), 1);
         QCOMPARE(gridOf(w)->currentColumn(), 0);
         // F9 then deletes that row.
@@ -238,14 +239,14 @@ private slots:
         QCOMPARE(gridOf(w)->currentColumn(), 1);
         QCOMPARE(gridOf(w)->selectionModel()->selectedIndexes().size(), 2);
         WindowFixture::press(Qt::Key_F5);
-        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("作業項目№が重複しています。")});
+        QCOMPARE(f.log().texts(), QStringList{msg::ItemDuplicate.text});
         QCOMPARE(gridOf(w)->currentRow(), 1);
 
         // A number not in the list: the message, the list unchanged, the last row current; F9 deletes it.
         f.log().clear();
         lineOf(w, "txtWKCODE")->setText(QStringLiteral("9"));
         WindowFixture::press(Qt::Key_F6);
-        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("変更対象の作業項目№が存在しません。")});
+        QCOMPARE(f.log().texts(), QStringList{msg::ItemMissing.text});
         QCOMPARE(gridOf(w)->currentRow(), 3);
         QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWKCODE"));
         WindowFixture::press(Qt::Key_F9);
@@ -268,7 +269,7 @@ private slots:
         QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWKHEAD")); // the focus stays
         QCOMPARE(f.log().count(), 0);
         WindowFixture::press(Qt::Key_F9);
-        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("削除できる作業情報がありません。")});
+        QCOMPARE(f.log().texts(), QStringList{msg::NothingToDelete.text});
         // The editor is never cleared by the list actions.
         QCOMPARE(lineOf(w, "txtWKCODE")->text(), QStringLiteral("1"));
         QCOMPARE(lineOf(w, "txtWKHEAD")->text(), QStringLiteral("t"));
@@ -286,12 +287,12 @@ private slots:
         QTest::newRow("all empty: the number") << ""
                                                << ""
                                                << ""
-                                               << "作業項目№は必須入力です。"
+                                               << msg::ItemNumberRequired.text
                                                << "txtWKCODE";
         QTest::newRow("title of blanks") << "1"
                                          << "  　"
                                          << "d"
-                                         << "作業項目は必須入力です。"
+                                         << msg::ItemTitleRequired.text
                                          << "txtWKHEAD";
         QTest::newRow("01 and a line break pass") << "01"
                                                   << "t"

@@ -1,3 +1,4 @@
+#include "rules/messages.h"
 #include "app/savefiledialog.h"
 #include "app/startup.h"
 #include "calendar/frmcalendar.h"
@@ -86,17 +87,17 @@ private slots:
                               << ""
                               << ""
                               << ""
-                              << "PJコードは必須入力です。"
+                              << msg::CodeRequired.text
                               << "txtPJCODE";
         QTest::newRow("end") << Code << "2024/03/01"
                              << "09:00"
                              << ""
-                             << "就労時間は必須入力です。"
+                             << msg::HoursRequired.text
                              << "txtWETIME";
         QTest::newRow("reversed") << Code << "2024/03/01"
                                   << "18:00"
                                   << "09:00"
-                                  << "就労時間の開始～終了時刻が不正です。"
+                                  << msg::HoursOutOfOrder.text
                                   << "txtWSTIME";
     }
     void headerChecksInOrder()
@@ -137,9 +138,9 @@ private slots:
         QCOMPARE(f.log().count(), 2);
         QCOMPARE(f.log().messages()[0].kind, MessageKind::Question);
         QCOMPARE(f.log().messages()[0].text,
-                 QStringLiteral("入力内容でデータベースを更新します。\r\n処理を実行してよろしいですか？"));
+                 msg::ConfirmSave.text);
         QCOMPARE(f.log().messages()[1].kind, MessageKind::Information);
-        QCOMPARE(f.log().messages()[1].text, QStringLiteral("データベースの更新が完了しました。"));
+        QCOMPARE(f.log().messages()[1].text, msg::Saved.text);
         auto time = sql(
             f.dbPath(),
             QStringLiteral("SELECT PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD IS NULL FROM DF_WKTIME"));
@@ -250,7 +251,7 @@ private slots:
         buttonOf(f.w(), "cmdUpdate")->click();
         QCOMPARE(f.log().count(), 2);
         QCOMPARE(f.log().last().kind, MessageKind::Critical);
-        QCOMPARE(f.log().last().text, QStringLiteral("データベースの更新に失敗しました。"));
+        QCOMPARE(f.log().last().text, msg::SaveFailed.text);
         QCOMPARE(f.listRows(), rows);
         QCOMPARE(readBytes(f.iniPath()), ini);
         QCOMPARE(f.w().settings().defaultCode, QStringLiteral("A0012345"));
@@ -296,7 +297,7 @@ private slots:
         QCOMPARE(dialog.asked.filters,
                  (QStringList{QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)"), QStringLiteral("CSVﾌｧｲﾙ(*.csv)"),
                               QStringLiteral("全てのﾌｧｲﾙ(*)")}));
-        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("レポート出力が完了しました。")});
+        QCOMPARE(f.log().texts(), QStringList{msg::ReportWritten.text});
         const QByteArray expected(
             "2024/03/01\t09:00\x81\x60"
             "18:00\r\n\r\n"

@@ -1,3 +1,4 @@
+#include "rules/messages.h"
 #include "common/bytelimit.h"
 #include "common/flexgrid.h"
 #include "common/screen.h"
@@ -185,7 +186,7 @@ private slots:
         // Editing state: F9 on an empty list speaks; Shift+F1 saves like F1 (the question, answered No).
         f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
         WindowFixture::press(Qt::Key_F9, Qt::ControlModifier);
-        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("削除できる作業情報がありません。")});
+        QCOMPARE(f.log().texts(), QStringList{msg::NothingToDelete.text});
         lineOf(w, "txtWSTIME")->setText(QStringLiteral("09:00"));
         lineOf(w, "txtWETIME")->setText(QStringLiteral("18:00"));
         f.log().clear();
@@ -338,7 +339,7 @@ private slots:
         WindowFixture::type(QStringLiteral("900"));
         WindowFixture::press(Qt::Key_Tab);
         QCOMPARE(lineOf(w, "txtWETIME")->text(), QStringLiteral("09:00"));
-        QCOMPARE(f.log().texts(), QStringList{QStringLiteral("就労時間の開始～終了時刻が不正です。")});
+        QCOMPARE(f.log().texts(), QStringList{msg::HoursOutOfOrder.text});
         QCOMPARE(f.log().last().kind, MessageKind::Warning);
         QCOMPARE(WindowFixture::focus(), lineOf(w, "txtWSTIME"));
         QCOMPARE(lineOf(w, "txtWSTIME")->selectedText(), QStringLiteral("18:00"));

@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "store/connection.h"
+#include "store/schema.h"
 #include "store/values.h"
 
 #include <QSqlQuery>
@@ -22,6 +23,20 @@ template <class Result> Result failed(const Connection &connection)
     result.ok = false;
     result.error = connection.error();
     return result;
+}
+// Adds the indexes range queries need to a file that lacks them, when the file may be written. A file
+// that cannot take them is still read, only more slowly.
+void ensureRangeIndexes(Connection &db, const QString &path)
+{
+    if (!ReadOnlyReason(path).isEmpty())
+        return;
+    std::optional<QVariant> count;
+    if (!db.queryFirst(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND "
+                                      "name IN ('DF_WKTIME_YMD', 'DF_WKCONT_DAY')"),
+                       {}, count) ||
+        (count && count->toInt() == 2))
+        return;
+    db.exec(QString::fromLatin1(DateIndexStatement)) && db.exec(QString::fromLatin1(DayItemsIndexStatement));
 }
 } // namespace
 
@@ -125,6 +140,61 @@ Outcome ReportStore::saveDay(const DaySave &day) const
     if (!db.commit())
         return failure(db);
     return {};
+}
+
+RangeLoad ReportStore::loadRange(const QString &from, const QString &to,
+                                 const std::optional<QString> &codePattern) const
+{
+    // One pass over the days of the range (by the date index), each joined to its items; a day without
+    // items gives one row whose item columns are Null.
+    QString sql = QStringLiteral(
+        "SELECT t.PJCODE, (SELECT p.PJNAME FROM DM_PRJMST p WHERE p.PJCODE = t.PJCODE COLLATE NOCASE "
+        "ORDER BY p.rowid LIMIT 1), t.WKYMD, t.WSTIME, t.WETIME, c.rowid IS NOT NULL, c.WKCODE, c.WKHEAD, "
+        "c.DETAIL, t.rowid "
+        "FROM DF_WKTIME t LEFT JOIN DF_WKCONT c ON c.PJCODE = t.PJCODE COLLATE NOCASE AND c.WKYMD = t.WKYMD "
+        "WHERE t.WKYMD BETWEEN ? AND ?");
+    QVariantList values{from, to};
+    if (codePattern) {
+        sql += QStringLiteral(" AND t.PJCODE LIKE ?");
+        values << LikePattern(*codePattern);
+    }
+    sql += QStringLiteral(" ORDER BY t.WKYMD, t.PJCODE COLLATE NOCASE, t.rowid, CAST(c.WKCODE AS INTEGER), "
+                          "c.WKCODE, c.rowid");
+
+    Connection db(m_path, m_busyTimeoutMs);
+    if (!db.open())
+        return failed<RangeLoad>(db);
+    ensureRangeIndexes(db, m_path);
+    QSqlQuery query = db.newQuery();
+    if (!db.exec(query, sql, values))
+        return failed<RangeLoad>(db);
+
+    RangeLoad result;
+    QVariant dayRow;     // the working-time row the last day came from
+    QString previousKey; // date and code of the last day: a second time row of the same day is skipped
+    bool skipping = false;
+    while (query.next()) {
+        const QVariant row = query.value(9);
+        if (row != dayRow) {
+            dayRow = row;
+            const QString code = NullToEmpty(query.value(0));
+            const QString date = NullToEmpty(query.value(2));
+            QString key = date + QLatin1Char('\t') + code;
+            for (QChar &c : key) // NOCASE folds ASCII letters only
+                if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+                    c = QChar(c.unicode() + 32);
+            skipping = !result.days.isEmpty() && key == previousKey;
+            if (skipping)
+                continue;
+            previousKey = key;
+            result.days.append(StoredDay{code, NullToEmpty(query.value(1)), date, NullToEmpty(query.value(3)),
+                                         NullToEmpty(query.value(4)), {}});
+        }
+        if (!skipping && query.value(5).toBool())
+            result.days.last().items.append(WorkItem{NullToEmpty(query.value(6)), NullToEmpty(query.value(7)),
+                                                     NullToEmpty(query.value(8))});
+    }
+    return result;
 }
 
 ProjectSearch ReportStore::searchProjects(const std::optional<QString> &codePattern,

@@ -35,6 +35,20 @@ struct DaySave {
     QList<WorkItem> items; // the whole list of the day, in list order
 };
 
+// A saved day of a range: its working-time row, the project's name and the day's items.
+struct StoredDay {
+    QString code;
+    QString name; // from DM_PRJMST; empty when the project is not in the master
+    QString date; // "YYYY/MM/DD"
+    QString startTime;
+    QString endTime;
+    QList<WorkItem> items; // numeric order of WKCODE, then text order
+};
+
+struct RangeLoad : Outcome {
+    QList<StoredDay> days; // date order, then code order
+};
+
 struct ProjectSearch : Outcome {
     QList<ProjectRow> rows; // ordered by code
 };
@@ -56,6 +70,13 @@ public:
     // One transaction: the working-time row (added with ENTYMD or changed with UPDYMD), the delete of the
     // day's items and the insert of every item commit together or not at all.
     Outcome saveDay(const DaySave &day) const;
+
+    // Every saved day from one "YYYY/MM/DD" date to another, both included, with its items; a code
+    // pattern narrows it to the projects the pattern matches, as in searchProjects. Items without a
+    // working-time row are not part of a day, as in loadDay. The date index is added first when the
+    // file lacks it and may be written.
+    RangeLoad loadRange(const QString &from, const QString &to,
+                        const std::optional<QString> &codePattern) const;
 
     // A pattern left out lists every project; a pattern matches as LIKE, with * and ? taken as % and _.
     ProjectSearch searchProjects(const std::optional<QString> &codePattern,

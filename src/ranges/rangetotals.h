@@ -1,0 +1,50 @@
+#pragma once
+
+#include "store/reportstore.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+// Days, hours and totals over a date range: the one place where a range's hours are computed, for the
+// month window, the exports and worvane-report alike.
+
+namespace worvane
+{
+
+// What a range report covers: two "YYYY/MM/DD" dates, both included, and a project code pattern
+// (* and ? as in the project search) or every project.
+struct RangeSelection {
+    QString from;
+    QString to;
+    std::optional<QString> codePattern;
+};
+
+// Minutes of a day from its saved "HH:MM" times (09:00 to 25:30 is 990), or nothing when either time
+// is empty or unreadable or the end comes before the start. Such a day counts 0 and is shown as marked,
+// never as 0:00.
+std::optional<int> DayMinutes(const QString &startTime, const QString &endTime);
+
+// Minutes as hours and minutes: 9810 gives "163:30", 5 gives "0:05".
+QString FormatHours(qint64 minutes);
+
+struct ProjectTotal {
+    QString code;
+    QString name;
+    int days = 0;
+    int items = 0;
+    int untimedDays = 0; // days without valid times, counted in days but not in minutes
+    qint64 minutes = 0;
+};
+
+struct RangeTotals {
+    QList<ProjectTotal> projects; // code order, codes compared without regard to ASCII case
+    ProjectTotal grand;           // code and name empty
+};
+
+RangeTotals TotalRange(const QList<StoredDay> &days);
+
+// The "YYYY/MM" months that a date range touches, in order.
+QStringList MonthsOf(const QString &from, const QString &to);
+
+} // namespace worvane

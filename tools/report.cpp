@@ -1,0 +1,165 @@
+// worvane-report: the totals of a date range, or its export to a file, from the command line.
+#include "app/startup.h"
+#include "ranges/rangeexport.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFileInfo>
+#include <QTextStream>
+
+using namespace worvane;
+
+namespace
+{
+enum Exit { Success = 0, Failed = 1, BadArguments = 2 };
+
+const char *const Usage =
+    "usage: worvane-report [--db PATH] totals --from YYYY-MM-DD --to YYYY-MM-DD [--project PATTERN]\n"
+    "       worvane-report [--db PATH] export --from YYYY-MM-DD --to YYYY-MM-DD [--project PATTERN]\n"
+    "                      --format csv|csv-cp932|xlsx|text --out FILE\n"
+    "  totals  prints code, name, days, items and hours (h:mm) per project, TAB-separated, then 合計.\n"
+    "  export  writes the range's days as CSV (UTF-8 with BOM, or CP932), an Excel workbook or a\n"
+    "          monthly report text (CP932); a failed export leaves FILE as it was.\n"
+    "  --db       the database file; otherwise the one the settings file names.\n"
+    "  --project  a project code pattern: * any characters, ? one character, letter case ignored.\n"
+    "  Exit status: 0 done, 1 failed (the reason on standard error), 2 bad arguments.\n";
+
+struct Arguments {
+    QString command;
+    QString db;
+    QString from;
+    QString to;
+    std::optional<QString> project;
+    QString format;
+    QString out;
+};
+
+// The arguments, or the reason they are not usable.
+std::optional<QString> parse(const QStringList &args, Arguments &parsed)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        QString *target = nullptr;
+        if (arg == QLatin1String("--db"))
+            target = &parsed.db;
+        else if (arg == QLatin1String("--from"))
+            target = &parsed.from;
+        else if (arg == QLatin1String("--to"))
+            target = &parsed.to;
+        else if (arg == QLatin1String("--format"))
+            target = &parsed.format;
+        else if (arg == QLatin1String("--out"))
+            target = &parsed.out;
+        if (target || arg == QLatin1String("--project")) {
+            if (++i == args.size())
+                return QStringLiteral("%1 needs a value").arg(arg);
+            if (target)
+                *target = args.at(i);
+            else
+                parsed.project = args.at(i);
+        } else if (!arg.startsWith(QLatin1String("--")) && parsed.command.isEmpty()) {
+            parsed.command = arg;
+        } else {
+            return QStringLiteral("unexpected argument: %1").arg(arg);
+        }
+    }
+    const bool isExport = parsed.command == QLatin1String("export");
+    if (parsed.command != QLatin1String("totals") && !isExport)
+        return QStringLiteral("name a command: totals or export");
+    if (parsed.from.isEmpty() || parsed.to.isEmpty())
+        return QStringLiteral("--from and --to are needed");
+    if (isExport != !parsed.format.isEmpty() || isExport != !parsed.out.isEmpty())
+        return isExport ? QStringLiteral("export needs --format and --out")
+                        : QStringLiteral("--format and --out belong to export");
+    static const QStringList formats{QStringLiteral("csv"), QStringLiteral("csv-cp932"), QStringLiteral("xlsx"),
+                                     QStringLiteral("text")};
+    if (isExport && !formats.contains(parsed.format))
+        return QStringLiteral("unknown format: %1").arg(parsed.format);
+    return std::nullopt;
+}
+
+// "2026-01-31" as the stored "2026/01/31", or nothing for a date that does not exist.
+std::optional<QString> storedDate(const QString &typed)
+{
+    const QDate date = QDate::fromString(typed, QStringLiteral("yyyy-MM-dd"));
+    if (!date.isValid())
+        return std::nullopt;
+    return date.toString(QStringLiteral("yyyy/MM/dd"));
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        out << Usage;
+        return Success;
+    }
+    if (args.contains(QLatin1String("--version"))) {
+        out << "worvane-report " << WORVANE_VERSION << "\n";
+        return Success;
+    }
+
+    Arguments arguments;
+    if (const auto problem = parse(args, arguments)) {
+        err << "worvane-report: " << *problem << "\n" << Usage;
+        return BadArguments;
+    }
+    const auto from = storedDate(arguments.from);
+    const auto to = storedDate(arguments.to);
+    if (!from || !to || *to < *from) {
+        err << "worvane-report: not a date range: " << arguments.from << " to " << arguments.to << "\n";
+        return Failed;
+    }
+
+    QString db = arguments.db;
+    if (db.isEmpty()) {
+        const Settings settings = LoadSettings(QCoreApplication::applicationDirPath(), UserConfigFolder());
+        db = settings.databasePath;
+        if (db.isEmpty()) {
+            err << "worvane-report: no database is named in " << settings.iniPath << "; give one with --db\n";
+            return Failed;
+        }
+    }
+    if (!QFileInfo(db).isFile()) {
+        err << "worvane-report: no database file at " << db << "\n";
+        return Failed;
+    }
+
+    const RangeSelection selection{*from, *to, arguments.project};
+    const RangeLoad range = ReportStore(db).loadRange(selection.from, selection.to, selection.codePattern);
+    if (!range.ok) {
+        err << "worvane-report: cannot read " << db << ": " << range.error << "\n";
+        return Failed;
+    }
+
+    if (arguments.command == QLatin1String("totals")) {
+        const RangeTotals totals = TotalRange(range.days);
+        const auto line = [&out](const QString &code, const QString &name, const ProjectTotal &total) {
+            out << code << '\t' << name << '\t' << total.days << '\t' << total.items << '\t'
+                << FormatHours(total.minutes) << '\n';
+        };
+        for (const ProjectTotal &project : totals.projects)
+            line(project.code, project.name, project);
+        line(QStringLiteral("合計"), QString(), totals.grand);
+        return Success;
+    }
+
+    std::optional<QString> failure;
+    if (arguments.format == QLatin1String("csv"))
+        failure = WriteCsv(arguments.out, range.days, CsvEncoding::Utf8WithBom);
+    else if (arguments.format == QLatin1String("csv-cp932"))
+        failure = WriteCsv(arguments.out, range.days, CsvEncoding::Cp932);
+    else if (arguments.format == QLatin1String("xlsx"))
+        failure = WriteXlsx(arguments.out, selection, range.days);
+    else
+        failure = WriteMonthlyText(arguments.out, selection, range.days);
+    if (failure) {
+        err << "worvane-report: " << *failure << "\n";
+        return Failed;
+    }
+    return Success;
+}

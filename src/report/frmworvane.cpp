@@ -4,6 +4,7 @@
 #include "app/savefiledialog.h"
 #include "app/startup.h"
 #include "calendar/frmcalendar.h"
+#include "month/frmmonthview.h"
 #include "common/bytelimit.h"
 #include "common/clock.h"
 #include "common/fieldrules.h"
@@ -33,7 +34,7 @@ const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
     {Qt::Key_F1, true, &frmWorvane::cmdUpdate_Click},  {Qt::Key_F2, true, &frmWorvane::cmdOutput_Click},
     {Qt::Key_F3, false, &frmWorvane::cmdCancel_Click}, {Qt::Key_F4, false, &frmWorvane::cmdClose_Click},
     {Qt::Key_F5, true, &frmWorvane::cmdAddWork_Click}, {Qt::Key_F6, true, &frmWorvane::cmdUpdWork_Click},
-    {Qt::Key_F9, true, &frmWorvane::cmdDelWork_Click},
+    {Qt::Key_F9, true, &frmWorvane::cmdDelWork_Click},  {Qt::Key_F7, false, &frmWorvane::openMonthView},
 };
 
 frmWorvane::frmWorvane(Settings settings, QWidget *parent) : QWidget(parent), m_settings(std::move(settings))
@@ -258,6 +259,20 @@ void frmWorvane::cmdCallPJViewer_Click()
     }
     ReturnFocusTo(this);
     MoveFocus(txtWKYMD);
+}
+
+void frmWorvane::openMonthView()
+{
+    // The month of the date field, or this month when the field holds no date.
+    const QDate date = QDate::fromString(QString(txtWKYMD->text()).remove(u'/'), QStringLiteral("yyyyMMdd"));
+    const auto pick = frmMonthView::open(m_settings.databasePath, date.isValid() ? date : Clock::today(), this);
+    if (!pick)
+        return;
+    // The day opens as if typed and searched.
+    txtPJCODE->setText(pick->code);
+    txtWKYMD->setText(pick->date);
+    LookupProjectName();
+    cmdSerch_Click();
 }
 
 void frmWorvane::cmdCallCalendar_Click()

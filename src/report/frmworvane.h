@@ -55,6 +55,7 @@ private:
     void txtWETIME_LostFocus();
     void cmdCallPJViewer_Click();
     void cmdCallCalendar_Click();
+    void openMonthView(); // F7: the month window (月報)
     void cmdSerch_Click();
     void fgdWKCONT_Pick();
     void cmdAddWork_Click();

@@ -63,6 +63,14 @@ inline const Message ProjectUpdated{Information, QStringLiteral("プロジェク
 inline const Message ProjectUpdateFailed{Critical,
                                          QStringLiteral("プロジェクトマスタの更新に失敗しました。")};
 
+// The month window (月報) and its exports.
+inline const Message RangeInvalid{Warning, QStringLiteral("期間が不正です。")};
+inline const Message ExportWritten{Information, QStringLiteral("出力が完了しました。")};
+inline Message ExportFailed(const QString &why)
+{
+    return Message{Critical, QStringLiteral("出力に失敗しました。\r\n%1").arg(why)};
+}
+
 // The error box of a report file that could not be written: its number and source.
 inline Message ReportFileError(int number, const QString &source)
 {
@@ -85,6 +93,7 @@ namespace caption
 inline const QString Main = QStringLiteral("ワーベーン");
 inline const QString Project = QStringLiteral("プロジェクト検索");
 inline const QString Calendar = QStringLiteral("カレンダー");
+inline const QString Month = QStringLiteral("月報");
 inline const QString LoadError = QStringLiteral("ロードエラー");
 inline const QString Compaction = QStringLiteral("MDB最適化");
 } // namespace caption

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ranges/rangetotals.h"
+
+#include <QAbstractTableModel>
+#include <QDate>
+
+namespace worvane
+{
+
+// A month of saved days as a table: one row per project that has a saved day in the month (code
+// order), one column per day with the day's hours, the project's total at the end of its row, and a
+// last row of the totals per day. A day saved without valid times shows a mark, never 0:00.
+class MonthModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    // Columns before the days, and the mark of a day without valid times.
+    enum Column { Code, Name, FirstDay };
+    static inline const QString Untimed = QStringLiteral("※");
+
+    explicit MonthModel(QObject *parent = nullptr);
+
+    // The month of `month` (any day of it) with the saved days of that month.
+    void setMonth(const QDate &month, const QList<StoredDay> &days);
+    QDate month() const { return m_month; }
+    const QList<StoredDay> &days() const { return m_days; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // Days headed "1(月)"; Saturdays blue, Sundays red, in the heading and the cells.
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // The saved day in a cell, or nothing (a total, a name, a day without a saved day).
+    const StoredDay *dayAt(const QModelIndex &index) const;
+    int totalColumn() const { return FirstDay + m_month.daysInMonth(); }
+    int totalRow() const { return int(m_totals.projects.size()); }
+
+private:
+    QDate dateOf(int column) const;
+    // Minutes in a cell: a project's day, a project's month, a day's projects, or everything.
+    qint64 minutes(int row, int column) const;
+
+    QDate m_month;
+    QList<StoredDay> m_days;
+    RangeTotals m_totals;
+    // For each project row, its saved days by day of the month (1..31).
+    QList<QHash<int, const StoredDay *>> m_cells;
+};
+
+} // namespace worvane

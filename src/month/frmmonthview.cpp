@@ -1,0 +1,182 @@
+#include "month/frmmonthview.h"
+
+#include "app/messagepresenter.h"
+#include "app/savefiledialog.h"
+#include "common/fieldrules.h"
+#include "common/modcommon.h"
+#include "common/screen.h"
+#include "common/waitcursor.h"
+#include "models/monthmodel.h"
+#include "ranges/rangeexport.h"
+#include "rules/dayrules.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+
+namespace worvane
+{
+
+namespace
+{
+std::optional<QString> patternOf(const QLineEdit *field)
+{
+    return TrimBlanks(field->text()).isEmpty() ? std::nullopt : std::optional(field->text());
+}
+} // namespace
+
+frmMonthView::frmMonthView(QString databasePath, const QDate &month, QWidget *parent)
+    : QDialog(parent), m_databasePath(std::move(databasePath)), m_model(new MonthModel(this))
+{
+    setObjectName(QStringLiteral("frmMonthView"));
+    setWindowTitle(caption::Month);
+    setFont(ScreenFont(9));
+    setFixedSize(Twips(16500), Twips(7200));
+
+    MakeLabel(this, "lblPJCode", QStringLiteral("PJコード"), {105, 135, 795, 195});
+    txtPJCODE = MakeLineEdit(this, "txtPJCODE", QStringLiteral("PJコード"), {900, 100, 1200, 285});
+    txtPJCODE->setToolTip(QStringLiteral("* と ? で絞り込み（Enter で表示）"));
+    SetInputMethodEnabled(txtPJCODE, false);
+    lblMonth = MakeLabel(this, "lblMonth", QString(), {6000, 120, 4500, 240});
+    lblMonth->setAlignment(Qt::AlignCenter);
+    lblMonth->setFont(ScreenFont(11, true));
+    auto *previous = MakeButton(this, "cmdPrevious", QStringLiteral("◀ 前月[PgUp]"), {4200, 90, 1650, 315}, 9, false);
+    auto *next = MakeButton(this, "cmdNext", QStringLiteral("翌月[PgDn] ▶"), {10650, 90, 1650, 315}, 9, false);
+
+    fgdMONTH = Make<QTableView>(this, "fgdMONTH");
+    fgdMONTH->setAccessibleName(QStringLiteral("月報一覧"));
+    fgdMONTH->setModel(m_model);
+    fgdMONTH->setSelectionMode(QAbstractItemView::SingleSelection);
+    fgdMONTH->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    fgdMONTH->setTabKeyNavigation(false);
+    fgdMONTH->verticalHeader()->hide();
+    fgdMONTH->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    fgdMONTH->horizontalHeader()->setHighlightSections(false);
+    PlaceTwips(fgdMONTH, 105, 525, 16290, 5400);
+
+    MakeLabel(this, "lblRange", QStringLiteral("期間"), {105, 6165, 600, 195});
+    txtFROM = MakeLineEdit(this, "txtFROM", QStringLiteral("期間 開始"), {700, 6120, 1300, 285});
+    MakeLabel(this, "lblTo", QStringLiteral("～"), {2050, 6165, 195, 195});
+    txtTO = MakeLineEdit(this, "txtTO", QStringLiteral("期間 終了"), {2300, 6120, 1300, 285});
+    cmdCsv = MakeButton(this, "cmdCsv", QStringLiteral("CSV出力[F5]"), {3900, 6090, 1650, 345}, 9, false);
+    cmdXlsx = MakeButton(this, "cmdXlsx", QStringLiteral("Excel出力[F6]"), {5700, 6090, 1650, 345}, 9, false);
+    cmdText = MakeButton(this, "cmdText", QStringLiteral("月報出力[F7]"), {7500, 6090, 1650, 345}, 9, false);
+    cmdClose = MakeButton(this, "cmdClose", QStringLiteral("閉じる"), {14700, 6090, 1650, 345}, 9.75, false);
+    for (QLineEdit *field : {txtFROM, txtTO}) {
+        SetInputMethodEnabled(field, false);
+        connect(events(field), &FieldEvents::gotFocus, field, [field] { SelectAllOnFocus(field); });
+        connect(events(field), &FieldEvents::lostFocus, field, [field] { field->setText(formatYmd(field->text())); });
+    }
+    setTabOrder(txtPJCODE, fgdMONTH);
+    setTabOrder(fgdMONTH, txtFROM);
+    setTabOrder(txtFROM, txtTO);
+    setTabOrder(txtTO, cmdCsv);
+    setTabOrder(cmdCsv, cmdXlsx);
+    setTabOrder(cmdXlsx, cmdText);
+    setTabOrder(cmdText, cmdClose);
+
+    connect(previous, &QPushButton::clicked, this, [this] { showMonth(m_model->month().addMonths(-1)); });
+    connect(next, &QPushButton::clicked, this, [this] { showMonth(m_model->month().addMonths(1)); });
+    connect(txtPJCODE, &QLineEdit::returnPressed, this, [this] { showMonth(m_model->month()); });
+    connect(fgdMONTH, &QTableView::activated, this, &frmMonthView::openDay);
+    connect(fgdMONTH, &QTableView::doubleClicked, this, &frmMonthView::openDay);
+    connect(cmdCsv, &QPushButton::clicked, this, [this] { exportRange(Format::Csv); });
+    connect(cmdXlsx, &QPushButton::clicked, this, [this] { exportRange(Format::Xlsx); });
+    connect(cmdText, &QPushButton::clicked, this, [this] { exportRange(Format::Text); });
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+    InstallFunctionKeys(this, [this, previous, next](int key) {
+        const std::pair<int, QPushButton *> keys[] = {{Qt::Key_PageUp, previous}, {Qt::Key_PageDown, next},
+                                                      {Qt::Key_F5, cmdCsv},       {Qt::Key_F6, cmdXlsx},
+                                                      {Qt::Key_F7, cmdText}};
+        for (const auto &[k, button] : keys) {
+            if (k == key) {
+                button->click();
+                return true;
+            }
+        }
+        return false;
+    });
+
+    showMonth(month);
+    fgdMONTH->setFocus();
+}
+
+std::optional<frmMonthView::Pick> frmMonthView::open(const QString &databasePath, const QDate &month,
+                                                     QWidget *parent)
+{
+    frmMonthView view(databasePath, month, parent);
+    view.exec();
+    ReturnFocusTo(parent);
+    return view.picked();
+}
+
+void frmMonthView::showMonth(const QDate &month)
+{
+    const QDate first(month.year(), month.month(), 1);
+    const QDate last = first.addDays(first.daysInMonth() - 1);
+    const RangeLoad range = [&] {
+        WaitCursor hourglass;
+        return ReportStore(m_databasePath).loadRange(ymdText(first), ymdText(last), patternOf(txtPJCODE));
+    }();
+    if (!range.ok)
+        MessagePresenter::show(this, caption::Month, msg::LoadFailed);
+    m_model->setMonth(first, range.days);
+    lblMonth->setText(QStringLiteral("%1年%2月").arg(first.year()).arg(first.month()));
+    txtFROM->setText(ymdText(first));
+    txtTO->setText(ymdText(last));
+    fgdMONTH->resizeColumnsToContents();
+    fgdMONTH->setCurrentIndex(m_model->index(0, MonthModel::FirstDay));
+}
+
+void frmMonthView::openDay(const QModelIndex &index)
+{
+    if (const StoredDay *day = m_model->dayAt(index)) {
+        m_picked = Pick{day->code, day->date};
+        accept();
+    }
+}
+
+void frmMonthView::exportRange(Format format)
+{
+    const QString from = formatYmd(txtFROM->text()), to = formatYmd(txtTO->text());
+    if (!IsValidYmd(QString(from).remove(u'/')) || !IsValidYmd(QString(to).remove(u'/')) || to < from) {
+        MessagePresenter::show(this, caption::Month, msg::RangeInvalid);
+        MoveFocus(txtFROM);
+        return;
+    }
+    static const QStringList filters[] = {{QStringLiteral("CSVﾌｧｲﾙ(*.csv)")},
+                                          {QStringLiteral("Excelﾌｧｲﾙ(*.xlsx)")},
+                                          {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)")}};
+    static const char *const suffixes[] = {".csv", ".xlsx", ".txt"};
+    const int f = int(format);
+    const QString name = QStringLiteral("月報_%1-%2%3")
+                             .arg(QString(from).remove(u'/'), QString(to).remove(u'/'),
+                                  QString::fromLatin1(suffixes[f]));
+    const std::optional<QString> path = SaveFileDialog::choose(this, {filters[f], name});
+    if (!path)
+        return;
+    WaitCursor hourglass;
+    const RangeSelection selection{from, to, patternOf(txtPJCODE)};
+    const RangeLoad range = ReportStore(m_databasePath).loadRange(from, to, selection.codePattern);
+    std::optional<QString> error = range.ok ? std::nullopt : std::optional(range.error);
+    if (!error) {
+        switch (format) {
+        case Format::Csv:
+            error = WriteCsv(*path, range.days, CsvEncoding::Utf8WithBom);
+            break;
+        case Format::Xlsx:
+            error = WriteXlsx(*path, selection, range.days);
+            break;
+        case Format::Text:
+            error = WriteMonthlyText(*path, selection, range.days);
+            break;
+        }
+    }
+    hourglass.restore();
+    MessagePresenter::show(this, caption::Month, error ? msg::ExportFailed(*error) : msg::ExportWritten);
+}
+
+} // namespace worvane

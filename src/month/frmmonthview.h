@@ -1,0 +1,59 @@
+#pragma once
+
+#include "rules/values.h"
+
+#include <QDate>
+#include <QDialog>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace worvane
+{
+
+class MonthModel;
+
+// The month window (月報): the saved hours of a month, one row per project and one column per day, with
+// the totals; PageUp and PageDown step a month; Enter or a double-click on a day opens it in the main
+// window; F5, F6 and F7 export the range typed under the grid (the month shown, unless changed) to CSV,
+// Excel or a 月報 text file.
+class frmMonthView : public QDialog
+{
+    Q_OBJECT
+public:
+    // What the window hands back: the project and the date of the day opened.
+    struct Pick {
+        QString code;
+        QString date;
+    };
+
+    frmMonthView(QString databasePath, const QDate &month, QWidget *parent = nullptr);
+
+    // Shows the window modally on the month of `month`; the day opened, or nothing.
+    static std::optional<Pick> open(const QString &databasePath, const QDate &month, QWidget *parent);
+    const std::optional<Pick> &picked() const { return m_picked; }
+
+private:
+    void showMonth(const QDate &month);
+    void openDay(const QModelIndex &index);
+    enum class Format { Csv, Xlsx, Text };
+    void exportRange(Format format);
+
+    QString m_databasePath;
+    MonthModel *m_model;
+    QLabel *lblMonth;
+    QLineEdit *txtPJCODE;
+    QTableView *fgdMONTH;
+    QLineEdit *txtFROM;
+    QLineEdit *txtTO;
+    QPushButton *cmdCsv;
+    QPushButton *cmdXlsx;
+    QPushButton *cmdText;
+    QPushButton *cmdClose;
+    std::optional<Pick> m_picked;
+};
+
+} // namespace worvane

@@ -1,0 +1,86 @@
+#include "models/monthmodel.h"
+#include "month/frmmonthview.h"
+#include "windowfixture.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+using namespace worvane;
+using namespace worvane::test;
+
+namespace
+{
+// March 2024: the 1st is a Friday, the 2nd a Saturday, the 3rd a Sunday.
+StoredDay day(const char *code, const char *date, const char *start, const char *end)
+{
+    return StoredDay{code, QStringLiteral("名称"), date, start, end, {{"1", "t", "d"}}};
+}
+const QList<StoredDay> March{day("A1", "2024/03/02", "09:00", "18:00"), day("A1", "2024/03/03", "", ""),
+                             day("B2", "2024/03/02", "22:00", "25:30")};
+} // namespace
+
+class TestMonthView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void theMonthIsATableOfHoursWithItsTotals()
+    {
+        MonthModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setMonth(QDate(2024, 3, 15), March);
+        QCOMPARE(model.rowCount(), 3); // A1, B2, totals
+        QCOMPARE(model.columnCount(), MonthModel::FirstDay + 31 + 1);
+        const auto cell = [&](int row, int day) {
+            return model.index(row, MonthModel::FirstDay + day - 1).data().toString();
+        };
+        QCOMPARE(cell(0, 2), QStringLiteral("9:00"));
+        QCOMPARE(cell(0, 3), MonthModel::Untimed); // saved without times: marked, not 0:00
+        QCOMPARE(cell(0, 4), QString());
+        QCOMPARE(cell(1, 2), QStringLiteral("3:30")); // past midnight
+        QCOMPARE(cell(2, 2), QStringLiteral("12:30"));
+        QCOMPARE(model.index(0, model.totalColumn()).data().toString(), QStringLiteral("9:00"));
+        QCOMPARE(model.index(2, model.totalColumn()).data().toString(), QStringLiteral("12:30"));
+        QCOMPARE(model.index(2, MonthModel::Code).data().toString(), QStringLiteral("合計"));
+        QCOMPARE(model.headerData(MonthModel::FirstDay + 1, Qt::Horizontal).toString(), QStringLiteral("2(土)"));
+        QCOMPARE(model.headerData(MonthModel::FirstDay + 1, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>().color(),
+                 QColor(0, 0, 255));
+        QCOMPARE(model.headerData(MonthModel::FirstDay + 2, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>().color(),
+                 QColor(255, 0, 0));
+        QVERIFY(model.dayAt(model.index(1, MonthModel::FirstDay + 1)));
+        QVERIFY(!model.dayAt(model.index(2, MonthModel::FirstDay + 1))); // a total opens nothing
+    }
+
+    void f7OpensTheMonthAndEnterOpensADay()
+    {
+        WindowFixture f;
+        const ReportStore store(f.dbPath());
+        QVERIFY(store.saveDay({"A0012345", "2024/03/02", "09:00", "18:00", {{"1", "t", "d"}}}).ok);
+        QVERIFY(store.saveDay({"A0012345", "2024/02/27", "09:00", "10:00", {}}).ok);
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            auto *view = qobject_cast<frmMonthView *>(QApplication::activeModalWidget());
+            QVERIFY(view);
+            auto *grid = view->findChild<QTableView *>(QStringLiteral("fgdMONTH"));
+            QCOMPARE(grid->model()->rowCount(), 2); // the project, the totals
+            QTest::keyClick(grid, Qt::Key_PageUp);  // February
+            shown = grid->model()->index(0, MonthModel::FirstDay + 26).data().toString();
+            QTest::keyClick(grid, Qt::Key_PageDown);
+            grid->setCurrentIndex(grid->model()->index(0, MonthModel::FirstDay + 1));
+            QTest::keyClick(grid, Qt::Key_Return);
+        });
+        WindowFixture::press(Qt::Key_F7);
+        QCOMPARE(shown, QStringLiteral("1:00"));
+        // The day opened as if typed and searched.
+        QCOMPARE(lineOf(f.w(), "txtWKYMD")->text(), QStringLiteral("2024/03/02"));
+        QCOMPARE(lineOf(f.w(), "txtWSTIME")->text(), QStringLiteral("09:00"));
+        QVERIFY(panelOf(f.w())->isEnabled());
+        QCOMPARE(f.listRows(), QStringList{QStringLiteral("1|t|d")});
+    }
+};
+
+QTEST_MAIN(TestMonthView)
+#include "test_monthview.moc"

@@ -1,6 +1,7 @@
-// worvane-screenshots FOLDER: shows the three windows with demo data on the running display and saves a
-// picture of each (main.png, project.png, calendar.png). Run it under Xvfb through scripts/screenshots.sh.
+// worvane-screenshots FOLDER: shows the windows with demo data on the running display and saves a
+// picture of each (main.png, project.png, calendar.png, month.png). Run it under Xvfb through scripts/screenshots.sh.
 #include "calendar/frmcalendar.h"
+#include "month/frmmonthview.h"
 #include "common/bytelimit.h"
 #include "common/clock.h"
 #include "common/flexgrid.h"
@@ -102,6 +103,24 @@ int main(int argc, char **argv)
         frmCalendar calendar(&window);
         calendar.show();
         ok &= shoot(&calendar, out.filePath(QStringLiteral("calendar.png")));
+    }
+    {
+        // A month of days for three projects, one of them saved without times.
+        const char *codes[] = {"A0012345", "A0012346", "B0000001"};
+        for (int d = 2; d <= 27; ++d) {
+            const QDate date(2026, 3, d);
+            if (date.dayOfWeek() > 5 || d == 6)
+                continue;
+            const int p = d % 3;
+            const QString start = QStringLiteral("%1:00").arg(8 + d % 2, 2, 10, QLatin1Char('0'));
+            const QString end = QStringLiteral("%1:30").arg(17 + d % 4, 2, 10, QLatin1Char('0'));
+            store.saveDay(DaySave{QString::fromLatin1(codes[p]), date.toString(QStringLiteral("yyyy/MM/dd")),
+                                  d == 17 ? QString() : start, d == 17 ? QString() : end,
+                                  {{QStringLiteral("1"), QStringLiteral("作業"), QStringLiteral("内容")}}});
+        }
+        frmMonthView month(db, QDate(2026, 3, 6), &window);
+        month.show();
+        ok &= shoot(&month, out.filePath(QStringLiteral("month.png")));
     }
     return ok ? 0 : 1;
 }

@@ -167,6 +167,12 @@ check "then F9 warns once"
 
 key F3
 check "F3 cancels without a box"
+key F7
+for _ in $(seq 50); do [ "$(focusedName)" == "月報" ] && break; sleep 0.1; done
+[ "$(focusedName)" == "月報" ] && ok "F7 opens the month window" || fail "month window: $(focusedName)"
+key Escape
+sleep 0.5
+[ "$(focused)" == "$main" ] && ok "Escape closes the month window" || fail "after Escape: $(focusedName)"
 key F4
 for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$app" 2>/dev/null; then fail "F4 closes the program"; else

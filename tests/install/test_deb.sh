@@ -25,7 +25,7 @@ for p in libqt6widgets6 libqt6sql6 libqt6sql6-sqlite; do
   [[ ", $depends," == *", $p"[\ ,]* ]] || fail "the package does not depend on $p: $depends"
 done
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for f in ./usr/bin/worvane ./usr/bin/worvane-newdb ./usr/bin/worvane-launch \
+for f in ./usr/bin/worvane ./usr/bin/worvane-newdb ./usr/bin/worvane-report ./usr/bin/worvane-launch \
   ./usr/share/applications/org.worvane.Worvane.desktop \
   ./usr/share/icons/hicolor/scalable/apps/org.worvane.Worvane.svg \
   ./usr/share/metainfo/org.worvane.Worvane.metainfo.xml; do

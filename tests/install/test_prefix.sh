@@ -16,12 +16,13 @@ env -u DESTDIR cmake --install "$build" --prefix "$prefix" >"$work/install.log" 
 expected="bin/worvane
 bin/worvane-launch
 bin/worvane-newdb
+bin/worvane-report
 share/applications/$id.desktop
 share/icons/hicolor/scalable/apps/$id.svg
 share/metainfo/$id.metainfo.xml"
 actual=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
 [ "$actual" = "$expected" ] || fail "installed files differ:$(diff <(echo "$expected") <(echo "$actual"))"
-for f in worvane worvane-launch worvane-newdb; do
+for f in worvane worvane-launch worvane-newdb worvane-report; do
   [ -x "$prefix/bin/$f" ] || fail "bin/$f is not executable"
 done
 

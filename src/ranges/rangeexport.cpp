@@ -114,14 +114,87 @@ std::optional<QString> replaceFile(const QString &path, const std::function<bool
 
 std::optional<QString> firstNonCp932(const QString &text)
 {
-    const QString kept = DropNonCp932(text);
-    if (kept == text)
+    if (IsCp932Representable(text))
         return std::nullopt;
+    const QString kept = DropNonCp932(text);
     qsizetype at = 0;
     while (at < kept.size() && kept.at(at) == text.at(at))
         ++at;
     const bool pair = text.at(at).isHighSurrogate() && at + 1 < text.size();
     return text.mid(at, pair ? 2 : 1);
+}
+
+QString csvHeader()
+{
+    return ColumnNames.join(QLatin1Char(',')) + CrLf;
+}
+
+// The rows of one day: one per item, or one with empty item columns.
+QString csvRows(const StoredDay &day)
+{
+    const QString head = QStringList{csvField(day.date), csvField(day.code), csvField(day.name),
+                                     csvField(day.startTime), csvField(day.endTime), hoursOf(day)}
+                             .join(QLatin1Char(','));
+    QString rows;
+    for (const WorkItem &item : rowsOf(day))
+        rows += head + QLatin1Char(',') + csvField(item.code) + QLatin1Char(',') + csvField(item.head) +
+                QLatin1Char(',') + csvField(item.detail) + CrLf;
+    return rows;
+}
+
+// The monthly report's block of one day, under its project: the layout of a day's report file.
+QString monthlyDayBlock(const StoredDay &day)
+{
+    QString text = QStringLiteral("■") + day.code + Tab + day.name + CrLf;
+    text += day.date + Tab + day.startTime + QStringLiteral("～") + day.endTime + CrLf + CrLf;
+    for (const WorkItem &item : day.items) {
+        text += item.code + QStringLiteral(".") + Tab + item.head + CrLf;
+        text += Tab + Tab + crLfBreaks(item.detail).replace(CrLf, CrLf + Tab + Tab) + CrLf + CrLf;
+    }
+    return text + CrLf;
+}
+
+QString monthlyHead(const RangeSelection &selection)
+{
+    return QStringLiteral("月報") + Tab + selection.from + QStringLiteral("～") + selection.to + CrLf +
+           QStringLiteral("PJコード") + Tab + selection.codePattern.value_or(QStringLiteral("*")) + CrLf + CrLf;
+}
+
+QString monthlyTotals(const QList<StoredDay> &days)
+{
+    const RangeTotals totals = TotalRange(days);
+    const auto line = [](const QString &code, const QString &name, const ProjectTotal &total) {
+        QString row = code + Tab + name + Tab + QStringLiteral("%1日").arg(total.days) + Tab +
+                      QStringLiteral("%1項目").arg(total.items) + Tab + FormatHours(total.minutes);
+        if (total.untimedDays > 0)
+            row += Tab + QStringLiteral("（時間のない日 %1日）").arg(total.untimedDays);
+        return row + CrLf;
+    };
+    QString text = QStringLiteral("集計") + CrLf;
+    for (const ProjectTotal &project : totals.projects)
+        text += line(project.code, project.name, project);
+    return text + line(QStringLiteral("合計"), QString(), totals.grand);
+}
+
+// Writes the head, every day's part and the tail in turn, so that the whole text is never held at once.
+std::optional<QString> writeByDay(const QString &path, const QList<StoredDay> &days, const QByteArray &bom,
+                                  const QString &head, const std::function<QString(const StoredDay &)> &part,
+                                  const QString &tail, bool cp932)
+{
+    const auto encoded = [cp932](const QString &text) { return cp932 ? ToCp932(text) : text.toUtf8(); };
+    return replaceFile(path, [&](QSaveFile &file) {
+        QByteArray chunk = bom + encoded(head);
+        for (const StoredDay &day : days) {
+            chunk += encoded(part(day));
+            if (chunk.size() >= (1 << 16)) {
+                if (file.write(chunk) != chunk.size())
+                    return false;
+                chunk.clear();
+            }
+        }
+        chunk += encoded(tail);
+        return file.write(chunk) == chunk.size();
+    });
 }
 
 std::optional<QString> cp932Refusal(const QString &path, const RangeSelection &selection,
@@ -135,44 +208,18 @@ std::optional<QString> cp932Refusal(const QString &path, const RangeSelection &s
 
 QString BuildCsvText(const QList<StoredDay> &days)
 {
-    QString text = ColumnNames.join(QLatin1Char(',')) + CrLf;
-    for (const StoredDay &day : days) {
-        const QString head = QStringList{csvField(day.date), csvField(day.code), csvField(day.name),
-                                         csvField(day.startTime), csvField(day.endTime), hoursOf(day)}
-                                 .join(QLatin1Char(','));
-        for (const WorkItem &item : rowsOf(day))
-            text += head + QLatin1Char(',') + csvField(item.code) + QLatin1Char(',') + csvField(item.head) +
-                    QLatin1Char(',') + csvField(item.detail) + CrLf;
-    }
+    QString text = csvHeader();
+    for (const StoredDay &day : days)
+        text += csvRows(day);
     return text;
 }
 
 QString BuildMonthlyText(const RangeSelection &selection, const QList<StoredDay> &days)
 {
-    QString text = QStringLiteral("月報") + Tab + selection.from + QStringLiteral("～") + selection.to + CrLf;
-    text += QStringLiteral("PJコード") + Tab + selection.codePattern.value_or(QStringLiteral("*")) + CrLf + CrLf;
-    for (const StoredDay &day : days) {
-        // The block of a day's report file, under its project.
-        text += QStringLiteral("■") + day.code + Tab + day.name + CrLf;
-        text += day.date + Tab + day.startTime + QStringLiteral("～") + day.endTime + CrLf + CrLf;
-        for (const WorkItem &item : day.items) {
-            text += item.code + QStringLiteral(".") + Tab + item.head + CrLf;
-            text += Tab + Tab + crLfBreaks(item.detail).replace(CrLf, CrLf + Tab + Tab) + CrLf + CrLf;
-        }
-        text += CrLf;
-    }
-    const RangeTotals totals = TotalRange(days);
-    const auto line = [](const QString &code, const QString &name, const ProjectTotal &total) {
-        QString row = code + Tab + name + Tab + QStringLiteral("%1日").arg(total.days) + Tab +
-                      QStringLiteral("%1項目").arg(total.items) + Tab + FormatHours(total.minutes);
-        if (total.untimedDays > 0)
-            row += Tab + QStringLiteral("（時間のない日 %1日）").arg(total.untimedDays);
-        return row + CrLf;
-    };
-    text += QStringLiteral("集計") + CrLf;
-    for (const ProjectTotal &project : totals.projects)
-        text += line(project.code, project.name, project);
-    return text + line(QStringLiteral("合計"), QString(), totals.grand);
+    QString text = monthlyHead(selection);
+    for (const StoredDay &day : days)
+        text += monthlyDayBlock(day);
+    return text + monthlyTotals(days);
 }
 
 std::optional<QString> FindNonCp932(const RangeSelection &selection, const QList<StoredDay> &days)
@@ -210,12 +257,12 @@ std::optional<QString> WriteWholeFile(const QString &path, const QByteArray &byt
 
 std::optional<QString> WriteCsv(const QString &path, const QList<StoredDay> &days, CsvEncoding encoding)
 {
-    if (encoding == CsvEncoding::Cp932) {
+    const bool cp932 = encoding == CsvEncoding::Cp932;
+    if (cp932)
         if (const auto refused = cp932Refusal(path, RangeSelection{}, days))
             return refused;
-        return WriteWholeFile(path, ToCp932(BuildCsvText(days)));
-    }
-    return WriteWholeFile(path, QByteArray("\xEF\xBB\xBF") + BuildCsvText(days).toUtf8());
+    return writeByDay(path, days, cp932 ? QByteArray() : QByteArray("\xEF\xBB\xBF"), csvHeader(), csvRows,
+                      QString(), cp932);
 }
 
 std::optional<QString> WriteMonthlyText(const QString &path, const RangeSelection &selection,
@@ -223,7 +270,8 @@ std::optional<QString> WriteMonthlyText(const QString &path, const RangeSelectio
 {
     if (const auto refused = cp932Refusal(path, selection, days))
         return refused;
-    return WriteWholeFile(path, ToCp932(BuildMonthlyText(selection, days)));
+    return writeByDay(path, days, QByteArray(), monthlyHead(selection), monthlyDayBlock, monthlyTotals(days),
+                      true);
 }
 
 namespace

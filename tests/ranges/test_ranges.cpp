@@ -1,0 +1,233 @@
+#include "common/cp932.h"
+#include "rangefixture.h"
+#include "ranges/rangeexport.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace worvane;
+using worvane::test::readBytes;
+using worvane::test::sql;
+
+namespace
+{
+const RangeSelection TwoMonths{QStringLiteral("2026/01/01"), QStringLiteral("2026/02/28"), std::nullopt};
+
+RangeLoad load(const QString &db, const RangeSelection &selection)
+{
+    return ReportStore(db).loadRange(selection.from, selection.to, selection.codePattern);
+}
+
+QStringList totalLines(const RangeTotals &totals)
+{
+    QStringList lines;
+    for (const ProjectTotal &p : totals.projects + QList<ProjectTotal>{totals.grand})
+        lines << QStringLiteral("%1 %2/%3/%4/%5").arg(p.code).arg(p.days).arg(p.items).arg(p.untimedDays).arg(
+                     FormatHours(p.minutes));
+    return lines;
+}
+
+// One day with the fields a CSV must quote.
+QList<StoredDay> quotingDays()
+{
+    return {StoredDay{QStringLiteral("A1"), QStringLiteral("名前, 株式会社"), QStringLiteral("2026/01/05"),
+                      QStringLiteral("09:00"), QStringLiteral("25:30"),
+                      {WorkItem{QStringLiteral("1"), QStringLiteral("「見積」\"案\""),
+                                QStringLiteral("一行目\r\n二行目\n三行目")}}},
+            StoredDay{QStringLiteral("B2"), QString(), QStringLiteral("2026/01/06"), QString(), QString(), {}}};
+}
+const QByteArray QuotingCsv = "日付,PJコード,PJ名称,開始,終了,時間,作業項目№,作業項目,作業内容\r\n"
+                              "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,1,\"「見積」\"\"案\"\"\","
+                              "\"一行目\r\n二行目\r\n三行目\"\r\n"
+                              "2026/01/06,B2,,,,,,,\r\n";
+} // namespace
+
+class TestRanges : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_db;
+
+private slots:
+    void initTestCase()
+    {
+        m_db = m_dir.filePath(QStringLiteral("range.db"));
+        test::makeRangeFixture(m_db);
+    }
+
+    void dayHours_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<int>("minutes"); // -1: no valid hours
+        QTest::newRow("past midnight") << "09:00" << "25:30" << 990;
+        QTest::newRow("equal") << "09:00" << "09:00" << 0;
+        QTest::newRow("empty end") << "09:00" << "" << -1;
+        QTest::newRow("end first") << "18:00" << "09:00" << -1;
+        QTest::newRow("one-digit hour") << "9:00" << "18:00" << -1;
+        QTest::newRow("60 minutes") << "09:60" << "18:00" << -1;
+        QTest::newRow("letters") << "09:0a" << "18:00" << -1;
+    }
+    void dayHours()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(int, minutes);
+        QCOMPARE(DayMinutes(start, end).value_or(-1), minutes);
+    }
+
+    void hoursFormat()
+    {
+        QCOMPARE(FormatHours(9810), QStringLiteral("163:30"));
+        QCOMPARE(FormatHours(5), QStringLiteral("0:05"));
+        QCOMPARE(FormatHours(0), QStringLiteral("0:00"));
+    }
+
+    void rangeDaysComeInDateCodeAndItemOrder()
+    {
+        const RangeLoad range = load(m_db, TwoMonths);
+        QVERIFY(range.ok);
+        QStringList days;
+        for (const StoredDay &day : range.days) {
+            QStringList items;
+            for (const WorkItem &item : day.items)
+                items << item.code;
+            days << day.date + QLatin1Char(' ') + day.code + QLatin1Char(' ') + day.name + QLatin1Char(' ') +
+                        items.join(QLatin1Char(','));
+        }
+        QCOMPARE(days, (QStringList{QStringLiteral("2026/01/05 A0012345 ワーベーン開発 1,2,10"),
+                                    QStringLiteral("2026/01/05 B0000001 社内ネットワーク更改 1"),
+                                    QStringLiteral("2026/01/20 A0012345 ワーベーン開発 1"),
+                                    QStringLiteral("2026/02/02 A0012345 ワーベーン開発 "),
+                                    QStringLiteral("2026/02/10 X1  1"),
+                                    QStringLiteral("2026/02/27 B0000001 社内ネットワーク更改 1,2")}));
+    }
+
+    void totalsMatchTheHandComputedOnes()
+    {
+        QCOMPARE(totalLines(TotalRange(load(m_db, TwoMonths).days)),
+                 (QStringList{QStringLiteral("A0012345 3/4/1/12:45"), QStringLiteral("B0000001 2/3/0/8:15"),
+                              QStringLiteral("X1 1/1/0/0:30"), QStringLiteral(" 6/8/1/21:30")}));
+        // A pattern matches as the project search does: * and ?, letter case ignored.
+        QCOMPARE(totalLines(TotalRange(load(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("b*")}).days)),
+                 (QStringList{QStringLiteral("B0000001 2/3/0/8:15"), QStringLiteral(" 2/3/0/8:15")}));
+        QCOMPARE(totalLines(TotalRange(load(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("?1")}).days)),
+                 (QStringList{QStringLiteral("X1 1/1/0/0:30"), QStringLiteral(" 1/1/0/0:30")}));
+        // Both ends of the range are included.
+        QCOMPARE(load(m_db, {QStringLiteral("2025/12/31"), QStringLiteral("2026/01/05"), std::nullopt}).days.size(), 3);
+    }
+
+    void theDateIndexIsAddedToAWritableFileOnly()
+    {
+        const QString db = m_dir.filePath(QStringLiteral("old.db"));
+        test::makeRangeFixture(db);
+        const QString count =
+            QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = 'DF_WKTIME_YMD'");
+        sql(db, QStringLiteral("DROP INDEX DF_WKTIME_YMD"));
+        QFile::setPermissions(db, QFile::ReadOwner | QFile::ReadGroup);
+        QCOMPARE(load(db, TwoMonths).days.size(), 6);
+        QCOMPARE(sql(db, count)[0][0].toInt(), 0);
+
+        QFile::setPermissions(db, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(load(db, TwoMonths).days.size(), 6);
+        QCOMPARE(sql(db, count)[0][0].toInt(), 1);
+        const QList<QVariantList> plan = sql(
+            db, QStringLiteral("EXPLAIN QUERY PLAN SELECT * FROM DF_WKTIME WHERE WKYMD BETWEEN '2026/01/01' "
+                               "AND '2026/01/31'"));
+        QVERIFY(plan.last().last().toString().contains(QStringLiteral("DF_WKTIME_YMD")));
+    }
+
+    void csvQuotesAndEndsLinesWithCrLf()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("quoting.csv"));
+        QCOMPARE(WriteCsv(path, quotingDays(), CsvEncoding::Utf8WithBom), std::nullopt);
+        QCOMPARE(readBytes(path), QByteArray("\xEF\xBB\xBF") + QuotingCsv);
+
+        QCOMPARE(WriteCsv(path, quotingDays(), CsvEncoding::Cp932), std::nullopt);
+        QCOMPARE(readBytes(path), ToCp932(QString::fromUtf8(QuotingCsv)));
+        QVERIFY(readBytes(path).startsWith("\x93\xfa\x95\x74,")); // 日付 in CP932, no BOM
+    }
+
+    void aCharacterCp932CannotHoldWritesNothing()
+    {
+        QList<StoredDay> days = quotingDays();
+        days[0].items[0].detail = QStringLiteral("完了😀");
+        const QString path = m_dir.filePath(QStringLiteral("refused.csv"));
+        test::writeBytes(path, "kept");
+        for (const auto &error : {WriteCsv(path, days, CsvEncoding::Cp932), WriteMonthlyText(path, TwoMonths, days)}) {
+            QVERIFY(error);
+            QVERIFY2(error->contains(QStringLiteral("2026/01/05 A1 作業項目№1 作業内容「😀」")), qPrintable(*error));
+        }
+        QCOMPARE(readBytes(path), QByteArray("kept"));
+        QCOMPARE(WriteCsv(m_dir.filePath(QStringLiteral("nofolder/x.csv")), days, CsvEncoding::Utf8WithBom)
+                     .has_value(),
+                 true);
+    }
+
+    void monthlyTextHasTheDayBlocksAndTheTotals()
+    {
+        const QList<StoredDay> days = load(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("B*")}).days;
+        const QString path = m_dir.filePath(QStringLiteral("month.txt"));
+        QCOMPARE(WriteMonthlyText(path, {TwoMonths.from, TwoMonths.to, QStringLiteral("B*")}, days), std::nullopt);
+        bool ok = false;
+        const QString text = FromCp932(readBytes(path), &ok);
+        QVERIFY(ok);
+        QCOMPARE(text, QStringLiteral("月報\t2026/01/01～2026/02/28\r\nPJコード\tB*\r\n\r\n"
+                                      "■B0000001\t社内ネットワーク更改\r\n2026/01/05\t22:00～25:30\r\n\r\n"
+                                      "1.\t夜間切替\r\n\t\t\r\n\r\n\r\n"
+                                      "■B0000001\t社内ネットワーク更改\r\n2026/02/27\t13:00～17:45\r\n\r\n"
+                                      "1.\t作業\r\n\t\t\r\n\r\n2.\t作業\r\n\t\t\r\n\r\n\r\n"
+                                      "集計\r\nB0000001\t社内ネットワーク更改\t2日\t3項目\t8:15\r\n"
+                                      "合計\t\t2日\t3項目\t8:15\r\n"));
+    }
+
+    void workbookReadsBackInAnotherReader()
+    {
+        if (QStringLiteral(PYTHON3_PATH).endsWith(QStringLiteral("NOTFOUND")))
+            QSKIP("no python3 with openpyxl (scripts/setup.sh --test)");
+        const QString path = m_dir.filePath(QStringLiteral("range.xlsx"));
+        QCOMPARE(WriteXlsx(path, TwoMonths, load(m_db, TwoMonths).days), std::nullopt);
+
+        // The cached results of the formulas, as a reader without a calculation engine sees them.
+        QProcess python;
+        python.start(QStringLiteral(PYTHON3_PATH),
+                     {QStringLiteral("-c"), QStringLiteral(R"(
+import json, sys, openpyxl
+book = openpyxl.load_workbook(sys.argv[1], data_only=True)
+formulas = openpyxl.load_workbook(sys.argv[1])
+cell = lambda v: v.isoformat() if hasattr(v, 'isoformat') else (v.total_seconds() // 60 if hasattr(v, 'total_seconds') else v)
+print(json.dumps({'sheets': book.sheetnames,
+  'rows': [[cell(v) for v in r] for r in book['日報'].iter_rows(values_only=True)],
+  'summary': [[cell(v) for v in r] for r in book['集計'].iter_rows(values_only=True)],
+  'formula': formulas['集計']['C2'].value}))
+)"),
+                      path});
+        QVERIFY(python.waitForFinished(60000));
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+        const QJsonObject book = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+        QCOMPARE(book[QStringLiteral("sheets")].toArray(), (QJsonArray{QStringLiteral("日報"), QStringLiteral("集計")}));
+
+        const QJsonArray rows = book[QStringLiteral("rows")].toArray();
+        QCOMPARE(rows.size(), 1 + 9); // header, 3 + 1 + 1 + 1 (no items) + 1 + 2 item rows
+        const QJsonArray pastMidnight = rows[4].toArray();
+        QCOMPARE(pastMidnight[0].toString(), QStringLiteral("2026-01-05T00:00:00")); // a real date
+        QCOMPARE(pastMidnight[5].toDouble(), 210.0);                                // a real time value
+        QCOMPARE(pastMidnight[7].toString(), QStringLiteral("夜間切替"));
+        QVERIFY(rows[5].toArray()[5].isNull()); // the day without times: no hours, not 0:00
+
+        // 集計: projects by month as formulas over 日報, their totals and the grand total.
+        const QJsonArray summary = book[QStringLiteral("summary")].toArray();
+        QCOMPARE(summary[1].toArray(), (QJsonArray{QStringLiteral("A0012345"), QStringLiteral("ワーベーン開発"),
+                                                   540, 225, 765}));
+        QCOMPARE(summary[4].toArray()[4].toDouble(), 1290.0);
+        QVERIFY(book[QStringLiteral("formula")].toString().startsWith(QStringLiteral("=SUMIFS('日報'!")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRanges)
+#include "test_ranges.moc"

@@ -257,7 +257,9 @@ bool FieldEvents::eventFilter(QObject *watched, QEvent *event)
     }
     case QEvent::FocusOut: {
         const auto reason = static_cast<QFocusEvent *>(event)->reason();
-        if (isActivationReason(reason))
+        // A window losing activation is not leaving the field; nor is a window that has closed, whose
+        // controls lose the focus as they are destroyed (the field is then no longer whole).
+        if (isActivationReason(reason) || !m_field->window()->isVisible())
             return false;
         FocusMemory *memory = FocusMemory::of(m_field->window());
         if (memory->field == m_field)

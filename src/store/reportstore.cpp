@@ -187,8 +187,12 @@ RangeLoad ReportStore::loadRange(const QString &from, const QString &to,
             if (skipping)
                 continue;
             previousKey = key;
-            result.days.append(StoredDay{code, NullToEmpty(query.value(1)), date, NullToEmpty(query.value(3)),
-                                         NullToEmpty(query.value(4)), {}});
+            result.days.append(StoredDay{code,
+                                         NullToEmpty(query.value(1)),
+                                         date,
+                                         NullToEmpty(query.value(3)),
+                                         NullToEmpty(query.value(4)),
+                                         {}});
         }
         if (!skipping && query.value(5).toBool())
             result.days.last().items.append(WorkItem{NullToEmpty(query.value(6)), NullToEmpty(query.value(7)),

@@ -12,8 +12,8 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <functional>
 #include <unistd.h>
 
@@ -362,7 +362,7 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
                 keep(worksheet_write_number(sheet, row, 5, *minutes / MinutesPerDay, hoursFormat));
             text(sheet, row, 6, item.code);
             text(sheet, row, 7, item.head);
-            text(sheet, row, 8, QString(item.detail).replace(CrLf, QStringLiteral("\n")), wrapFormat);
+            text(sheet, row, 8, crLfBreaks(item.detail).replace(CrLf, QStringLiteral("\n")), wrapFormat);
             // A day's hours once, on its first row, so that sums over this column count each day once.
             const QByteArray r = QByteArray::number(row + 1), above = QByteArray::number(row);
             const QByteArray formula =

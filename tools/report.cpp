@@ -71,8 +71,8 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
     if (isExport != !parsed.format.isEmpty() || isExport != !parsed.out.isEmpty())
         return isExport ? QStringLiteral("export needs --format and --out")
                         : QStringLiteral("--format and --out belong to export");
-    static const QStringList formats{QStringLiteral("csv"), QStringLiteral("csv-cp932"), QStringLiteral("xlsx"),
-                                     QStringLiteral("text")};
+    static const QStringList formats{QStringLiteral("csv"), QStringLiteral("csv-cp932"),
+                                     QStringLiteral("xlsx"), QStringLiteral("text")};
     if (isExport && !formats.contains(parsed.format))
         return QStringLiteral("unknown format: %1").arg(parsed.format);
     return std::nullopt;

@@ -12,8 +12,8 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <functional>
 #include <unistd.h>
 
@@ -40,7 +40,8 @@ QString csvField(const QString &value)
     static const QString special = QStringLiteral(",\"\r\n");
     if (std::none_of(value.begin(), value.end(), [](QChar c) { return special.contains(c); }))
         return value;
-    return QLatin1Char('"') + crLfBreaks(QString(value).replace(QStringLiteral("\""), QStringLiteral("\"\""))) +
+    return QLatin1Char('"') +
+           crLfBreaks(QString(value).replace(QStringLiteral("\""), QStringLiteral("\"\""))) +
            QLatin1Char('"');
 }
 
@@ -50,9 +51,10 @@ QString hoursOf(const StoredDay &day)
     return minutes ? FormatHours(*minutes) : QString();
 }
 
-const QStringList ColumnNames{QStringLiteral("日付"),   QStringLiteral("PJコード"),   QStringLiteral("PJ名称"),
-                              QStringLiteral("開始"),   QStringLiteral("終了"),       QStringLiteral("時間"),
-                              QStringLiteral("作業項目№"), QStringLiteral("作業項目"), QStringLiteral("作業内容")};
+const QStringList ColumnNames{
+    QStringLiteral("日付"),      QStringLiteral("PJコード"), QStringLiteral("PJ名称"),
+    QStringLiteral("開始"),      QStringLiteral("終了"),     QStringLiteral("時間"),
+    QStringLiteral("作業項目№"), QStringLiteral("作業項目"), QStringLiteral("作業内容")};
 
 // The day's items, or one empty item for a day without any: a day always gives at least one row.
 QList<WorkItem> rowsOf(const StoredDay &day)
@@ -132,7 +134,7 @@ QString csvHeader()
 // The rows of one day: one per item, or one with empty item columns.
 QString csvRows(const StoredDay &day)
 {
-    const QString head = QStringList{csvField(day.date), csvField(day.code), csvField(day.name),
+    const QString head = QStringList{csvField(day.date),      csvField(day.code),    csvField(day.name),
                                      csvField(day.startTime), csvField(day.endTime), hoursOf(day)}
                              .join(QLatin1Char(','));
     QString rows;
@@ -157,7 +159,8 @@ QString monthlyDayBlock(const StoredDay &day)
 QString monthlyHead(const RangeSelection &selection)
 {
     return QStringLiteral("月報") + Tab + selection.from + QStringLiteral("～") + selection.to + CrLf +
-           QStringLiteral("PJコード") + Tab + selection.codePattern.value_or(QStringLiteral("*")) + CrLf + CrLf;
+           QStringLiteral("PJコード") + Tab + selection.codePattern.value_or(QStringLiteral("*")) + CrLf +
+           CrLf;
 }
 
 QString monthlyTotals(const QList<StoredDay> &days)
@@ -231,10 +234,11 @@ std::optional<QString> FindNonCp932(const RangeSelection &selection, const QList
         return named(QStringLiteral("PJコード"), *c);
     for (const StoredDay &day : days) {
         const QString place = day.date + QLatin1Char(' ') + day.code + QLatin1Char(' ');
-        const std::pair<QString, QString> fields[] = {
-            {QStringLiteral("PJコード"), day.code},     {QStringLiteral("PJ名称"), day.name},
-            {QStringLiteral("日付"), day.date},         {QStringLiteral("開始"), day.startTime},
-            {QStringLiteral("終了"), day.endTime}};
+        const std::pair<QString, QString> fields[] = {{QStringLiteral("PJコード"), day.code},
+                                                      {QStringLiteral("PJ名称"), day.name},
+                                                      {QStringLiteral("日付"), day.date},
+                                                      {QStringLiteral("開始"), day.startTime},
+                                                      {QStringLiteral("終了"), day.endTime}};
         for (const auto &[what, value] : fields)
             if (const auto c = firstNonCp932(value))
                 return named(place + what, *c);
@@ -244,7 +248,8 @@ std::optional<QString> FindNonCp932(const RangeSelection &selection, const QList
                                                               {QStringLiteral("作業内容"), item.detail}};
             for (const auto &[what, value] : itemFields)
                 if (const auto c = firstNonCp932(value))
-                    return named(place + QStringLiteral("作業項目№") + item.code + QLatin1Char(' ') + what, *c);
+                    return named(place + QStringLiteral("作業項目№") + item.code + QLatin1Char(' ') + what,
+                                 *c);
         }
     }
     return std::nullopt;
@@ -357,10 +362,11 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
                 keep(worksheet_write_number(sheet, row, 5, *minutes / MinutesPerDay, hoursFormat));
             text(sheet, row, 6, item.code);
             text(sheet, row, 7, item.head);
-            text(sheet, row, 8, QString(item.detail).replace(CrLf, QStringLiteral("\n")), wrapFormat);
+            text(sheet, row, 8, crLfBreaks(item.detail).replace(CrLf, QStringLiteral("\n")), wrapFormat);
             // A day's hours once, on its first row, so that sums over this column count each day once.
             const QByteArray r = QByteArray::number(row + 1), above = QByteArray::number(row);
-            const QByteArray formula = "=IF(AND(A" + r + "=A" + above + ",B" + r + "=B" + above + "),0,F" + r + ")";
+            const QByteArray formula =
+                "=IF(AND(A" + r + "=A" + above + ",B" + r + "=B" + above + "),0,F" + r + ")";
             keep(worksheet_write_formula_num(sheet, row, dayHoursColumn, formula.constData(), hoursFormat,
                                              first && minutes ? *minutes / MinutesPerDay : 0.0));
             first = false;
@@ -393,7 +399,8 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
     text(summary, 0, 0, QStringLiteral("PJコード"));
     text(summary, 0, 1, QStringLiteral("PJ名称"));
     for (int m = 0; m < months.size(); ++m) {
-        lxw_datetime when = dateOf(QDate::fromString(months.at(m) + QStringLiteral("/01"), QStringLiteral("yyyy/MM/dd")));
+        lxw_datetime when =
+            dateOf(QDate::fromString(months.at(m) + QStringLiteral("/01"), QStringLiteral("yyyy/MM/dd")));
         keep(worksheet_write_datetime(summary, 0, lxw_col_t(2 + m), &when, monthFormat));
     }
     text(summary, 0, totalColumn, QStringLiteral("合計"));
@@ -405,8 +412,9 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
         text(summary, at, 1, project.name);
         for (int m = 0; m < months.size(); ++m) {
             const QByteArray c = columnName(2 + m);
-            const QByteArray formula = "=SUMIFS('日報'!$J:$J,'日報'!$B:$B,$A" + r + ",'日報'!$A:$A,\">=\"&" + c +
-                                       "$1,'日報'!$A:$A,\"<\"&DATE(YEAR(" + c + "$1),MONTH(" + c + "$1)+1,1))";
+            const QByteArray formula = "=SUMIFS('日報'!$J:$J,'日報'!$B:$B,$A" + r + ",'日報'!$A:$A,\">=\"&" +
+                                       c + "$1,'日報'!$A:$A,\"<\"&DATE(YEAR(" + c + "$1),MONTH(" + c +
+                                       "$1)+1,1))";
             keep(worksheet_write_formula_num(summary, at, lxw_col_t(2 + m), formula.constData(), hoursFormat,
                                              minutesIn(monthTotals.at(m), project.code) / MinutesPerDay));
         }
@@ -438,7 +446,8 @@ std::optional<QString> WriteXlsx(const QString &path, const RangeSelection &sele
     if (!work.isValid())
         return failure(path, QStringLiteral("一時フォルダを作れません"));
     const QString built = work.filePath(QStringLiteral("book.xlsx"));
-    if (const auto error = buildWorkbook(QFile::encodeName(built), QFile::encodeName(work.path()), selection, days))
+    if (const auto error =
+            buildWorkbook(QFile::encodeName(built), QFile::encodeName(work.path()), selection, days))
         return failure(path, *error);
     QFile source(built);
     if (!source.open(QIODevice::ReadOnly))

@@ -27,19 +27,27 @@ QStringList totalLines(const RangeTotals &totals)
 {
     QStringList lines;
     for (const ProjectTotal &p : totals.projects + QList<ProjectTotal>{totals.grand})
-        lines << QStringLiteral("%1 %2/%3/%4/%5").arg(p.code).arg(p.days).arg(p.items).arg(p.untimedDays).arg(
-                     FormatHours(p.minutes));
+        lines << QStringLiteral("%1 %2/%3/%4/%5")
+                     .arg(p.code)
+                     .arg(p.days)
+                     .arg(p.items)
+                     .arg(p.untimedDays)
+                     .arg(FormatHours(p.minutes));
     return lines;
 }
 
 // One day with the fields a CSV must quote.
 QList<StoredDay> quotingDays()
 {
-    return {StoredDay{QStringLiteral("A1"), QStringLiteral("名前, 株式会社"), QStringLiteral("2026/01/05"),
-                      QStringLiteral("09:00"), QStringLiteral("25:30"),
-                      {WorkItem{QStringLiteral("1"), QStringLiteral("「見積」\"案\""),
-                                QStringLiteral("一行目\r\n二行目\n三行目")}}},
-            StoredDay{QStringLiteral("B2"), QString(), QStringLiteral("2026/01/06"), QString(), QString(), {}}};
+    return {
+        StoredDay{QStringLiteral("A1"),
+                  QStringLiteral("名前, 株式会社"),
+                  QStringLiteral("2026/01/05"),
+                  QStringLiteral("09:00"),
+                  QStringLiteral("25:30"),
+                  {WorkItem{QStringLiteral("1"), QStringLiteral("「見積」\"案\""),
+                            QStringLiteral("一行目\r\n二行目\n三行目")}}},
+        StoredDay{QStringLiteral("B2"), QString(), QStringLiteral("2026/01/06"), QString(), QString(), {}}};
 }
 const QByteArray QuotingCsv = "日付,PJコード,PJ名称,開始,終了,時間,作業項目№,作業項目,作業内容\r\n"
                               "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,1,\"「見積」\"\"案\"\"\","
@@ -65,13 +73,20 @@ private slots:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("end");
         QTest::addColumn<int>("minutes"); // -1: no valid hours
-        QTest::newRow("past midnight") << "09:00" << "25:30" << 990;
-        QTest::newRow("equal") << "09:00" << "09:00" << 0;
-        QTest::newRow("empty end") << "09:00" << "" << -1;
-        QTest::newRow("end first") << "18:00" << "09:00" << -1;
-        QTest::newRow("one-digit hour") << "9:00" << "18:00" << -1;
-        QTest::newRow("60 minutes") << "09:60" << "18:00" << -1;
-        QTest::newRow("letters") << "09:0a" << "18:00" << -1;
+        QTest::newRow("past midnight") << "09:00"
+                                       << "25:30" << 990;
+        QTest::newRow("equal") << "09:00"
+                               << "09:00" << 0;
+        QTest::newRow("empty end") << "09:00"
+                                   << "" << -1;
+        QTest::newRow("end first") << "18:00"
+                                   << "09:00" << -1;
+        QTest::newRow("one-digit hour") << "9:00"
+                                        << "18:00" << -1;
+        QTest::newRow("60 minutes") << "09:60"
+                                    << "18:00" << -1;
+        QTest::newRow("letters") << "09:0a"
+                                 << "18:00" << -1;
     }
     void dayHours()
     {
@@ -114,12 +129,16 @@ private slots:
                  (QStringList{QStringLiteral("A0012345 3/4/1/12:45"), QStringLiteral("B0000001 2/3/0/8:15"),
                               QStringLiteral("X1 1/1/0/0:30"), QStringLiteral(" 6/8/1/21:30")}));
         // A pattern matches as the project search does: * and ?, letter case ignored.
-        QCOMPARE(totalLines(TotalRange(load(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("b*")}).days)),
-                 (QStringList{QStringLiteral("B0000001 2/3/0/8:15"), QStringLiteral(" 2/3/0/8:15")}));
-        QCOMPARE(totalLines(TotalRange(load(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("?1")}).days)),
-                 (QStringList{QStringLiteral("X1 1/1/0/0:30"), QStringLiteral(" 1/1/0/0:30")}));
+        QCOMPARE(
+            totalLines(TotalRange(load(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("b*")}).days)),
+            (QStringList{QStringLiteral("B0000001 2/3/0/8:15"), QStringLiteral(" 2/3/0/8:15")}));
+        QCOMPARE(
+            totalLines(TotalRange(load(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("?1")}).days)),
+            (QStringList{QStringLiteral("X1 1/1/0/0:30"), QStringLiteral(" 1/1/0/0:30")}));
         // Both ends of the range are included.
-        QCOMPARE(load(m_db, {QStringLiteral("2025/12/31"), QStringLiteral("2026/01/05"), std::nullopt}).days.size(), 3);
+        QCOMPARE(load(m_db, {QStringLiteral("2025/12/31"), QStringLiteral("2026/01/05"), std::nullopt})
+                     .days.size(),
+                 3);
     }
 
     void theDateIndexIsAddedToAWritableFileOnly()
@@ -128,6 +147,7 @@ private slots:
         test::makeRangeFixture(db);
         const QString count =
             QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = 'DF_WKTIME_YMD'");
+        QCOMPARE(sql(db, count)[0][0].toInt(), 1); // every new file has it
         sql(db, QStringLiteral("DROP INDEX DF_WKTIME_YMD"));
         QFile::setPermissions(db, QFile::ReadOwner | QFile::ReadGroup);
         QCOMPARE(load(db, TwoMonths).days.size(), 6);
@@ -159,9 +179,11 @@ private slots:
         days[0].items[0].detail = QStringLiteral("完了😀");
         const QString path = m_dir.filePath(QStringLiteral("refused.csv"));
         test::writeBytes(path, "kept");
-        for (const auto &error : {WriteCsv(path, days, CsvEncoding::Cp932), WriteMonthlyText(path, TwoMonths, days)}) {
+        for (const auto &error :
+             {WriteCsv(path, days, CsvEncoding::Cp932), WriteMonthlyText(path, TwoMonths, days)}) {
             QVERIFY(error);
-            QVERIFY2(error->contains(QStringLiteral("2026/01/05 A1 作業項目№1 作業内容「😀」")), qPrintable(*error));
+            QVERIFY2(error->contains(QStringLiteral("2026/01/05 A1 作業項目№1 作業内容「😀」")),
+                     qPrintable(*error));
         }
         QCOMPARE(readBytes(path), QByteArray("kept"));
         QCOMPARE(WriteCsv(m_dir.filePath(QStringLiteral("nofolder/x.csv")), days, CsvEncoding::Utf8WithBom)
@@ -173,7 +195,8 @@ private slots:
     {
         const QList<StoredDay> days = load(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("B*")}).days;
         const QString path = m_dir.filePath(QStringLiteral("month.txt"));
-        QCOMPARE(WriteMonthlyText(path, {TwoMonths.from, TwoMonths.to, QStringLiteral("B*")}, days), std::nullopt);
+        QCOMPARE(WriteMonthlyText(path, {TwoMonths.from, TwoMonths.to, QStringLiteral("B*")}, days),
+                 std::nullopt);
         bool ok = false;
         const QString text = FromCp932(readBytes(path), &ok);
         QVERIFY(ok);
@@ -195,8 +218,7 @@ private slots:
 
         // The cached results of the formulas, as a reader without a calculation engine sees them.
         QProcess python;
-        python.start(QStringLiteral(PYTHON3_PATH),
-                     {QStringLiteral("-c"), QStringLiteral(R"(
+        python.start(QStringLiteral(PYTHON3_PATH), {QStringLiteral("-c"), QStringLiteral(R"(
 import json, sys, openpyxl
 book = openpyxl.load_workbook(sys.argv[1], data_only=True)
 formulas = openpyxl.load_workbook(sys.argv[1])
@@ -206,24 +228,25 @@ print(json.dumps({'sheets': book.sheetnames,
   'summary': [[cell(v) for v in r] for r in book['集計'].iter_rows(values_only=True)],
   'formula': formulas['集計']['C2'].value}))
 )"),
-                      path});
+                                                    path});
         QVERIFY(python.waitForFinished(60000));
         QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
         const QJsonObject book = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-        QCOMPARE(book[QStringLiteral("sheets")].toArray(), (QJsonArray{QStringLiteral("日報"), QStringLiteral("集計")}));
+        QCOMPARE(book[QStringLiteral("sheets")].toArray(),
+                 (QJsonArray{QStringLiteral("日報"), QStringLiteral("集計")}));
 
         const QJsonArray rows = book[QStringLiteral("rows")].toArray();
         QCOMPARE(rows.size(), 1 + 9); // header, 3 + 1 + 1 + 1 (no items) + 1 + 2 item rows
         const QJsonArray pastMidnight = rows[4].toArray();
         QCOMPARE(pastMidnight[0].toString(), QStringLiteral("2026-01-05T00:00:00")); // a real date
-        QCOMPARE(pastMidnight[5].toDouble(), 210.0);                                // a real time value
+        QCOMPARE(pastMidnight[5].toDouble(), 210.0);                                 // a real time value
         QCOMPARE(pastMidnight[7].toString(), QStringLiteral("夜間切替"));
         QVERIFY(rows[5].toArray()[5].isNull()); // the day without times: no hours, not 0:00
 
         // 集計: projects by month as formulas over 日報, their totals and the grand total.
         const QJsonArray summary = book[QStringLiteral("summary")].toArray();
-        QCOMPARE(summary[1].toArray(), (QJsonArray{QStringLiteral("A0012345"), QStringLiteral("ワーベーン開発"),
-                                                   540, 225, 765}));
+        QCOMPARE(summary[1].toArray(),
+                 (QJsonArray{QStringLiteral("A0012345"), QStringLiteral("ワーベーン開発"), 540, 225, 765}));
         QCOMPARE(summary[4].toArray()[4].toDouble(), 1290.0);
         QVERIFY(book[QStringLiteral("formula")].toString().startsWith(QStringLiteral("=SUMIFS('日報'!")));
     }

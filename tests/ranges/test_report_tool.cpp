@@ -20,12 +20,14 @@ class TestReportTool : public QObject
     {
         QProcess tool;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config"))); // no settings
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                   m_dir.filePath(QStringLiteral("config"))); // no settings
         tool.setProcessEnvironment(env);
         tool.start(QStringLiteral(REPORT_PATH), args);
         tool.waitForFinished(60000);
         return Run{tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1,
-                   QString::fromUtf8(tool.readAllStandardOutput()), QString::fromUtf8(tool.readAllStandardError())};
+                   QString::fromUtf8(tool.readAllStandardOutput()),
+                   QString::fromUtf8(tool.readAllStandardError())};
     }
 
 private slots:
@@ -37,8 +39,9 @@ private slots:
 
     void totalsPrintsOneLinePerProjectAndTheTotal()
     {
-        const Run totals = run({QStringLiteral("--db"), m_db, QStringLiteral("totals"), QStringLiteral("--from"),
-                                QStringLiteral("2026-01-01"), QStringLiteral("--to"), QStringLiteral("2026-02-28")});
+        const Run totals =
+            run({QStringLiteral("--db"), m_db, QStringLiteral("totals"), QStringLiteral("--from"),
+                 QStringLiteral("2026-01-01"), QStringLiteral("--to"), QStringLiteral("2026-02-28")});
         QCOMPARE(totals.exit, 0);
         QCOMPARE(totals.out, QStringLiteral("A0012345\tワーベーン開発\t3\t4\t12:45\n"
                                             "B0000001\t社内ネットワーク更改\t2\t3\t8:15\n"
@@ -49,10 +52,11 @@ private slots:
     void exportWritesTheChosenFormat()
     {
         const QString out = m_dir.filePath(QStringLiteral("out.csv"));
-        const Run csv = run({QStringLiteral("export"), QStringLiteral("--from"), QStringLiteral("2026-02-01"),
-                             QStringLiteral("--to"), QStringLiteral("2026-02-28"), QStringLiteral("--project"),
-                             QStringLiteral("x?"), QStringLiteral("--format"), QStringLiteral("csv-cp932"),
-                             QStringLiteral("--out"), out, QStringLiteral("--db"), m_db});
+        const Run csv =
+            run({QStringLiteral("export"), QStringLiteral("--from"), QStringLiteral("2026-02-01"),
+                 QStringLiteral("--to"), QStringLiteral("2026-02-28"), QStringLiteral("--project"),
+                 QStringLiteral("x?"), QStringLiteral("--format"), QStringLiteral("csv-cp932"),
+                 QStringLiteral("--out"), out, QStringLiteral("--db"), m_db});
         QCOMPARE(csv.exit, 0);
         QCOMPARE(worvane::test::readBytes(out).count("\r\n"), 2); // header and the one item of X1
     }
@@ -62,25 +66,28 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("message");
-        const QStringList range{QStringLiteral("totals"), QStringLiteral("--from"), QStringLiteral("2026-01-01"),
-                                QStringLiteral("--to"), QStringLiteral("2026-01-31")};
-        QTest::newRow("missing database") << QStringList{QStringLiteral("--db"), QStringLiteral("/nonexistent/w.db")} + range
-                                          << 1 << "no database file";
+        const QStringList range{QStringLiteral("totals"), QStringLiteral("--from"),
+                                QStringLiteral("2026-01-01"), QStringLiteral("--to"),
+                                QStringLiteral("2026-01-31")};
+        QTest::newRow("missing database")
+            << QStringList{QStringLiteral("--db"), QStringLiteral("/nonexistent/w.db")} + range << 1
+            << "no database file";
         QTest::newRow("no database in the settings") << range << 1 << "--db";
-        QTest::newRow("no such date") << QStringList{QStringLiteral("totals"), QStringLiteral("--from"),
-                                                     QStringLiteral("2026-02-30"), QStringLiteral("--to"),
-                                                     QStringLiteral("2026-03-01")}
-                                      << 1 << "not a date range";
-        QTest::newRow("no command") << QStringList{QStringLiteral("--from"), QStringLiteral("2026-01-01")} << 2
-                                    << "usage:";
-        QTest::newRow("unknown format") << QStringList{QStringLiteral("export"), QStringLiteral("--from"),
-                                                       QStringLiteral("2026-01-01"), QStringLiteral("--to"),
-                                                       QStringLiteral("2026-01-31"), QStringLiteral("--format"),
-                                                       QStringLiteral("ods"), QStringLiteral("--out"),
-                                                       QStringLiteral("x")}
-                                        << 2 << "unknown format";
-        QTest::newRow("value missing") << QStringList{QStringLiteral("totals"), QStringLiteral("--from")} << 2
-                                       << "needs a value";
+        QTest::newRow("no such date")
+            << QStringList{QStringLiteral("totals"), QStringLiteral("--from"), QStringLiteral("2026-02-30"),
+                           QStringLiteral("--to"), QStringLiteral("2026-03-01")}
+            << 1 << "not a date range";
+        QTest::newRow("no command") << QStringList{QStringLiteral("--from"), QStringLiteral("2026-01-01")}
+                                    << 2 << "usage:";
+        QTest::newRow("unknown format")
+            << QStringList{QStringLiteral("export"),     QStringLiteral("--from"),
+                           QStringLiteral("2026-01-01"), QStringLiteral("--to"),
+                           QStringLiteral("2026-01-31"), QStringLiteral("--format"),
+                           QStringLiteral("ods"),        QStringLiteral("--out"),
+                           QStringLiteral("x")}
+            << 2 << "unknown format";
+        QTest::newRow("value missing")
+            << QStringList{QStringLiteral("totals"), QStringLiteral("--from")} << 2 << "needs a value";
     }
     void failuresExitOneAndBadArgumentsTwo()
     {
@@ -95,18 +102,21 @@ private slots:
 
     void anExportThatCannotBeWrittenExitsOne()
     {
-        const Run result = run({QStringLiteral("--db"), m_db, QStringLiteral("export"), QStringLiteral("--from"),
-                                QStringLiteral("2026-01-01"), QStringLiteral("--to"), QStringLiteral("2026-01-31"),
-                                QStringLiteral("--format"), QStringLiteral("text"), QStringLiteral("--out"),
-                                m_dir.filePath(QStringLiteral("no/such/folder.txt"))});
+        const Run result =
+            run({QStringLiteral("--db"), m_db, QStringLiteral("export"), QStringLiteral("--from"),
+                 QStringLiteral("2026-01-01"), QStringLiteral("--to"), QStringLiteral("2026-01-31"),
+                 QStringLiteral("--format"), QStringLiteral("text"), QStringLiteral("--out"),
+                 m_dir.filePath(QStringLiteral("no/such/folder.txt"))});
         QCOMPARE(result.exit, 1);
         QVERIFY2(result.err.contains(QStringLiteral("フォルダが見つかりません")), qPrintable(result.err));
     }
 
     void versionAndHelp()
     {
-        QCOMPARE(run({QStringLiteral("--version")}).out, QStringLiteral("worvane-report " WORVANE_TEST_VERSION "\n"));
-        QVERIFY(run({QStringLiteral("--help")}).out.contains(QStringLiteral("--format csv|csv-cp932|xlsx|text")));
+        QCOMPARE(run({QStringLiteral("--version")}).out,
+                 QStringLiteral("worvane-report " WORVANE_TEST_VERSION "\n"));
+        QVERIFY(
+            run({QStringLiteral("--help")}).out.contains(QStringLiteral("--format csv|csv-cp932|xlsx|text")));
     }
 };
 

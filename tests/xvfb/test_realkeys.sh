@@ -43,6 +43,7 @@ start() {
     QT_MESSAGE_PATTERN='%{category}: %{message}' "$work/worvane" 2>"$log" &
   app=$!
   main=$(timeout 10 xdotool search --sync --onlyvisible --name '^ワーベーン$' | head -n 1)
+  back=$main
   xdotool windowfocus --sync "$main"
   sleep 0.3
 }
@@ -64,19 +65,19 @@ check() {
 }
 focused() { xdotool getwindowfocus 2>/dev/null; }
 focusedName() { xdotool getwindowfocus getwindowname 2>/dev/null; }
-# Waits for a box or dialog to take the focus from the main window, presses keys in it, and waits for
-# the focus to come back to the main window.
+# Waits for a box or dialog to take the focus from the window it came from ($back, the main window
+# unless a dialog is open), presses keys in it, and waits for the focus to come back to that window.
 answer() {
-  for _ in $(seq 50); do [ "$(focused)" != "$main" ] && break; sleep 0.1; done
+  for _ in $(seq 50); do [ "$(focused)" != "$back" ] && break; sleep 0.1; done
   sleep 0.2
   xdotool key "$@"
-  for _ in $(seq 50); do [ "$(focused)" == "$main" ] && return; sleep 0.1; done
-  fail "the keyboard did not come back to the main window after $*"
+  for _ in $(seq 50); do [ "$(focused)" == "$back" ] && return; sleep 0.1; done
+  fail "the keyboard did not come back after $*"
 }
 # The same when another box follows: waits only for the focus to leave this one.
 reply() {
   local box
-  for _ in $(seq 50); do [ "$(focused)" != "$main" ] && break; sleep 0.1; done
+  for _ in $(seq 50); do [ "$(focused)" != "$back" ] && break; sleep 0.1; done
   sleep 0.2
   box=$(focused)
   xdotool key "$@"
@@ -187,22 +188,17 @@ start
 key Tab Return                      # the "…" beside the code: the project window
 for _ in $(seq 50); do [ "$(focusedName)" == "プロジェクト検索" ] && break; sleep 0.1; done
 [ "$(focusedName)" == "プロジェクト検索" ] && ok "Enter on … opens the project window" || fail "project window: $(focusedName)"
-projectWindow=$(focused)
+back=$(focused)
 type ZZZ
 key Tab Tab Return                  # 検索 with a code nobody has
-for _ in $(seq 50); do [ "$(focused)" != "$projectWindow" ] && break; sleep 0.1; done
-sleep 0.2
-key Return
-for _ in $(seq 50); do [ "$(focused)" == "$projectWindow" ] && break; sleep 0.1; done
+answer Return
 expected+=("message warning プロジェクト検索 該当するプロジェクトが存在しません。" "answer ok")
 check "Enter on 検索 searches once"
 key Tab Tab Tab Return              # 更新 with no name
-for _ in $(seq 50); do [ "$(focused)" != "$projectWindow" ] && break; sleep 0.1; done
-sleep 0.2
-key Return
-for _ in $(seq 50); do [ "$(focused)" == "$projectWindow" ] && break; sleep 0.1; done
+answer Return
 expected+=("message warning プロジェクト検索 PJ名称は必須入力です。" "answer ok")
 check "Enter on 更新 checks once"
+back=$main
 key Escape
 for _ in $(seq 50); do [ "$(focused)" == "$main" ] && break; sleep 0.1; done
 [ "$(focused)" == "$main" ] && ok "Escape closes the project window" || fail "after Escape: $(focusedName)"

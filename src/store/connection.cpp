@@ -154,6 +154,8 @@ bool Connection::commit()
 
 void Connection::rollback()
 {
+    if (!m_inTransaction)
+        return;
     const QString kept = m_error;
     exec(QStringLiteral("ROLLBACK"));
     m_inTransaction = false;

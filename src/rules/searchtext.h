@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// How text is compared in a search: in one normalised form, so that ASCII case and the full-width and
+// half-width forms of a character do not matter (Ａ = A = a, ｱ = ア), matched by substring.
+
+namespace worvane
+{
+
+// NFKC, then case-folded: the form in which both the stored text and the query are compared.
+QString SearchForm(const QString &text);
+
+// The words of a query in search form: split at blanks (full-width ones too), empty and repeated
+// words left out. Every word must occur for an item to match.
+QStringList SearchWords(const QString &query);
+
+// A short piece of a text around the first place where one of the words occurs, for a result list:
+// `before` + `hit` + `after` read as the text does, line breaks shown as blanks. Without a hit, the
+// text's beginning, and `hit` empty.
+struct Snippet {
+    QString before;
+    QString hit;
+    QString after;
+    bool operator==(const Snippet &) const = default;
+};
+Snippet SnippetOf(const QString &text, const QStringList &words, int context = 16);
+
+} // namespace worvane

@@ -1,6 +1,7 @@
 // worvane-report: the totals of a date range, or its export to a file, from the command line.
 #include "app/startup.h"
 #include "ranges/rangeexport.h"
+#include "store/textsearch.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -17,15 +18,20 @@ const char *const Usage =
     "usage: worvane-report [--db PATH] totals --from YYYY-MM-DD --to YYYY-MM-DD [--project PATTERN]\n"
     "       worvane-report [--db PATH] export --from YYYY-MM-DD --to YYYY-MM-DD [--project PATTERN]\n"
     "                      --format csv|csv-cp932|xlsx|text --out FILE\n"
+    "       worvane-report [--db PATH] search TEXT [--project PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
     "  totals  prints code, name, days, items and hours (h:mm) per project, TAB-separated, then 合計.\n"
     "  export  writes the range's days as CSV (UTF-8 with BOM, or CP932), an Excel workbook or a\n"
     "          monthly report text (CP932); a failed export leaves FILE as it was.\n"
+    "  search  prints date, code, item number and title of every item whose title or detail holds\n"
+    "          all the words of TEXT, TAB-separated, newest first. Letter case and full-width or\n"
+    "          half-width forms do not matter.\n"
     "  --db       the database file; otherwise the one the settings file names.\n"
     "  --project  a project code pattern: * any characters, ? one character, letter case ignored.\n"
     "  Exit status: 0 done, 1 failed (the reason on standard error), 2 bad arguments.\n";
 
 struct Arguments {
     QString command;
+    QString text; // the words of a search
     QString db;
     QString from;
     QString to;
@@ -59,14 +65,19 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
                 parsed.project = args.at(i);
         } else if (!arg.startsWith(QLatin1String("--")) && parsed.command.isEmpty()) {
             parsed.command = arg;
+        } else if (parsed.command == QLatin1String("search") && parsed.text.isNull()) {
+            parsed.text = arg;
         } else {
             return QStringLiteral("unexpected argument: %1").arg(arg);
         }
     }
     const bool isExport = parsed.command == QLatin1String("export");
-    if (parsed.command != QLatin1String("totals") && !isExport)
-        return QStringLiteral("name a command: totals or export");
-    if (parsed.from.isEmpty() || parsed.to.isEmpty())
+    const bool isSearch = parsed.command == QLatin1String("search");
+    if (parsed.command != QLatin1String("totals") && !isExport && !isSearch)
+        return QStringLiteral("name a command: totals, export or search");
+    if (isSearch && parsed.text.isNull())
+        return QStringLiteral("search needs the text to find");
+    if (!isSearch && (parsed.from.isEmpty() || parsed.to.isEmpty()))
         return QStringLiteral("--from and --to are needed");
     if (isExport != !parsed.format.isEmpty() || isExport != !parsed.out.isEmpty())
         return isExport ? QStringLiteral("export needs --format and --out")
@@ -85,6 +96,29 @@ std::optional<QString> storedDate(const QString &typed)
     if (!date.isValid())
         return std::nullopt;
     return date.toString(QStringLiteral("yyyy/MM/dd"));
+}
+// Every hit, page after page; the index is built first when the file has none and may take one.
+int printSearch(const QString &db, const SearchRequest &request, QTextStream &out, QTextStream &err)
+{
+    const TextSearch search(db);
+    if (const IndexStatus status = search.status(); status.ok && !status.ready && status.writable) {
+        if (const Outcome built = search.build(); !built.ok)
+            err << "worvane-report: the search index could not be built (searching without it): " << built.error
+                << "\n";
+    }
+    std::optional<QString> before = QString();
+    while (before) {
+        const SearchPage page = search.search(request, *before);
+        if (!page.ok) {
+            err << "worvane-report: cannot search " << db << ": " << page.error << "\n";
+            return Failed;
+        }
+        for (const SearchHit &hit : page.hits)
+            out << hit.date << '\t' << hit.code << '\t' << hit.itemCode << '\t'
+                << QString(hit.head).replace(QLatin1Char('\t'), QLatin1Char(' ')) << '\n';
+        before = page.nextBefore;
+    }
+    return Success;
 }
 } // namespace
 
@@ -108,9 +142,11 @@ int main(int argc, char **argv)
         err << "worvane-report: " << *problem << "\n" << Usage;
         return BadArguments;
     }
-    const auto from = storedDate(arguments.from);
-    const auto to = storedDate(arguments.to);
-    if (!from || !to || *to < *from) {
+    const bool isSearch = arguments.command == QLatin1String("search");
+    // A search may leave either end of its range open.
+    const auto from = isSearch && arguments.from.isEmpty() ? QString() : storedDate(arguments.from);
+    const auto to = isSearch && arguments.to.isEmpty() ? QString() : storedDate(arguments.to);
+    if (!from || !to || (!to->isEmpty() && *to < *from)) {
         err << "worvane-report: not a date range: " << arguments.from << " to " << arguments.to << "\n";
         return Failed;
     }
@@ -128,6 +164,9 @@ int main(int argc, char **argv)
         err << "worvane-report: no database file at " << db << "\n";
         return Failed;
     }
+
+    if (isSearch)
+        return printSearch(db, SearchRequest{arguments.text, arguments.project, *from, *to}, out, err);
 
     const RangeSelection selection{*from, *to, arguments.project};
     const RangeLoad range = ReportStore(db).loadRange(selection.from, selection.to, selection.codePattern);

@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "calendar/frmcalendar.h"
 #include "month/frmmonthview.h"
+#include "search/frmsearch.h"
 #include "common/bytelimit.h"
 #include "common/clock.h"
 #include "common/fieldrules.h"
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusTipEvent>
 
 namespace worvane
 {
@@ -35,6 +37,7 @@ const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
     {Qt::Key_F3, false, &frmWorvane::cmdCancel_Click}, {Qt::Key_F4, false, &frmWorvane::cmdClose_Click},
     {Qt::Key_F5, true, &frmWorvane::cmdAddWork_Click}, {Qt::Key_F6, true, &frmWorvane::cmdUpdWork_Click},
     {Qt::Key_F9, true, &frmWorvane::cmdDelWork_Click},  {Qt::Key_F7, false, &frmWorvane::openMonthView},
+    {Qt::Key_F8, false, &frmWorvane::openSearch},       {Qt::Key_F11, true, &frmWorvane::copyLastDay},
 };
 
 frmWorvane::frmWorvane(Settings settings, QWidget *parent) : QWidget(parent), m_settings(std::move(settings))
@@ -273,6 +276,58 @@ void frmWorvane::openMonthView()
     txtWKYMD->setText(pick->date);
     LookupProjectName();
     cmdSerch_Click();
+}
+
+void frmWorvane::openSearch()
+{
+    const auto pick = frmSearch::open(m_settings.databasePath, this);
+    if (!pick)
+        return;
+    // The day opens as if typed and searched, with the item found current in the list.
+    txtPJCODE->setText(pick->code);
+    txtWKYMD->setText(pick->date);
+    LookupProjectName();
+    cmdSerch_Click();
+    if (!fraPanel->isEnabled())
+        return;
+    if (const int row = m_items->firstRowOf(pick->itemCode); row >= 0) {
+        fgdWKCONT->selectRow(row);
+        focusField(fgdWKCONT);
+    }
+}
+
+void frmWorvane::copyLastDay()
+{
+    WaitCursor hourglass;
+    const EarlierDay earlier = store().loadLatestDayBefore(txtPJCODE->text(), txtWKYMD->text());
+    hourglass.restore();
+    if (!earlier.ok) {
+        say(msg::LoadFailed);
+        return;
+    }
+    if (earlier.date.isEmpty()) {
+        say(msg::NoEarlierDay);
+        return;
+    }
+    const bool screenHoldsDay = !TrimBlanks(txtWSTIME->text()).isEmpty() ||
+                                !TrimBlanks(txtWETIME->text()).isEmpty() || !m_items->isEmpty();
+    if (screenHoldsDay && !say(msg::ConfirmCopyDay(earlier.date)))
+        return;
+    // Only the screen changes: the day is stored by 更新 (F1), as any other.
+    txtWSTIME->setText(earlier.startTime);
+    txtWETIME->setText(earlier.endTime);
+    InitWorkGrid();
+    txtWKCODE->clear();
+    txtWKHEAD->clear();
+    txtDETAIL->clear();
+    if (!earlier.items.isEmpty()) {
+        m_items->setItems(earlier.items);
+        fgdWKCONT->setMode(FlexGrid::Mode::List);
+        fgdWKCONT->selectRow(0);
+    }
+    QStatusTipEvent copied(msg::DayCopied(earlier.date));
+    QApplication::sendEvent(this, &copied);
+    focusField(txtWSTIME);
 }
 
 void frmWorvane::cmdCallCalendar_Click()

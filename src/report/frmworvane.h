@@ -40,7 +40,7 @@ private:
     enum class Lookup { Found, NotFound, Failed };
     struct FunctionKey {
         int key;
-        bool needsPanel; // F1, F2, F5, F6, F9 act only in the editing state
+        bool needsPanel; // F1, F2, F5, F6, F9, F11 act only in the editing state
         void (frmWorvane::*click)();
     };
     static const FunctionKey FunctionKeys[];
@@ -56,6 +56,8 @@ private:
     void cmdCallPJViewer_Click();
     void cmdCallCalendar_Click();
     void openMonthView(); // F7: the month window (月報)
+    void openSearch();    // F8: the full-text search window (全文検索)
+    void copyLastDay();   // F11: the hours and items of the project's last earlier day
     void cmdSerch_Click();
     void fgdWKCONT_Pick();
     void cmdAddWork_Click();

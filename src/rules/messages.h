@@ -71,6 +71,26 @@ inline Message ExportFailed(const QString &why)
     return Message{Critical, QStringLiteral("出力に失敗しました。\r\n%1").arg(why)};
 }
 
+// Copy of the last day (F11) and the full-text search window.
+inline Message ConfirmCopyDay(const QString &date)
+{
+    return Message{Question, QStringLiteral("%1 の就労時間と作業項目で画面の内容を置き換えます。\r\n"
+                                            "処理を実行してよろしいですか？")
+                                 .arg(date)};
+}
+inline const Message NoEarlierDay{Information, QStringLiteral("これより前に保存された日報がありません。")};
+inline const Message SearchFailed{Critical, QStringLiteral("データベースの検索に失敗しました。")};
+inline QString DayCopied(const QString &date)
+{
+    return QStringLiteral("%1 の内容を写しました。更新（F1）するまで保存されません。").arg(date);
+}
+inline QString HitCount(qsizetype hits, bool more)
+{
+    return more ? QStringLiteral("%1件以上（新しい順）").arg(hits) : QStringLiteral("%1件").arg(hits);
+}
+inline const QString IndexBuilding = QStringLiteral("全文検索の索引を作成しています…");
+inline const QString SearchWithoutIndex = QStringLiteral("索引がないため、全件を読んで検索しています。");
+
 // The error box of a report file that could not be written: its number and source.
 inline Message ReportFileError(int number, const QString &source)
 {
@@ -94,6 +114,7 @@ inline const QString Main = QStringLiteral("ワーベーン");
 inline const QString Project = QStringLiteral("プロジェクト検索");
 inline const QString Calendar = QStringLiteral("カレンダー");
 inline const QString Month = QStringLiteral("月報");
+inline const QString Search = QStringLiteral("全文検索");
 inline const QString LoadError = QStringLiteral("ロードエラー");
 inline const QString Compaction = QStringLiteral("MDB最適化");
 } // namespace caption

@@ -12,13 +12,11 @@ QString SearchForm(const QString &text)
 
 QStringList SearchWords(const QString &query)
 {
-    // NFKC turns the full-width blank into an ASCII one.
+    // NFKC turns the full-width blank into an ASCII one; simplified() every blank and tab into one.
     QStringList words;
-    for (const QString &word : SearchForm(query).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QString trimmed = word.trimmed();
-        if (!trimmed.isEmpty() && !words.contains(trimmed))
-            words << trimmed;
-    }
+    for (const QString &word : SearchForm(query).simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        if (!words.contains(word))
+            words << word;
     return words;
 }
 

@@ -98,6 +98,28 @@ DayLoad ReportStore::loadDay(const QString &code, const QString &date) const
     return result;
 }
 
+EarlierDay ReportStore::loadLatestDayBefore(const QString &code, const QString &date) const
+{
+    std::optional<QVariant> found;
+    {
+        Connection db(m_path, m_busyTimeoutMs);
+        if (!db.open() ||
+            !db.queryFirst(QStringLiteral("SELECT t.WKYMD FROM DF_WKTIME t WHERE t.PJCODE = ? COLLATE NOCASE AND "
+                                          "t.WKYMD < ? AND (IFNULL(t.WSTIME, '') <> '' OR IFNULL(t.WETIME, '') "
+                                          "<> '' OR EXISTS (SELECT 1 FROM DF_WKCONT c WHERE c.PJCODE = t.PJCODE "
+                                          "AND c.WKYMD = t.WKYMD)) ORDER BY t.WKYMD DESC LIMIT 1"),
+                           {code, date}, found))
+            return failed<EarlierDay>(db);
+    }
+    EarlierDay result;
+    if (!found)
+        return result;
+    static_cast<DayLoad &>(result) = loadDay(code, NullToEmpty(*found));
+    if (result.ok && result.hasTimeRow)
+        result.date = NullToEmpty(*found);
+    return result;
+}
+
 Outcome ReportStore::saveDay(const DaySave &day) const
 {
     const QString timestamp = Clock::timestamp();

@@ -27,6 +27,11 @@ struct DayLoad : Outcome {
     QList<WorkItem> items; // numeric order of WKCODE, then text order
 };
 
+// The latest day before a date that holds anything (times or items), for a copy of the last day.
+struct EarlierDay : DayLoad {
+    QString date; // "YYYY/MM/DD"; empty when there is none (hasTimeRow false)
+};
+
 struct DaySave {
     QString code;
     QString date;
@@ -66,6 +71,9 @@ public:
     NameLookup lookupProjectName(const QString &code) const;
 
     DayLoad loadDay(const QString &code, const QString &date) const;
+
+    // The project's latest saved day before date with times or items, however far back.
+    EarlierDay loadLatestDayBefore(const QString &code, const QString &date) const;
 
     // One transaction: the working-time row (added with ENTYMD or changed with UPDYMD), the delete of the
     // day's items and the insert of every item commit together or not at all.

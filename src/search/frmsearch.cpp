@@ -1,0 +1,271 @@
+#include "search/frmsearch.h"
+
+#include "app/messagepresenter.h"
+#include "common/fieldrules.h"
+#include "common/modcommon.h"
+#include "common/screen.h"
+#include "common/waitcursor.h"
+#include "models/searchmodel.h"
+#include "rules/dayrules.h"
+#include "rules/messages.h"
+#include "rules/searchtext.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QPainter>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+namespace worvane
+{
+
+Q_LOGGING_CATEGORY(lcSearch, "worvane.search")
+
+namespace
+{
+// The detail column: the piece around the hit, the hit itself marked.
+class SnippetDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const QStringList parts = index.data(SearchModel::SnippetRole).toStringList();
+        if (parts.size() != 3 || parts[1].isEmpty()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        item.text.clear();
+        const QWidget *view = option.widget;
+        QStyle *style = view ? view->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, view);
+
+        painter->save();
+        QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &item, view).adjusted(2, 0, -2, 0);
+        painter->setClipRect(text);
+        const bool selected = option.state & QStyle::State_Selected;
+        painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        const QFontMetrics plain(option.font);
+        QFont boldFont = option.font;
+        boldFont.setBold(true);
+        const QFontMetrics bold(boldFont);
+        int x = text.left();
+        const int baseline = text.top() + (text.height() + plain.ascent() - plain.descent()) / 2;
+        painter->drawText(x, baseline, parts[0]);
+        x += plain.horizontalAdvance(parts[0]);
+        const int hitWidth = bold.horizontalAdvance(parts[1]);
+        painter->fillRect(QRect(x, text.top() + 1, hitWidth, text.height() - 2), QColor(255, 230, 120));
+        painter->setPen(Qt::black);
+        painter->setFont(boldFont);
+        painter->drawText(x, baseline, parts[1]);
+        x += hitWidth;
+        painter->setFont(option.font);
+        painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(x, baseline, parts[2]);
+        painter->restore();
+    }
+};
+
+// A typed date as stored, empty for an empty field, nothing for one that is not a date (yet).
+std::optional<QString> dateBound(const QLineEdit *field)
+{
+    const QString typed = TrimBlanks(field->text());
+    if (typed.isEmpty())
+        return QString();
+    const QString date = formatYmd(typed);
+    if (!IsValidYmd(QString(date).remove(u'/')))
+        return std::nullopt;
+    return date;
+}
+} // namespace
+
+frmSearch::frmSearch(QString databasePath, QWidget *parent)
+    : QDialog(parent), m_databasePath(std::move(databasePath)), m_model(new SearchModel(this))
+{
+    setObjectName(QStringLiteral("frmSearch"));
+    setWindowTitle(caption::Search);
+    setFont(ScreenFont(9));
+    setFixedSize(Twips(15000), Twips(7100));
+
+    MakeLabel(this, "lblQuery", QStringLiteral("検索語"), {105, 135, 795, 195});
+    txtQUERY = MakeLineEdit(this, "txtQUERY", QStringLiteral("検索語"), {900, 100, 6900, 285});
+    txtQUERY->setToolTip(QStringLiteral("空白で区切った語をすべて含む作業項目を探します（Enter で一覧へ）"));
+    MakeLabel(this, "lblPJCode", QStringLiteral("PJコード"), {8000, 135, 795, 195});
+    txtPJCODE = MakeLineEdit(this, "txtPJCODE", QStringLiteral("PJコード"), {8800, 100, 1200, 285});
+    txtPJCODE->setToolTip(QStringLiteral("* と ? で絞り込み"));
+    MakeLabel(this, "lblRange", QStringLiteral("期間"), {10200, 135, 450, 195});
+    txtFROM = MakeLineEdit(this, "txtFROM", QStringLiteral("期間 開始"), {10700, 100, 1300, 285});
+    MakeLabel(this, "lblTo", QStringLiteral("～"), {12050, 135, 195, 195});
+    txtTO = MakeLineEdit(this, "txtTO", QStringLiteral("期間 終了"), {12300, 100, 1300, 285});
+
+    fgdRESULT = Make<QTableView>(this, "fgdRESULT");
+    fgdRESULT->setAccessibleName(QStringLiteral("検索結果"));
+    fgdRESULT->setModel(m_model);
+    fgdRESULT->setItemDelegateForColumn(SearchModel::Detail, new SnippetDelegate(fgdRESULT));
+    fgdRESULT->setSelectionMode(QAbstractItemView::SingleSelection);
+    fgdRESULT->setSelectionBehavior(QAbstractItemView::SelectRows);
+    fgdRESULT->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    fgdRESULT->setTabKeyNavigation(false);
+    fgdRESULT->setWordWrap(false);
+    fgdRESULT->verticalHeader()->hide();
+    fgdRESULT->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    fgdRESULT->horizontalHeader()->setHighlightSections(false);
+    fgdRESULT->horizontalHeader()->setStretchLastSection(true);
+    const int widths[] = {1300, 1100, 2400, 450, 3600};
+    for (int c = 0; c < int(std::size(widths)); ++c)
+        fgdRESULT->setColumnWidth(c, Twips(widths[c]));
+    PlaceTwips(fgdRESULT, 105, 500, 14790, 6000);
+
+    lblCount = MakeLabel(this, "lblCount", QString(), {105, 6620, 10000, 240});
+    cmdClose = MakeButton(this, "cmdClose", QStringLiteral("閉じる"), {13245, 6560, 1650, 345}, 9.75, false);
+
+    setTabOrder(txtQUERY, txtPJCODE);
+    setTabOrder(txtPJCODE, txtFROM);
+    setTabOrder(txtFROM, txtTO);
+    setTabOrder(txtTO, fgdRESULT);
+    setTabOrder(fgdRESULT, cmdClose);
+    for (QLineEdit *field : {txtPJCODE, txtFROM, txtTO})
+        SetInputMethodEnabled(field, false);
+    for (QLineEdit *field : {txtFROM, txtTO})
+        connect(events(field), &FieldEvents::lostFocus, field, [field] { field->setText(formatYmd(field->text())); });
+
+    // Typing searches once the keys pause; Enter searches at once and goes to the hits.
+    m_typing.setSingleShot(true);
+    m_typing.setInterval(200);
+    connect(&m_typing, &QTimer::timeout, this, &frmSearch::runSearch);
+    for (QLineEdit *field : {txtQUERY, txtPJCODE, txtFROM, txtTO}) {
+        connect(field, &QLineEdit::textEdited, &m_typing, qOverload<>(&QTimer::start));
+        connect(events(field), &FieldEvents::gotFocus, field, [field] { SelectAllOnFocus(field); });
+        connect(events(field), &FieldEvents::keyDown, this, [this](int key, Qt::KeyboardModifiers) {
+            if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Down)
+                return;
+            if (m_typing.isActive() || key != Qt::Key_Down) {
+                m_typing.stop();
+                runSearch();
+            }
+            if (m_model->rowCount() > 0)
+                MoveFocus(fgdRESULT);
+        });
+    }
+    connect(fgdRESULT, &QTableView::activated, this, &frmSearch::openHit);
+    connect(fgdRESULT, &QTableView::doubleClicked, this, &frmSearch::openHit);
+    connect(fgdRESULT->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (value == fgdRESULT->verticalScrollBar()->maximum())
+            fetchNextPage();
+    });
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+    txtQUERY->setFocus();
+}
+
+std::optional<frmSearch::Pick> frmSearch::open(const QString &databasePath, QWidget *parent)
+{
+    frmSearch window(databasePath, parent);
+    window.m_indexed = window.buildIndex();
+    window.showCount();
+    window.exec();
+    ReturnFocusTo(parent);
+    return window.picked();
+}
+
+bool frmSearch::buildIndex()
+{
+    const TextSearch search(m_databasePath);
+    const IndexStatus status = search.status();
+    if (status.ready || !status.ok)
+        return status.ready;
+    if (!status.writable)
+        return false;
+    QProgressDialog progress(msg::IndexBuilding, QStringLiteral("キャンセル"), 0, 0, parentWidget());
+    progress.setObjectName(QStringLiteral("dlgIndexProgress"));
+    progress.setWindowTitle(caption::Search);
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(400);
+    const Outcome built = search.build([&progress](qint64 done, qint64 total) {
+        progress.setMaximum(int(std::min<qint64>(total, INT_MAX)));
+        progress.setValue(int(std::min<qint64>(done, INT_MAX)));
+        return !progress.wasCanceled();
+    });
+    progress.reset();
+    if (!built.ok)
+        qCWarning(lcSearch).noquote() << "the search index could not be built:" << built.error;
+    return search.status().ready;
+}
+
+SearchRequest frmSearch::request() const
+{
+    SearchRequest r{txtQUERY->text(), std::nullopt, {}, {}};
+    if (!TrimBlanks(txtPJCODE->text()).isEmpty())
+        r.codePattern = TrimBlanks(txtPJCODE->text());
+    // A date still being typed does not narrow the search yet.
+    r.from = dateBound(txtFROM).value_or(QString());
+    r.to = dateBound(txtTO).value_or(QString());
+    return r;
+}
+
+void frmSearch::runSearch()
+{
+    m_shown = request();
+    WaitCursor hourglass;
+    const SearchPage page = TextSearch(m_databasePath).search(m_shown);
+    hourglass.restore();
+    if (!page.ok) {
+        m_model->setHits({}, {});
+        m_nextPage.reset();
+        if (!std::exchange(m_failed, true))
+            MessagePresenter::show(this, caption::Search, msg::SearchFailed);
+        return;
+    }
+    m_failed = false;
+    m_indexed = page.indexed || SearchWords(m_shown.text).isEmpty();
+    m_model->setHits(SearchWords(m_shown.text), page.hits);
+    m_nextPage = page.nextBefore;
+    if (m_model->rowCount() > 0)
+        fgdRESULT->setCurrentIndex(m_model->index(0, SearchModel::Date));
+    showCount();
+}
+
+void frmSearch::fetchNextPage()
+{
+    if (!m_nextPage)
+        return;
+    WaitCursor hourglass;
+    const SearchPage page = TextSearch(m_databasePath).search(m_shown, *m_nextPage);
+    if (!page.ok) {
+        m_nextPage.reset();
+        return;
+    }
+    m_model->appendHits(page.hits);
+    m_nextPage = page.nextBefore;
+    showCount();
+}
+
+void frmSearch::showCount()
+{
+    QString text;
+    if (!SearchWords(m_shown.text).isEmpty())
+        text = msg::HitCount(m_model->rowCount(), m_nextPage.has_value());
+    if (!m_indexed)
+        text += (text.isEmpty() ? QString() : QStringLiteral("　")) + msg::SearchWithoutIndex;
+    lblCount->setText(text);
+}
+
+void frmSearch::openHit(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    const SearchHit &hit = m_model->at(index.row());
+    m_picked = Pick{hit.code, hit.date, hit.itemCode};
+    accept();
+}
+
+} // namespace worvane

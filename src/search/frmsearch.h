@@ -1,0 +1,67 @@
+#pragma once
+
+#include "store/textsearch.h"
+
+#include <QDialog>
+#include <QTimer>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace worvane
+{
+
+class SearchModel;
+
+// The full-text search window (全文検索): every saved work item whose title or detail holds all the
+// words typed, newest day first, found as the words are typed. A project code pattern and a date
+// range narrow it. Enter or a double-click on a hit opens its day in the main window with the item
+// current. The index is built the first time the window opens on a file (with progress, cancelable).
+class frmSearch : public QDialog
+{
+    Q_OBJECT
+public:
+    struct Pick {
+        QString code;
+        QString date;
+        QString itemCode;
+    };
+
+    explicit frmSearch(QString databasePath, QWidget *parent = nullptr);
+
+    // Builds the index when the file has none yet and may take one, then shows the window modally.
+    static std::optional<Pick> open(const QString &databasePath, QWidget *parent);
+    const std::optional<Pick> &picked() const { return m_picked; }
+
+    // The first page of the words and filters as they stand now (what the typing timer runs).
+    void runSearch();
+
+private:
+    // Builds the index, showing progress when it takes a while; true when it is ready.
+    bool buildIndex();
+    void fetchNextPage();
+    void openHit(const QModelIndex &index);
+    SearchRequest request() const;
+    void showCount();
+
+    QString m_databasePath;
+    SearchModel *m_model;
+    QLineEdit *txtQUERY;
+    QLineEdit *txtPJCODE;
+    QLineEdit *txtFROM;
+    QLineEdit *txtTO;
+    QTableView *fgdRESULT;
+    QLabel *lblCount;
+    QPushButton *cmdClose;
+    QTimer m_typing;
+    SearchRequest m_shown;             // the search the list shows
+    std::optional<QString> m_nextPage; // where its next page starts
+    bool m_indexed = true;
+    bool m_failed = false; // the last search failed: its box has been shown
+    std::optional<Pick> m_picked;
+};
+
+} // namespace worvane

@@ -1,0 +1,32 @@
+#include "rules/searchtext.h"
+
+#include <QTest>
+
+using namespace worvane;
+
+class TestSearchText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void wordsAreComparedInOneForm()
+    {
+        QCOMPARE(SearchWords(QStringLiteral(" Ａｂｃ　ｶﾞｯﾂ abc\tＡＢＣ ")),
+                 (QStringList{QStringLiteral("abc"), QStringLiteral("ガッツ")}));
+        QCOMPARE(SearchForm(QStringLiteral("ｱﾞ①ﬁ")), QStringLiteral("ア\u30991fi"));
+    }
+
+    // The hit is shown in the text as written, whatever form it was found in.
+    void snippetShowsTheTextAroundItsFirstHit()
+    {
+        const QString text = QStringLiteral("一二三四五六七八九十\r\nＩｎｖｏｉｃｅ batch 修正");
+        QCOMPARE(SnippetOf(text, {QStringLiteral("batch"), QStringLiteral("invoice")}, 3),
+                 (Snippet{QStringLiteral("…十 "), QStringLiteral("Ｉｎｖｏｉｃｅ"), QStringLiteral(" ba…")}));
+        QCOMPARE(SnippetOf(text, {QStringLiteral("修正")}, 40),
+                 (Snippet{QStringLiteral("一二三四五六七八九十 Ｉｎｖｏｉｃｅ batch "), QStringLiteral("修正"), {}}));
+        QCOMPARE(SnippetOf(QStringLiteral("abc"), {QStringLiteral("x")}), (Snippet{{}, {}, QStringLiteral("abc")}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSearchText)
+#include "test_searchtext.moc"

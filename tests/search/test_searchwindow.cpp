@@ -1,0 +1,91 @@
+#include "models/searchmodel.h"
+#include "search/frmsearch.h"
+#include "windowfixture.h"
+
+#include <QApplication>
+#include <QScopeGuard>
+#include <QLabel>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+using namespace worvane;
+using namespace worvane::test;
+
+class TestSearchWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // By keyboard: F8, type, Enter to the hits, Down, Enter: the day opens with that item current.
+    void f8FindsAsYouTypeAndOpensTheItem()
+    {
+        WindowFixture f;
+        const ReportStore store(f.dbPath());
+        QVERIFY(store.saveDay({"A0012345", "2024/03/01", "09:00", "18:00",
+                               {{"1", "打合せ", "請求バッチの件"}, {"2", "請求バッチ修正", "二行目\r\nも直した"}}})
+                    .ok);
+        QVERIFY(store.saveDay({"B0000001", "2024/03/04", "09:00", "18:00", {{"7", "設定", "無関係"}}}).ok);
+        QStringList shown;
+        QTimer::singleShot(0, [&] {
+            auto *window = qobject_cast<frmSearch *>(QApplication::activeModalWidget());
+            QVERIFY(window);
+            auto *grid = window->findChild<QTableView *>(QStringLiteral("fgdRESULT"));
+            const auto closeOnFailure = qScopeGuard([window] { window->reject(); }); // no-op once accepted
+            QTRY_VERIFY(window->isActiveWindow());
+            QCOMPARE(WindowFixture::focus()->objectName(), QStringLiteral("txtQUERY"));
+            WindowFixture::type(QStringLiteral("ﾊﾞｯﾁ"));
+            QTRY_COMPARE(grid->model()->rowCount(), 2); // as typed, once the keys pause
+            shown << window->findChild<QLabel *>(QStringLiteral("lblCount"))->text()
+                  << grid->model()->index(1, SearchModel::Detail).data(SearchModel::SnippetRole).toStringList();
+            WindowFixture::press(Qt::Key_Return);
+            QCOMPARE(WindowFixture::focus(), grid);
+            WindowFixture::press(Qt::Key_Down);
+            WindowFixture::press(Qt::Key_Return);
+        });
+        WindowFixture::press(Qt::Key_F8);
+        QCOMPARE(shown, (QStringList{QStringLiteral("2件"), QString(), QString(), QStringLiteral("二行目 も直した")}));
+        QCOMPARE(lineOf(f.w(), "txtPJCODE")->text(), QStringLiteral("A0012345"));
+        QCOMPARE(lineOf(f.w(), "txtWKYMD")->text(), QStringLiteral("2024/03/01"));
+        QVERIFY(panelOf(f.w())->isEnabled());
+        QCOMPARE(gridOf(f.w())->currentRow(), 1);
+        QCOMPARE(WindowFixture::focus(), gridOf(f.w()));
+        QCOMPARE(f.log().count(), 0);
+    }
+
+    void f11CopiesTheLastEarlierDayOntoTheScreenOnly()
+    {
+        WindowFixture f;
+        const ReportStore store(f.dbPath());
+        QVERIFY(store.saveDay({"A0012345", "2024/02/20", "08:00", "17:00", {{"3", "古い", "x"}}}).ok);
+        QVERIFY(store.saveDay({"A0012345", "2024/02/27", "09:00", "18:30", {{"1", "定例", "週次\r\n報告"}}}).ok);
+        QVERIFY(store.saveDay({"A0012345", "2024/02/28", "", "", {}}).ok); // nothing in it: passed over
+        QVERIFY(store.saveDay({"B0000001", "2024/02/29", "07:00", "08:00", {{"1", "他", "y"}}}).ok);
+
+        f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
+        WindowFixture::press(Qt::Key_F11); // an empty screen: no question
+        QCOMPARE(f.log().count(), 0);
+        QCOMPARE(lineOf(f.w(), "txtWSTIME")->text(), QStringLiteral("09:00"));
+        QCOMPARE(lineOf(f.w(), "txtWETIME")->text(), QStringLiteral("18:30"));
+        QCOMPARE(f.listRows(), QStringList{QStringLiteral("1|定例|週次\r\n報告")});
+        QVERIFY(!store.loadDay(QStringLiteral("A0012345"), QStringLiteral("2024/03/01")).hasTimeRow);
+
+        // The screen holds a day now: a question first, No keeps it.
+        lineOf(f.w(), "txtWSTIME")->setText(QStringLiteral("10:00"));
+        f.log().answer(false);
+        WindowFixture::press(Qt::Key_F11);
+        QCOMPARE(f.log().count(), 1);
+        QCOMPARE(f.log().last().kind, MessageKind::Question);
+        QVERIFY(f.log().last().text.contains(QStringLiteral("2024/02/27")));
+        QCOMPARE(lineOf(f.w(), "txtWSTIME")->text(), QStringLiteral("10:00"));
+
+        f.log().clear();
+        f.search(QStringLiteral("A0012345"), QStringLiteral("20240220"));
+        WindowFixture::press(Qt::Key_F11);
+        QCOMPARE(f.log().texts(), QStringList{msg::NoEarlierDay.text});
+        QCOMPARE(f.listRows(), QStringList{QStringLiteral("3|古い|x")});
+    }
+};
+
+QTEST_MAIN(TestSearchWindow)
+#include "test_searchwindow.moc"

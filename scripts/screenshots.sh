@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Re-creates the pictures of the three windows in docs/ under a virtual X display.
+# Re-creates the pictures of the windows in docs/ under a virtual X display.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-release"

@@ -1,7 +1,10 @@
 // worvane-screenshots FOLDER: shows the windows with demo data on the running display and saves a
-// picture of each (main.png, project.png, calendar.png, month.png). Run it under Xvfb through scripts/screenshots.sh.
+// picture of each (main.png, project.png, calendar.png, month.png, search.png). Run it under Xvfb
+// through scripts/screenshots.sh.
 #include "calendar/frmcalendar.h"
 #include "month/frmmonthview.h"
+#include "search/frmsearch.h"
+#include "store/textsearch.h"
 #include "common/bytelimit.h"
 #include "common/clock.h"
 #include "common/flexgrid.h"
@@ -121,6 +124,27 @@ int main(int argc, char **argv)
         frmMonthView month(db, QDate(2026, 3, 6), &window);
         month.show();
         ok &= shoot(&month, out.filePath(QStringLiteral("month.png")));
+    }
+    {
+        const char *const items[][2] = {
+            {"結合テスト", "受注画面の結合テスト\r\nテスト仕様書 No.12 まで完了"},
+            {"テスト環境の整備", "ＤＢサーバにテスト用データを投入"},
+            {"レビュー対応", "単体テストの指摘事項を修正"}};
+        for (int d = 9; d <= 13; ++d) {
+            QList<WorkItem> list;
+            for (int i = 0; i < 3; ++i)
+                list.append({QString::number(i + 1), QString::fromUtf8(items[(i + d) % 3][0]),
+                             QString::fromUtf8(items[(i + d) % 3][1])});
+            store.saveDay(DaySave{QStringLiteral("A0012346"), QStringLiteral("2026/03/%1").arg(d),
+                                  QStringLiteral("09:00"), QStringLiteral("18:00"), list});
+        }
+        TextSearch(db).build();
+        frmSearch search(db, &window);
+        search.show();
+        settle();
+        search.findChild<QLineEdit *>(QStringLiteral("txtQUERY"))->setText(QStringLiteral("ﾃｽﾄ"));
+        search.runSearch();
+        ok &= shoot(&search, out.filePath(QStringLiteral("search.png")));
     }
     return ok ? 0 : 1;
 }

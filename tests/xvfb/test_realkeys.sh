@@ -174,6 +174,19 @@ for _ in $(seq 50); do [ "$(focusedName)" == "月報" ] && break; sleep 0.1; don
 key Escape
 sleep 0.5
 [ "$(focused)" == "$main" ] && ok "Escape closes the month window" || fail "after Escape: $(focusedName)"
+# The search window: typed words find the saved item; Enter goes to the hits, Enter opens the day. F11
+# acts only on an open day, and this one has no earlier day.
+key F8
+for _ in $(seq 50); do [ "$(focusedName)" == "全文検索" ] && break; sleep 0.1; done
+[ "$(focusedName)" == "全文検索" ] && ok "F8 opens the search window" || fail "search window: $(focusedName)"
+type "TITLE"
+key Return Return
+for _ in $(seq 50); do [ "$(focused)" == "$main" ] && break; sleep 0.1; done
+key F11
+expected+=("message information ワーベーン これより前に保存された日報がありません。")
+answer Return
+expected+=("answer ok")
+check "Enter on a hit opens its day; F11 there says once that there is no earlier day"
 key F4
 for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$app" 2>/dev/null; then fail "F4 closes the program"; else

@@ -135,7 +135,7 @@ int main(int argc, char **argv)
             for (int i = 0; i < 3; ++i)
                 list.append({QString::number(i + 1), QString::fromUtf8(items[(i + d) % 3][0]),
                              QString::fromUtf8(items[(i + d) % 3][1])});
-            store.saveDay(DaySave{QStringLiteral("A0012346"), QStringLiteral("2026/03/%1").arg(d),
+            store.saveDay(DaySave{QStringLiteral("A0012346"), QStringLiteral("2026/03/%1").arg(d, 2, 10, QLatin1Char('0')),
                                   QStringLiteral("09:00"), QStringLiteral("18:00"), list});
         }
         TextSearch(db).build();

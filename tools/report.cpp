@@ -169,13 +169,13 @@ int main(int argc, char **argv)
         return printSearch(db, SearchRequest{arguments.text, arguments.project, *from, *to}, out, err);
 
     const RangeSelection selection{*from, *to, arguments.project};
-    const RangeLoad range = ReportStore(db).loadRange(selection.from, selection.to, selection.codePattern);
-    if (!range.ok) {
-        err << "worvane-report: cannot read " << db << ": " << range.error << "\n";
-        return Failed;
-    }
-
+    const ReportStore store(db);
     if (arguments.command == QLatin1String("totals")) {
+        const RangeSummary range = store.summarizeRange(selection.from, selection.to, selection.codePattern);
+        if (!range.ok) {
+            err << "worvane-report: cannot read " << db << ": " << range.error << "\n";
+            return Failed;
+        }
         const RangeTotals totals = TotalRange(range.days);
         const auto line = [&out](const QString &code, const QString &name, const ProjectTotal &total) {
             out << code << '\t' << name << '\t' << total.days << '\t' << total.items << '\t'
@@ -187,15 +187,16 @@ int main(int argc, char **argv)
         return Success;
     }
 
+    const DaySource days = RangeDays(store, selection);
     std::optional<QString> failure;
     if (arguments.format == QLatin1String("csv"))
-        failure = WriteCsv(arguments.out, range.days, CsvEncoding::Utf8WithBom);
+        failure = WriteCsv(arguments.out, days, CsvEncoding::Utf8WithBom);
     else if (arguments.format == QLatin1String("csv-cp932"))
-        failure = WriteCsv(arguments.out, range.days, CsvEncoding::Cp932);
+        failure = WriteCsv(arguments.out, days, CsvEncoding::Cp932);
     else if (arguments.format == QLatin1String("xlsx"))
-        failure = WriteXlsx(arguments.out, selection, range.days);
+        failure = WriteXlsx(arguments.out, selection, days);
     else
-        failure = WriteMonthlyText(arguments.out, selection, range.days);
+        failure = WriteMonthlyText(arguments.out, selection, days);
     if (failure) {
         err << "worvane-report: " << *failure << "\n";
         return Failed;

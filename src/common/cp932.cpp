@@ -4,6 +4,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+#include <memory>
 #include <optional>
 
 // The codec comes from ICU through Qt. Its CP932 table agrees with Windows for every printable
@@ -24,29 +26,46 @@ bool isHalfWidthKatakana(char32_t c)
     return c >= 0xFF61 && c <= 0xFF9F;
 }
 
-// Encodes characters one at a time. The error flag of Qt's ICU converter survives resetState(), and
-// the converter must not be moved (ICU keeps the address of its state), so after an error a new one is
-// built in place.
-class Encoder
+// The CP932 code of each character, asked of the codec once per character and thread: 0 when the code
+// page has none, a byte value below 0x100, or two bytes (lead byte high). A code that reads back as
+// another character (the converter's one-way fallbacks, such as private-use characters written as a
+// symbol's code) does not count: the text must come back from the file as it was written. Characters of
+// the Basic Multilingual Plane are kept in a flat table, so that a long text costs one array read per
+// character.
+class Codes
 {
 public:
-    // Empty when CP932 has no code for the character. A code that reads back as another character (the
-    // converter's one-way fallbacks, such as private-use characters written as a symbol's code) does not
-    // count: the text must come back from the file as it was written.
-    QByteArray encode(char32_t c)
+    static Codes &ofThisThread()
     {
-        // The table never changes: each character is looked up in ICU once per thread.
-        thread_local QHash<char32_t, QByteArray> known;
-        const auto found = known.constFind(c);
-        if (found != known.constEnd())
-            return *found;
-        const QByteArray bytes = convert(c);
-        known.insert(c, bytes);
-        return bytes;
+        thread_local Codes codes;
+        return codes;
+    }
+
+    // A character from U+0080 on.
+    quint16 of(char32_t c)
+    {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            return 0; // a lone surrogate
+        if (c > 0xFFFF) {
+            const auto found = m_beyond.constFind(c);
+            return found != m_beyond.constEnd() ? *found : *m_beyond.insert(c, convert(c));
+        }
+        if (!m_plane) {
+            m_plane = std::make_unique<quint16[]>(0x10000);
+            std::fill_n(m_plane.get(), 0x10000, Unknown);
+        }
+        quint16 &code = m_plane[c];
+        if (code == Unknown)
+            code = convert(c);
+        return code;
     }
 
 private:
-    QByteArray convert(char32_t c)
+    static constexpr quint16 Unknown = 0xFFFF; // no CP932 code has the lead byte 0xFF
+
+    // The error flag of Qt's ICU converter survives resetState(), and the converter must not be moved (ICU
+    // keeps the address of its state), so after an error a new one is built in place.
+    quint16 convert(char32_t c)
     {
         if (!m_encoder)
             m_encoder.emplace(CodecName);
@@ -54,29 +73,34 @@ private:
         const QByteArray bytes = m_encoder->encode(QStringView(character));
         if (m_encoder->hasError()) {
             m_encoder.reset();
-            return QByteArray();
+            return 0;
         }
+        if (bytes.isEmpty() || bytes.size() > 2)
+            return 0;
         if (!m_decoder)
             m_decoder.emplace(CodecName);
         const QString back = m_decoder->decode(bytes);
         if (m_decoder->hasError()) {
             m_decoder.reset();
-            return QByteArray();
+            return 0;
         }
-        return back == character ? bytes : QByteArray();
+        if (back != character)
+            return 0;
+        return bytes.size() == 1 ? quint16(uchar(bytes[0])) : quint16(uchar(bytes[0]) << 8 | uchar(bytes[1]));
     }
 
+    std::unique_ptr<quint16[]> m_plane;
+    QHash<char32_t, quint16> m_beyond;
     std::optional<QStringEncoder> m_encoder;
     std::optional<QStringDecoder> m_decoder;
 };
 
-int byteLength(Encoder &encoder, char32_t c)
+int byteLength(char32_t c)
 {
     if (c < 0x80 || isHalfWidthKatakana(c))
         return 1;
-    if (c >= 0xD800 && c <= 0xDFFF)
-        return 0; // a lone surrogate
-    return int(encoder.encode(c).size());
+    const quint16 code = Codes::ofThisThread().of(c);
+    return code == 0 ? 0 : code < 0x100 ? 1 : 2;
 }
 
 bool isLeadByte(uchar b)
@@ -107,8 +131,7 @@ template <typename F> void forEachCodePoint(QStringView s, F f)
 
 int Cp932ByteLength(char32_t c)
 {
-    Encoder encoder;
-    return byteLength(encoder, c);
+    return byteLength(c);
 }
 
 QString ToCp932Forms(QString s)
@@ -134,7 +157,6 @@ bool IsCp932Representable(char32_t c)
 int Cp932Length(QStringView s, bool lineBreakCountsTwo)
 {
     int bytes = 0;
-    Encoder encoder;
     for (qsizetype i = 0; i < s.size();) {
         const QChar c = s.at(i);
         if (lineBreakCountsTwo && (c == u'\r' || c == u'\n')) {
@@ -145,8 +167,7 @@ int Cp932Length(QStringView s, bool lineBreakCountsTwo)
             ++i;
         } else {
             const bool pair = c.isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate();
-            bytes +=
-                byteLength(encoder, pair ? QChar::surrogateToUcs4(c, s.at(i + 1)) : char32_t(c.unicode()));
+            bytes += byteLength(pair ? QChar::surrogateToUcs4(c, s.at(i + 1)) : char32_t(c.unicode()));
             i += pair ? 2 : 1;
         }
     }
@@ -164,9 +185,8 @@ QString DropNonCp932(QStringView s)
 {
     QString kept;
     kept.reserve(s.size());
-    Encoder encoder;
     forEachCodePoint(s, [&](char32_t c, qsizetype at, qsizetype width) {
-        if (byteLength(encoder, c) > 0)
+        if (byteLength(c) > 0)
             kept.append(s.mid(at, width));
     });
     return kept;
@@ -193,23 +213,33 @@ QString LeftCp932Bytes(QStringView s, int maxBytes, bool lineBreakCountsTwo)
 
 QByteArray ToCp932(QStringView s, bool *ok)
 {
-    QByteArray out;
-    out.reserve(s.size() * 2);
+    // At most two bytes for each UTF-16 unit: a surrogate pair becomes one "?".
+    QByteArray out(s.size() * 2, Qt::Uninitialized);
+    char *to = out.data();
     bool allKnown = true;
-    Encoder encoder;
-    forEachCodePoint(s, [&](char32_t c, qsizetype, qsizetype) {
+    Codes &codes = Codes::ofThisThread();
+    const char16_t *from = s.utf16();
+    const char16_t *const end = from + s.size();
+    while (from < end) {
+        char32_t c = *from++;
         if (c < 0x80) {
-            out.append(char(c));
-            return;
+            *to++ = char(c);
+            continue;
         }
-        const QByteArray bytes = byteLength(encoder, c) > 0 ? encoder.encode(c) : QByteArray();
-        if (bytes.isEmpty()) {
+        if (QChar::isHighSurrogate(c) && from < end && QChar::isLowSurrogate(*from))
+            c = QChar::surrogateToUcs4(char16_t(c), *from++);
+        const quint16 code = codes.of(c);
+        if (code == 0) {
             allKnown = false;
-            out.append('?');
+            *to++ = '?';
+        } else if (code < 0x100) {
+            *to++ = char(code);
         } else {
-            out.append(bytes);
+            *to++ = char(code >> 8);
+            *to++ = char(code & 0xFF);
         }
-    });
+    }
+    out.truncate(to - out.data());
     if (ok)
         *ok = allKnown;
     return out;

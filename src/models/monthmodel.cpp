@@ -23,18 +23,23 @@ QColor weekdayColour(const QDate &date)
 
 MonthModel::MonthModel(QObject *parent) : QAbstractTableModel(parent), m_month(QDate::currentDate()) {}
 
-void MonthModel::setMonth(const QDate &month, const QList<StoredDay> &days)
+void MonthModel::setMonth(const QDate &month, const QList<DaySummary> &days)
 {
     beginResetModel();
     m_month = QDate(month.year(), month.month(), 1);
-    m_days = days;
-    m_totals = TotalRange(m_days);
+    m_totals = TotalRange(days);
     m_cells.clear();
+    m_dayMinutes.fill(0, 32);
     for (const ProjectTotal &project : m_totals.projects) {
-        QHash<int, const StoredDay *> cells;
-        for (const StoredDay &day : m_days) {
-            if (day.code.compare(project.code, Qt::CaseInsensitive) == 0)
-                cells.insert(day.date.right(2).toInt(), &day);
+        QHash<int, Cell> cells;
+        for (const DaySummary &day : days) {
+            if (day.code.compare(project.code, Qt::CaseInsensitive) != 0)
+                continue;
+            const int dayOfMonth = day.date.right(2).toInt();
+            const Cell cell{day, DayMinutes(day.startTime, day.endTime)};
+            if (dayOfMonth >= 1 && dayOfMonth <= 31)
+                m_dayMinutes[dayOfMonth] += cell.minutes.value_or(0);
+            cells.insert(dayOfMonth, cell);
         }
         m_cells.append(cells);
     }
@@ -56,26 +61,14 @@ QDate MonthModel::dateOf(int column) const
     return m_month.addDays(column - FirstDay);
 }
 
-const StoredDay *MonthModel::dayAt(const QModelIndex &index) const
+const DaySummary *MonthModel::dayAt(const QModelIndex &index) const
 {
     if (!index.isValid() || index.row() >= totalRow() || index.column() < FirstDay ||
         index.column() >= totalColumn())
         return nullptr;
-    return m_cells.at(index.row()).value(index.column() - FirstDay + 1, nullptr);
-}
-
-qint64 MonthModel::minutes(int row, int column) const
-{
-    qint64 sum = 0;
-    for (int r = 0; r < totalRow(); ++r) {
-        if (row != totalRow() && r != row)
-            continue;
-        for (const StoredDay *day : m_cells.at(r)) {
-            if (column == totalColumn() || day->date.right(2).toInt() == column - FirstDay + 1)
-                sum += DayMinutes(day->startTime, day->endTime).value_or(0);
-        }
-    }
-    return sum;
+    const QHash<int, Cell> &cells = m_cells.at(index.row());
+    const auto found = cells.constFind(index.column() - FirstDay + 1);
+    return found == cells.constEnd() ? nullptr : &found->day;
 }
 
 QVariant MonthModel::data(const QModelIndex &index, int role) const
@@ -98,7 +91,8 @@ QVariant MonthModel::data(const QModelIndex &index, int role) const
             return QStringLiteral("合計");
         if (column == Name)
             return QString();
-        const qint64 m = minutes(row, column);
+        const qint64 m =
+            column == totalColumn() ? m_totals.grand.minutes : m_dayMinutes.at(column - FirstDay + 1);
         return m > 0 || column == totalColumn() ? FormatHours(m) : QString();
     }
     const ProjectTotal &project = m_totals.projects.at(row);
@@ -108,11 +102,11 @@ QVariant MonthModel::data(const QModelIndex &index, int role) const
         return project.name;
     if (column == totalColumn())
         return FormatHours(project.minutes);
-    const StoredDay *day = dayAt(index);
-    if (!day)
+    const QHash<int, Cell> &cells = m_cells.at(row);
+    const auto cell = cells.constFind(column - FirstDay + 1);
+    if (cell == cells.constEnd())
         return QString();
-    const auto m = DayMinutes(day->startTime, day->endTime);
-    return m ? FormatHours(*m) : Untimed;
+    return cell->minutes ? FormatHours(*cell->minutes) : Untimed;
 }
 
 QVariant MonthModel::headerData(int section, Qt::Orientation orientation, int role) const

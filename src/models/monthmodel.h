@@ -22,9 +22,8 @@ public:
     explicit MonthModel(QObject *parent = nullptr);
 
     // The month of `month` (any day of it) with the saved days of that month.
-    void setMonth(const QDate &month, const QList<StoredDay> &days);
+    void setMonth(const QDate &month, const QList<DaySummary> &days);
     QDate month() const { return m_month; }
-    const QList<StoredDay> &days() const { return m_days; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -33,20 +32,25 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     // The saved day in a cell, or nothing (a total, a name, a day without a saved day).
-    const StoredDay *dayAt(const QModelIndex &index) const;
+    const DaySummary *dayAt(const QModelIndex &index) const;
     int totalColumn() const { return FirstDay + m_month.daysInMonth(); }
     int totalRow() const { return int(m_totals.projects.size()); }
 
 private:
     QDate dateOf(int column) const;
-    // Minutes in a cell: a project's day, a project's month, a day's projects, or everything.
-    qint64 minutes(int row, int column) const;
+
+    // A project's saved day in the month, and its minutes (none without valid times).
+    struct Cell {
+        DaySummary day;
+        std::optional<int> minutes;
+    };
 
     QDate m_month;
-    QList<StoredDay> m_days;
     RangeTotals m_totals;
     // For each project row, its saved days by day of the month (1..31).
-    QList<QHash<int, const StoredDay *>> m_cells;
+    QList<QHash<int, Cell>> m_cells;
+    // The minutes of each day of the month over every project, 1..31 (0 unused).
+    QList<qint64> m_dayMinutes;
 };
 
 } // namespace worvane

@@ -117,9 +117,10 @@ void frmMonthView::showMonth(const QDate &month)
 {
     const QDate first(month.year(), month.month(), 1);
     const QDate last = first.addDays(first.daysInMonth() - 1);
-    const RangeLoad range = [&] {
+    const RangeSummary range = [&] {
         WaitCursor hourglass;
-        return ReportStore(m_databasePath).loadRange(ymdText(first), ymdText(last), patternOf(txtPJCODE));
+        return ReportStore(m_databasePath)
+            .summarizeRange(ymdText(first), ymdText(last), patternOf(txtPJCODE));
     }();
     if (!range.ok)
         MessagePresenter::show(this, caption::Month, msg::LoadFailed);
@@ -133,7 +134,7 @@ void frmMonthView::showMonth(const QDate &month)
 
 void frmMonthView::openDay(const QModelIndex &index)
 {
-    if (const StoredDay *day = m_model->dayAt(index)) {
+    if (const DaySummary *day = m_model->dayAt(index)) {
         m_picked = Pick{day->code, day->date};
         accept();
     }
@@ -160,20 +161,18 @@ void frmMonthView::exportRange(Format format)
         return;
     WaitCursor hourglass;
     const RangeSelection selection{from, to, patternOf(txtPJCODE)};
-    const RangeLoad range = ReportStore(m_databasePath).loadRange(from, to, selection.codePattern);
-    std::optional<QString> error = range.ok ? std::nullopt : std::optional(range.error);
-    if (!error) {
-        switch (format) {
-        case Format::Csv:
-            error = WriteCsv(*path, range.days, CsvEncoding::Utf8WithBom);
-            break;
-        case Format::Xlsx:
-            error = WriteXlsx(*path, selection, range.days);
-            break;
-        case Format::Text:
-            error = WriteMonthlyText(*path, selection, range.days);
-            break;
-        }
+    const DaySource days = RangeDays(ReportStore(m_databasePath), selection);
+    std::optional<QString> error;
+    switch (format) {
+    case Format::Csv:
+        error = WriteCsv(*path, days, CsvEncoding::Utf8WithBom);
+        break;
+    case Format::Xlsx:
+        error = WriteXlsx(*path, selection, days);
+        break;
+    case Format::Text:
+        error = WriteMonthlyText(*path, selection, days);
+        break;
     }
     hourglass.restore();
     MessagePresenter::show(this, caption::Month, error ? msg::ExportFailed(*error) : msg::ExportWritten);

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
+#include <map>
 #include <unistd.h>
 
 namespace worvane
@@ -86,9 +87,13 @@ QString systemReason(int error)
     }
 }
 
+// Writes a file's content; false when it cannot go on, with why set when the reason is not the system's
+// (a failed write leaves why empty).
+using Fill = std::function<bool(QSaveFile &file, QString &why)>;
+
 // Replaces the file at path with what fill writes into it, or leaves it as it was: the new content goes
 // to a file beside the target, pushed to the disk before it takes the target's place.
-std::optional<QString> replaceFile(const QString &path, const std::function<bool(QSaveFile &)> &fill)
+std::optional<QString> replaceFile(const QString &path, const Fill &fill)
 {
     const QFileInfo info(path);
     if (info.isDir())
@@ -103,10 +108,11 @@ std::optional<QString> replaceFile(const QString &path, const std::function<bool
     if (!file.open(QIODevice::WriteOnly))
         return failure(path, systemReason(errno));
     errno = 0;
-    if (!fill(file) || !file.flush() || ::fdatasync(file.handle()) != 0) {
+    QString why;
+    if (!fill(file, why) || !file.flush() || ::fdatasync(file.handle()) != 0) {
         const int error = file.error() == QFileDevice::ResourceError ? ENOSPC : errno;
         file.cancelWriting();
-        return failure(path, systemReason(error));
+        return failure(path, why.isEmpty() ? systemReason(error) : why);
     }
     errno = 0;
     if (!file.commit())
@@ -124,6 +130,45 @@ std::optional<QString> firstNonCp932(const QString &text)
         ++at;
     const bool pair = text.at(at).isHighSurrogate() && at + 1 < text.size();
     return text.mid(at, pair ? 2 : 1);
+}
+
+QString namedPlace(const QString &where, const QString &character)
+{
+    return QStringLiteral("%1「%2」").arg(where, character);
+}
+
+// The place of the first character of a day that CP932 cannot hold, as "2026/01/05 A0012345 作業内容「😀」".
+std::optional<QString> placeOfNonCp932(const StoredDay &day)
+{
+    const QString place = day.date + QLatin1Char(' ') + day.code + QLatin1Char(' ');
+    const std::pair<QString, QString> fields[] = {{QStringLiteral("PJコード"), day.code},
+                                                  {QStringLiteral("PJ名称"), day.name},
+                                                  {QStringLiteral("日付"), day.date},
+                                                  {QStringLiteral("開始"), day.startTime},
+                                                  {QStringLiteral("終了"), day.endTime}};
+    for (const auto &[what, value] : fields)
+        if (const auto c = firstNonCp932(value))
+            return namedPlace(place + what, *c);
+    for (const WorkItem &item : day.items) {
+        const std::pair<QString, QString> itemFields[] = {{QStringLiteral("作業項目№"), item.code},
+                                                          {QStringLiteral("作業項目"), item.head},
+                                                          {QStringLiteral("作業内容"), item.detail}};
+        for (const auto &[what, value] : itemFields)
+            if (const auto c = firstNonCp932(value))
+                return namedPlace(place + QStringLiteral("作業項目№") + item.code + QLatin1Char(' ') + what,
+                                  *c);
+    }
+    return std::nullopt;
+}
+
+DaySummary summaryOf(const StoredDay &day)
+{
+    return DaySummary{day.code, day.name, day.date, day.startTime, day.endTime, int(day.items.size())};
+}
+
+QString readFailure(const QString &engineText)
+{
+    return QStringLiteral("データベースを読めません: %1").arg(engineText);
 }
 
 QString csvHeader()
@@ -163,9 +208,8 @@ QString monthlyHead(const RangeSelection &selection)
            CrLf;
 }
 
-QString monthlyTotals(const QList<StoredDay> &days)
+QString monthlyTotals(const RangeTotals &totals)
 {
-    const RangeTotals totals = TotalRange(days);
     const auto line = [](const QString &code, const QString &name, const ProjectTotal &total) {
         QString row = code + Tab + name + Tab + QStringLiteral("%1日").arg(total.days) + Tab +
                       QStringLiteral("%1項目").arg(total.items) + Tab + FormatHours(total.minutes);
@@ -179,104 +223,89 @@ QString monthlyTotals(const QList<StoredDay> &days)
     return text + line(QStringLiteral("合計"), QString(), totals.grand);
 }
 
-// Writes the head, every day's part and the tail in turn, so that the whole text is never held at once.
-std::optional<QString> writeByDay(const QString &path, const QList<StoredDay> &days, const QByteArray &bom,
-                                  const QString &head, const std::function<QString(const StoredDay &)> &part,
-                                  const QString &tail, bool cp932)
+// A text file written as its days come: a head, a part per day and a tail, in UTF-8 or CP932.
+struct TextLayout {
+    QByteArray bom;
+    QString head;
+    std::function<QString(const StoredDay &)> part;
+    std::function<QString()> tail; // asked for after the last day
+    bool cp932 = false;
+    std::optional<QString> codePattern; // the one typed text in the head, named when CP932 cannot hold it
+};
+
+// Writes the layout in chunks as the days come, so that the whole text is never held at once. In CP932 the
+// first character the code page cannot hold ends the writing, and the failure names its place.
+std::optional<QString> writeByDay(const QString &path, const DaySource &days, const TextLayout &layout)
 {
-    const auto encoded = [cp932](const QString &text) { return cp932 ? ToCp932(text) : text.toUtf8(); };
-    return replaceFile(path, [&](QSaveFile &file) {
-        QByteArray chunk = bom + encoded(head);
-        for (const StoredDay &day : days) {
-            chunk += encoded(part(day));
+    return replaceFile(path, [&](QSaveFile &file, QString &why) {
+        QByteArray chunk = layout.bom;
+        // Appends text in the file's encoding; false when CP932 cannot hold one of its characters.
+        const auto append = [&](const QString &text) {
+            if (!layout.cp932) {
+                chunk += text.toUtf8();
+                return true;
+            }
+            bool ok = true;
+            chunk += ToCp932(text, &ok);
+            return ok;
+        };
+        const auto refuse = [&why](const QString &place) {
+            why = QStringLiteral("Shift-JIS で表せない文字があります: %1").arg(place);
+            return false;
+        };
+        if (!append(layout.head))
+            return refuse(
+                namedPlace(QStringLiteral("PJコード"),
+                           firstNonCp932(layout.codePattern.value_or(QString())).value_or(QString())));
+        bool written = true;
+        const Outcome read = days([&](const StoredDay &day) {
+            if (!append(layout.part(day))) {
+                refuse(placeOfNonCp932(day).value_or(day.date + QLatin1Char(' ') + day.code));
+                return false;
+            }
             if (chunk.size() >= (1 << 16)) {
-                if (file.write(chunk) != chunk.size())
-                    return false;
+                written = file.write(chunk) == chunk.size();
                 chunk.clear();
             }
-        }
-        chunk += encoded(tail);
+            return written;
+        });
+        if (!read.ok)
+            why = readFailure(read.error);
+        if (!read.ok || !why.isEmpty() || !written)
+            return false;
+        append(layout.tail()); // only codes and names, each already written once
         return file.write(chunk) == chunk.size();
     });
 }
-
-std::optional<QString> cp932Refusal(const QString &path, const RangeSelection &selection,
-                                    const QList<StoredDay> &days)
-{
-    if (const auto where = FindNonCp932(selection, days))
-        return failure(path, QStringLiteral("Shift-JIS で表せない文字があります: %1").arg(*where));
-    return std::nullopt;
-}
 } // namespace
 
-QString BuildCsvText(const QList<StoredDay> &days)
+DaySource RangeDays(const ReportStore &store, const RangeSelection &selection)
 {
-    QString text = csvHeader();
-    for (const StoredDay &day : days)
-        text += csvRows(day);
-    return text;
-}
-
-QString BuildMonthlyText(const RangeSelection &selection, const QList<StoredDay> &days)
-{
-    QString text = monthlyHead(selection);
-    for (const StoredDay &day : days)
-        text += monthlyDayBlock(day);
-    return text + monthlyTotals(days);
-}
-
-std::optional<QString> FindNonCp932(const RangeSelection &selection, const QList<StoredDay> &days)
-{
-    const auto named = [](const QString &where, const QString &c) {
-        return QStringLiteral("%1「%2」").arg(where, c);
+    return [store, selection](const DaySink &take) {
+        return store.forEachDay(selection.from, selection.to, selection.codePattern, take);
     };
-    if (const auto c = firstNonCp932(selection.codePattern.value_or(QString())))
-        return named(QStringLiteral("PJコード"), *c);
-    for (const StoredDay &day : days) {
-        const QString place = day.date + QLatin1Char(' ') + day.code + QLatin1Char(' ');
-        const std::pair<QString, QString> fields[] = {{QStringLiteral("PJコード"), day.code},
-                                                      {QStringLiteral("PJ名称"), day.name},
-                                                      {QStringLiteral("日付"), day.date},
-                                                      {QStringLiteral("開始"), day.startTime},
-                                                      {QStringLiteral("終了"), day.endTime}};
-        for (const auto &[what, value] : fields)
-            if (const auto c = firstNonCp932(value))
-                return named(place + what, *c);
-        for (const WorkItem &item : day.items) {
-            const std::pair<QString, QString> itemFields[] = {{QStringLiteral("作業項目№"), item.code},
-                                                              {QStringLiteral("作業項目"), item.head},
-                                                              {QStringLiteral("作業内容"), item.detail}};
-            for (const auto &[what, value] : itemFields)
-                if (const auto c = firstNonCp932(value))
-                    return named(place + QStringLiteral("作業項目№") + item.code + QLatin1Char(' ') + what,
-                                 *c);
-        }
-    }
-    return std::nullopt;
 }
 
-std::optional<QString> WriteWholeFile(const QString &path, const QByteArray &bytes)
-{
-    return replaceFile(path, [&](QSaveFile &file) { return file.write(bytes) == bytes.size(); });
-}
-
-std::optional<QString> WriteCsv(const QString &path, const QList<StoredDay> &days, CsvEncoding encoding)
+std::optional<QString> WriteCsv(const QString &path, const DaySource &days, CsvEncoding encoding)
 {
     const bool cp932 = encoding == CsvEncoding::Cp932;
-    if (cp932)
-        if (const auto refused = cp932Refusal(path, RangeSelection{}, days))
-            return refused;
-    return writeByDay(path, days, cp932 ? QByteArray() : QByteArray("\xEF\xBB\xBF"), csvHeader(), csvRows,
-                      QString(), cp932);
+    return writeByDay(path, days,
+                      TextLayout{cp932 ? QByteArray() : QByteArray("\xEF\xBB\xBF"), csvHeader(), csvRows,
+                                 [] { return QString(); }, cp932, std::nullopt});
 }
 
 std::optional<QString> WriteMonthlyText(const QString &path, const RangeSelection &selection,
-                                        const QList<StoredDay> &days)
+                                        const DaySource &days)
 {
-    if (const auto refused = cp932Refusal(path, selection, days))
-        return refused;
-    return writeByDay(path, days, QByteArray(), monthlyHead(selection), monthlyDayBlock, monthlyTotals(days),
-                      true);
+    RangeTally tally; // the totals at the end, gathered as the days pass
+    return writeByDay(path, days,
+                      TextLayout{QByteArray(), monthlyHead(selection),
+                                 [&tally](const StoredDay &day) {
+                                     tally.add(summaryOf(day));
+                                     return monthlyDayBlock(day);
+                                 },
+                                 [&tally] { return monthlyTotals(tally.totals()); }, true,
+                                 selection.codePattern});
 }
 
 namespace
@@ -298,7 +327,7 @@ constexpr double MinutesPerDay = 24 * 60;
 
 // Writes the workbook to file with libxlsxwriter; the error text, or nothing.
 std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &tmpdir,
-                                     const RangeSelection &selection, const QList<StoredDay> &days)
+                                     const RangeSelection &selection, const DaySource &days)
 {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
@@ -327,8 +356,9 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
         if (!value.isEmpty())
             keep(worksheet_write_string(on, row, column, value.toUtf8().constData(), format));
     };
-    const auto time = [&](lxw_row_t row, lxw_col_t column, const QString &value) {
-        if (const auto minutes = DayMinutes(QStringLiteral("00:00"), value))
+    // A saved time as a time value, or as the text saved when it is not one.
+    const auto time = [&](lxw_row_t row, lxw_col_t column, const QString &value, std::optional<int> minutes) {
+        if (minutes)
             keep(worksheet_write_number(sheet, row, column, *minutes / MinutesPerDay, hoursFormat));
         else
             text(sheet, row, column, value);
@@ -342,10 +372,18 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
     text(sheet, 0, lxw_col_t(ColumnNames.size()), QStringLiteral("日計"));
     const lxw_col_t dayHoursColumn = lxw_col_t(ColumnNames.size());
 
+    // The totals of 集計, gathered as the days pass: the whole range, and each month ("YYYY/MM").
+    RangeTally tally;
+    std::map<QString, RangeTally> monthTallies;
     lxw_row_t row = 1;
-    for (const StoredDay &day : days) {
+    const Outcome read = days([&](const StoredDay &day) {
+        const DaySummary counted = summaryOf(day);
+        tally.add(counted);
+        monthTallies[day.date.left(7)].add(counted);
         const QDate date = QDate::fromString(day.date, QStringLiteral("yyyy/MM/dd"));
         const auto minutes = DayMinutes(day.startTime, day.endTime);
+        const auto start = DayMinutes(QStringLiteral("00:00"), day.startTime);
+        const auto end = DayMinutes(QStringLiteral("00:00"), day.endTime);
         bool first = true;
         for (const WorkItem &item : rowsOf(day)) {
             if (date.isValid()) {
@@ -356,8 +394,8 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
             }
             text(sheet, row, 1, day.code);
             text(sheet, row, 2, day.name);
-            time(row, 3, day.startTime);
-            time(row, 4, day.endTime);
+            time(row, 3, day.startTime, start);
+            time(row, 4, day.endTime, end);
             if (minutes)
                 keep(worksheet_write_number(sheet, row, 5, *minutes / MinutesPerDay, hoursFormat));
             text(sheet, row, 6, item.code);
@@ -372,19 +410,19 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
             first = false;
             ++row;
         }
+        return error == LXW_NO_ERROR;
+    });
+    if (!read.ok) {
+        workbook_close(book);
+        return readFailure(read.error);
     }
 
     // 集計: a row per project, a column per month, and the totals; every cell a formula over 日報.
     const QStringList months = MonthsOf(selection.from, selection.to);
-    const RangeTotals totals = TotalRange(days);
+    const RangeTotals totals = tally.totals();
     QList<RangeTotals> monthTotals;
-    for (const QString &month : months) {
-        QList<StoredDay> ofMonth;
-        for (const StoredDay &day : days)
-            if (day.date.startsWith(month))
-                ofMonth.append(day);
-        monthTotals.append(TotalRange(ofMonth));
-    }
+    for (const QString &month : months)
+        monthTotals.append(monthTallies[month].totals());
     const auto minutesIn = [](const RangeTotals &of, const QString &code) -> qint64 {
         for (const ProjectTotal &project : of.projects)
             if (project.code.compare(code, Qt::CaseInsensitive) == 0)
@@ -438,8 +476,7 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
 }
 } // namespace
 
-std::optional<QString> WriteXlsx(const QString &path, const RangeSelection &selection,
-                                 const QList<StoredDay> &days)
+std::optional<QString> WriteXlsx(const QString &path, const RangeSelection &selection, const DaySource &days)
 {
     // libxlsxwriter writes a file of its own; it is made in a private folder and copied into place whole.
     QTemporaryDir work;
@@ -452,7 +489,7 @@ std::optional<QString> WriteXlsx(const QString &path, const RangeSelection &sele
     QFile source(built);
     if (!source.open(QIODevice::ReadOnly))
         return failure(path, source.errorString());
-    return replaceFile(path, [&](QSaveFile &file) {
+    return replaceFile(path, [&](QSaveFile &file, QString &) {
         QByteArray chunk;
         while (!(chunk = source.read(1 << 20)).isEmpty())
             if (file.write(chunk) != chunk.size())

@@ -48,29 +48,39 @@ QString FormatHours(qint64 minutes)
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-RangeTotals TotalRange(const QList<StoredDay> &days)
+void RangeTally::add(const DaySummary &day)
 {
-    std::map<QString, ProjectTotal> byCode;
-    RangeTotals totals;
-    for (const StoredDay &day : days) {
-        ProjectTotal &project = byCode[foldedCode(day.code)];
-        if (project.days == 0)
-            project.code = day.code;
-        if (project.name.isEmpty())
-            project.name = day.name;
-        const auto minutes = DayMinutes(day.startTime, day.endTime);
-        for (ProjectTotal *total : {&project, &totals.grand}) {
-            ++total->days;
-            total->items += int(day.items.size());
-            if (minutes)
-                total->minutes += *minutes;
-            else
-                ++total->untimedDays;
-        }
+    ProjectTotal &project = m_projects[foldedCode(day.code)];
+    if (project.days == 0)
+        project.code = day.code;
+    if (project.name.isEmpty())
+        project.name = day.name;
+    const auto minutes = DayMinutes(day.startTime, day.endTime);
+    for (ProjectTotal *total : {&project, &m_grand}) {
+        ++total->days;
+        total->items += day.itemCount;
+        if (minutes)
+            total->minutes += *minutes;
+        else
+            ++total->untimedDays;
     }
-    for (auto &[folded, project] : byCode)
+}
+
+RangeTotals RangeTally::totals() const
+{
+    RangeTotals totals;
+    for (const auto &[folded, project] : m_projects)
         totals.projects.append(project);
+    totals.grand = m_grand;
     return totals;
+}
+
+RangeTotals TotalRange(const QList<DaySummary> &days)
+{
+    RangeTally tally;
+    for (const DaySummary &day : days)
+        tally.add(day);
+    return tally.totals();
 }
 
 QStringList MonthsOf(const QString &from, const QString &to)

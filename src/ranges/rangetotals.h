@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <map>
 #include <optional>
 
 // Days, hours and totals over a date range: the one place where a range's hours are computed, for the
@@ -42,7 +43,19 @@ struct RangeTotals {
     ProjectTotal grand;           // code and name empty
 };
 
-RangeTotals TotalRange(const QList<StoredDay> &days);
+// Totals that grow a day at a time, for the exports that pass over their days once.
+class RangeTally
+{
+public:
+    void add(const DaySummary &day);
+    RangeTotals totals() const;
+
+private:
+    std::map<QString, ProjectTotal> m_projects; // by the code folded as NOCASE folds it
+    ProjectTotal m_grand;
+};
+
+RangeTotals TotalRange(const QList<DaySummary> &days);
 
 // The "YYYY/MM" months that a date range touches, in order.
 QStringList MonthsOf(const QString &from, const QString &to);

@@ -123,6 +123,14 @@ bool Connection::exec(const QString &sql, const QVariantList &values)
     return exec(query, sql, values);
 }
 
+bool Connection::finished(const QSqlQuery &query)
+{
+    if (query.lastError().type() == QSqlError::NoError)
+        return true;
+    setError(engineText(query.lastError()));
+    return false;
+}
+
 bool Connection::queryFirst(const QString &sql, const QVariantList &values, std::optional<QVariant> &first)
 {
     QSqlQuery query(m_db);

@@ -34,6 +34,10 @@ public:
     bool prepare(QSqlQuery &query, const QString &sql);
     bool run(QSqlQuery &query, const QVariantList &values);
 
+    // After the last next() of a query: true when its rows ran out, false (the engine's text kept) when
+    // reading them failed.
+    bool finished(const QSqlQuery &query);
+
     // The first column of the first row, or nothing when there is no row. False on failure.
     bool queryFirst(const QString &sql, const QVariantList &values, std::optional<QVariant> &first);
 

@@ -38,6 +38,68 @@ void ensureRangeIndexes(Connection &db, const QString &path)
         return;
     db.exec(QString::fromLatin1(DateIndexStatement)) && db.exec(QString::fromLatin1(DayItemsIndexStatement));
 }
+
+// Opens the file for a range query, with the range indexes. A range is read day by day over them, each
+// page about once, so SQLite's default page cache is enough for a range of any length.
+bool openForRange(Connection &db, const QString &path)
+{
+    if (!db.open())
+        return false;
+    ensureRangeIndexes(db, path);
+    return true;
+}
+
+// A day's items: numeric order of WKCODE, then text order.
+constexpr const char *DayItemsSql = "SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT "
+                                    "WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
+                                    "ORDER BY CAST(WKCODE AS INTEGER), WKCODE, rowid";
+
+struct RangeQuery {
+    QString from;
+    QString to;
+    std::optional<QString> codePattern;
+    bool countItems;
+};
+
+// Hands each day of a range to visit (date order, then code order, by the date index) until visit returns
+// false; with countItems each day's items are counted over the (code, date) index, never read. A second
+// working-time row of a day is passed over. False when the database fails.
+template <class Visit> bool walkRange(Connection &db, const RangeQuery &range, Visit visit)
+{
+    QString sql =
+        QStringLiteral("SELECT t.PJCODE, (SELECT p.PJNAME FROM DM_PRJMST p WHERE p.PJCODE = "
+                       "t.PJCODE COLLATE NOCASE ORDER BY p.rowid LIMIT 1), t.WKYMD, t.WSTIME, t.WETIME");
+    if (range.countItems)
+        sql += QStringLiteral(", (SELECT COUNT(*) FROM DF_WKCONT c WHERE c.PJCODE = t.PJCODE COLLATE NOCASE "
+                              "AND c.WKYMD = t.WKYMD)");
+    sql += QStringLiteral(" FROM DF_WKTIME t WHERE t.WKYMD BETWEEN ? AND ?");
+    QVariantList values{range.from, range.to};
+    if (range.codePattern) {
+        sql += QStringLiteral(" AND t.PJCODE LIKE ?");
+        values << LikePattern(*range.codePattern);
+    }
+    sql += QStringLiteral(" ORDER BY t.WKYMD, t.PJCODE COLLATE NOCASE, t.rowid");
+
+    QSqlQuery query = db.newQuery();
+    if (!db.exec(query, sql, values))
+        return false;
+    QString previousKey; // date and code of the last day, folded as NOCASE folds: ASCII letters only
+    while (query.next()) {
+        DaySummary day{NullToEmpty(query.value(0)), NullToEmpty(query.value(1)),
+                       NullToEmpty(query.value(2)), NullToEmpty(query.value(3)),
+                       NullToEmpty(query.value(4)), range.countItems ? query.value(5).toInt() : 0};
+        QString key = day.date + QLatin1Char('\t') + day.code;
+        for (QChar &c : key)
+            if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+                c = QChar(c.unicode() + 32);
+        if (key == previousKey)
+            continue;
+        previousKey = std::move(key);
+        if (!visit(std::move(day)))
+            return true;
+    }
+    return db.finished(query);
+}
 } // namespace
 
 QString LikePattern(const QString &typed)
@@ -86,11 +148,7 @@ DayLoad ReportStore::loadDay(const QString &code, const QString &date) const
     result.startTime = NullToEmpty(query.value(0));
     result.endTime = NullToEmpty(query.value(1));
 
-    if (!db.exec(query,
-                 QStringLiteral("SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT "
-                                "WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
-                                "ORDER BY CAST(WKCODE AS INTEGER), WKCODE, rowid"),
-                 {code, date}))
+    if (!db.exec(query, QString::fromLatin1(DayItemsSql), {code, date}))
         return failed<DayLoad>(db);
     while (query.next())
         result.items.append(
@@ -164,65 +222,43 @@ Outcome ReportStore::saveDay(const DaySave &day) const
     return {};
 }
 
-RangeLoad ReportStore::loadRange(const QString &from, const QString &to,
-                                 const std::optional<QString> &codePattern) const
+RangeSummary ReportStore::summarizeRange(const QString &from, const QString &to,
+                                         const std::optional<QString> &codePattern) const
 {
-    // One pass over the days of the range (by the date index), each joined to its items; a day without
-    // items gives one row whose item columns are Null.
-    QString sql = QStringLiteral(
-        "SELECT t.PJCODE, (SELECT p.PJNAME FROM DM_PRJMST p WHERE p.PJCODE = t.PJCODE COLLATE NOCASE "
-        "ORDER BY p.rowid LIMIT 1), t.WKYMD, t.WSTIME, t.WETIME, c.rowid IS NOT NULL, c.WKCODE, c.WKHEAD, "
-        "c.DETAIL, t.rowid "
-        "FROM DF_WKTIME t LEFT JOIN DF_WKCONT c ON c.PJCODE = t.PJCODE COLLATE NOCASE AND c.WKYMD = t.WKYMD "
-        "WHERE t.WKYMD BETWEEN ? AND ?");
-    QVariantList values{from, to};
-    if (codePattern) {
-        sql += QStringLiteral(" AND t.PJCODE LIKE ?");
-        values << LikePattern(*codePattern);
-    }
-    sql += QStringLiteral(" ORDER BY t.WKYMD, t.PJCODE COLLATE NOCASE, t.rowid, CAST(c.WKCODE AS INTEGER), "
-                          "c.WKCODE, c.rowid");
-
     Connection db(m_path, m_busyTimeoutMs);
-    if (!db.open())
-        return failed<RangeLoad>(db);
-    ensureRangeIndexes(db, m_path);
-    // A range reads many pages once each: a larger page cache than the default 2 MB halves the reads.
-    db.exec(QStringLiteral("PRAGMA cache_size = -32768"));
-    QSqlQuery query = db.newQuery();
-    if (!db.exec(query, sql, values))
-        return failed<RangeLoad>(db);
-
-    RangeLoad result;
-    QVariant dayRow;     // the working-time row the last day came from
-    QString previousKey; // date and code of the last day: a second time row of the same day is skipped
-    bool skipping = false;
-    while (query.next()) {
-        const QVariant row = query.value(9);
-        if (row != dayRow) {
-            dayRow = row;
-            const QString code = NullToEmpty(query.value(0));
-            const QString date = NullToEmpty(query.value(2));
-            QString key = date + QLatin1Char('\t') + code;
-            for (QChar &c : key) // NOCASE folds ASCII letters only
-                if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-                    c = QChar(c.unicode() + 32);
-            skipping = !result.days.isEmpty() && key == previousKey;
-            if (skipping)
-                continue;
-            previousKey = key;
-            result.days.append(StoredDay{code,
-                                         NullToEmpty(query.value(1)),
-                                         date,
-                                         NullToEmpty(query.value(3)),
-                                         NullToEmpty(query.value(4)),
-                                         {}});
-        }
-        if (!skipping && query.value(5).toBool())
-            result.days.last().items.append(WorkItem{NullToEmpty(query.value(6)), NullToEmpty(query.value(7)),
-                                                     NullToEmpty(query.value(8))});
-    }
+    RangeSummary result;
+    if (!openForRange(db, m_path) ||
+        !walkRange(db, {from, to, codePattern, true}, [&result](DaySummary &&day) {
+            result.days.append(std::move(day));
+            return true;
+        }))
+        return failed<RangeSummary>(db);
     return result;
+}
+
+Outcome ReportStore::forEachDay(const QString &from, const QString &to,
+                                const std::optional<QString> &codePattern,
+                                const std::function<bool(const StoredDay &)> &take) const
+{
+    Connection db(m_path, m_busyTimeoutMs);
+    QSqlQuery items = db.newQuery();
+    if (!openForRange(db, m_path) || !db.prepare(items, QString::fromLatin1(DayItemsSql)))
+        return failure(db);
+    // Each day's items as the day comes: a sort of a few rows per day instead of one of the whole range.
+    bool itemsRead = true;
+    const bool walked = walkRange(db, {from, to, codePattern, false}, [&](DaySummary &&summary) {
+        StoredDay day{std::move(summary.code),      std::move(summary.name),    std::move(summary.date),
+                      std::move(summary.startTime), std::move(summary.endTime), {}};
+        itemsRead = db.run(items, {day.code, day.date});
+        while (itemsRead && items.next())
+            day.items.append(WorkItem{NullToEmpty(items.value(0)), NullToEmpty(items.value(1)),
+                                      NullToEmpty(items.value(2))});
+        itemsRead = itemsRead && db.finished(items);
+        return itemsRead && take(day);
+    });
+    if (!walked || !itemsRead)
+        return failure(db);
+    return {};
 }
 
 ProjectSearch ReportStore::searchProjects(const std::optional<QString> &codePattern,

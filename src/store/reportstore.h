@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace worvane
@@ -50,8 +51,18 @@ struct StoredDay {
     QList<WorkItem> items; // numeric order of WKCODE, then text order
 };
 
-struct RangeLoad : Outcome {
-    QList<StoredDay> days; // date order, then code order
+// A saved day of a range without its items: what the month and the totals need.
+struct DaySummary {
+    QString code;
+    QString name; // from DM_PRJMST; empty when the project is not in the master
+    QString date; // "YYYY/MM/DD"
+    QString startTime;
+    QString endTime;
+    int itemCount = 0;
+};
+
+struct RangeSummary : Outcome {
+    QList<DaySummary> days; // date order, then code order
 };
 
 struct ProjectSearch : Outcome {
@@ -79,12 +90,19 @@ public:
     // day's items and the insert of every item commit together or not at all.
     Outcome saveDay(const DaySave &day) const;
 
-    // Every saved day from one "YYYY/MM/DD" date to another, both included, with its items; a code
-    // pattern narrows it to the projects the pattern matches, as in searchProjects. Items without a
-    // working-time row are not part of a day, as in loadDay. The date index is added first when the
-    // file lacks it and may be written.
-    RangeLoad loadRange(const QString &from, const QString &to,
-                        const std::optional<QString> &codePattern) const;
+    // Every saved day from one "YYYY/MM/DD" date to another, both included, in date order, then code
+    // order; a code pattern narrows it to the projects the pattern matches, as in searchProjects. A
+    // second working-time row of the same day is passed over, and items without a working-time row are
+    // not part of a day, as in loadDay. The range indexes are added first when the file lacks them and
+    // may be written.
+    RangeSummary summarizeRange(const QString &from, const QString &to,
+                                const std::optional<QString> &codePattern) const;
+
+    // The same days with their items, handed to take one at a time as they are read, so that a range
+    // of any length is never held whole; take returns false to stop early. Fails only when the database
+    // does.
+    Outcome forEachDay(const QString &from, const QString &to, const std::optional<QString> &codePattern,
+                       const std::function<bool(const StoredDay &)> &take) const;
 
     // A pattern left out lists every project; a pattern matches as LIKE, with * and ? taken as % and _.
     ProjectSearch searchProjects(const std::optional<QString> &codePattern,

@@ -328,6 +328,8 @@ void TestModCommon::cp932Conversion()
     QCOMPARE(ToCp932(QStringLiteral("\x1a\x1c\x7f\r\n\t"), &ok), QByteArray("\x1a\x1c\x7f\r\n\t"));
     QCOMPARE(ToCp932(QStringLiteral("a\U0001F600b"), &ok), QByteArray("a?b"));
     QVERIFY(!ok);
+    QCOMPARE(ToCp932(QStringView(u"\xD800\u3042\xDC00"), &ok), QByteArray("?\x82\xA0?")); // lone surrogates
+    QVERIFY(!ok);
 
     const QString text = QStringLiteral("作業内容\r\n～ｱ\x7f\x1a");
     QCOMPARE(FromCp932(ToCp932(text), &ok), text);

@@ -14,11 +14,11 @@ using namespace worvane::test;
 namespace
 {
 // March 2024: the 1st is a Friday, the 2nd a Saturday, the 3rd a Sunday.
-StoredDay day(const char *code, const char *date, const char *start, const char *end)
+DaySummary day(const char *code, const char *date, const char *start, const char *end)
 {
-    return StoredDay{code, QStringLiteral("名称"), date, start, end, {{"1", "t", "d"}}};
+    return DaySummary{code, QStringLiteral("名称"), date, start, end, 1};
 }
-const QList<StoredDay> March{day("A1", "2024/03/02", "09:00", "18:00"), day("A1", "2024/03/03", "", ""),
+const QList<DaySummary> March{day("A1", "2024/03/02", "09:00", "18:00"), day("A1", "2024/03/03", "", ""),
                              day("B2", "2024/03/02", "22:00", "25:30")};
 } // namespace
 

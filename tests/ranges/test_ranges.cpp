@@ -18,9 +18,45 @@ namespace
 {
 const RangeSelection TwoMonths{QStringLiteral("2026/01/01"), QStringLiteral("2026/02/28"), std::nullopt};
 
-RangeLoad load(const QString &db, const RangeSelection &selection)
+// The days of a range as an export takes them.
+QList<StoredDay> daysOf(const QString &db, const RangeSelection &selection)
 {
-    return ReportStore(db).loadRange(selection.from, selection.to, selection.codePattern);
+    QList<StoredDay> days;
+    const Outcome read = ReportStore(db).forEachDay(selection.from, selection.to, selection.codePattern,
+                                                    [&](const StoredDay &day) {
+                                                        days << day;
+                                                        return true;
+                                                    });
+    if (!read.ok)
+        qFatal("range not read: %s", qPrintable(read.error));
+    return days;
+}
+
+QList<DaySummary> summariesOf(const QString &db, const RangeSelection &selection)
+{
+    const RangeSummary range =
+        ReportStore(db).summarizeRange(selection.from, selection.to, selection.codePattern);
+    if (!range.ok)
+        qFatal("range not read: %s", qPrintable(range.error));
+    return range.days;
+}
+
+// A day as both range queries give it: "date code name start-end items".
+QString dayLine(const DaySummary &day)
+{
+    return QStringLiteral("%1 %2 %3 %4-%5 %6")
+        .arg(day.date, day.code, day.name, day.startTime, day.endTime)
+        .arg(day.itemCount);
+}
+
+DaySource listed(const QList<StoredDay> &days)
+{
+    return [days](const DaySink &take) {
+        for (const StoredDay &day : days)
+            if (!take(day))
+                break;
+        return Outcome{};
+    };
 }
 
 QStringList totalLines(const RangeTotals &totals)
@@ -105,10 +141,8 @@ private slots:
 
     void rangeDaysComeInDateCodeAndItemOrder()
     {
-        const RangeLoad range = load(m_db, TwoMonths);
-        QVERIFY(range.ok);
         QStringList days;
-        for (const StoredDay &day : range.days) {
+        for (const StoredDay &day : daysOf(m_db, TwoMonths)) {
             QStringList items;
             for (const WorkItem &item : day.items)
                 items << item.code;
@@ -125,20 +159,52 @@ private slots:
 
     void totalsMatchTheHandComputedOnes()
     {
-        QCOMPARE(totalLines(TotalRange(load(m_db, TwoMonths).days)),
+        QCOMPARE(totalLines(TotalRange(summariesOf(m_db, TwoMonths))),
                  (QStringList{QStringLiteral("A0012345 3/4/1/12:45"), QStringLiteral("B0000001 2/3/0/8:15"),
                               QStringLiteral("X1 1/1/0/0:30"), QStringLiteral(" 6/8/1/21:30")}));
         // A pattern matches as the project search does: * and ?, letter case ignored.
         QCOMPARE(
-            totalLines(TotalRange(load(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("b*")}).days)),
+            totalLines(TotalRange(summariesOf(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("b*")}))),
             (QStringList{QStringLiteral("B0000001 2/3/0/8:15"), QStringLiteral(" 2/3/0/8:15")}));
         QCOMPARE(
-            totalLines(TotalRange(load(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("?1")}).days)),
+            totalLines(TotalRange(summariesOf(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("?1")}))),
             (QStringList{QStringLiteral("X1 1/1/0/0:30"), QStringLiteral(" 1/1/0/0:30")}));
         // Both ends of the range are included.
-        QCOMPARE(load(m_db, {QStringLiteral("2025/12/31"), QStringLiteral("2026/01/05"), std::nullopt})
-                     .days.size(),
+        QCOMPARE(summariesOf(m_db, {QStringLiteral("2025/12/31"), QStringLiteral("2026/01/05"), std::nullopt})
+                     .size(),
                  3);
+    }
+
+    void bothRangeQueriesKeepTheDayRules()
+    {
+        // A file of another origin: no unique day index, a second time row of a day under the code in
+        // other letter case, and items of a day without a time row.
+        const QString db = m_dir.filePath(QStringLiteral("rules.db"));
+        test::makeRangeFixture(db);
+        sql(db, QStringLiteral("DROP INDEX DF_WKTIME_DAY"));
+        sql(db, QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME) "
+                               "VALUES ('a0012345', '2026/01/05', '00:00', '23:00')"));
+        sql(db, QStringLiteral("INSERT INTO DF_WKCONT VALUES ('B0000001', '2026/01/20', '1', 'x', 'y')"));
+
+        const RangeSelection pattern{TwoMonths.from, TwoMonths.to, QStringLiteral("%0_2*")};
+        const QStringList expected{QStringLiteral("2026/01/05 A0012345 ワーベーン開発 09:00-18:00 3"),
+                                   QStringLiteral("2026/01/20 A0012345 ワーベーン開発 - 1"),
+                                   QStringLiteral("2026/02/02 A0012345 ワーベーン開発 08:30-12:15 0")};
+        QStringList summarized, walked;
+        for (const DaySummary &day : summariesOf(db, pattern))
+            summarized << dayLine(day);
+        for (const StoredDay &day : daysOf(db, pattern))
+            walked << dayLine(
+                DaySummary{day.code, day.name, day.date, day.startTime, day.endTime, int(day.items.size())});
+        QCOMPARE(summarized, expected);
+        QCOMPARE(walked, expected);
+        // Every project: the totals of the file without the extra rows.
+        QCOMPARE(totalLines(TotalRange(summariesOf(db, TwoMonths))),
+                 totalLines(TotalRange(summariesOf(m_db, TwoMonths))));
+        qsizetype items = 0;
+        for (const StoredDay &day : daysOf(db, TwoMonths))
+            items += day.items.size();
+        QCOMPARE(items, 8);
     }
 
     void theDateIndexIsAddedToAWritableFileOnly()
@@ -150,11 +216,11 @@ private slots:
         QCOMPARE(sql(db, count)[0][0].toInt(), 1); // every new file has it
         sql(db, QStringLiteral("DROP INDEX DF_WKTIME_YMD"));
         QFile::setPermissions(db, QFile::ReadOwner | QFile::ReadGroup);
-        QCOMPARE(load(db, TwoMonths).days.size(), 6);
+        QCOMPARE(summariesOf(db, TwoMonths).size(), 6);
         QCOMPARE(sql(db, count)[0][0].toInt(), 0);
 
         QFile::setPermissions(db, QFile::ReadOwner | QFile::WriteOwner);
-        QCOMPARE(load(db, TwoMonths).days.size(), 6);
+        QCOMPARE(daysOf(db, TwoMonths).size(), 6);
         QCOMPARE(sql(db, count)[0][0].toInt(), 1);
         const QList<QVariantList> plan = sql(
             db, QStringLiteral("EXPLAIN QUERY PLAN SELECT * FROM DF_WKTIME WHERE WKYMD BETWEEN '2026/01/01' "
@@ -165,38 +231,53 @@ private slots:
     void csvQuotesAndEndsLinesWithCrLf()
     {
         const QString path = m_dir.filePath(QStringLiteral("quoting.csv"));
-        QCOMPARE(WriteCsv(path, quotingDays(), CsvEncoding::Utf8WithBom), std::nullopt);
+        QCOMPARE(WriteCsv(path, listed(quotingDays()), CsvEncoding::Utf8WithBom), std::nullopt);
         QCOMPARE(readBytes(path), QByteArray("\xEF\xBB\xBF") + QuotingCsv);
 
-        QCOMPARE(WriteCsv(path, quotingDays(), CsvEncoding::Cp932), std::nullopt);
+        QCOMPARE(WriteCsv(path, listed(quotingDays()), CsvEncoding::Cp932), std::nullopt);
         QCOMPARE(readBytes(path), ToCp932(QString::fromUtf8(QuotingCsv)));
         QVERIFY(readBytes(path).startsWith("\x93\xfa\x95\x74,")); // 日付 in CP932, no BOM
     }
 
-    void aCharacterCp932CannotHoldWritesNothing()
+    void aFailedExportWritesNothing()
     {
+        // The character is in the second day, after the first one's text has been taken.
         QList<StoredDay> days = quotingDays();
-        days[0].items[0].detail = QStringLiteral("完了😀");
+        days.append(days[0]);
+        days[2].date = QStringLiteral("2026/01/07");
+        days[2].items[0].detail = QStringLiteral("完了😀");
         const QString path = m_dir.filePath(QStringLiteral("refused.csv"));
         test::writeBytes(path, "kept");
-        for (const auto &error :
-             {WriteCsv(path, days, CsvEncoding::Cp932), WriteMonthlyText(path, TwoMonths, days)}) {
+        for (const auto &error : {WriteCsv(path, listed(days), CsvEncoding::Cp932),
+                                  WriteMonthlyText(path, TwoMonths, listed(days))}) {
             QVERIFY(error);
-            QVERIFY2(error->contains(QStringLiteral("2026/01/05 A1 作業項目№1 作業内容「😀」")),
+            QVERIFY2(error->contains(QStringLiteral("2026/01/07 A1 作業項目№1 作業内容「😀」")),
                      qPrintable(*error));
         }
+        const auto pattern = WriteMonthlyText(path, {TwoMonths.from, TwoMonths.to, QStringLiteral("A😀*")},
+                                              listed(quotingDays()));
+        QVERIFY(pattern && pattern->contains(QStringLiteral("PJコード「😀」")));
+        // A database that fails while the days are read.
+        const DaySource failing = [](const DaySink &take) {
+            take(quotingDays()[0]);
+            return Outcome{false, QStringLiteral("disk I/O error")};
+        };
+        for (const auto &error :
+             {WriteCsv(path, failing, CsvEncoding::Utf8WithBom), WriteMonthlyText(path, TwoMonths, failing),
+              WriteXlsx(path, TwoMonths, failing)})
+            QVERIFY(error && error->contains(QStringLiteral("disk I/O error")));
         QCOMPARE(readBytes(path), QByteArray("kept"));
-        QCOMPARE(WriteCsv(m_dir.filePath(QStringLiteral("nofolder/x.csv")), days, CsvEncoding::Utf8WithBom)
-                     .has_value(),
-                 true);
+        QCOMPARE(
+            WriteCsv(m_dir.filePath(QStringLiteral("nofolder/x.csv")), listed(days), CsvEncoding::Utf8WithBom)
+                .has_value(),
+            true);
     }
 
     void monthlyTextHasTheDayBlocksAndTheTotals()
     {
-        const QList<StoredDay> days = load(m_db, {TwoMonths.from, TwoMonths.to, QStringLiteral("B*")}).days;
+        const RangeSelection selection{TwoMonths.from, TwoMonths.to, QStringLiteral("B*")};
         const QString path = m_dir.filePath(QStringLiteral("month.txt"));
-        QCOMPARE(WriteMonthlyText(path, {TwoMonths.from, TwoMonths.to, QStringLiteral("B*")}, days),
-                 std::nullopt);
+        QCOMPARE(WriteMonthlyText(path, selection, RangeDays(ReportStore(m_db), selection)), std::nullopt);
         bool ok = false;
         const QString text = FromCp932(readBytes(path), &ok);
         QVERIFY(ok);
@@ -214,7 +295,7 @@ private slots:
         if (QStringLiteral(PYTHON3_PATH).endsWith(QStringLiteral("NOTFOUND")))
             QSKIP("no python3 with openpyxl (scripts/setup.sh --test)");
         const QString path = m_dir.filePath(QStringLiteral("range.xlsx"));
-        QCOMPARE(WriteXlsx(path, TwoMonths, load(m_db, TwoMonths).days), std::nullopt);
+        QCOMPARE(WriteXlsx(path, TwoMonths, RangeDays(ReportStore(m_db), TwoMonths)), std::nullopt);
 
         // The cached results of the formulas, as a reader without a calculation engine sees them.
         QProcess python;

@@ -1,9 +1,12 @@
 #include "floors.h"
 
 #include <sqlite3.h>
+#include <xlsxwriter.h>
 
 #include <cstdio>
 #include <fcntl.h>
+#include <map>
+#include <optional>
 #include <unistd.h>
 
 namespace bench
@@ -24,6 +27,15 @@ const char *const SelectTimeRow = "SELECT rowid FROM DF_WKTIME WHERE PJCODE = ? 
 const char *const UpdateTime = "UPDATE DF_WKTIME SET WSTIME = ?, WETIME = ?, UPDYMD = ? WHERE rowid = ?";
 const char *const DeleteItems = "DELETE FROM DF_WKCONT WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ?";
 const char *const InsertItem = "INSERT INTO DF_WKCONT VALUES (?, ?, ?, ?, ?)";
+const char *const RangeDays =
+    "SELECT t.PJCODE, (SELECT p.PJNAME FROM DM_PRJMST p WHERE p.PJCODE = t.PJCODE COLLATE NOCASE "
+    "ORDER BY p.rowid LIMIT 1), t.WKYMD, t.WSTIME, t.WETIME FROM DF_WKTIME t WHERE t.WKYMD BETWEEN ? AND ? "
+    "ORDER BY t.WKYMD, t.PJCODE COLLATE NOCASE, t.rowid";
+const char *const RangeDaysCounted =
+    "SELECT t.PJCODE, (SELECT p.PJNAME FROM DM_PRJMST p WHERE p.PJCODE = t.PJCODE COLLATE NOCASE "
+    "ORDER BY p.rowid LIMIT 1), t.WKYMD, t.WSTIME, t.WETIME, (SELECT COUNT(*) FROM DF_WKCONT c "
+    "WHERE c.PJCODE = t.PJCODE COLLATE NOCASE AND c.WKYMD = t.WKYMD) FROM DF_WKTIME t "
+    "WHERE t.WKYMD BETWEEN ? AND ? ORDER BY t.WKYMD, t.PJCODE COLLATE NOCASE, t.rowid";
 
 struct Db {
     sqlite3 *h = nullptr;
@@ -187,6 +199,338 @@ bool FloorWriteFile(const std::string &path, const std::string &bytes)
         return false;
     const bool written = ::write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
     return ::close(fd) == 0 && written;
+}
+
+namespace
+{
+std::optional<int> minutesOf(const std::string &t)
+{
+    if (t.size() != 5 || t[2] != ':')
+        return std::nullopt;
+    for (int i : {0, 1, 3, 4})
+        if (t[size_t(i)] < '0' || t[size_t(i)] > '9')
+            return std::nullopt;
+    const int m = (t[3] - '0') * 10 + (t[4] - '0');
+    if (m >= 60)
+        return std::nullopt;
+    return ((t[0] - '0') * 10 + (t[1] - '0')) * 60 + m;
+}
+
+std::optional<int> dayMinutes(const std::string &start, const std::string &end)
+{
+    const auto s = minutesOf(start), e = minutesOf(end);
+    if (!s || !e || *e < *s)
+        return std::nullopt;
+    return *e - *s;
+}
+
+std::string hours(long long minutes)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld", minutes / 60, minutes % 60);
+    return text;
+}
+
+std::string folded(std::string code)
+{
+    for (char &c : code)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + 32);
+    return code;
+}
+
+// Every line break (CR LF, LF, CR) as `to`.
+std::string breaksAs(const std::string &text, const char *to)
+{
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            out += to;
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+void csvField(std::string &out, const std::string &value)
+{
+    if (value.find_first_of(",\"\r\n") == std::string::npos) {
+        out += value;
+        return;
+    }
+    std::string quoted;
+    for (char c : value) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    out += '"';
+    out += breaksAs(quoted, "\r\n");
+    out += '"';
+}
+
+// Steps the range's days, and with items set each day's items, into visit(code, name, date, start, end,
+// items); the items of a day come from the item statement of a day's load.
+template <class Visit>
+bool eachDay(sqlite3 *db, const std::string &from, const std::string &to, bool items, Visit visit)
+{
+    Stmt days(db, RangeDays), dayItems(db, SelectItems);
+    if (!days.s || !dayItems.s)
+        return false;
+    days.bind(1, from);
+    days.bind(2, to);
+    int rc;
+    std::vector<Item> list;
+    while ((rc = sqlite3_step(days.s)) == SQLITE_ROW) {
+        list.clear();
+        const std::string code = days.text(0), date = days.text(2);
+        if (items) {
+            dayItems.bind(1, code);
+            dayItems.bind(2, date);
+            int irc;
+            while ((irc = sqlite3_step(dayItems.s)) == SQLITE_ROW)
+                list.push_back(Item{dayItems.text(0), dayItems.text(1), dayItems.text(2)});
+            if (irc != SQLITE_DONE || sqlite3_reset(dayItems.s) != SQLITE_OK)
+                return false;
+        }
+        if (!visit(code, days.text(1), date, days.text(3), days.text(4), list))
+            return false;
+    }
+    return rc == SQLITE_DONE;
+}
+
+bool writeAll(int fd, const std::string &bytes)
+{
+    return ::write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+}
+} // namespace
+
+std::string BusiestMonth(const std::string &path)
+{
+    Db db(path);
+    Stmt q(db.h, "SELECT substr(WKYMD, 1, 7) AS m, COUNT(*) AS n FROM DF_WKCONT GROUP BY m "
+                 "ORDER BY n DESC, m LIMIT 1");
+    return q.s && sqlite3_step(q.s) == SQLITE_ROW ? q.text(0) : std::string();
+}
+
+bool FloorMonthGrid(const std::string &path, const std::string &month,
+                    std::vector<std::vector<std::string>> &grid)
+{
+    const int year = std::stoi(month.substr(0, 4)), mon = std::stoi(month.substr(5, 2));
+    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    const int days = lengths[mon - 1] + (mon == 2 && leap ? 1 : 0);
+    struct Project {
+        std::string code, name;
+        std::vector<std::string> cells;
+        long long minutes = 0;
+    };
+    std::map<std::string, Project> projects;
+    std::vector<long long> dayMinutesSum(size_t(days) + 1, 0);
+    Db db(path);
+    Stmt q(db.h, RangeDays);
+    if (!q.s)
+        return false;
+    const std::string first = month + "/01", last = month + "/" + std::to_string(days);
+    q.bind(1, first);
+    q.bind(2, last);
+    int rc;
+    while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
+        const std::string code = q.text(0), date = q.text(2);
+        Project &p = projects[folded(code)];
+        if (p.cells.empty()) {
+            p.code = code;
+            p.cells.assign(size_t(days) + 1, std::string());
+        }
+        if (p.name.empty())
+            p.name = q.text(1);
+        const int day = std::stoi(date.substr(8, 2));
+        const auto m = dayMinutes(q.text(3), q.text(4));
+        p.cells[size_t(day)] = m ? hours(*m) : "※";
+        p.minutes += m.value_or(0);
+        dayMinutesSum[size_t(day)] += m.value_or(0);
+    }
+    if (rc != SQLITE_DONE)
+        return false;
+    long long all = 0;
+    for (auto &[key, p] : projects) {
+        std::vector<std::string> row{p.code, p.name};
+        row.insert(row.end(), p.cells.begin() + 1, p.cells.end());
+        row.push_back(hours(p.minutes));
+        grid.push_back(std::move(row));
+        all += p.minutes;
+    }
+    std::vector<std::string> total{"合計", ""};
+    for (int d = 1; d <= days; ++d)
+        total.push_back(dayMinutesSum[size_t(d)] > 0 ? hours(dayMinutesSum[size_t(d)]) : std::string());
+    total.push_back(hours(all));
+    grid.push_back(std::move(total));
+    return true;
+}
+
+bool FloorTotals(const std::string &path, const std::string &from, const std::string &to, std::string &text)
+{
+    struct Total {
+        std::string code, name;
+        long long days = 0, items = 0, minutes = 0;
+    };
+    std::map<std::string, Total> projects;
+    Total all{"合計", ""};
+    Db db(path);
+    Stmt q(db.h, RangeDaysCounted);
+    if (!q.s)
+        return false;
+    q.bind(1, from);
+    q.bind(2, to);
+    int rc;
+    while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
+        Total &p = projects[folded(q.text(0))];
+        if (p.days == 0)
+            p.code = q.text(0);
+        if (p.name.empty())
+            p.name = q.text(1);
+        const long long minutes = dayMinutes(q.text(3), q.text(4)).value_or(0);
+        for (Total *t : {&p, &all}) {
+            ++t->days;
+            t->items += sqlite3_column_int64(q.s, 5);
+            t->minutes += minutes;
+        }
+    }
+    if (rc != SQLITE_DONE)
+        return false;
+    const auto line = [&text](const Total &t) {
+        text += t.code + '\t' + t.name + '\t' + std::to_string(t.days) + '\t' + std::to_string(t.items) +
+                '\t' + hours(t.minutes) + '\n';
+    };
+    for (const auto &[key, p] : projects)
+        line(p);
+    line(all);
+    return true;
+}
+
+bool FloorCsv(const std::string &path, const std::string &from, const std::string &to,
+              const std::string &file)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    std::string out = "\xEF\xBB\xBF日付,PJコード,PJ名称,開始,終了,時間,作業項目№,作業項目,作業内容\r\n";
+    Db db(path);
+    bool ok = eachDay(db.h, from, to, true,
+                      [&](const std::string &code, const std::string &name, const std::string &date,
+                          const std::string &start, const std::string &end, const std::vector<Item> &items) {
+                          std::string head;
+                          csvField(head, date);
+                          head += ',';
+                          csvField(head, code);
+                          head += ',';
+                          csvField(head, name);
+                          head += ',';
+                          csvField(head, start);
+                          head += ',';
+                          csvField(head, end);
+                          head += ',';
+                          if (const auto m = dayMinutes(start, end))
+                              head += hours(*m);
+                          const auto row = [&](const Item &item) {
+                              out += head;
+                              out += ',';
+                              csvField(out, item.code);
+                              out += ',';
+                              csvField(out, item.head);
+                              out += ',';
+                              csvField(out, item.detail);
+                              out += "\r\n";
+                          };
+                          if (items.empty())
+                              row(Item{});
+                          for (const Item &item : items)
+                              row(item);
+                          if (out.size() < (1 << 16))
+                              return true;
+                          const bool written = writeAll(fd, out);
+                          out.clear();
+                          return written;
+                      });
+    ok = ok && writeAll(fd, out);
+    return ::close(fd) == 0 && ok;
+}
+
+bool FloorXlsx(const std::string &path, const std::string &from, const std::string &to,
+               const std::string &file)
+{
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook *book = workbook_new_opt(file.c_str(), &options);
+    if (!book)
+        return false;
+    lxw_worksheet *sheet = workbook_add_worksheet(book, "日報");
+    lxw_format *dateFormat = workbook_add_format(book);
+    format_set_num_format(dateFormat, "yyyy/mm/dd");
+    lxw_format *hoursFormat = workbook_add_format(book);
+    format_set_num_format(hoursFormat, "[h]:mm");
+    lxw_format *monthFormat = workbook_add_format(book);
+    format_set_num_format(monthFormat, "yyyy/mm");
+    lxw_format *wrapFormat = workbook_add_format(book);
+    format_set_text_wrap(wrapFormat);
+    worksheet_set_column(sheet, 0, 0, 11, nullptr);
+    worksheet_set_column(sheet, 2, 2, 24, nullptr);
+    worksheet_set_column(sheet, 7, 8, 30, nullptr);
+    const char *const header[] = {"日付", "PJコード",  "PJ名称",   "開始",     "終了",
+                                  "時間", "作業項目№", "作業項目", "作業内容", "日計"};
+    for (lxw_col_t c = 0; c < 10; ++c)
+        worksheet_write_string(sheet, 0, c, header[c], nullptr);
+    const auto text = [&](lxw_row_t r, lxw_col_t c, const std::string &value, lxw_format *format = nullptr) {
+        if (!value.empty())
+            worksheet_write_string(sheet, r, c, value.c_str(), format);
+    };
+    const auto time = [&](lxw_row_t r, lxw_col_t c, const std::string &value) {
+        if (const auto m = minutesOf(value))
+            worksheet_write_number(sheet, r, c, *m / 1440.0, hoursFormat);
+        else
+            text(r, c, value);
+    };
+    lxw_row_t row = 1;
+    Db db(path);
+    const bool ok =
+        eachDay(db.h, from, to, true,
+                [&](const std::string &code, const std::string &name, const std::string &date,
+                    const std::string &start, const std::string &end, const std::vector<Item> &items) {
+                    lxw_datetime when{std::stoi(date.substr(0, 4)),
+                                      std::stoi(date.substr(5, 2)),
+                                      std::stoi(date.substr(8, 2)),
+                                      0,
+                                      0,
+                                      0.0};
+                    const auto minutes = dayMinutes(start, end);
+                    const std::vector<Item> rows = items.empty() ? std::vector<Item>{Item{}} : items;
+                    bool first = true;
+                    for (const Item &item : rows) {
+                        worksheet_write_datetime(sheet, row, 0, &when, dateFormat);
+                        text(row, 1, code);
+                        text(row, 2, name);
+                        time(row, 3, start);
+                        time(row, 4, end);
+                        if (minutes)
+                            worksheet_write_number(sheet, row, 5, *minutes / 1440.0, hoursFormat);
+                        text(row, 6, item.code);
+                        text(row, 7, item.head);
+                        text(row, 8, breaksAs(item.detail, "\n"), wrapFormat);
+                        const std::string r = std::to_string(row + 1), above = std::to_string(row);
+                        const std::string formula =
+                            "=IF(AND(A" + r + "=A" + above + ",B" + r + "=B" + above + "),0,F" + r + ")";
+                        worksheet_write_formula_num(sheet, row, 9, formula.c_str(), hoursFormat,
+                                                    first && minutes ? *minutes / 1440.0 : 0.0);
+                        first = false;
+                        ++row;
+                    }
+                    return true;
+                });
+    return workbook_close(book) == LXW_NO_ERROR && ok;
 }
 
 unsigned long long Digest(const std::string &bytes, unsigned long long h)

@@ -39,6 +39,29 @@ bool FloorCompact(const std::string &db);
 // The bytes in one write to a new or emptied file.
 bool FloorWriteFile(const std::string &path, const std::string &bytes);
 
+// The month with the most work items, as "YYYY/MM"; empty on failure.
+std::string BusiestMonth(const std::string &db);
+
+// The month window's grid for a "YYYY/MM" month, row by row, from one SELECT of the month's working-time
+// rows and names: per project its code, name, each day's hours ("h:mm", "※" without valid times, empty
+// without a saved day) and its total; then 合計, an empty name, each day's hours over the projects (empty
+// when none) and the whole month.
+bool FloorMonthGrid(const std::string &db, const std::string &month,
+                    std::vector<std::vector<std::string>> &grid);
+
+// worvane-report totals over two "YYYY/MM/DD" dates: a line "code TAB name TAB days TAB items TAB h:mm" per
+// project, then 合計; the days with their item counts from one SELECT.
+bool FloorTotals(const std::string &db, const std::string &from, const std::string &to, std::string &text);
+
+// The range's CSV as worvane-report writes it (UTF-8 with BOM, CR LF, RFC 4180 quoting): the days, then
+// each day's items, through the C API, the rows written with write() in 64 KiB pieces as they are made.
+bool FloorCsv(const std::string &db, const std::string &from, const std::string &to, const std::string &path);
+
+// The sheet 日報 of the range's workbook, the same cells written straight with libxlsxwriter (constant
+// memory), from the same statements.
+bool FloorXlsx(const std::string &db, const std::string &from, const std::string &to,
+               const std::string &path);
+
 // FNV-1a over a byte string: the checks compare what the two sides produced.
 unsigned long long Digest(const std::string &bytes, unsigned long long seed = 1469598103934665603ULL);
 unsigned long long DigestDay(const Day &day);

@@ -10,5 +10,5 @@ lock=/tmp/worvane-build.lock
 
 "$root/scripts/setup.sh"
 flock "$lock" sh -c "cmake -S '$root' -B '$build' -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null &&
-  cmake --build '$build' -j2 --target worvane-bench worvane-bench-startup worvane-bench-bare >&2"
+  cmake --build '$build' -j2 --target worvane-bench worvane-bench-startup worvane-bench-bare worvane-report >&2"
 exec flock "$lock" env QT_QPA_PLATFORM=offscreen "$build/bench/worvane-bench" "$@"

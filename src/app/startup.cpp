@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "store/connection.h"
+
 #include "app/inictrl.h"
 #include "app/messagepresenter.h"
 #include "store/compaction.h"
@@ -84,6 +86,8 @@ bool FileExists(const QString &path)
 
 void CheckDatabaseFile(const Settings &settings)
 {
+    if (IsServerUri(settings.databasePath))
+        return; // a team database is reached when it is first used
     if (!FileExists(settings.databasePath))
         MessagePresenter::show(nullptr, caption::Main, msg::DatabaseMissing);
 }
@@ -95,6 +99,8 @@ QString CompactionTemporaryPath(const QString &databasePath)
 
 void CompactMdb(const QString &databasePath)
 {
+    if (IsServerUri(databasePath))
+        return; // the server vacuums itself
     if (!CompactDatabase(databasePath, CompactionTemporaryPath(databasePath)).ok)
         MessagePresenter::show(nullptr, caption::Compaction, msg::CompactionFailed);
 }

@@ -17,6 +17,7 @@
 #include "project/frmpjviewer.h"
 #include "report/reportfile.h"
 #include "rules/dayrules.h"
+#include "store/connection.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -200,8 +201,10 @@ frmWorvane::Lookup frmWorvane::lookupProject()
     if (TrimBlanks(txtPJCODE->text()).isEmpty())
         return Lookup::NotFound;
     const NameLookup lookup = store().lookupProjectName(txtPJCODE->text());
-    if (!lookup.ok)
+    if (!lookup.ok) {
+        m_lastFailure = lookup;
         return Lookup::Failed;
+    }
     if (!lookup.found)
         return Lookup::NotFound;
     lblPJNAME->setText(lookup.name);
@@ -362,9 +365,10 @@ void frmWorvane::cmdSerch_Click()
         project == Lookup::Found ? store().loadDay(txtPJCODE->text(), txtWKYMD->text()) : DayLoad{};
     if (project == Lookup::Failed || !day.ok) {
         hourglass.restore();
-        say(msg::LoadFailed);
+        say(failureMessage(project == Lookup::Failed ? m_lastFailure : Outcome(day), msg::LoadFailed));
         return;
     }
+    m_loaded = LoadedDay{txtPJCODE->text(), txtWKYMD->text(), day.stamp};
 
     txtWSTIME->clear();
     txtWETIME->clear();
@@ -485,12 +489,29 @@ bool frmWorvane::CheckReportHeader()
 
 bool frmWorvane::SaveReport()
 {
+    // The day loaded is checked for changes made since; a day saved under other keys than it was loaded
+    // with was never seen, and is written as it always was.
+    const bool sameDay = m_loaded && m_loaded->code.compare(txtPJCODE->text(), Qt::CaseInsensitive) == 0 &&
+                         m_loaded->date == txtWKYMD->text();
     const DaySave day{txtPJCODE->text(), txtWKYMD->text(), TrimBlanks(txtWSTIME->text()),
-                      TrimBlanks(txtWETIME->text()), listItems()};
-    if (!store().saveDay(day).ok)
+                      TrimBlanks(txtWETIME->text()), listItems(),
+                      sameDay ? std::optional(m_loaded->stamp) : std::nullopt};
+    m_lastFailure = store().saveDay(day);
+    if (!m_lastFailure.ok)
         return false;
+    // The day stored is now the one on the screen.
+    m_loaded = LoadedDay{day.code, day.date, DayStamp(true, day.startTime, day.endTime, day.items)};
     fgdWKCONT->selectRow(0);
     return true;
+}
+
+Message frmWorvane::failureMessage(const Outcome &outcome, const Message &otherwise) const
+{
+    if (outcome.unreachable)
+        return msg::ServerUnreachable(ServerName(m_settings.databasePath));
+    if (outcome.conflict)
+        return msg::DayChangedElsewhere;
+    return otherwise;
 }
 
 void frmWorvane::cmdUpdate_Click()
@@ -506,7 +527,7 @@ void frmWorvane::cmdUpdate_Click()
         say(msg::Saved);
         WriteDefaultPJCode(m_settings, txtPJCODE->text());
     } else {
-        say(msg::SaveFailed);
+        say(failureMessage(m_lastFailure, msg::SaveFailed));
     }
 }
 

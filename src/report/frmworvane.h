@@ -76,11 +76,22 @@ private:
     void showFault(const Fault &fault);
     // Every box of this window: the message under the window's caption; true when a question got Yes.
     bool say(const Message &message);
+    // The message of a failed load or save: the server out of reach, the day changed elsewhere, or the
+    // one given.
+    Message failureMessage(const Outcome &outcome, const Message &otherwise) const;
     QList<WorkItem> listItems() const;
     void focusField(QWidget *field);
     Settings m_settings;
     WorkItemModel *m_items;
     bool m_movingFocus = false; // the program moves the focus to a field at fault
+    // The day the search loaded (or the save stored), and what it was then.
+    struct LoadedDay {
+        QString code;
+        QString date;
+        QString stamp;
+    };
+    std::optional<LoadedDay> m_loaded;
+    Outcome m_lastFailure; // of the last lookup or save that failed
 };
 
 } // namespace worvane

@@ -51,6 +51,16 @@ inline const Message ConfirmSave{
     Question, QStringLiteral("入力内容でデータベースを更新します。\r\n処理を実行してよろしいですか？")};
 inline const Message Saved{Information, QStringLiteral("データベースの更新が完了しました。")};
 inline const Message SaveFailed{Critical, QStringLiteral("データベースの更新に失敗しました。")};
+inline const Message DayChangedElsewhere{
+    Warning, QStringLiteral("この日報は読み込んだ後に別のPCで変更されたため、更新しませんでした。\r\n"
+                            "入力内容は画面に残っています。検索し直して内容を確かめて下さい。")};
+// The team database's server could not be reached: what was typed stays on the screen.
+inline Message ServerUnreachable(const QString &server)
+{
+    return Message{Critical, QStringLiteral("サーバー %1 に接続できません。\r\n"
+                                            "入力内容は画面に残っています。接続を確かめてからやり直して下さい。")
+                                 .arg(server)};
+}
 // The report file.
 inline const Message ReportWritten{Information, QStringLiteral("レポート出力が完了しました。")};
 // The project window.

@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSqlError>
+#include <QRegularExpression>
 #include <QUrl>
+#include <QUrlQuery>
 
 namespace worvane
 {
@@ -30,6 +32,8 @@ QString engineText(const QSqlError &error)
 
 QString ReadOnlyReason(const QString &path)
 {
+    if (IsServerUri(path))
+        return QString(); // the server decides, per statement
     constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     const QFileInfo file(path);
     if (file.exists() && !(file.permissions() & anyWrite))
@@ -48,9 +52,59 @@ QString SqliteUri(const QString &path, Connection::Mode mode)
            QStringLiteral("?mode=") + mode_;
 }
 
-Connection::Connection(const QString &path, int busyTimeoutMs, Mode mode)
-    : m_path(path), m_name(nextConnectionName())
+bool IsServerUri(const QString &path)
 {
+    return path.startsWith(QLatin1String("postgresql://")) || path.startsWith(QLatin1String("postgres://"));
+}
+
+QString ServerName(const QString &uri)
+{
+    const QUrl url(uri);
+    if (!url.isValid() || url.host().isEmpty())
+        return uri;
+    return QStringLiteral("%1:%2%3").arg(url.host()).arg(url.port(5432)).arg(url.path());
+}
+
+QString ServerSql(const QString &sqliteSql)
+{
+    static const QString column = QStringLiteral(R"(((?:\w+\.)?\w+|\?))");
+    static const std::pair<QRegularExpression, QString> rules[] = {
+        {QRegularExpression(column + QStringLiteral(R"( = )") + column + QStringLiteral(" COLLATE NOCASE")),
+         QStringLiteral("lower(\\1) = lower(\\2)")},
+        {QRegularExpression(column + QStringLiteral(" COLLATE NOCASE")), QStringLiteral("lower(\\1)")},
+        {QRegularExpression(QStringLiteral(R"(\bLIKE\b)")), QStringLiteral("ILIKE")},
+        {QRegularExpression(QStringLiteral(R"(\browid\b)")), QStringLiteral("ROWNO")},
+        {QRegularExpression(QStringLiteral(R"(CAST\(((?:\w+\.)?\w+) AS INTEGER\))")),
+         QStringLiteral("COALESCE(CAST(NULLIF(substring(\\1 from '^\\s*[-+]?[0-9]{1,9}'), '') AS INTEGER), 0)")},
+        {QRegularExpression(QStringLiteral(R"(\bBEGIN IMMEDIATE\b)")), QStringLiteral("BEGIN")},
+    };
+    QString sql = sqliteSql;
+    for (const auto &[pattern, replacement] : rules)
+        sql.replace(pattern, replacement);
+    return sql;
+}
+
+Connection::Connection(const QString &path, int busyTimeoutMs, Mode mode)
+    : m_path(path), m_name(nextConnectionName()), m_server(IsServerUri(path))
+{
+    if (m_server) {
+        // The login is the URI's user, else libpq's default; the password comes from libpq's own places
+        // (~/.pgpass, PGPASSWORD), never from the settings.
+        const QUrl url(path);
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        m_db.setHostName(url.host());
+        m_db.setPort(url.port(5432));
+        m_db.setDatabaseName(url.path().mid(1));
+        if (!url.userName().isEmpty())
+            m_db.setUserName(url.userName());
+        QStringList options{QStringLiteral("connect_timeout=%1").arg(std::max(1, busyTimeoutMs / 1000))};
+        const QUrlQuery query(url);
+        for (const char *key : {"sslmode", "application_name"})
+            if (query.hasQueryItem(QLatin1String(key)))
+                options << QStringLiteral("%1=%2").arg(QLatin1String(key), query.queryItemValue(QLatin1String(key)));
+        m_db.setConnectOptions(options.join(QLatin1Char(';')));
+        return;
+    }
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
     m_db.setDatabaseName(path.isEmpty() ? QString() : SqliteUri(path, mode));
@@ -78,6 +132,14 @@ bool Connection::open()
         setError(QStringLiteral("no database path is set"));
         return false;
     }
+    if (m_server) {
+        if (!m_db.open()) {
+            m_unreachable = true;
+            setError(QStringLiteral("%1: %2").arg(ServerName(m_path), engineText(m_db.lastError())));
+            return false;
+        }
+        return true;
+    }
     if (QFileInfo(m_path).isDir()) {
         setError(QStringLiteral("the database path names a folder: %1").arg(m_path));
         return false;
@@ -92,15 +154,37 @@ bool Connection::open()
 
 bool Connection::exec(QSqlQuery &query, const QString &sql, const QVariantList &values)
 {
+    if (m_server && values.isEmpty()) {
+        // A server prepares only queries and changes of rows; other statements (BEGIN, CREATE, DO) and
+        // statements without values run as they are.
+        query = QSqlQuery(m_db);
+        query.setForwardOnly(true);
+        if (!query.exec(ServerSql(sql))) {
+            setError(engineText(query.lastError()));
+            noteLostServer(query);
+            return false;
+        }
+        return true;
+    }
     return prepare(query, sql) && run(query, values);
+}
+
+void Connection::noteLostServer(const QSqlQuery &query)
+{
+    // A server that went away mid-work: a connection error (SQLSTATE class 08), the server shutting
+    // down (57P), or no SQLSTATE at all, as when the connection is simply gone.
+    const QString state = query.lastError().nativeErrorCode();
+    if (m_server && (state.isEmpty() || state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P"))))
+        m_unreachable = true;
 }
 
 bool Connection::prepare(QSqlQuery &query, const QString &sql)
 {
     query = QSqlQuery(m_db);
     query.setForwardOnly(true);
-    if (!query.prepare(sql)) {
+    if (!query.prepare(m_server ? ServerSql(sql) : sql)) {
         setError(engineText(query.lastError()));
+        noteLostServer(query);
         return false;
     }
     return true;
@@ -112,6 +196,7 @@ bool Connection::run(QSqlQuery &query, const QVariantList &values)
         query.bindValue(i, values.at(i));
     if (!query.exec()) {
         setError(engineText(query.lastError()));
+        noteLostServer(query);
         return false;
     }
     return true;
@@ -119,6 +204,8 @@ bool Connection::run(QSqlQuery &query, const QVariantList &values)
 
 bool Connection::exec(const QString &sql, const QVariantList &values)
 {
+    if (m_server && sql.startsWith(QLatin1String("PRAGMA ")))
+        return true; // the file's own settings mean nothing to a server
     QSqlQuery query(m_db);
     return exec(query, sql, values);
 }

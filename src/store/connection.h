@@ -10,9 +10,11 @@
 namespace worvane
 {
 
-// One connection to the database file, alive for one store operation. The file is opened read-write
-// and never created: a missing path stays missing. A lock held by another program is waited for up to
-// the busy timeout.
+// One connection to the database, alive for one store operation: a SQLite file, or a PostgreSQL server
+// when the path is a postgresql:// URI (the team database). The file is opened read-write and never
+// created: a missing path stays missing. A lock held by another program is waited for up to the busy
+// timeout. Statements are written in SQLite's words; on a server they are said in PostgreSQL's (see
+// ServerSql), so that each statement of the program has one text.
 class Connection
 {
 public:
@@ -52,16 +54,34 @@ public:
 
     QSqlDatabase &database() { return m_db; }
     QString error() const { return m_error; }
+    // The last failure was reaching the server (down, unreachable, refused the login), not a statement.
+    bool unreachable() const { return m_unreachable; }
+    bool isServer() const { return m_server; }
 
 private:
     void setError(const QString &text);
+    void noteLostServer(const QSqlQuery &query);
 
     QString m_path;
     QString m_name;
     QSqlDatabase m_db;
     QString m_error;
     bool m_inTransaction = false;
+    bool m_server = false;
+    bool m_unreachable = false;
 };
+
+// True for a postgresql:// (or postgres://) URI: the team database on a server.
+bool IsServerUri(const QString &path);
+
+// The server named by a URI, "host:port/dbname", for messages; the URI as it is when it does not parse.
+QString ServerName(const QString &uri);
+
+// A statement in SQLite's words said in PostgreSQL's: "x = y COLLATE NOCASE" compares lower(x) and lower(y),
+// "x COLLATE NOCASE" in an order is lower(x), LIKE is ILIKE (SQLite's LIKE ignores ASCII case), rowid is
+// the row number column ROWNO, CAST(x AS INTEGER) reads leading digits as SQLite does (no digits: 0),
+// BEGIN IMMEDIATE is BEGIN.
+QString ServerSql(const QString &sqliteSql);
 
 // Why a write to the database at path must not be tried (file or folder without any write permission),
 // or an empty string.

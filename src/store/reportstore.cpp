@@ -5,6 +5,10 @@
 #include "store/schema.h"
 #include "store/values.h"
 
+#include <QCryptographicHash>
+
+#include <algorithm>
+#include <tuple>
 #include <QSqlQuery>
 
 namespace worvane
@@ -14,7 +18,7 @@ namespace
 {
 Outcome failure(const Connection &connection)
 {
-    return Outcome{false, connection.error()};
+    return Outcome{false, connection.error(), connection.unreachable()};
 }
 
 template <class Result> Result failed(const Connection &connection)
@@ -22,14 +26,15 @@ template <class Result> Result failed(const Connection &connection)
     Result result;
     result.ok = false;
     result.error = connection.error();
+    result.unreachable = connection.unreachable();
     return result;
 }
 // Adds the indexes range queries need to a file that lacks them, when the file may be written. A file
 // that cannot take them is still read, only more slowly.
 void ensureRangeIndexes(Connection &db, const QString &path)
 {
-    if (!ReadOnlyReason(path).isEmpty())
-        return;
+    if (!ReadOnlyReason(path).isEmpty() || db.isServer())
+        return; // a team database is made with its indexes
     std::optional<QVariant> count;
     if (!db.queryFirst(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND "
                                       "name IN ('DF_WKTIME_YMD', 'DF_WKCONT_DAY')"),
@@ -53,6 +58,32 @@ bool openForRange(Connection &db, const QString &path)
 constexpr const char *DayItemsSql = "SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT "
                                     "WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
                                     "ORDER BY CAST(WKCODE AS INTEGER), WKCODE, rowid";
+
+// The day as stored: its first working-time row, then its items, and the stamp of the two. In a save's
+// transaction on a server the time row is locked until the commit.
+bool readDay(Connection &db, const QString &code, const QString &date, DayLoad &day, bool forSave = false)
+{
+    QSqlQuery query = db.newQuery();
+    QString sql = QStringLiteral("SELECT WSTIME, WETIME FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND "
+                                 "WKYMD = ? ORDER BY rowid LIMIT 1");
+    if (forSave && db.isServer())
+        sql += QStringLiteral(" FOR UPDATE");
+    if (!db.exec(query, sql, {code, date}))
+        return false;
+    day = DayLoad{};
+    if (query.next()) {
+        day.hasTimeRow = true;
+        day.startTime = NullToEmpty(query.value(0));
+        day.endTime = NullToEmpty(query.value(1));
+        if (!db.exec(query, QString::fromLatin1(DayItemsSql), {code, date}))
+            return false;
+        while (query.next())
+            day.items.append(
+                WorkItem{NullToEmpty(query.value(0)), NullToEmpty(query.value(1)), NullToEmpty(query.value(2))});
+    }
+    day.stamp = DayStamp(day.hasTimeRow, day.startTime, day.endTime, day.items);
+    return db.finished(query);
+}
 
 struct RangeQuery {
     QString from;
@@ -102,6 +133,30 @@ template <class Visit> bool walkRange(Connection &db, const RangeQuery &range, V
 }
 } // namespace
 
+QString DayStamp(bool hasTimeRow, const QString &startTime, const QString &endTime, const QList<WorkItem> &items)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    const auto add = [&hash](const QString &text) {
+        hash.addData(text.toUtf8());
+        hash.addData(QByteArrayView("\0", 1));
+    };
+    add(hasTimeRow ? QStringLiteral("day") : QStringLiteral("none"));
+    add(startTime);
+    add(endTime);
+    // In the order the store reads them, whatever order a list holds them in.
+    QList<WorkItem> sorted = items;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const WorkItem &a, const WorkItem &b) {
+        const int x = a.code.trimmed().toInt(), y = b.code.trimmed().toInt();
+        return std::tie(x, a.code, a.head, a.detail) < std::tie(y, b.code, b.head, b.detail);
+    });
+    for (const WorkItem &item : sorted) {
+        add(item.code);
+        add(item.head);
+        add(item.detail);
+    }
+    return QString::fromLatin1(hash.result().toHex());
+}
+
 QString LikePattern(const QString &typed)
 {
     QString pattern = typed;
@@ -134,25 +189,9 @@ NameLookup ReportStore::lookupProjectName(const QString &code) const
 DayLoad ReportStore::loadDay(const QString &code, const QString &date) const
 {
     Connection db(m_path, m_busyTimeoutMs);
-    QSqlQuery query = db.newQuery();
-    if (!db.open() || !db.exec(query,
-                               QStringLiteral("SELECT WSTIME, WETIME FROM DF_WKTIME "
-                                              "WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
-                                              "ORDER BY rowid LIMIT 1"),
-                               {code, date}))
-        return failed<DayLoad>(db);
     DayLoad result;
-    if (!query.next())
-        return result;
-    result.hasTimeRow = true;
-    result.startTime = NullToEmpty(query.value(0));
-    result.endTime = NullToEmpty(query.value(1));
-
-    if (!db.exec(query, QString::fromLatin1(DayItemsSql), {code, date}))
+    if (!db.open() || !readDay(db, code, date, result))
         return failed<DayLoad>(db);
-    while (query.next())
-        result.items.append(
-            WorkItem{NullToEmpty(query.value(0)), NullToEmpty(query.value(1)), NullToEmpty(query.value(2))});
     return result;
 }
 
@@ -184,6 +223,17 @@ Outcome ReportStore::saveDay(const DaySave &day) const
     Connection db(m_path, m_busyTimeoutMs);
     if (!db.open() || !db.begin())
         return failure(db);
+
+    if (day.loadedStamp) {
+        DayLoad stored;
+        if (!readDay(db, day.code, day.date, stored, true))
+            return failure(db);
+        if (stored.stamp != *day.loadedStamp) {
+            Outcome changed{false, QStringLiteral("%1 %2 was changed since it was loaded").arg(day.code, day.date)};
+            changed.conflict = true;
+            return changed;
+        }
+    }
 
     std::optional<QVariant> rowid;
     if (!db.queryFirst(

@@ -14,6 +14,8 @@ namespace worvane
 struct Outcome {
     bool ok = true;
     QString error;
+    bool unreachable = false; // the team database's server could not be reached, or went away
+    bool conflict = false;    // a save found the stored day changed since it was loaded
 };
 
 struct NameLookup : Outcome {
@@ -26,6 +28,7 @@ struct DayLoad : Outcome {
     QString startTime;
     QString endTime;
     QList<WorkItem> items; // numeric order of WKCODE, then text order
+    QString stamp;         // what the stored day was when loaded (see DayStamp)
 };
 
 // The latest day before a date that holds anything (times or items), for a copy of the last day.
@@ -39,7 +42,14 @@ struct DaySave {
     QString startTime; // stored as Null when empty
     QString endTime;
     QList<WorkItem> items; // the whole list of the day, in list order
+    // The stamp of the stored day as it was loaded: the save refuses (conflict) when the day has been
+    // changed since, by another PC or program. Nothing: no check.
+    std::optional<QString> loadedStamp = std::nullopt;
 };
+
+// A digest of a stored day (whether it has a working-time row, its times and its items in order), so that
+// a save can tell whether the day is still the one that was loaded.
+QString DayStamp(bool hasTimeRow, const QString &startTime, const QString &endTime, const QList<WorkItem> &items);
 
 // A saved day of a range: its working-time row, the project's name and the day's items.
 struct StoredDay {

@@ -59,8 +59,76 @@ Outcome createTables(Connection &db, bool demo)
 }
 } // namespace
 
+namespace
+{
+// The team database: the same three tables (names unquoted, so that psql and hand-written SQL use the
+// file's names), each with a row number ROWNO in place of SQLite's rowid, and the day tables with the
+// person (WKUSER, the login role) whose day it is. Row-level security keeps each person to their own
+// days, whatever SQL they type: members of worvane_user read and write their own, members of
+// worvane_lead read everyone's too. The project master is shared. Every statement may run again.
+const char *const serverStatements[] = {
+    R"(DO $$ BEGIN
+         IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'worvane_user') THEN
+           CREATE ROLE worvane_user NOLOGIN;
+         END IF;
+         IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'worvane_lead') THEN
+           CREATE ROLE worvane_lead NOLOGIN IN ROLE worvane_user;
+         END IF;
+       END $$)",
+    "CREATE TABLE IF NOT EXISTS DM_PRJMST (PJCODE text, PJNAME text, ENTYMD text, UPDYMD text, "
+    "ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY)",
+    "CREATE UNIQUE INDEX IF NOT EXISTS DM_PRJMST_PJCODE ON DM_PRJMST (lower(PJCODE))",
+    "CREATE TABLE IF NOT EXISTS DF_WKTIME (PJCODE text, WKYMD text, WSTIME text, WETIME text, ENTYMD text, "
+    "UPDYMD text, WKUSER text NOT NULL DEFAULT current_user, "
+    "ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY)",
+    "CREATE UNIQUE INDEX IF NOT EXISTS DF_WKTIME_DAY ON DF_WKTIME (WKUSER, lower(PJCODE), WKYMD)",
+    "CREATE INDEX IF NOT EXISTS DF_WKTIME_YMD ON DF_WKTIME (WKYMD)",
+    "CREATE TABLE IF NOT EXISTS DF_WKCONT (PJCODE text, WKYMD text, WKCODE text, WKHEAD text, DETAIL text, "
+    "WKUSER text NOT NULL DEFAULT current_user, ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY)",
+    "CREATE INDEX IF NOT EXISTS DF_WKCONT_DAY ON DF_WKCONT (WKUSER, lower(PJCODE), WKYMD)",
+    "GRANT SELECT, INSERT, UPDATE, DELETE ON DM_PRJMST, DF_WKTIME, DF_WKCONT TO worvane_user",
+    R"(DO $$ DECLARE t text; BEGIN
+         FOREACH t IN ARRAY ARRAY['df_wktime', 'df_wkcont'] LOOP
+           EXECUTE format('ALTER TABLE %I ENABLE ROW LEVEL SECURITY', t);
+           EXECUTE format('ALTER TABLE %I FORCE ROW LEVEL SECURITY', t);
+           IF NOT EXISTS (SELECT 1 FROM pg_policies WHERE tablename = t AND policyname = 'own_days') THEN
+             EXECUTE format('CREATE POLICY own_days ON %I TO worvane_user '
+                            'USING (WKUSER = current_user) WITH CHECK (WKUSER = current_user)', t);
+           END IF;
+           IF NOT EXISTS (SELECT 1 FROM pg_policies WHERE tablename = t AND policyname = 'lead_reads') THEN
+             EXECUTE format('CREATE POLICY lead_reads ON %I FOR SELECT TO worvane_lead '
+                            'USING (current_setting(''worvane.people'', true) = ''all'')', t);
+           END IF;
+         END LOOP;
+       END $$)",
+};
+
+Outcome createServerSchema(const QString &uri, bool demo)
+{
+    Connection db(uri, ReportStore::DefaultBusyTimeoutMs);
+    if (!db.open() || !db.begin())
+        return Outcome{false, db.error()};
+    for (const char *sql : serverStatements)
+        if (!db.exec(QString::fromUtf8(sql)))
+            return Outcome{false, db.error()};
+    if (demo) {
+        const QString timestamp = Clock::timestamp();
+        for (const DemoProject &project : demoProjects)
+            if (!db.exec(QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME, ENTYMD) VALUES (?, ?, ?) "
+                                        "ON CONFLICT DO NOTHING"),
+                         {QString::fromUtf8(project.code), QString::fromUtf8(project.name), timestamp}))
+                return Outcome{false, db.error()};
+    }
+    if (!db.commit())
+        return Outcome{false, db.error()};
+    return {};
+}
+} // namespace
+
 Outcome CreateDatabase(const QString &path, bool demo)
 {
+    if (IsServerUri(path))
+        return createServerSchema(path, demo);
     if (path.isEmpty())
         return Outcome{false, QStringLiteral("no path given")};
     const QFileInfo info(path);

@@ -90,6 +90,8 @@ bool matchesAll(const QString &body, const QStringList &words)
 
 bool exists(Connection &db, const char *table)
 {
+    if (db.isServer())
+        return false; // a team database is searched by reading its items
     std::optional<QVariant> found;
     return db.queryFirst(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = ?"), {QLatin1String(table)},
                          found) &&
@@ -296,7 +298,8 @@ SearchPage searchByReading(Connection &db, const SearchRequest &request, const Q
                            const QString &before, int pageSize)
 {
     QString sql = QStringLiteral("SELECT t.WKYMD, t.PJCODE, c.WKCODE, c.WKHEAD, c.DETAIL, t.rowid FROM DF_WKTIME t "
-                                 "JOIN DF_WKCONT c ON c.PJCODE = t.PJCODE AND c.WKYMD = t.WKYMD WHERE 1");
+                                 "JOIN DF_WKCONT c ON c.PJCODE = t.PJCODE COLLATE NOCASE AND c.WKYMD = t.WKYMD "
+                                 "WHERE 1 = 1");
     QVariantList values;
     const auto bound = [&](const char *condition, const QVariant &value) {
         sql += QLatin1String(condition);
@@ -355,7 +358,7 @@ IndexStatus TextSearch::status() const
     if (!db.open())
         return failed<IndexStatus>(db);
     IndexStatus status;
-    status.writable = ReadOnlyReason(m_path).isEmpty();
+    status.writable = ReadOnlyReason(m_path).isEmpty() && !db.isServer();
     status.ready = exists(db, "WKSEARCH_STATE") && stateValue(db, "ready") == QLatin1String("1");
     return status;
 }

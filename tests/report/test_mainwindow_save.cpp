@@ -203,6 +203,33 @@ private slots:
                  (QList<QVariantList>{{"10:00", "25:00"}}));
     }
 
+    // Another PC saved the day after this one loaded it: this save is refused, and nothing typed is lost.
+    void aDayChangedElsewhereIsNotOverwrittenAndTheScreenStays()
+    {
+        WindowFixture here;
+        prepareDay(here);
+        WindowFixture there; // its message log takes every box from now on, the other window's too
+        there.useDatabase(here.dbPath());
+        there.search(Code, QStringLiteral("20240301"));
+        MessageLog &log = there.log();
+        log.answer(true);
+        buttonOf(here.w(), "cmdUpdate")->click();
+        QCOMPARE(log.last().text, msg::Saved.text);
+        log.answer(true); // a second save from the same screen is not a conflict
+        buttonOf(here.w(), "cmdUpdate")->click();
+        QCOMPARE(log.last().text, msg::Saved.text);
+
+        lineOf(there.w(), "txtWSTIME")->setText(QStringLiteral("07:00"));
+        lineOf(there.w(), "txtWETIME")->setText(QStringLiteral("16:00"));
+        there.addItem(QStringLiteral("9"), QStringLiteral("other"), QStringLiteral("pc"));
+        log.answer(true);
+        buttonOf(there.w(), "cmdUpdate")->click();
+        QCOMPARE(log.last().text, msg::DayChangedElsewhere.text);
+        QCOMPARE(there.listRows(), QStringList{QStringLiteral("9|other|pc")});
+        QCOMPARE(lineOf(there.w(), "txtWSTIME")->text(), QStringLiteral("07:00"));
+        QCOMPARE(storedItems(here).size(), 2);
+    }
+
     void aChangedCodeOrDateSavesUnderTheNewKeys()
     {
         WindowFixture f;

@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include "store/connection.h"
 #include "store/schema.h"
 
 #include <QAtomicInt>
@@ -10,6 +11,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <QUrl>
 
 #include <cerrno>
 #include <cstring>
@@ -27,21 +29,111 @@ void makeDatabase(const QString &path, bool demo)
         qFatal("cannot create the test database %s: %s", qPrintable(path), qPrintable(outcome.error));
 }
 
+bool onServer()
+{
+    return qEnvironmentVariableIsSet("WORVANE_TEST_SERVER");
+}
+
+namespace
+{
+QString serverFolder()
+{
+    return qEnvironmentVariable("WORVANE_TEST_SERVER");
+}
+
+// The cluster's superuser URI, on the database named (or the maintenance database).
+QString adminUri(const QString &database = QStringLiteral("postgres"))
+{
+    QFile file(serverFolder() + QStringLiteral("/admin"));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("no test cluster in %s", qPrintable(serverFolder()));
+    QUrl url(QString::fromUtf8(file.readAll()).trimmed());
+    url.setPath(QLatin1Char('/') + database);
+    return url.toString();
+}
+
+QString withPerson(const QString &uri, const QString &person)
+{
+    QUrl url(uri);
+    url.setUserName(person);
+    return url.toString();
+}
+
+void adminExec(const QString &database, const QStringList &statements)
+{
+    Connection db(adminUri(database), 5000);
+    if (!db.open())
+        qFatal("cannot reach the test cluster: %s", qPrintable(db.error()));
+    for (const QString &statement : statements)
+        if (!db.exec(statement))
+            qFatal("%s: %s", qPrintable(statement), qPrintable(db.error()));
+}
+} // namespace
+
+QString freshDatabase(const QString &folder, const QString &name, bool demo, const QString &person)
+{
+    if (!onServer()) {
+        const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".db");
+        QFile::remove(path);
+        makeDatabase(path, demo);
+        return path;
+    }
+    const QString database = QStringLiteral("t_") + name.toLower();
+    adminExec(QStringLiteral("postgres"), {QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(database),
+                                           QStringLiteral("CREATE DATABASE %1").arg(database)});
+    makeDatabase(adminUri(database), demo);
+    // The people of the tests: roles of the whole cluster, made once.
+    adminExec(database, {QStringLiteral(R"(DO $$ BEGIN
+        IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'alice') THEN
+          CREATE ROLE alice LOGIN PASSWORD 'secret' IN ROLE worvane_user;
+          CREATE ROLE bob LOGIN PASSWORD 'secret' IN ROLE worvane_user;
+          CREATE ROLE lea LOGIN PASSWORD 'secret' IN ROLE worvane_lead;
+        END IF; END $$)")});
+    return withPerson(adminUri(database), person);
+}
+
+QString asPerson(const QString &database, const QString &person)
+{
+    return IsServerUri(database) ? withPerson(database, person) : database;
+}
+
+QString serverAdmin(const QString &database)
+{
+    return IsServerUri(database) ? withPerson(database, QStringLiteral("postgres")) : database;
+}
+
 QList<QVariantList> sql(const QString &path, const QString &statement, const QVariantList &values)
 {
     static QAtomicInt counter;
     const QString name = QStringLiteral("test-%1").arg(counter.fetchAndAddRelaxed(1));
     QList<QVariantList> rows;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
+        QSqlDatabase db;
+        if (IsServerUri(path)) {
+            const QUrl url(path);
+            db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+            db.setHostName(url.host());
+            db.setPort(url.port(5432));
+            db.setDatabaseName(url.path().mid(1));
+            db.setUserName(url.userName());
+        } else {
+            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(path);
+        }
         if (!db.open())
-            qFatal("cannot open %s", qPrintable(path));
+            qFatal("cannot open %s: %s", qPrintable(path), qPrintable(db.lastError().text()));
         QSqlQuery query(db);
-        query.prepare(statement);
-        for (const QVariant &value : values)
-            query.addBindValue(value);
-        if (!query.exec())
+        const QString text = IsServerUri(path) ? ServerSql(statement) : statement;
+        bool ran = false;
+        if (values.isEmpty()) {
+            ran = query.exec(text);
+        } else {
+            query.prepare(text);
+            for (const QVariant &value : values)
+                query.addBindValue(value);
+            ran = query.exec();
+        }
+        if (!ran)
             qFatal("test SQL failed: %s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
         while (query.next()) {
             QVariantList row;

@@ -14,7 +14,20 @@ namespace worvane::test
 // A new database file with the three tables (and the demo projects when asked) at path.
 void makeDatabase(const QString &path, bool demo = false);
 
-// Runs SQL straight against a database file, outside the program's store; rows of values.
+// The engine the store tests run against: a SQLite file, or with WORVANE_TEST_SERVER set (the folder of
+// the throwaway cluster that tests/support/pgcluster.sh started) a PostgreSQL server.
+bool onServer();
+// A new, set-up database named name: a file in folder, or on the server a database of its own that the
+// person `person` (a login role in worvane_user; "lea" is in worvane_lead) reaches.
+QString freshDatabase(const QString &folder, const QString &name, bool demo = false,
+                      const QString &person = QStringLiteral("alice"));
+// The same database as another person sees it (on a file: the same path).
+QString asPerson(const QString &database, const QString &person);
+// The cluster's superuser, for what no person may do (stopping the server's connections).
+QString serverAdmin(const QString &database);
+
+// Runs SQL straight against a database, outside the program's store; rows of values. Written in SQLite's
+// words; on a server it runs as the URI's person, in PostgreSQL's words.
 QList<QVariantList> sql(const QString &path, const QString &statement, const QVariantList &values = {});
 
 QByteArray readBytes(const QString &path);

@@ -1,0 +1,139 @@
+// The team database on a PostgreSQL server: each person's days kept apart by the server itself, and
+// the server going away. Runs against the throwaway cluster only.
+#include "store/connection.h"
+#include "store/reportstore.h"
+#include "testsupport.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <thread>
+
+using namespace worvane;
+using worvane::test::sql;
+
+namespace
+{
+const QString Code = QStringLiteral("A0012345");
+const QString Date = QStringLiteral("2024/03/01");
+
+DaySave day(const char *start, std::initializer_list<const char *> titles)
+{
+    DaySave d{Code, Date, QString::fromLatin1(start), QStringLiteral("18:00"), {}};
+    int n = 0;
+    for (const char *title : titles)
+        d.items.append(WorkItem{QString::number(++n), QString::fromUtf8(title), QStringLiteral("内容")});
+    return d;
+}
+
+int count(const QString &db, const char *sqlText)
+{
+    return sql(db, QString::fromLatin1(sqlText)).first().first().toInt();
+}
+} // namespace
+
+class TestTeamStore : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_alice, m_bob, m_lea, m_admin;
+
+private slots:
+    void init()
+    {
+        if (!test::onServer())
+            QSKIP("needs the test cluster");
+        m_alice = test::freshDatabase(m_dir.path(), QString::fromLatin1(QTest::currentTestFunction()), true);
+        m_bob = test::asPerson(m_alice, QStringLiteral("bob"));
+        m_lea = test::asPerson(m_alice, QStringLiteral("lea"));
+        m_admin = test::serverAdmin(m_alice);
+    }
+
+    void eachPersonReachesOnlyTheirOwnDays()
+    {
+        QVERIFY(ReportStore(m_alice).saveDay(day("09:00", {"alice"})).ok);
+        QVERIFY(!ReportStore(m_bob).loadDay(Code, Date).hasTimeRow);
+        // The same project and date for two people: both kept.
+        QVERIFY(ReportStore(m_bob).saveDay(day("10:00", {"bob 1", "bob 2"})).ok);
+        QCOMPARE(count(m_admin, "SELECT COUNT(*) FROM DF_WKTIME"), 2);
+        QCOMPARE(ReportStore(m_alice).loadDay(Code, Date).items.size(), 1);
+
+        // SQL typed by hand as bob reaches nothing of alice's.
+        QCOMPARE(count(m_bob, "SELECT COUNT(*) FROM DF_WKCONT WHERE WKUSER = 'alice'"), 0);
+        sql(m_bob, QStringLiteral("UPDATE DF_WKTIME SET WSTIME = '00:00' WHERE WKUSER = 'alice'"));
+        sql(m_bob, QStringLiteral("DELETE FROM DF_WKCONT WHERE WKUSER = 'alice'"));
+        const DayLoad alice = ReportStore(m_alice).loadDay(Code, Date);
+        QCOMPARE(alice.startTime, QStringLiteral("09:00"));
+        QCOMPARE(alice.items.size(), 1);
+        // Nor can bob write a row in alice's name.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("row-level security")));
+        QVERIFY(!Connection(m_bob, 1000).open() || [&] {
+            Connection bob(m_bob, 1000);
+            return bob.open() && !bob.exec(QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WKUSER) "
+                                                          "VALUES ('X', '2024/01/01', 'alice')"));
+        }());
+
+        // A lead works on their own days like anyone; everyone's only when asking for them.
+        QVERIFY(!ReportStore(m_lea).loadDay(Code, Date).hasTimeRow);
+        QCOMPARE(count(m_lea, "SELECT COUNT(*) FROM DF_WKTIME"), 0);
+        Connection lead(m_lea, 1000);
+        QVERIFY(lead.open() && lead.exec(QStringLiteral("SET worvane.people = 'all'")));
+        std::optional<QVariant> all;
+        QVERIFY(lead.queryFirst(QStringLiteral("SELECT COUNT(*) FROM DF_WKTIME"), {}, all));
+        QCOMPARE(all->toInt(), 2);
+        QVERIFY(!lead.exec(QStringLiteral("DELETE FROM DF_WKTIME WHERE WKUSER = 'alice'")) ||
+                count(m_admin, "SELECT COUNT(*) FROM DF_WKTIME") == 2);
+        QCOMPARE(count(m_admin, "SELECT COUNT(*) FROM DF_WKTIME"), 2);
+    }
+
+    // A server out of reach, a login refused, a connection cut mid-save: each says so, loses nothing, and
+    // the same save goes through once the server is there again.
+    void theServerGoingAwayLosesNothing()
+    {
+        QUrl nowhere(m_alice);
+        nowhere.setPort(1);
+        const DayLoad down = ReportStore(nowhere.toString(), 1000).loadDay(Code, Date);
+        QVERIFY(!down.ok && down.unreachable);
+        QVERIFY(down.error.startsWith(QStringLiteral("127.0.0.1:1/")));
+        QVERIFY(ReportStore(test::asPerson(m_alice, QStringLiteral("mallory")), 1000).saveDay(day("09:00", {"x"})).unreachable);
+
+        QVERIFY(ReportStore(m_alice).saveDay(day("09:00", {"old 1", "old 2"})).ok);
+        const DaySave changed = day("08:00", {"new 1", "new 2", "new 3"});
+        // The admin holds the items table; alice's save waits in it; the admin cuts alice's connection.
+        Connection admin(m_admin, 5000);
+        QVERIFY(admin.open() && admin.begin() &&
+                admin.exec(QStringLiteral("LOCK TABLE DF_WKCONT IN ACCESS EXCLUSIVE MODE")));
+        Outcome cut;
+        std::thread saver([&] { cut = ReportStore(m_alice).saveDay(changed); });
+        Connection killer(m_admin, 5000);
+        QVERIFY(killer.open());
+        std::optional<QVariant> killed;
+        for (int i = 0; i < 100 && !(killed && killed->toInt() > 0); ++i) {
+            QTest::qWait(50);
+            QVERIFY(killer.queryFirst(QStringLiteral("SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                                                     "WHERE usename = 'alice' AND wait_event_type = 'Lock'"),
+                                      {}, killed));
+        }
+        saver.join();
+        admin.rollback();
+        QVERIFY(!cut.ok && cut.unreachable);
+        const DayLoad after = ReportStore(m_alice).loadDay(Code, Date);
+        QCOMPARE(after.startTime, QStringLiteral("09:00"));
+        QCOMPARE(after.items.size(), 2);
+        QVERIFY(ReportStore(m_alice).saveDay(changed).ok);
+        QCOMPARE(ReportStore(m_alice).loadDay(Code, Date).items.size(), 3);
+    }
+
+    void setUpTwiceChangesNothing()
+    {
+        QVERIFY(ReportStore(m_alice).saveDay(day("09:00", {"kept"})).ok);
+        test::makeDatabase(m_admin, true);
+        QCOMPARE(ReportStore(m_alice).loadDay(Code, Date).items.size(), 1);
+        QCOMPARE(count(m_admin, "SELECT COUNT(*) FROM DM_PRJMST"), 5);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTeamStore)
+#include "test_teamstore.moc"

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# A throwaway PostgreSQL 15 cluster for the tests, on a free port of 127.0.0.1 in a folder of its own.
+#   pgcluster.sh start FOLDER   initdb, start; writes FOLDER/admin (the superuser's URI) and FOLDER/pgpass
+#   pgcluster.sh stop FOLDER    stops it and removes the folder
+# As root the server runs as the postgres system user, as PostgreSQL requires.
+set -euo pipefail
+action=${1:?usage: pgcluster.sh start|stop FOLDER}
+folder=${2:?usage: pgcluster.sh start|stop FOLDER}
+bin=/usr/lib/postgresql/15/bin
+# The server outlives this script: it must not inherit any descriptor of the caller's, such as a lock
+# that flock(1) holds for the caller.
+for fd in /proc/$$/fd/*; do
+  fd=${fd##*/}
+  [ "$fd" -gt 2 ] && eval "exec $fd>&-" 2>/dev/null || true
+done
+as_owner() {
+  if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
+}
+
+case "$action" in
+start)
+  [ -d "$folder/data" ] && as_owner "$bin/pg_ctl" -D "$folder/data" -m immediate stop >/dev/null 2>&1 || true
+  rm -rf "$folder"
+  mkdir -p "$folder"
+  [ "$(id -u)" -eq 0 ] && chown postgres "$folder"
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  echo admin-secret >"$folder/pwfile"
+  [ "$(id -u)" -eq 0 ] && chown postgres "$folder/pwfile"
+  as_owner "$bin/initdb" -D "$folder/data" -U postgres --pwfile="$folder/pwfile" -E UTF8 --locale=C.UTF-8 \
+    --auth-local=trust --auth-host=scram-sha-256 >"$folder/initdb.log"
+  as_owner "$bin/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 30 \
+    -o "-p $port -k $folder -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off" start >/dev/null
+  echo "postgresql://postgres@127.0.0.1:$port/postgres" >"$folder/admin"
+  # Passwords the tests' roles use, where libpq looks for them.
+  printf '127.0.0.1:%s:*:postgres:admin-secret\n127.0.0.1:%s:*:*:secret\n' "$port" "$port" >"$folder/pgpass"
+  chmod 600 "$folder/pgpass"
+  echo "PostgreSQL test cluster on 127.0.0.1:$port in $folder"
+  ;;
+stop)
+  [ -d "$folder/data" ] && as_owner "$bin/pg_ctl" -D "$folder/data" -m immediate stop >/dev/null 2>&1 || true
+  rm -rf "$folder"
+  ;;
+*)
+  echo "usage: pgcluster.sh start|stop FOLDER" >&2
+  exit 2
+  ;;
+esac

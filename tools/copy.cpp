@@ -1,0 +1,60 @@
+// worvane-copy SOURCE DEST [--user NAME]: one person's reports from a file into the team database, or
+// from the team database into a new file.
+#include "store/transfer.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+using namespace worvane;
+
+namespace
+{
+const char *const Usage =
+    "usage: worvane-copy SOURCE DEST [--user NAME]\n"
+    "  Copies every day of the database file SOURCE into the team database DEST (postgresql://...) as the\n"
+    "  days of NAME (else DEST's user), or the days of NAME (else SOURCE's user) from the team database\n"
+    "  SOURCE into the new file DEST. Projects are merged by code. The row counts are checked; on any\n"
+    "  failure nothing is written.\n"
+    "  Exit status: 0 done, 1 failed (the reason on standard error), 2 bad arguments.\n";
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList places;
+    QString user;
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            out << Usage;
+            return 0;
+        }
+        if (arg == QLatin1String("--version")) {
+            out << "worvane-copy " << WORVANE_VERSION << "\n";
+            return 0;
+        }
+        if (arg == QLatin1String("--user") && i + 1 < args.size())
+            user = args.at(++i);
+        else if (!arg.startsWith(QLatin1String("--")))
+            places << arg;
+        else {
+            err << "worvane-copy: unexpected argument: " << arg << "\n" << Usage;
+            return 2;
+        }
+    }
+    if (places.size() != 2) {
+        err << Usage;
+        return 2;
+    }
+    const CopyReport report = CopyReports(places[0], places[1], user);
+    if (!report.ok) {
+        err << "worvane-copy: nothing was copied: " << report.error << "\n";
+        return 1;
+    }
+    out << "projects: " << report.projectsAdded << " added, " << report.projectsKept << " already there\n"
+        << "days: " << report.days << "\nitems: " << report.items << "\n";
+    return 0;
+}

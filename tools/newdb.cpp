@@ -9,6 +9,7 @@ namespace
 void usage(QTextStream &err)
 {
     err << "usage: worvane-newdb PATH [--demo]\n"
+           "       worvane-newdb --help | --version\n"
            "  Creates a new database file at PATH with the tables DM_PRJMST, DF_WKTIME and DF_WKCONT.\n"
            "  --demo  adds a few example projects.\n"
            "  An existing PATH is never touched.\n";
@@ -29,6 +30,9 @@ int main(int argc, char **argv)
             demo = true;
         } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             usage(out);
+            return 0;
+        } else if (arg == QLatin1String("--version")) {
+            out << "worvane-newdb " << WORVANE_VERSION << "\n";
             return 0;
         } else if (arg.startsWith(QLatin1String("--")) || !path.isEmpty()) {
             err << "worvane-newdb: unexpected argument: " << arg << "\n";

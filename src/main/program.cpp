@@ -10,8 +10,40 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <cstdio>
+#include <cstring>
+
 namespace worvane
 {
+
+namespace
+{
+const char *const Usage =
+    "usage: worvane [--help | --version]\n"
+    "  Opens the daily work report window (日報) over the database that Worvane.ini names:\n"
+    "  Worvane.ini beside the program, or ~/.config/worvane/Worvane.ini for an installed copy.\n"
+    "  Qt's own options (such as -platform NAME) are passed on to Qt.\n"
+    "  --help     prints this text\n"
+    "  --version  prints the version\n"
+    "  See worvane(1).\n";
+
+// --help or --version, answered from the bare arguments: nothing else is set up for them, so they work
+// without a display, and with another copy of the program running.
+bool AnswerInformation(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(Usage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs("worvane " WORVANE_VERSION "\n", stdout);
+            return true;
+        }
+    }
+    return false;
+}
+} // namespace
 
 void ConfigureApplication(QApplication &app)
 {
@@ -28,6 +60,8 @@ void ConfigureApplication(QApplication &app)
 
 int RunProgram(int argc, char **argv)
 {
+    if (AnswerInformation(argc, argv))
+        return 0; // before any window, lock or settings
     QApplication app(argc, argv);
     ConfigureApplication(app);
     if (!CheckPrevInstance())

@@ -89,3 +89,33 @@ check_first_start() {
   kill "$pid"
   wait "$pid" 2>/dev/null || true
 }
+
+# What every install must pass, in PREFIX (a temporary prefix, or /usr for the package): the desktop entry
+# and the AppStream metadata validate, the metadata names VERSION and the license of the copyright file,
+# and every program answers --version and --help (with no display, before anything else) and has its
+# manual page. check_installed PREFIX VERSION
+check_installed() {
+  local prefix=$1 version=$2 id=org.worvane.Worvane
+  local desktop=$prefix/share/applications/$id.desktop metainfo=$prefix/share/metainfo/$id.metainfo.xml
+  desktop-file-validate "$desktop" >"$work/desktop.log" 2>&1 || fail "desktop-file-validate: $(cat "$work/desktop.log")"
+  [ ! -s "$work/desktop.log" ] || fail "desktop-file-validate has remarks: $(cat "$work/desktop.log")"
+  appstreamcli validate --no-net --pedantic "$metainfo" >"$work/appstream.log" 2>&1 ||
+    fail "appstreamcli validate: $(cat "$work/appstream.log")"
+  grep -q "<release version=\"$version\" date=\"[0-9-]*\">" "$metainfo" || fail "the metadata does not name $version"
+  local license copyright
+  license=$(sed -n 's|.*<project_license>\(.*\)</project_license>.*|\1|p' "$metainfo")
+  copyright=$(awk '/^Files: \*$/ { files = 1 } files && /^License:/ { print $2; exit }' \
+    "$prefix/share/doc/worvane/copyright")
+  [ -n "$license" ] && [ "$license" = "$copyright" ] ||
+    fail "the metadata's license ($license) is not the copyright file's ($copyright)"
+
+  local program name out
+  for program in "$prefix"/bin/worvane*; do
+    name=$(basename "$program")
+    out=$(env -i PATH=/usr/bin:/bin "$program" --version 2>&1) || fail "$name --version: $out"
+    [ "$out" = "$name $version" ] || fail "$name --version says: $out"
+    out=$(env -i PATH=/usr/bin:/bin "$program" --help 2>&1) || fail "$name --help: $out"
+    [[ $out == "usage: $name "* ]] || fail "$name --help says: $out"
+    [ -f "$prefix/share/man/man1/$name.1.gz" ] || fail "$name has no manual page"
+  done
+}

@@ -1,4 +1,5 @@
 // worvane-newdb PATH [--demo]: creates a new, empty Worvane database file.
+#include "store/connection.h"
 #include "store/schema.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,10 @@ void usage(QTextStream &err)
            "       worvane-newdb --help | --version\n"
            "  Creates a new database file at PATH with the tables DM_PRJMST, DF_WKTIME and DF_WKCONT.\n"
            "  --demo  adds a few example projects.\n"
-           "  An existing PATH is never touched.\n";
+           "  An existing PATH is never touched.\n"
+           "  PATH may be a postgresql://[user@]host[:port]/dbname URI instead: the team database is set up in\n"
+           "  that existing database (tables, row-level security, the roles worvane_user and worvane_lead);\n"
+           "  running it again changes nothing.\n";
 }
 } // namespace
 
@@ -52,6 +56,7 @@ int main(int argc, char **argv)
         err << "worvane-newdb: " << outcome.error << "\n";
         return 1;
     }
-    out << "created " << path << (demo ? " with demo projects" : "") << "\n";
+    out << (worvane::IsServerUri(path) ? "set up " : "created ") << path << (demo ? " with demo projects" : "")
+        << "\n";
     return 0;
 }

@@ -2,8 +2,10 @@
 // the server going away. Runs against the throwaway cluster only.
 #include "store/connection.h"
 #include "store/reportstore.h"
+#include "store/transfer.h"
 #include "testsupport.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -124,6 +126,43 @@ private slots:
         QCOMPARE(after.items.size(), 2);
         QVERIFY(ReportStore(m_alice).saveDay(changed).ok);
         QCOMPARE(ReportStore(m_alice).loadDay(Code, Date).items.size(), 3);
+    }
+
+    // A file into the team database and back: the same days, projects merged by code, and a copy that
+    // would double a day writes nothing.
+    void copiesBetweenAFileAndTheTeamDatabase()
+    {
+        const QString file = m_dir.filePath(QStringLiteral("single.db"));
+        QFile::remove(file);
+        test::makeDatabase(file, true);
+        const ReportStore single(file);
+        QVERIFY(single.updateProjectMaster(QStringLiteral("N0000001"), QStringLiteral("新規")).ok);
+        QVERIFY(single.saveDay(day("09:00", {"a", "b"})).ok);
+        DaySave other = day("22:00", {"c"});
+        other.date = QStringLiteral("2024/03/02");
+        other.code = QStringLiteral("n0000001");
+        QVERIFY(single.saveDay(other).ok);
+        QVERIFY(ReportStore(m_bob).saveDay(day("07:00", {"bob"})).ok); // someone else's day stays apart
+
+        const CopyReport in = CopyReports(file, m_alice);
+        QVERIFY2(in.ok, qPrintable(in.error));
+        QCOMPARE((QList<int>{in.projectsAdded, in.projectsKept, in.days, in.items}), (QList<int>{1, 5, 2, 3}));
+        QCOMPARE(ReportStore(m_alice).loadDay(QStringLiteral("N0000001"), other.date).items.size(), 1);
+        QCOMPARE(ReportStore(m_bob).loadDay(Code, Date).items.size(), 1);
+
+        const CopyReport again = CopyReports(file, m_alice);
+        QVERIFY(!again.ok);
+        QCOMPARE(count(m_admin, "SELECT COUNT(*) FROM DF_WKCONT"), 4);
+
+        const QString back = m_dir.filePath(QStringLiteral("back.db"));
+        QFile::remove(back);
+        const CopyReport out = CopyReports(m_alice, back);
+        QVERIFY2(out.ok, qPrintable(out.error));
+        QCOMPARE((QList<int>{out.projectsAdded, out.days, out.items}), (QList<int>{6, 2, 3}));
+        for (const QString &date : {Date, other.date})
+            for (const QString &code : {Code, QStringLiteral("N0000001")})
+                QCOMPARE(ReportStore(back).loadDay(code, date).stamp, single.loadDay(code, date).stamp);
+        QVERIFY(!CopyReports(m_alice, back).ok); // never over an existing file
     }
 
     void setUpTwiceChangesNothing()

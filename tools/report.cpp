@@ -1,6 +1,7 @@
 // worvane-report: the totals of a date range, or its export to a file, from the command line.
 #include "app/startup.h"
 #include "ranges/rangeexport.h"
+#include "store/connection.h"
 #include "store/textsearch.h"
 
 #include <QCoreApplication>
@@ -160,7 +161,7 @@ int main(int argc, char **argv)
             return Failed;
         }
     }
-    if (!QFileInfo(db).isFile()) {
+    if (!IsServerUri(db) && !QFileInfo(db).isFile()) {
         err << "worvane-report: no database file at " << db << "\n";
         return Failed;
     }

@@ -296,7 +296,7 @@ Outcome ReportStore::forEachDay(const QString &from, const QString &to,
         return failure(db);
     // Each day's items as the day comes: a sort of a few rows per day instead of one of the whole range.
     bool itemsRead = true;
-    const bool walked = walkRange(db, {from, to, codePattern, false}, [&](DaySummary &&summary) {
+    const auto withItems = [&](DaySummary &&summary) {
         StoredDay day{std::move(summary.code),      std::move(summary.name),    std::move(summary.date),
                       std::move(summary.startTime), std::move(summary.endTime), {}};
         itemsRead = db.run(items, {day.code, day.date});
@@ -305,7 +305,20 @@ Outcome ReportStore::forEachDay(const QString &from, const QString &to,
                                       NullToEmpty(items.value(2))});
         itemsRead = itemsRead && db.finished(items);
         return itemsRead && take(day);
-    });
+    };
+    bool walked = true;
+    if (db.isServer()) {
+        // A server's connection answers one query at a time: the days first (no items), then each day's.
+        QList<DaySummary> days;
+        walked = walkRange(db, {from, to, codePattern, false}, [&days](DaySummary &&day) {
+            days.append(std::move(day));
+            return true;
+        });
+        for (qsizetype i = 0; walked && itemsRead && i < days.size() && withItems(std::move(days[i])); ++i) {
+        }
+    } else {
+        walked = walkRange(db, {from, to, codePattern, false}, withItems);
+    }
     if (!walked || !itemsRead)
         return failure(db);
     return {};

@@ -341,6 +341,7 @@ SearchPage searchByReading(Connection &db, const SearchRequest &request, const Q
         if (matchesAll(bodyOf(head, detail), words))
             page.hits.append(SearchHit{date, NullToEmpty(query.value(1)), {}, NullToEmpty(query.value(2)), head, detail});
     }
+    query.finish(); // a server's connection answers one query at a time
     if (!nameHits(db, page.hits))
         return failed<SearchPage>(db);
     return page;

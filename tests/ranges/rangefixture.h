@@ -11,9 +11,11 @@
 // Days on 2025/12/31 and 2026/03/01 lie outside.
 namespace worvane::test
 {
-inline void makeRangeFixture(const QString &path)
+// A database already set up (a fresh one from freshDatabase) only takes the days.
+inline void makeRangeFixture(const QString &path, bool setUp = false)
 {
-    makeDatabase(path, true);
+    if (!setUp)
+        makeDatabase(path, true);
     const ReportStore store(path);
     const auto item = [](const char *code, const QString &head = QStringLiteral("作業"),
                          const QString &detail = QString()) {

@@ -33,8 +33,9 @@ class TestReportTool : public QObject
 private slots:
     void initTestCase()
     {
-        m_db = m_dir.filePath(QStringLiteral("range.db"));
-        worvane::test::makeRangeFixture(m_db);
+        // A file, or on the test cluster the team database as alice sees it.
+        m_db = worvane::test::freshDatabase(m_dir.path(), QStringLiteral("range"), true);
+        worvane::test::makeRangeFixture(m_db, true);
     }
 
     void totalsPrintsOneLinePerProjectAndTheTotal()

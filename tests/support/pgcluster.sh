@@ -23,6 +23,7 @@ start)
   rm -rf "$folder"
   mkdir -p "$folder"
   [ "$(id -u)" -eq 0 ] && chown postgres "$folder"
+  cd "$folder" # the server's user may not enter the caller's folder
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
   echo admin-secret >"$folder/pwfile"
   [ "$(id -u)" -eq 0 ] && chown postgres "$folder/pwfile"
@@ -37,6 +38,7 @@ start)
   echo "PostgreSQL test cluster on 127.0.0.1:$port in $folder"
   ;;
 stop)
+  cd /
   [ -d "$folder/data" ] && as_owner "$bin/pg_ctl" -D "$folder/data" -m immediate stop >/dev/null 2>&1 || true
   rm -rf "$folder"
   ;;

@@ -171,6 +171,10 @@ bool Connection::exec(QSqlQuery &query, const QString &sql, const QVariantList &
 
 void Connection::noteLostServer(const QSqlQuery &query)
 {
+    // Another writer won: a unique key taken meanwhile, a serialization failure, a deadlock.
+    static const QStringList lostRaces{QStringLiteral("23505"), QStringLiteral("40001"), QStringLiteral("40P01")};
+    if (m_server && lostRaces.contains(query.lastError().nativeErrorCode()))
+        m_conflict = true;
     // A server that went away mid-work: a connection error (SQLSTATE class 08), the server shutting
     // down (57P), or no SQLSTATE at all, as when the connection is simply gone.
     const QString state = query.lastError().nativeErrorCode();

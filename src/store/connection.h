@@ -57,6 +57,8 @@ public:
     // The last failure was reaching the server (down, unreachable, refused the login), not a statement.
     bool unreachable() const { return m_unreachable; }
     bool isServer() const { return m_server; }
+    // The last failure was losing a race to another writer on the server (the same day saved at once).
+    bool conflict() const { return m_conflict; }
 
 private:
     void setError(const QString &text);
@@ -69,6 +71,7 @@ private:
     bool m_inTransaction = false;
     bool m_server = false;
     bool m_unreachable = false;
+    bool m_conflict = false;
 };
 
 // True for a postgresql:// (or postgres://) URI: the team database on a server.

@@ -18,7 +18,7 @@ namespace
 {
 Outcome failure(const Connection &connection)
 {
-    return Outcome{false, connection.error(), connection.unreachable()};
+    return Outcome{false, connection.error(), connection.unreachable(), connection.conflict()};
 }
 
 template <class Result> Result failed(const Connection &connection)

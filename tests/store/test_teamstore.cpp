@@ -90,6 +90,37 @@ private slots:
         QCOMPARE(count(m_admin, "SELECT COUNT(*) FROM DF_WKTIME"), 2);
     }
 
+    // Two PCs of one person saving one day at the same moment: one save wins, the other is told, and the
+    // day is the winner's whole. Both for a day that is new and for one that was stored.
+    void simultaneousSavesOfOneDayLoseNothing()
+    {
+        for (const bool stored : {false, true}) {
+            if (stored)
+                QVERIFY(ReportStore(m_alice).saveDay(day("06:00", {"stored"})).ok);
+            DaySave first = day("08:00", {"pc 1"}), second = day("09:00", {"pc 2 a", "pc 2 b"});
+            first.loadedStamp = second.loadedStamp = ReportStore(m_alice).loadDay(Code, Date).stamp;
+            // The admin holds the table so that both saves are inside their transactions at once.
+            Connection admin(m_admin, 5000);
+            QVERIFY(admin.open() && admin.begin() &&
+                    admin.exec(QStringLiteral("LOCK TABLE DF_WKCONT IN EXCLUSIVE MODE")));
+            Outcome a, b;
+            std::thread one([&] { a = ReportStore(m_alice).saveDay(first); });
+            std::thread two([&] { b = ReportStore(m_alice).saveDay(second); });
+            QTest::qWait(300);
+            admin.rollback();
+            one.join();
+            two.join();
+            QCOMPARE(int(a.ok) + int(b.ok), 1);
+            const Outcome &lost = a.ok ? b : a;
+            QVERIFY2(lost.conflict && !lost.unreachable, qPrintable(lost.error));
+            const DayLoad now = ReportStore(m_alice).loadDay(Code, Date);
+            QCOMPARE(now.stamp, (a.ok ? DayStamp(true, first.startTime, first.endTime, first.items)
+                                      : DayStamp(true, second.startTime, second.endTime, second.items)));
+            sql(m_alice, QStringLiteral("DELETE FROM DF_WKCONT"));
+            sql(m_alice, QStringLiteral("DELETE FROM DF_WKTIME"));
+        }
+    }
+
     // A server out of reach, a login refused, a connection cut mid-save: each says so, loses nothing, and
     // the same save goes through once the server is there again.
     void theServerGoingAwayLosesNothing()

@@ -67,18 +67,40 @@ QString ServerName(const QString &uri)
 
 QString ServerSql(const QString &sqliteSql)
 {
-    static const QString column = QStringLiteral(R"(((?:\w+\.)?\w+|\?))");
+    // A code compares through its folded copy PJKEY (a plain column, which an index serves even under
+    // row-level security, where lower() of a row's value may not be looked up); anything else through
+    // lower().
+    const auto folded = [](const QString &operand) {
+        if (operand == QLatin1String("?"))
+            return QStringLiteral("lower(?)");
+        if (operand == QLatin1String("PJCODE") || operand.endsWith(QLatin1String(".PJCODE")))
+            return operand.chopped(6) + QStringLiteral("PJKEY");
+        return QStringLiteral("lower(%1)").arg(operand);
+    };
+    static const QString operand = QStringLiteral(R"(((?:\w+\.)?\w+|\?))");
+    static const QRegularExpression comparison(operand + QStringLiteral(" = ") + operand +
+                                               QStringLiteral(" COLLATE NOCASE"));
+    static const QRegularExpression ordering(operand + QStringLiteral(" COLLATE NOCASE"));
+    QString sql = sqliteSql;
+    for (const QRegularExpression *pattern : {&comparison, &ordering}) {
+        QString out;
+        qsizetype at = 0;
+        for (auto it = pattern->globalMatch(sql); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            out += sql.mid(at, m.capturedStart() - at);
+            out += pattern == &comparison ? folded(m.captured(1)) + QStringLiteral(" = ") + folded(m.captured(2))
+                                          : folded(m.captured(1));
+            at = m.capturedEnd();
+        }
+        sql = out + sql.mid(at);
+    }
     static const std::pair<QRegularExpression, QString> rules[] = {
-        {QRegularExpression(column + QStringLiteral(R"( = )") + column + QStringLiteral(" COLLATE NOCASE")),
-         QStringLiteral("lower(\\1) = lower(\\2)")},
-        {QRegularExpression(column + QStringLiteral(" COLLATE NOCASE")), QStringLiteral("lower(\\1)")},
         {QRegularExpression(QStringLiteral(R"(\bLIKE\b)")), QStringLiteral("ILIKE")},
         {QRegularExpression(QStringLiteral(R"(\browid\b)")), QStringLiteral("ROWNO")},
         {QRegularExpression(QStringLiteral(R"(CAST\(((?:\w+\.)?\w+) AS INTEGER\))")),
          QStringLiteral("COALESCE(CAST(NULLIF(substring(\\1 from '^\\s*[-+]?[0-9]{1,9}'), '') AS INTEGER), 0)")},
         {QRegularExpression(QStringLiteral(R"(\bBEGIN IMMEDIATE\b)")), QStringLiteral("BEGIN")},
     };
-    QString sql = sqliteSql;
     for (const auto &[pattern, replacement] : rules)
         sql.replace(pattern, replacement);
     return sql;

@@ -62,7 +62,8 @@ Outcome createTables(Connection &db, bool demo)
 namespace
 {
 // The team database: the same three tables (names unquoted, so that psql and hand-written SQL use the
-// file's names), each with a row number ROWNO in place of SQLite's rowid, and the day tables with the
+// file's names), each with a row number ROWNO in place of SQLite's rowid and the code folded to lower
+// case (PJKEY, kept by the server) for the comparisons that ignore case, and the day tables with the
 // person (WKUSER, the login role) whose day it is. Row-level security keeps each person to their own
 // days, whatever SQL they type: members of worvane_user read and write their own, members of
 // worvane_lead read everyone's too. The project master is shared. Every statement may run again.
@@ -76,16 +77,17 @@ const char *const serverStatements[] = {
          END IF;
        END $$)",
     "CREATE TABLE IF NOT EXISTS DM_PRJMST (PJCODE text, PJNAME text, ENTYMD text, UPDYMD text, "
-    "ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY)",
-    "CREATE UNIQUE INDEX IF NOT EXISTS DM_PRJMST_PJCODE ON DM_PRJMST (lower(PJCODE))",
+    "ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, PJKEY text GENERATED ALWAYS AS (lower(PJCODE)) STORED)",
+    "CREATE UNIQUE INDEX IF NOT EXISTS DM_PRJMST_PJCODE ON DM_PRJMST (PJKEY)",
     "CREATE TABLE IF NOT EXISTS DF_WKTIME (PJCODE text, WKYMD text, WSTIME text, WETIME text, ENTYMD text, "
     "UPDYMD text, WKUSER text NOT NULL DEFAULT current_user, "
-    "ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY)",
-    "CREATE UNIQUE INDEX IF NOT EXISTS DF_WKTIME_DAY ON DF_WKTIME (WKUSER, lower(PJCODE), WKYMD)",
+    "ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, PJKEY text GENERATED ALWAYS AS (lower(PJCODE)) STORED)",
+    "CREATE UNIQUE INDEX IF NOT EXISTS DF_WKTIME_DAY ON DF_WKTIME (WKUSER, PJKEY, WKYMD)",
     "CREATE INDEX IF NOT EXISTS DF_WKTIME_YMD ON DF_WKTIME (WKYMD)",
     "CREATE TABLE IF NOT EXISTS DF_WKCONT (PJCODE text, WKYMD text, WKCODE text, WKHEAD text, DETAIL text, "
-    "WKUSER text NOT NULL DEFAULT current_user, ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY)",
-    "CREATE INDEX IF NOT EXISTS DF_WKCONT_DAY ON DF_WKCONT (WKUSER, lower(PJCODE), WKYMD)",
+    "WKUSER text NOT NULL DEFAULT current_user, ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, "
+    "PJKEY text GENERATED ALWAYS AS (lower(PJCODE)) STORED)",
+    "CREATE INDEX IF NOT EXISTS DF_WKCONT_DAY ON DF_WKCONT (PJKEY, WKYMD, WKUSER)",
     "GRANT SELECT, INSERT, UPDATE, DELETE ON DM_PRJMST, DF_WKTIME, DF_WKCONT TO worvane_user",
     R"(DO $$ DECLARE t text; BEGIN
          FOREACH t IN ARRAY ARRAY['df_wktime', 'df_wkcont'] LOOP

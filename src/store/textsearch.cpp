@@ -40,8 +40,9 @@ const char *const indexStatements[] = {
     DayItemsIndexStatement,
 };
 
-// Every change of a day's items or of its working-time row's key logs the day. Plain SQL, no function
-// of this program: any program that writes the file keeps the log.
+// Every change of a day's items or of its working-time row's key logs the day, unless the log holds it
+// already: the WHEN clause keeps a save of many items of one day from running the trigger's body for
+// each. Plain SQL, no function of this program: any program that writes the file keeps the log.
 const char *const triggerNames[] = {"WKSEARCH_CONT_INSERT", "WKSEARCH_CONT_DELETE", "WKSEARCH_CONT_UPDATE",
                                     "WKSEARCH_TIME_INSERT", "WKSEARCH_TIME_DELETE", "WKSEARCH_TIME_UPDATE"};
 QString triggerStatement(int which)
@@ -49,19 +50,27 @@ QString triggerStatement(int which)
     static const char *const events[] = {"INSERT ON DF_WKCONT",   "DELETE ON DF_WKCONT",
                                          "UPDATE ON DF_WKCONT",   "INSERT ON DF_WKTIME",
                                          "DELETE ON DF_WKTIME",   "UPDATE OF PJCODE, WKYMD ON DF_WKTIME"};
-    const auto log = [](const char *row) {
-        return QStringLiteral("INSERT INTO WKSEARCH_DIRTY SELECT %1.PJCODE, %1.WKYMD WHERE NOT EXISTS "
-                              "(SELECT 1 FROM WKSEARCH_DIRTY d WHERE d.PJCODE = %1.PJCODE AND d.WKYMD = %1.WKYMD); ")
+    const auto unlogged = [](const char *row) {
+        return QStringLiteral("NOT EXISTS (SELECT 1 FROM WKSEARCH_DIRTY d WHERE d.PJCODE = %1.PJCODE AND "
+                              "d.WKYMD = %1.WKYMD)")
             .arg(QLatin1String(row));
     };
+    const auto log = [&](const char *row) {
+        return QStringLiteral("INSERT INTO WKSEARCH_DIRTY SELECT %1.PJCODE, %1.WKYMD WHERE %2; ")
+            .arg(QLatin1String(row), unlogged(row));
+    };
     const bool isInsert = which % 3 == 0, isDelete = which % 3 == 1;
+    QStringList when;
     QString body;
-    if (!isInsert)
-        body += log("old");
-    if (!isDelete)
-        body += log("new");
-    return QStringLiteral("CREATE TRIGGER %1 AFTER %2 BEGIN %3END")
-        .arg(QLatin1String(triggerNames[which]), QLatin1String(events[which]), body);
+    for (const char *row : {"old", "new"}) {
+        if ((row[0] == 'o' && isInsert) || (row[0] == 'n' && isDelete))
+            continue;
+        when << unlogged(row);
+        body += log(row);
+    }
+    return QStringLiteral("CREATE TRIGGER %1 AFTER %2 WHEN %3 BEGIN %4END")
+        .arg(QLatin1String(triggerNames[which]), QLatin1String(events[which]), when.join(QStringLiteral(" OR ")),
+             body);
 }
 
 // The condition that finds a word anywhere in an item's search form. The search form is already
@@ -96,6 +105,36 @@ bool exists(Connection &db, const char *table)
     return db.queryFirst(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = ?"), {QLatin1String(table)},
                          found) &&
            found.has_value();
+}
+
+// Makes the log's triggers the ones above, replacing any that an earlier version of the program made
+// (or that another program changed); in a transaction of its own unless the caller holds one. False
+// when that could not be done.
+bool ensureTriggers(Connection &db, bool inTransaction = false)
+{
+    QSqlQuery stored = db.newQuery();
+    if (!db.exec(stored, QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'trigger'")))
+        return false;
+    QHash<QString, QString> have;
+    while (stored.next())
+        have.insert(stored.value(0).toString(), stored.value(1).toString());
+    stored.finish();
+    QList<int> stale;
+    for (int t = 0; t < int(std::size(triggerNames)); ++t)
+        if (have.value(QLatin1String(triggerNames[t])) != triggerStatement(t))
+            stale.append(t);
+    if (stale.isEmpty())
+        return true;
+    if (!inTransaction && !db.begin())
+        return false;
+    for (const int t : stale)
+        if (!db.exec(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(QLatin1String(triggerNames[t]))) ||
+            !db.exec(triggerStatement(t))) {
+            if (!inTransaction)
+                db.rollback();
+            return false;
+        }
+    return inTransaction || db.commit();
 }
 
 QString stateValue(Connection &db, const char *name)
@@ -162,7 +201,7 @@ private:
 bool refresh(Connection &db)
 {
     std::optional<QVariant> any;
-    if (!db.queryFirst(QStringLiteral("SELECT 1 FROM WKSEARCH_DIRTY LIMIT 1"), {}, any))
+    if (!ensureTriggers(db) || !db.queryFirst(QStringLiteral("SELECT 1 FROM WKSEARCH_DIRTY LIMIT 1"), {}, any))
         return false;
     if (!any)
         return true;
@@ -379,11 +418,10 @@ Outcome TextSearch::build(const std::function<bool(qint64, qint64)> &progress) c
         for (const char *sql : indexStatements)
             if (!db.exec(QString::fromLatin1(sql)))
                 return Outcome{false, db.error()};
-        for (int t = 0; t < int(std::size(triggerNames)); ++t)
-            if (!db.exec(triggerStatement(t)))
-                return Outcome{false, db.error()};
-        if (!db.commit())
+        if (!ensureTriggers(db, true) || !db.commit())
             return Outcome{false, db.error()};
+    } else if (!ensureTriggers(db)) {
+        return Outcome{false, db.error()};
     }
     if (stateValue(db, "ready") == QLatin1String("1"))
         return {};

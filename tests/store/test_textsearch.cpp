@@ -150,6 +150,14 @@ private slots:
         sql(m_db, QStringLiteral("DELETE FROM DF_WKTIME WHERE PJCODE = 'z1'")); // no longer a saved day
         QCOMPARE(find(QStringLiteral("BRANCH")), QStringList{QStringLiteral("2024/03/04 A0012345#10")});
         QCOMPARE(sql(m_db, QStringLiteral("SELECT COUNT(*) FROM WKSEARCH_DIRTY")).first().first().toInt(), 0);
+
+        // A trigger of another making (here one that logs nothing) is replaced before the next search.
+        sql(m_db, QStringLiteral("DROP TRIGGER WKSEARCH_CONT_UPDATE"));
+        sql(m_db, QStringLiteral("CREATE TRIGGER WKSEARCH_CONT_UPDATE AFTER UPDATE ON DF_WKCONT BEGIN SELECT 1; END"));
+        QCOMPARE(find(QStringLiteral("BRANCH")), QStringList{QStringLiteral("2024/03/04 A0012345#10")});
+        sql(m_db, QStringLiteral("UPDATE DF_WKCONT SET WKHEAD = 'branch' WHERE WKCODE = '9'"));
+        QCOMPARE(find(QStringLiteral("BRANCH")),
+                 (QStringList{QStringLiteral("2024/03/04 A0012345#9"), QStringLiteral("2024/03/04 A0012345#10")}));
     }
 
     void stoppedBuildGoesOnAndReadOnlyFileStaysRight()

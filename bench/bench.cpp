@@ -24,6 +24,9 @@
 #include "project/frmpjviewer.h"
 #include "report/frmworvane.h"
 #include "report/reportfile.h"
+#include "models/searchmodel.h"
+#include "search/frmsearch.h"
+#include "store/textsearch.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -75,6 +78,12 @@ void check(const std::string &text)
     std::printf("check %s\n", text.c_str());
 }
 
+// A line the driver prints below the table.
+void note(const std::string &text)
+{
+    std::printf("note %s\n", text.c_str());
+}
+
 [[noreturn]] void fail(const std::string &text)
 {
     std::printf("fail %s\n", text.c_str());
@@ -112,8 +121,22 @@ std::string timestampNow()
 struct Child {
     std::string row, side, dataset, work;
     int runs;
-    std::string param; // the month of the month row, "YYYY/MM"
+    std::string param; // the month of the month row, "YYYY/MM"; the word of a full-text search row
 };
+
+// The copy of the database that the index row leaves built, for the full-text search rows.
+std::string indexedCopy(const std::string &work)
+{
+    return work + "/indexed.db";
+}
+
+std::string hitsCheck(const std::vector<bench::Hit> &hits)
+{
+    unsigned long long h = bench::Digest("");
+    for (const bench::Hit &hit : hits)
+        h = bench::Digest(hit.date + '\t' + hit.code + '\t' + hit.name + '\t' + hit.item + '\t' + hit.head + '\n', h);
+    return std::to_string(hits.size()) + " hits " + hex(h);
+}
 
 // The ranges of the worvane-report rows, as stored and as typed on its command line.
 const char *const FiveYearsFrom = "2021/01/01";
@@ -486,6 +509,52 @@ int programSide(const Child &c, int argc, char **argv)
             settle();
         }
         check(watch.grid);
+    } else if (c.row == "index") {
+        std::string db;
+        for (int run = 0; run < c.runs; ++run) {
+            db = workingCopy(c, "index-program.db");
+            worvane::Outcome built;
+            timed([&] { built = TextSearch(QString::fromStdString(db)).build([](qint64, qint64) { return true; }); });
+            if (!built.ok || !TextSearch(QString::fromStdString(db)).status().ready)
+                fail("the index was not built: " + built.error.toStdString());
+        }
+        check(bench::IndexCheck(db));
+        struct stat st {
+        };
+        ::stat(db.c_str(), &st);
+        char text[128];
+        std::snprintf(text, sizeof text, "The search index takes %.0f MB of the %.0f MB file it is built in.",
+                      double(TextSearch(QString::fromStdString(db)).indexBytes()) / 1e6, double(st.st_size) / 1e6);
+        note(text);
+        if (std::rename(db.c_str(), indexedCopy(c.work).c_str()) != 0)
+            fail("cannot keep the indexed copy");
+    } else if (c.row == "find") {
+        // Enter in the query field of the search window, timed until the hit list has painted.
+        frmSearch w(QString::fromStdString(c.dataset));
+        showWindow(&w);
+        auto *query = w.findChild<QLineEdit *>(QStringLiteral("txtQUERY"));
+        auto *list = w.findChild<QTableView *>(QStringLiteral("fgdRESULT"));
+        query->setText(QString::fromStdString(c.param));
+        for (int run = 0; run <= c.runs; ++run) {
+            query->setFocus();
+            settle();
+            PaintWatch watch(list->viewport());
+            const auto t0 = Clock::now();
+            QTest::keyClick(query, Qt::Key_Return);
+            waitForPaint(watch, 0);
+            const auto took = Clock::now() - t0;
+            if (run > 0)
+                sample(took);
+            messages.expectNone();
+        }
+        const auto *model = qobject_cast<const SearchModel *>(list->model());
+        std::vector<bench::Hit> hits;
+        for (int r = 0; r < model->rowCount(); ++r) {
+            const SearchHit &hit = model->at(r);
+            hits.push_back({hit.date.toStdString(), hit.code.toStdString(), hit.name.toStdString(),
+                            hit.itemCode.toStdString(), hit.head.toStdString()});
+        }
+        check(hitsCheck(hits));
     } else if (c.row == "compact") {
         std::string db;
         for (int run = 0; run < c.runs; ++run) {
@@ -627,6 +696,30 @@ int floorSide(const Child &c)
                 sample(took);
         }
         check(c.row == "csv" ? fileCheck(file) : sheetCheck(file));
+    } else if (c.row == "index") {
+        std::string db;
+        for (int run = 0; run < c.runs; ++run) {
+            db = workingCopy(c, "index-floor.db");
+            bool ok = false;
+            timed([&] { ok = bench::FloorBuildIndex(db); });
+            if (!ok)
+                fail("the index was not built");
+        }
+        check(bench::IndexCheck(db));
+        std::remove(db.c_str());
+    } else if (c.row == "find") {
+        std::vector<bench::Hit> hits;
+        for (int run = 0; run <= c.runs; ++run) {
+            hits.clear();
+            const auto t0 = Clock::now();
+            const bool ok = bench::FloorSearchPage(c.dataset, c.param, hits);
+            const auto took = Clock::now() - t0;
+            if (!ok)
+                fail("search failed");
+            if (run > 0)
+                sample(took);
+        }
+        check(hitsCheck(hits));
     } else if (c.row == "compact") {
         std::string db;
         for (int run = 0; run < c.runs; ++run) {
@@ -648,6 +741,7 @@ int floorSide(const Child &c)
 struct Outcome {
     std::vector<double> ms;
     std::vector<std::string> checks;
+    std::vector<std::string> notes;
     long peakKb = 0;
 };
 
@@ -781,6 +875,8 @@ Outcome runSide(const std::string &row, const std::string &side, const std::stri
                 out.ms.push_back(std::stod(line.substr(7)) / 1e6);
             else if (line.rfind("check ", 0) == 0)
                 out.checks.push_back(line.substr(6));
+            else if (line.rfind("note ", 0) == 0)
+                out.notes.push_back(line.substr(5));
             else if (line.rfind("peak ", 0) == 0)
                 out.peakKb = std::stol(line.substr(5));
             else if (line.rfind("fail ", 0) == 0) {
@@ -918,12 +1014,13 @@ int driver(int argc, char **argv)
         long limitKb = 0;            // and its peak memory at most this much
     };
     std::vector<Row> table;
+    std::string rowDataset = dataset; // the full-text search rows run on the copy the index row built
     auto pair = [&](const std::string &row, const std::string &action, const std::string &floor, double limit,
                     const std::string &floorSide = "floor", int n = 0, const std::string &param = {}) {
         Row r{action, floor, "≤ " + std::to_string(limit).substr(0, 3), {}, {}, false, limit};
         std::fprintf(stderr, "%s ...\n", action.c_str());
-        r.program = runSide(row, "program", dataset, work, n ? n : runs, param);
-        r.base = runSide(row, floorSide, dataset, work, n ? n : runs, param);
+        r.program = runSide(row, "program", rowDataset, work, n ? n : runs, param);
+        r.base = runSide(row, floorSide, rowDataset, work, n ? n : runs, param);
         if (r.program.checks != r.base.checks) {
             std::fprintf(stderr, "row %s: the two sides did not produce the same result:\n", row.c_str());
             for (const auto &c : r.program.checks)
@@ -937,8 +1034,8 @@ int driver(int argc, char **argv)
     };
     // A row whose target is a time (and a peak memory) of its own; the ratio to its floor is shown beside.
     auto absolute = [&](const std::string &row, const std::string &action, const std::string &floor,
-                        double limitMs, long limitMb, const std::string &param = {}) {
-        pair(row, action, floor, 0, "floor", 0, param);
+                        double limitMs, long limitMb, const std::string &param = {}, int n = 0) {
+        pair(row, action, floor, 0, "floor", n, param);
         Row &r = table.back();
         r.limit = 0;
         r.limitMs = limitMs;
@@ -992,6 +1089,17 @@ int driver(int argc, char **argv)
              "the same SELECTs through the C API, the sheet 日報's cells written with libxlsxwriter", 5000,
              100);
 
+    absolute("index", "building the full-text search index over every item, from none", 
+             "the same tables filled through the C API in one transaction (the same search forms and keys)",
+             120000, 0, {}, 3);
+    rowDataset = indexedCopy(work);
+    absolute("find", "full-text search for テスト (3 characters: the trigram index), Enter to the first page painted",
+             "the store's statements for the page, titles and names through the C API", 50, 0, "テスト");
+    absolute("find", "full-text search for 確認 (2 characters: every entry compared), Enter to the first page painted",
+             "the same, the entries compared with instr()", 1000, 0, "確認");
+    absolute("find", "full-text search for 会議 (no hit: every entry read), Enter to the empty list painted",
+             "the same, the entries compared with instr()", 1000, 0, "会議");
+
     std::printf("Machine: %s. Database: %s, %.0f MB. Median of %d runs per side (compaction %d).\n\n",
                 machine().c_str(), dataset.c_str(), double(st.st_size) / 1e6, runs,
                 std::max(3, runs / 2 + 1));
@@ -1013,6 +1121,9 @@ int driver(int argc, char **argv)
                     met ? "met" : "**missed**", fmtMb(r.program.peakKb).c_str(),
                     fmtMb(r.base.peakKb).c_str());
     }
+    for (const Row &r : table)
+        for (const std::string &line : r.program.notes)
+            std::printf("\n%s\n", line.c_str());
     std::string cleanup = "rm -rf '" + work + "'";
     if (std::system(cleanup.c_str()) != 0)
         std::fprintf(stderr, "could not remove %s\n", work.c_str());

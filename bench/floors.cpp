@@ -1,10 +1,17 @@
 #include "floors.h"
 
+#include "rules/searchtext.h"
+
+#include <QDate>
+#include <QString>
+
 #include <sqlite3.h>
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <limits>
 #include <map>
 #include <optional>
 #include <unistd.h>
@@ -531,6 +538,164 @@ bool FloorXlsx(const std::string &path, const std::string &from, const std::stri
                     return true;
                 });
     return workbook_close(book) == LXW_NO_ERROR && ok;
+}
+
+namespace
+{
+// The search index's key of a day's first item: its julian day above the low 32 bits.
+sqlite3_int64 dayKey(const std::string &ymd)
+{
+    const QDate date = QDate::fromString(QString::fromStdString(ymd), QStringLiteral("yyyy/MM/dd"));
+    return date.isValid() ? sqlite3_int64(date.toJulianDay()) << 32 : 0;
+}
+
+std::string searchForm(const std::string &text)
+{
+    return worvane::SearchForm(QString::fromStdString(text)).toStdString();
+}
+} // namespace
+
+bool FloorBuildIndex(const std::string &path)
+{
+    Db db(path);
+    if (!db.h || !exec(db.h, "PRAGMA cache_size = -65536") || !exec(db.h, "BEGIN IMMEDIATE") ||
+        !exec(db.h, "CREATE TABLE WKSEARCH_ITEM (ID INTEGER PRIMARY KEY, PJCODE TEXT COLLATE NOCASE, "
+                    "WKYMD TEXT, WKCODE TEXT)") ||
+        !exec(db.h, "CREATE INDEX WKSEARCH_ITEM_DAY ON WKSEARCH_ITEM (PJCODE, WKYMD)") ||
+        !exec(db.h, "CREATE VIRTUAL TABLE WKSEARCH USING fts5(BODY, tokenize = 'trigram case_sensitive 1', "
+                    "detail = none)"))
+        return false;
+    {
+        Stmt days(db.h, "SELECT PJCODE, WKYMD FROM DF_WKTIME ORDER BY WKYMD, PJCODE");
+        Stmt items(db.h, "SELECT c.PJCODE, c.WKCODE, c.WKHEAD, c.DETAIL FROM DF_WKCONT c WHERE c.PJCODE = ? AND "
+                         "c.WKYMD = ? AND EXISTS (SELECT 1 FROM DF_WKTIME t WHERE t.PJCODE = c.PJCODE AND "
+                         "t.WKYMD = c.WKYMD)");
+        Stmt addItem(db.h, "INSERT INTO WKSEARCH_ITEM VALUES (?, ?, ?, ?)");
+        Stmt addBody(db.h, "INSERT INTO WKSEARCH (rowid, BODY) VALUES (?, ?)");
+        if (!days.s || !items.s || !addItem.s || !addBody.s)
+            return false;
+        int rc;
+        std::string lastDate;
+        sqlite3_int64 key = 0; // the items of one date, whatever their project, are numbered on
+        while ((rc = sqlite3_step(days.s)) == SQLITE_ROW) {
+            const std::string code = days.text(0), date = days.text(1);
+            if (date != lastDate)
+                key = dayKey(date);
+            lastDate = date;
+            items.bind(1, code);
+            items.bind(2, date);
+            while ((rc = sqlite3_step(items.s)) == SQLITE_ROW) {
+                const std::string itemProject = items.text(0), itemCode = items.text(1);
+                const std::string body = searchForm(items.text(2)) + '\n' + searchForm(items.text(3));
+                sqlite3_bind_int64(addItem.s, 1, key);
+                addItem.bind(2, itemProject);
+                addItem.bind(3, date);
+                addItem.bind(4, itemCode);
+                sqlite3_bind_int64(addBody.s, 1, key);
+                addBody.bind(2, body);
+                if (sqlite3_step(addItem.s) != SQLITE_DONE || sqlite3_step(addBody.s) != SQLITE_DONE)
+                    return false;
+                sqlite3_reset(addItem.s);
+                sqlite3_reset(addBody.s);
+                ++key;
+            }
+            if (rc != SQLITE_DONE)
+                return false;
+            sqlite3_reset(items.s);
+        }
+        if (rc != SQLITE_DONE)
+            return false;
+    }
+    return exec(db.h, "COMMIT");
+}
+
+std::string IndexCheck(const std::string &path)
+{
+    Db db(path);
+    Stmt q(db.h, "SELECT i.ID, i.PJCODE, i.WKYMD, i.WKCODE, f.BODY FROM WKSEARCH_ITEM i JOIN WKSEARCH f "
+                 "ON f.rowid = i.ID ORDER BY i.ID");
+    if (!q.s)
+        return {};
+    unsigned long long h = Digest("");
+    long long count = 0;
+    int rc;
+    while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
+        h = Digest(std::to_string(sqlite3_column_int64(q.s, 0)) + '\t' + q.text(1) + '\t' + q.text(2) + '\t' +
+                       q.text(3) + '\t' + q.text(4) + '\n',
+                   h);
+        ++count;
+    }
+    if (rc != SQLITE_DONE)
+        return {};
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld entries %016llx", count, h);
+    return text;
+}
+
+bool FloorSearchPage(const std::string &path, const std::string &word, std::vector<Hit> &hits)
+{
+    constexpr int PageSize = 100;
+    const std::string form = searchForm(word);
+    const bool indexed = QString::fromStdString(form).toUcs4().size() >= 3;
+    const std::string sql = std::string("SELECT i.ID, i.PJCODE, i.WKYMD, i.WKCODE FROM WKSEARCH f JOIN "
+                                        "WKSEARCH_ITEM i ON i.ID = f.rowid WHERE f.rowid < ? AND f.rowid >= ? AND ") +
+                            (indexed ? "f.BODY GLOB ?" : "instr(f.BODY, ?) > 0") + " ORDER BY f.rowid DESC LIMIT ?";
+    const std::string pattern = indexed ? "*" + form + "*" : form;
+    Db db(path);
+    Stmt q(db.h, sql.c_str());
+    if (!q.s)
+        return false;
+    sqlite3_int64 lastId = 0;
+    int fetched = 0;
+    const auto take = [&](sqlite3_int64 upper, sqlite3_int64 lower, int limit) {
+        sqlite3_reset(q.s);
+        sqlite3_bind_int64(q.s, 1, upper);
+        sqlite3_bind_int64(q.s, 2, lower);
+        q.bind(3, pattern);
+        sqlite3_bind_int(q.s, 4, limit);
+        int rc;
+        while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
+            lastId = sqlite3_column_int64(q.s, 0);
+            ++fetched;
+            hits.push_back(Hit{q.text(2), q.text(1), {}, q.text(3), {}});
+        }
+        return rc == SQLITE_DONE;
+    };
+    const sqlite3_int64 lowest = std::numeric_limits<sqlite3_int64>::min();
+    if (!take(std::numeric_limits<sqlite3_int64>::max(), lowest, PageSize))
+        return false;
+    if (fetched == PageSize && !take(lastId, std::max(lowest, lastId >> 32 << 32), -1))
+        return false;
+
+    Stmt item(db.h, "SELECT WKHEAD, DETAIL FROM DF_WKCONT WHERE PJCODE = ? AND WKYMD = ? AND WKCODE = ? "
+                    "ORDER BY rowid LIMIT 1");
+    Stmt name(db.h, "SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? ORDER BY rowid LIMIT 1");
+    if (!item.s || !name.s)
+        return false;
+    std::map<std::string, std::string> names;
+    for (Hit &hit : hits) {
+        sqlite3_reset(item.s);
+        item.bind(1, hit.code);
+        item.bind(2, hit.date);
+        item.bind(3, hit.item);
+        if (sqlite3_step(item.s) == SQLITE_ROW)
+            hit.head = item.text(0);
+        auto found = names.find(folded(hit.code));
+        if (found == names.end()) {
+            sqlite3_reset(name.s);
+            name.bind(1, hit.code);
+            found = names.emplace(folded(hit.code), sqlite3_step(name.s) == SQLITE_ROW ? name.text(0) : "").first;
+        }
+        hit.name = found->second;
+    }
+    std::stable_sort(hits.begin(), hits.end(), [](const Hit &a, const Hit &b) {
+        if (a.date != b.date)
+            return a.date > b.date;
+        if (a.code != b.code)
+            return folded(a.code) < folded(b.code);
+        return std::atoi(a.item.c_str()) < std::atoi(b.item.c_str());
+    });
+    return true;
 }
 
 unsigned long long Digest(const std::string &bytes, unsigned long long h)

@@ -62,6 +62,25 @@ bool FloorCsv(const std::string &db, const std::string &from, const std::string 
 bool FloorXlsx(const std::string &db, const std::string &from, const std::string &to,
                const std::string &path);
 
+// The search index built the plainest way: its two tables made, then in one transaction every saved
+// day's items, day after day in (date, code) order, read with the store's statement and their search
+// forms inserted with prepared statements (the index's keys as the program makes them).
+bool FloorBuildIndex(const std::string &db);
+
+// What a built index holds, for the checks: its entries' count and a digest of each one's key, day,
+// item number and search form, in key order. Empty when it cannot be read.
+std::string IndexCheck(const std::string &db);
+
+struct Hit {
+    std::string date, code, name, item, head;
+};
+
+// The first page of a one-word search on a built index, with the store's statements through the C API:
+// the newest 100 hits and the rest of the last one's day, each hit's title and project name, in the
+// order the window shows them. A word of three characters and more is looked up in the trigram index,
+// a shorter one compared with instr() over every entry.
+bool FloorSearchPage(const std::string &db, const std::string &word, std::vector<Hit> &hits);
+
 // FNV-1a over a byte string: the checks compare what the two sides produced.
 unsigned long long Digest(const std::string &bytes, unsigned long long seed = 1469598103934665603ULL);
 unsigned long long DigestDay(const Day &day);

@@ -17,7 +17,9 @@ enum Exit { Success = 0, Failed = 1, BadArguments = 2 };
 
 const char *const Usage =
     "usage: worvane-report [--db PATH] totals --from YYYY-MM-DD --to YYYY-MM-DD [--project PATTERN]\n"
+    "                      [--person all|NAME]\n"
     "       worvane-report [--db PATH] export --from YYYY-MM-DD --to YYYY-MM-DD [--project PATTERN]\n"
+    "                      [--person all|NAME]\n"
     "                      --format csv|csv-cp932|xlsx|text --out FILE\n"
     "       worvane-report [--db PATH] search TEXT [--project PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
     "  totals  prints code, name, days, items and hours (h:mm) per project, TAB-separated, then 合計.\n"
@@ -28,6 +30,8 @@ const char *const Usage =
     "          half-width forms do not matter.\n"
     "  --db       the database file; otherwise the one the settings file names.\n"
     "  --project  a project code pattern: * any characters, ? one character, letter case ignored.\n"
+    "  --person   on a team database (postgresql://), for a member of worvane_lead: all, or one\n"
+    "             person's login name; totals and exports then name each day's person.\n"
     "  Exit status: 0 done, 1 failed (the reason on standard error), 2 bad arguments.\n";
 
 struct Arguments {
@@ -37,6 +41,7 @@ struct Arguments {
     QString from;
     QString to;
     std::optional<QString> project;
+    QString person;
     QString format;
     QString out;
 };
@@ -57,6 +62,8 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
             target = &parsed.format;
         else if (arg == QLatin1String("--out"))
             target = &parsed.out;
+        else if (arg == QLatin1String("--person"))
+            target = &parsed.person;
         if (target || arg == QLatin1String("--project")) {
             if (++i == args.size())
                 return QStringLiteral("%1 needs a value").arg(arg);
@@ -87,6 +94,8 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
                                      QStringLiteral("xlsx"), QStringLiteral("text")};
     if (isExport && !formats.contains(parsed.format))
         return QStringLiteral("unknown format: %1").arg(parsed.format);
+    if (isSearch && !parsed.person.isEmpty())
+        return QStringLiteral("--person belongs to totals and export");
     return std::nullopt;
 }
 
@@ -169,16 +178,26 @@ int main(int argc, char **argv)
     if (isSearch)
         return printSearch(db, SearchRequest{arguments.text, arguments.project, *from, *to}, out, err);
 
-    const RangeSelection selection{*from, *to, arguments.project};
+    if (!arguments.person.isEmpty() && !IsServerUri(db)) {
+        err << "worvane-report: --person needs a team database (postgresql://)\n";
+        return Failed;
+    }
+    const People people = arguments.person.isEmpty()            ? People{}
+                          : arguments.person == QLatin1String("all") ? People::everyone()
+                                                                     : People::one(arguments.person);
+    const RangeSelection selection{*from, *to, arguments.project, people};
     const ReportStore store(db);
     if (arguments.command == QLatin1String("totals")) {
-        const RangeSummary range = store.summarizeRange(selection.from, selection.to, selection.codePattern);
+        const RangeSummary range =
+            store.summarizeRange(selection.from, selection.to, selection.codePattern, selection.people);
         if (!range.ok) {
             err << "worvane-report: cannot read " << db << ": " << range.error << "\n";
             return Failed;
         }
         const RangeTotals totals = TotalRange(range.days);
-        const auto line = [&out](const QString &code, const QString &name, const ProjectTotal &total) {
+        const auto line = [&out, &people](const QString &code, const QString &name, const ProjectTotal &total) {
+            if (people.others())
+                out << total.person << '\t';
             out << code << '\t' << name << '\t' << total.days << '\t' << total.items << '\t'
                 << FormatHours(total.minutes) << '\n';
         };
@@ -191,9 +210,9 @@ int main(int argc, char **argv)
     const DaySource days = RangeDays(store, selection);
     std::optional<QString> failure;
     if (arguments.format == QLatin1String("csv"))
-        failure = WriteCsv(arguments.out, days, CsvEncoding::Utf8WithBom);
+        failure = WriteCsv(arguments.out, days, CsvEncoding::Utf8WithBom, people.others());
     else if (arguments.format == QLatin1String("csv-cp932"))
-        failure = WriteCsv(arguments.out, days, CsvEncoding::Cp932);
+        failure = WriteCsv(arguments.out, days, CsvEncoding::Cp932, people.others());
     else if (arguments.format == QLatin1String("xlsx"))
         failure = WriteXlsx(arguments.out, selection, days);
     else

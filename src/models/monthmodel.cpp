@@ -23,17 +23,18 @@ QColor weekdayColour(const QDate &date)
 
 MonthModel::MonthModel(QObject *parent) : QAbstractTableModel(parent), m_month(QDate::currentDate()) {}
 
-void MonthModel::setMonth(const QDate &month, const QList<DaySummary> &days)
+void MonthModel::setMonth(const QDate &month, const QList<DaySummary> &days, bool withPeople)
 {
     beginResetModel();
     m_month = QDate(month.year(), month.month(), 1);
+    m_withPeople = withPeople;
     m_totals = TotalRange(days);
     m_cells.clear();
     m_dayMinutes.fill(0, 32);
     for (const ProjectTotal &project : m_totals.projects) {
         QHash<int, Cell> cells;
         for (const DaySummary &day : days) {
-            if (day.code.compare(project.code, Qt::CaseInsensitive) != 0)
+            if (day.person != project.person || day.code.compare(project.code, Qt::CaseInsensitive) != 0)
                 continue;
             const int dayOfMonth = day.date.right(2).toInt();
             const Cell cell{day, DayMinutes(day.startTime, day.endTime)};
@@ -99,7 +100,7 @@ QVariant MonthModel::data(const QModelIndex &index, int role) const
     if (column == Code)
         return project.code;
     if (column == Name)
-        return project.name;
+        return m_withPeople ? QStringLiteral("%1（%2）").arg(project.name, project.person) : project.name;
     if (column == totalColumn())
         return FormatHours(project.minutes);
     const QHash<int, Cell> &cells = m_cells.at(row);

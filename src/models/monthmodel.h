@@ -9,7 +9,7 @@ namespace worvane
 {
 
 // A month of saved days as a table: one row per project that has a saved day in the month (code
-// order), one column per day with the day's hours, the project's total at the end of its row, and a
+// order; on the team database with other people's days, per person and project), one column per day with the day's hours, the project's total at the end of its row, and a
 // last row of the totals per day. A day saved without valid times shows a mark, never 0:00.
 class MonthModel : public QAbstractTableModel
 {
@@ -21,8 +21,9 @@ public:
 
     explicit MonthModel(QObject *parent = nullptr);
 
-    // The month of `month` (any day of it) with the saved days of that month.
-    void setMonth(const QDate &month, const QList<DaySummary> &days);
+    // The month of `month` (any day of it) with the saved days of that month. With people, a row is a
+    // person's project, and its name names the person.
+    void setMonth(const QDate &month, const QList<DaySummary> &days, bool withPeople = false);
     QDate month() const { return m_month; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -46,6 +47,7 @@ private:
     };
 
     QDate m_month;
+    bool m_withPeople = false;
     RangeTotals m_totals;
     // For each project row, its saved days by day of the month (1..31).
     QList<QHash<int, Cell>> m_cells;

@@ -10,6 +10,7 @@
 #include "ranges/rangeexport.h"
 #include "rules/dayrules.h"
 
+#include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -46,6 +47,24 @@ frmMonthView::frmMonthView(QString databasePath, const QDate &month, QWidget *pa
     auto *previous = MakeButton(this, "cmdPrevious", QStringLiteral("◀ 前月[PgUp]"), {4200, 90, 1650, 315}, 9, false);
     auto *next = MakeButton(this, "cmdNext", QStringLiteral("翌月[PgDn] ▶"), {10650, 90, 1650, 315}, 9, false);
 
+    // A lead of the team database reads other people's days too.
+    cmbPERSON = Make<QComboBox>(this, "cmbPERSON");
+    cmbPERSON->setAccessibleName(PersonHeading);
+    PlaceTwips(cmbPERSON, 13200, 90, 3195, 315);
+    auto *personLabel = MakeLabel(this, "lblPerson", PersonHeading, {12450, 135, 700, 195});
+    const TeamPeople team = ReportStore(m_databasePath).teamPeople();
+    m_self = team.self;
+    if (team.lead) {
+        QStringList names = team.names;
+        if (!names.contains(m_self))
+            names.prepend(m_self);
+        cmbPERSON->addItems(QStringList{EveryoneName} + names);
+        cmbPERSON->setCurrentText(m_self);
+    } else {
+        cmbPERSON->hide();
+        personLabel->hide();
+    }
+
     fgdMONTH = Make<QTableView>(this, "fgdMONTH");
     fgdMONTH->setAccessibleName(QStringLiteral("月報一覧"));
     fgdMONTH->setModel(m_model);
@@ -70,7 +89,8 @@ frmMonthView::frmMonthView(QString databasePath, const QDate &month, QWidget *pa
         connect(events(field), &FieldEvents::gotFocus, field, [field] { SelectAllOnFocus(field); });
         connect(events(field), &FieldEvents::lostFocus, field, [field] { field->setText(formatYmd(field->text())); });
     }
-    setTabOrder(txtPJCODE, fgdMONTH);
+    setTabOrder(txtPJCODE, cmbPERSON);
+    setTabOrder(cmbPERSON, fgdMONTH);
     setTabOrder(fgdMONTH, txtFROM);
     setTabOrder(txtFROM, txtTO);
     setTabOrder(txtTO, cmdCsv);
@@ -81,6 +101,7 @@ frmMonthView::frmMonthView(QString databasePath, const QDate &month, QWidget *pa
     connect(previous, &QPushButton::clicked, this, [this] { showMonth(m_model->month().addMonths(-1)); });
     connect(next, &QPushButton::clicked, this, [this] { showMonth(m_model->month().addMonths(1)); });
     connect(txtPJCODE, &QLineEdit::returnPressed, this, [this] { showMonth(m_model->month()); });
+    connect(cmbPERSON, &QComboBox::currentTextChanged, this, [this] { showMonth(m_model->month()); });
     connect(fgdMONTH, &QTableView::activated, this, &frmMonthView::openDay);
     connect(fgdMONTH, &QTableView::doubleClicked, this, &frmMonthView::openDay);
     connect(cmdCsv, &QPushButton::clicked, this, [this] { exportRange(Format::Csv); });
@@ -120,11 +141,11 @@ void frmMonthView::showMonth(const QDate &month)
     const RangeSummary range = [&] {
         WaitCursor hourglass;
         return ReportStore(m_databasePath)
-            .summarizeRange(ymdText(first), ymdText(last), patternOf(txtPJCODE));
+            .summarizeRange(ymdText(first), ymdText(last), patternOf(txtPJCODE), people());
     }();
     if (!range.ok)
         MessagePresenter::show(this, caption::Month, msg::LoadFailed);
-    m_model->setMonth(first, range.days);
+    m_model->setMonth(first, range.days, people().others());
     lblMonth->setText(QStringLiteral("%1年%2月").arg(first.year()).arg(first.month()));
     txtFROM->setText(ymdText(first));
     txtTO->setText(ymdText(last));
@@ -132,9 +153,18 @@ void frmMonthView::showMonth(const QDate &month)
     fgdMONTH->setCurrentIndex(m_model->index(0, MonthModel::FirstDay));
 }
 
+People frmMonthView::people() const
+{
+    if (cmbPERSON->isHidden() || cmbPERSON->currentText() == m_self)
+        return {};
+    return cmbPERSON->currentText() == EveryoneName ? People::everyone() : People::one(cmbPERSON->currentText());
+}
+
 void frmMonthView::openDay(const QModelIndex &index)
 {
-    if (const DaySummary *day = m_model->dayAt(index)) {
+    // Only the reader's own days open in the main window, which loads and saves the reader's.
+    const DaySummary *day = m_model->dayAt(index);
+    if (day && (day->person.isEmpty() || day->person == m_self)) {
         m_picked = Pick{day->code, day->date};
         accept();
     }
@@ -160,12 +190,12 @@ void frmMonthView::exportRange(Format format)
     if (!path)
         return;
     WaitCursor hourglass;
-    const RangeSelection selection{from, to, patternOf(txtPJCODE)};
+    const RangeSelection selection{from, to, patternOf(txtPJCODE), people()};
     const DaySource days = RangeDays(ReportStore(m_databasePath), selection);
     std::optional<QString> error;
     switch (format) {
     case Format::Csv:
-        error = WriteCsv(*path, days, CsvEncoding::Utf8WithBom);
+        error = WriteCsv(*path, days, CsvEncoding::Utf8WithBom, selection.people.others());
         break;
     case Format::Xlsx:
         error = WriteXlsx(*path, selection, days);

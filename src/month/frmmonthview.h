@@ -1,11 +1,13 @@
 #pragma once
 
 #include "rules/values.h"
+#include "store/reportstore.h"
 
 #include <QDate>
 #include <QDialog>
 #include <optional>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -19,7 +21,8 @@ class MonthModel;
 // The month window (月報): the saved hours of a month, one row per project and one column per day, with
 // the totals; PageUp and PageDown step a month; Enter or a double-click on a day opens it in the main
 // window; F5, F6 and F7 export the range typed under the grid (the month shown, unless changed) to CSV,
-// Excel or a 月報 text file.
+// Excel or a 月報 text file. On the team database a lead picks whose days: their own, everyone's (全員)
+// or one person's.
 class frmMonthView : public QDialog
 {
     Q_OBJECT
@@ -41,11 +44,14 @@ private:
     void openDay(const QModelIndex &index);
     enum class Format { Csv, Xlsx, Text };
     void exportRange(Format format);
+    People people() const;
 
     QString m_databasePath;
     MonthModel *m_model;
     QLabel *lblMonth;
     QLineEdit *txtPJCODE;
+    QComboBox *cmbPERSON; // a lead's only
+    QString m_self;       // the reader's login role on the team database
     QTableView *fgdMONTH;
     QLineEdit *txtFROM;
     QLineEdit *txtTO;

@@ -163,7 +163,7 @@ std::optional<QString> placeOfNonCp932(const StoredDay &day)
 
 DaySummary summaryOf(const StoredDay &day)
 {
-    return DaySummary{day.code, day.name, day.date, day.startTime, day.endTime, int(day.items.size())};
+    return DaySummary{day.code, day.name, day.date, day.startTime, day.endTime, int(day.items.size()), day.person};
 }
 
 QString readFailure(const QString &engineText)
@@ -171,28 +171,29 @@ QString readFailure(const QString &engineText)
     return QStringLiteral("データベースを読めません: %1").arg(engineText);
 }
 
-QString csvHeader()
+QString csvHeader(bool withPeople)
 {
-    return ColumnNames.join(QLatin1Char(',')) + CrLf;
+    return ColumnNames.join(QLatin1Char(',')) + (withPeople ? QLatin1Char(',') + PersonHeading : QString()) + CrLf;
 }
 
 // The rows of one day: one per item, or one with empty item columns.
-QString csvRows(const StoredDay &day)
+QString csvRows(const StoredDay &day, bool withPeople)
 {
     const QString head = QStringList{csvField(day.date),      csvField(day.code),    csvField(day.name),
                                      csvField(day.startTime), csvField(day.endTime), hoursOf(day)}
                              .join(QLatin1Char(','));
+    const QString tail = withPeople ? QLatin1Char(',') + csvField(day.person) : QString();
     QString rows;
     for (const WorkItem &item : rowsOf(day))
         rows += head + QLatin1Char(',') + csvField(item.code) + QLatin1Char(',') + csvField(item.head) +
-                QLatin1Char(',') + csvField(item.detail) + CrLf;
+                QLatin1Char(',') + csvField(item.detail) + tail + CrLf;
     return rows;
 }
 
 // The monthly report's block of one day, under its project: the layout of a day's report file.
-QString monthlyDayBlock(const StoredDay &day)
+QString monthlyDayBlock(const StoredDay &day, bool withPeople)
 {
-    QString text = QStringLiteral("■") + day.code + Tab + day.name + CrLf;
+    QString text = QStringLiteral("■") + day.code + Tab + day.name + (withPeople ? Tab + day.person : QString()) + CrLf;
     text += day.date + Tab + day.startTime + QStringLiteral("～") + day.endTime + CrLf + CrLf;
     for (const WorkItem &item : day.items) {
         text += item.code + QStringLiteral(".") + Tab + item.head + CrLf;
@@ -203,15 +204,19 @@ QString monthlyDayBlock(const StoredDay &day)
 
 QString monthlyHead(const RangeSelection &selection)
 {
-    return QStringLiteral("月報") + Tab + selection.from + QStringLiteral("～") + selection.to + CrLf +
-           QStringLiteral("PJコード") + Tab + selection.codePattern.value_or(QStringLiteral("*")) + CrLf +
-           CrLf;
+    QString head = QStringLiteral("月報") + Tab + selection.from + QStringLiteral("～") + selection.to + CrLf +
+                   QStringLiteral("PJコード") + Tab + selection.codePattern.value_or(QStringLiteral("*")) + CrLf;
+    if (selection.people.others())
+        head += PersonHeading + Tab +
+                (selection.people.kind == People::Kind::Everyone ? EveryoneName : selection.people.name) + CrLf;
+    return head + CrLf;
 }
 
-QString monthlyTotals(const RangeTotals &totals)
+QString monthlyTotals(const RangeTotals &totals, bool withPeople)
 {
-    const auto line = [](const QString &code, const QString &name, const ProjectTotal &total) {
-        QString row = code + Tab + name + Tab + QStringLiteral("%1日").arg(total.days) + Tab +
+    const auto line = [withPeople](const QString &code, const QString &name, const ProjectTotal &total) {
+        QString row = (withPeople ? total.person + Tab : QString()) + code + Tab + name + Tab +
+                      QStringLiteral("%1日").arg(total.days) + Tab +
                       QStringLiteral("%1項目").arg(total.items) + Tab + FormatHours(total.minutes);
         if (total.untimedDays > 0)
             row += Tab + QStringLiteral("（時間のない日 %1日）").arg(total.untimedDays);
@@ -282,15 +287,16 @@ std::optional<QString> writeByDay(const QString &path, const DaySource &days, co
 DaySource RangeDays(const ReportStore &store, const RangeSelection &selection)
 {
     return [store, selection](const DaySink &take) {
-        return store.forEachDay(selection.from, selection.to, selection.codePattern, take);
+        return store.forEachDay(selection.from, selection.to, selection.codePattern, take, selection.people);
     };
 }
 
-std::optional<QString> WriteCsv(const QString &path, const DaySource &days, CsvEncoding encoding)
+std::optional<QString> WriteCsv(const QString &path, const DaySource &days, CsvEncoding encoding, bool withPeople)
 {
     const bool cp932 = encoding == CsvEncoding::Cp932;
     return writeByDay(path, days,
-                      TextLayout{cp932 ? QByteArray() : QByteArray("\xEF\xBB\xBF"), csvHeader(), csvRows,
+                      TextLayout{cp932 ? QByteArray() : QByteArray("\xEF\xBB\xBF"), csvHeader(withPeople),
+                                 [withPeople](const StoredDay &day) { return csvRows(day, withPeople); },
                                  [] { return QString(); }, cp932, std::nullopt});
 }
 
@@ -298,13 +304,14 @@ std::optional<QString> WriteMonthlyText(const QString &path, const RangeSelectio
                                         const DaySource &days)
 {
     RangeTally tally; // the totals at the end, gathered as the days pass
+    const bool withPeople = selection.people.others();
     return writeByDay(path, days,
                       TextLayout{QByteArray(), monthlyHead(selection),
-                                 [&tally](const StoredDay &day) {
+                                 [&tally, withPeople](const StoredDay &day) {
                                      tally.add(summaryOf(day));
-                                     return monthlyDayBlock(day);
+                                     return monthlyDayBlock(day, withPeople);
                                  },
-                                 [&tally] { return monthlyTotals(tally.totals()); }, true,
+                                 [&tally, withPeople] { return monthlyTotals(tally.totals(), withPeople); }, true,
                                  selection.codePattern});
 }
 
@@ -371,6 +378,11 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
         text(sheet, 0, lxw_col_t(column), ColumnNames.at(column));
     text(sheet, 0, lxw_col_t(ColumnNames.size()), QStringLiteral("日計"));
     const lxw_col_t dayHoursColumn = lxw_col_t(ColumnNames.size());
+    // Other people's days: each row's person after 日計, so that 日計 and 集計 tell people apart.
+    const bool withPeople = selection.people.others();
+    const lxw_col_t personColumn = dayHoursColumn + 1;
+    if (withPeople)
+        text(sheet, 0, personColumn, PersonHeading);
 
     // The totals of 集計, gathered as the days pass: the whole range, and each month ("YYYY/MM").
     RangeTally tally;
@@ -401,10 +413,13 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
             text(sheet, row, 6, item.code);
             text(sheet, row, 7, item.head);
             text(sheet, row, 8, crLfBreaks(item.detail).replace(CrLf, QStringLiteral("\n")), wrapFormat);
+            if (withPeople)
+                text(sheet, row, personColumn, day.person);
             // A day's hours once, on its first row, so that sums over this column count each day once.
             const QByteArray r = QByteArray::number(row + 1), above = QByteArray::number(row);
+            const QByteArray samePerson = withPeople ? ",K" + r + "=K" + above : QByteArray();
             const QByteArray formula =
-                "=IF(AND(A" + r + "=A" + above + ",B" + r + "=B" + above + "),0,F" + r + ")";
+                "=IF(AND(A" + r + "=A" + above + ",B" + r + "=B" + above + samePerson + "),0,F" + r + ")";
             keep(worksheet_write_formula_num(sheet, row, dayHoursColumn, formula.constData(), hoursFormat,
                                              first && minutes ? *minutes / MinutesPerDay : 0.0));
             first = false;
@@ -423,50 +438,58 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
     QList<RangeTotals> monthTotals;
     for (const QString &month : months)
         monthTotals.append(monthTallies[month].totals());
-    const auto minutesIn = [](const RangeTotals &of, const QString &code) -> qint64 {
+    const auto minutesIn = [](const RangeTotals &of, const ProjectTotal &wanted) -> qint64 {
         for (const ProjectTotal &project : of.projects)
-            if (project.code.compare(code, Qt::CaseInsensitive) == 0)
+            if (project.person == wanted.person && project.code.compare(wanted.code, Qt::CaseInsensitive) == 0)
                 return project.minutes;
         return 0;
     };
-    const lxw_col_t totalColumn = lxw_col_t(2 + months.size());
+    // With people, a column of them comes first; then code, name, the months and the total.
+    const int first = withPeople ? 1 : 0;
+    const QByteArray codeColumn = columnName(first);
+    const lxw_col_t totalColumn = lxw_col_t(first + 2 + months.size());
     const lxw_row_t totalRow = lxw_row_t(1 + totals.projects.size());
-    const QByteArray firstMonth = columnName(2), lastMonth = columnName(int(totalColumn) - 1);
-    worksheet_set_column(summary, 1, 1, 24, nullptr);
-    worksheet_set_column(summary, 2, totalColumn, 10, nullptr);
-    text(summary, 0, 0, QStringLiteral("PJコード"));
-    text(summary, 0, 1, QStringLiteral("PJ名称"));
+    const QByteArray firstMonth = columnName(first + 2), lastMonth = columnName(int(totalColumn) - 1);
+    worksheet_set_column(summary, lxw_col_t(first + 1), lxw_col_t(first + 1), 24, nullptr);
+    worksheet_set_column(summary, lxw_col_t(first + 2), totalColumn, 10, nullptr);
+    if (withPeople)
+        text(summary, 0, 0, PersonHeading);
+    text(summary, 0, lxw_col_t(first), QStringLiteral("PJコード"));
+    text(summary, 0, lxw_col_t(first + 1), QStringLiteral("PJ名称"));
     for (int m = 0; m < months.size(); ++m) {
         lxw_datetime when =
             dateOf(QDate::fromString(months.at(m) + QStringLiteral("/01"), QStringLiteral("yyyy/MM/dd")));
-        keep(worksheet_write_datetime(summary, 0, lxw_col_t(2 + m), &when, monthFormat));
+        keep(worksheet_write_datetime(summary, 0, lxw_col_t(first + 2 + m), &when, monthFormat));
     }
     text(summary, 0, totalColumn, QStringLiteral("合計"));
     for (int p = 0; p < totals.projects.size(); ++p) {
         const ProjectTotal &project = totals.projects.at(p);
         const lxw_row_t at = lxw_row_t(1 + p);
         const QByteArray r = QByteArray::number(at + 1);
-        text(summary, at, 0, project.code);
-        text(summary, at, 1, project.name);
+        if (withPeople)
+            text(summary, at, 0, project.person);
+        text(summary, at, lxw_col_t(first), project.code);
+        text(summary, at, lxw_col_t(first + 1), project.name);
+        const QByteArray ofPerson = withPeople ? ",'日報'!$K:$K,$A" + r : QByteArray();
         for (int m = 0; m < months.size(); ++m) {
-            const QByteArray c = columnName(2 + m);
-            const QByteArray formula = "=SUMIFS('日報'!$J:$J,'日報'!$B:$B,$A" + r + ",'日報'!$A:$A,\">=\"&" +
-                                       c + "$1,'日報'!$A:$A,\"<\"&DATE(YEAR(" + c + "$1),MONTH(" + c +
-                                       "$1)+1,1))";
-            keep(worksheet_write_formula_num(summary, at, lxw_col_t(2 + m), formula.constData(), hoursFormat,
-                                             minutesIn(monthTotals.at(m), project.code) / MinutesPerDay));
+            const QByteArray c = columnName(first + 2 + m);
+            const QByteArray formula = "=SUMIFS('日報'!$J:$J,'日報'!$B:$B,$" + codeColumn + r + ofPerson +
+                                       ",'日報'!$A:$A,\">=\"&" + c + "$1,'日報'!$A:$A,\"<\"&DATE(YEAR(" + c +
+                                       "$1),MONTH(" + c + "$1)+1,1))";
+            keep(worksheet_write_formula_num(summary, at, lxw_col_t(first + 2 + m), formula.constData(),
+                                             hoursFormat, minutesIn(monthTotals.at(m), project) / MinutesPerDay));
         }
         const QByteArray sum = "=SUM(" + firstMonth + r + ":" + lastMonth + r + ")";
         keep(worksheet_write_formula_num(summary, at, totalColumn, sum.constData(), hoursFormat,
                                          project.minutes / MinutesPerDay));
     }
-    text(summary, totalRow, 0, QStringLiteral("合計"));
+    text(summary, totalRow, lxw_col_t(first), QStringLiteral("合計"));
     for (int m = 0; m <= months.size(); ++m) {
-        const QByteArray c = columnName(2 + m);
+        const QByteArray c = columnName(first + 2 + m);
         const QByteArray sum = "=SUM(" + c + "2:" + c + QByteArray::number(totalRow) + ")";
         const qint64 minutes = m < months.size() ? monthTotals.at(m).grand.minutes : totals.grand.minutes;
-        keep(worksheet_write_formula_num(summary, totalRow, lxw_col_t(2 + m), sum.constData(), hoursFormat,
-                                         minutes / MinutesPerDay));
+        keep(worksheet_write_formula_num(summary, totalRow, lxw_col_t(first + 2 + m), sum.constData(),
+                                         hoursFormat, minutes / MinutesPerDay));
     }
 
     keep(workbook_close(book));

@@ -50,9 +50,11 @@ QString FormatHours(qint64 minutes)
 
 void RangeTally::add(const DaySummary &day)
 {
-    ProjectTotal &project = m_projects[foldedCode(day.code)];
-    if (project.days == 0)
+    ProjectTotal &project = m_projects[day.person + QLatin1Char('\0') + foldedCode(day.code)];
+    if (project.days == 0) {
+        project.person = day.person;
         project.code = day.code;
+    }
     if (project.name.isEmpty())
         project.name = day.name;
     const auto minutes = DayMinutes(day.startTime, day.endTime);

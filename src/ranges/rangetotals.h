@@ -19,6 +19,7 @@ struct RangeSelection {
     QString from;
     QString to;
     std::optional<QString> codePattern;
+    People people = {}; // on the team database: whose days; with others, each person's days apart
 };
 
 // Minutes of a day from its saved "HH:MM" times (09:00 to 25:30 is 990), or nothing when either time
@@ -30,6 +31,7 @@ std::optional<int> DayMinutes(const QString &startTime, const QString &endTime);
 QString FormatHours(qint64 minutes);
 
 struct ProjectTotal {
+    QString person; // a day's person (the team database): a project's days are totalled per person
     QString code;
     QString name;
     int days = 0;
@@ -39,7 +41,7 @@ struct ProjectTotal {
 };
 
 struct RangeTotals {
-    QList<ProjectTotal> projects; // code order, codes compared without regard to ASCII case
+    QList<ProjectTotal> projects; // person order, then code order, codes compared without regard to ASCII case
     ProjectTotal grand;           // code and name empty
 };
 
@@ -51,7 +53,7 @@ public:
     RangeTotals totals() const;
 
 private:
-    std::map<QString, ProjectTotal> m_projects; // by the code folded as NOCASE folds it
+    std::map<QString, ProjectTotal> m_projects; // by person, then the code folded as NOCASE folds it
     ProjectTotal m_grand;
 };
 

@@ -90,36 +90,56 @@ struct RangeQuery {
     QString to;
     std::optional<QString> codePattern;
     bool countItems;
+    People people;
 };
+
+// On the team database, lets a lead's connection read other people's days (the lead_reads policy); a
+// person who is no lead still reads their own only.
+bool readOthers(Connection &db, const People &people)
+{
+    return !db.isServer() || !people.others() || db.exec(QStringLiteral("SET worvane.people = 'all'"));
+}
 
 // Hands each day of a range to visit (date order, then code order, by the date index) until visit returns
 // false; with countItems each day's items are counted over the (code, date) index, never read. A second
 // working-time row of a day is passed over. False when the database fails.
 template <class Visit> bool walkRange(Connection &db, const RangeQuery &range, Visit visit)
 {
+    // On the team database the person is read too (last), and is part of the day.
+    const bool server = db.isServer();
     QString sql =
         QStringLiteral("SELECT t.PJCODE, (SELECT p.PJNAME FROM DM_PRJMST p WHERE p.PJCODE = "
                        "t.PJCODE COLLATE NOCASE ORDER BY p.rowid LIMIT 1), t.WKYMD, t.WSTIME, t.WETIME");
     if (range.countItems)
         sql += QStringLiteral(", (SELECT COUNT(*) FROM DF_WKCONT c WHERE c.PJCODE = t.PJCODE COLLATE NOCASE "
-                              "AND c.WKYMD = t.WKYMD)");
+                              "AND c.WKYMD = t.WKYMD%1)")
+                   .arg(server ? QStringLiteral(" AND c.WKUSER = t.WKUSER") : QString());
+    if (server)
+        sql += QStringLiteral(", t.WKUSER");
     sql += QStringLiteral(" FROM DF_WKTIME t WHERE t.WKYMD BETWEEN ? AND ?");
     QVariantList values{range.from, range.to};
     if (range.codePattern) {
         sql += QStringLiteral(" AND t.PJCODE LIKE ?");
         values << LikePattern(*range.codePattern);
     }
-    sql += QStringLiteral(" ORDER BY t.WKYMD, t.PJCODE COLLATE NOCASE, t.rowid");
+    if (server && range.people.kind == People::Kind::One) {
+        sql += QStringLiteral(" AND t.WKUSER = ?");
+        values << range.people.name;
+    }
+    sql += server ? QStringLiteral(" ORDER BY t.WKYMD, t.PJCODE COLLATE NOCASE, t.WKUSER, t.rowid")
+                  : QStringLiteral(" ORDER BY t.WKYMD, t.PJCODE COLLATE NOCASE, t.rowid");
 
     QSqlQuery query = db.newQuery();
-    if (!db.exec(query, sql, values))
+    if (!readOthers(db, range.people) || !db.exec(query, sql, values))
         return false;
-    QString previousKey; // date and code of the last day, folded as NOCASE folds: ASCII letters only
+    const int personColumn = range.countItems ? 6 : 5;
+    QString previousKey; // date, code and person of the last day, folded as NOCASE folds: ASCII letters only
     while (query.next()) {
         DaySummary day{NullToEmpty(query.value(0)), NullToEmpty(query.value(1)),
                        NullToEmpty(query.value(2)), NullToEmpty(query.value(3)),
-                       NullToEmpty(query.value(4)), range.countItems ? query.value(5).toInt() : 0};
-        QString key = day.date + QLatin1Char('\t') + day.code;
+                       NullToEmpty(query.value(4)), range.countItems ? query.value(5).toInt() : 0,
+                       server ? NullToEmpty(query.value(personColumn)) : QString()};
+        QString key = day.date + QLatin1Char('\t') + day.code + QLatin1Char('\t') + day.person;
         for (QChar &c : key)
             if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
                 c = QChar(c.unicode() + 32);
@@ -273,12 +293,12 @@ Outcome ReportStore::saveDay(const DaySave &day) const
 }
 
 RangeSummary ReportStore::summarizeRange(const QString &from, const QString &to,
-                                         const std::optional<QString> &codePattern) const
+                                         const std::optional<QString> &codePattern, const People &people) const
 {
     Connection db(m_path, m_busyTimeoutMs);
     RangeSummary result;
     if (!openForRange(db, m_path) ||
-        !walkRange(db, {from, to, codePattern, true}, [&result](DaySummary &&day) {
+        !walkRange(db, {from, to, codePattern, true, people}, [&result](DaySummary &&day) {
             result.days.append(std::move(day));
             return true;
         }))
@@ -288,18 +308,24 @@ RangeSummary ReportStore::summarizeRange(const QString &from, const QString &to,
 
 Outcome ReportStore::forEachDay(const QString &from, const QString &to,
                                 const std::optional<QString> &codePattern,
-                                const std::function<bool(const StoredDay &)> &take) const
+                                const std::function<bool(const StoredDay &)> &take, const People &people) const
 {
     Connection db(m_path, m_busyTimeoutMs);
     QSqlQuery items = db.newQuery();
-    if (!openForRange(db, m_path) || !db.prepare(items, QString::fromLatin1(DayItemsSql)))
+    // On the team database a day's items are the person's: two people may save the same project and date.
+    const QString itemsSql = db.isServer() ? QString::fromLatin1(DayItemsSql)
+                                                 .replace(QStringLiteral(" ORDER BY"), QStringLiteral(" AND WKUSER = ? ORDER BY"))
+                                           : QString::fromLatin1(DayItemsSql);
+    if (!openForRange(db, m_path) || !db.prepare(items, itemsSql))
         return failure(db);
     // Each day's items as the day comes: a sort of a few rows per day instead of one of the whole range.
     bool itemsRead = true;
     const auto withItems = [&](DaySummary &&summary) {
         StoredDay day{std::move(summary.code),      std::move(summary.name),    std::move(summary.date),
-                      std::move(summary.startTime), std::move(summary.endTime), {}};
-        itemsRead = db.run(items, {day.code, day.date});
+                      std::move(summary.startTime), std::move(summary.endTime), {},
+                      std::move(summary.person)};
+        itemsRead = db.run(items, db.isServer() ? QVariantList{day.code, day.date, day.person}
+                                                : QVariantList{day.code, day.date});
         while (itemsRead && items.next())
             day.items.append(WorkItem{NullToEmpty(items.value(0)), NullToEmpty(items.value(1)),
                                       NullToEmpty(items.value(2))});
@@ -310,18 +336,41 @@ Outcome ReportStore::forEachDay(const QString &from, const QString &to,
     if (db.isServer()) {
         // A server's connection answers one query at a time: the days first (no items), then each day's.
         QList<DaySummary> days;
-        walked = walkRange(db, {from, to, codePattern, false}, [&days](DaySummary &&day) {
+        walked = walkRange(db, {from, to, codePattern, false, people}, [&days](DaySummary &&day) {
             days.append(std::move(day));
             return true;
         });
         for (qsizetype i = 0; walked && itemsRead && i < days.size() && withItems(std::move(days[i])); ++i) {
         }
     } else {
-        walked = walkRange(db, {from, to, codePattern, false}, withItems);
+        walked = walkRange(db, {from, to, codePattern, false, people}, withItems);
     }
     if (!walked || !itemsRead)
         return failure(db);
     return {};
+}
+
+TeamPeople ReportStore::teamPeople() const
+{
+    TeamPeople result;
+    if (!IsServerUri(m_path))
+        return result;
+    Connection db(m_path, m_busyTimeoutMs);
+    std::optional<QVariant> self, lead;
+    if (!db.open() || !db.queryFirst(QStringLiteral("SELECT current_user"), {}, self) ||
+        !db.queryFirst(QStringLiteral("SELECT pg_has_role('worvane_lead', 'MEMBER')"), {}, lead) ||
+        !readOthers(db, People::everyone()))
+        return failed<TeamPeople>(db);
+    result.self = self ? self->toString() : QString();
+    result.lead = lead && lead->toBool();
+    QSqlQuery query = db.newQuery();
+    if (!db.exec(query, QStringLiteral("SELECT DISTINCT WKUSER FROM DF_WKTIME ORDER BY WKUSER")))
+        return failed<TeamPeople>(db);
+    while (query.next())
+        result.names << query.value(0).toString();
+    if (!db.finished(query))
+        return failed<TeamPeople>(db);
+    return result;
 }
 
 ProjectSearch ReportStore::searchProjects(const std::optional<QString> &codePattern,

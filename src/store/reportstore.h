@@ -51,6 +51,26 @@ struct DaySave {
 // a save can tell whether the day is still the one that was loaded.
 QString DayStamp(bool hasTimeRow, const QString &startTime, const QString &endTime, const QList<WorkItem> &items);
 
+// Whose days a range covers. A file holds one person's. On the team database each person reads their own
+// days; a member of worvane_lead may also read everyone's, or one other person's.
+struct People {
+    enum class Kind { Own, Everyone, One };
+    Kind kind = Kind::Own;
+    QString name; // the login role, for One
+
+    static People everyone() { return {Kind::Everyone, {}}; }
+    static People one(const QString &name) { return {Kind::One, name}; }
+    // More than the reader's own days: the person is part of each day's key and shown with it.
+    bool others() const { return kind != Kind::Own; }
+};
+
+// The team database's people as the reader sees them.
+struct TeamPeople : Outcome {
+    bool lead = false;  // the reader may read every person's days
+    QString self;       // the reader's login role
+    QStringList names;  // everyone with a saved day the reader may read, in name order
+};
+
 // A saved day of a range: its working-time row, the project's name and the day's items.
 struct StoredDay {
     QString code;
@@ -59,6 +79,7 @@ struct StoredDay {
     QString startTime;
     QString endTime;
     QList<WorkItem> items; // numeric order of WKCODE, then text order
+    QString person = {};   // the team database's login role whose day it is; empty in a file
 };
 
 // A saved day of a range without its items: what the month and the totals need.
@@ -69,6 +90,7 @@ struct DaySummary {
     QString startTime;
     QString endTime;
     int itemCount = 0;
+    QString person = {}; // as in StoredDay
 };
 
 struct RangeSummary : Outcome {
@@ -105,14 +127,19 @@ public:
     // second working-time row of the same day is passed over, and items without a working-time row are
     // not part of a day, as in loadDay. The range indexes are added first when the file lacks them and
     // may be written.
-    RangeSummary summarizeRange(const QString &from, const QString &to,
-                                const std::optional<QString> &codePattern) const;
+    // On the team database, people says whose days (with others, ordered by person after the code).
+    RangeSummary summarizeRange(const QString &from, const QString &to, const std::optional<QString> &codePattern,
+                                const People &people = {}) const;
 
     // The same days with their items, handed to take one at a time as they are read, so that a range
     // of any length is never held whole; take returns false to stop early. Fails only when the database
     // does.
     Outcome forEachDay(const QString &from, const QString &to, const std::optional<QString> &codePattern,
-                       const std::function<bool(const StoredDay &)> &take) const;
+                       const std::function<bool(const StoredDay &)> &take, const People &people = {}) const;
+
+    // On the team database: whether the reader is a lead, and the people whose days a lead may read.
+    // On a file: no lead, no names.
+    TeamPeople teamPeople() const;
 
     // A pattern left out lists every project; a pattern matches as LIKE, with * and ? taken as % and _.
     ProjectSearch searchProjects(const std::optional<QString> &codePattern,

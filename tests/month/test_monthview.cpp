@@ -52,6 +52,17 @@ private slots:
                  QColor(255, 0, 0));
         QVERIFY(model.dayAt(model.index(1, MonthModel::FirstDay + 1)));
         QVERIFY(!model.dayAt(model.index(2, MonthModel::FirstDay + 1))); // a total opens nothing
+
+        // Everyone's month on the team database: a row per person's project, its name naming the person.
+        DaySummary alice = day("A1", "2024/03/02", "09:00", "18:00"), bob = day("a1", "2024/03/02", "10:00", "18:00");
+        alice.person = QStringLiteral("alice");
+        bob.person = QStringLiteral("bob");
+        model.setMonth(QDate(2024, 3, 1), {alice, bob}, true);
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.index(1, MonthModel::Name).data().toString(), QStringLiteral("名称（bob）"));
+        QCOMPARE((QStringList{cell(0, 2), cell(1, 2), cell(2, 2)}),
+                 (QStringList{QStringLiteral("9:00"), QStringLiteral("8:00"), QStringLiteral("17:00")}));
+        QCOMPARE(model.dayAt(model.index(1, MonthModel::FirstDay + 1))->person, QStringLiteral("bob"));
     }
 
     void f7OpensTheMonthAndEnterOpensADay()

@@ -49,6 +49,27 @@ QString dayLine(const DaySummary &day)
         .arg(day.itemCount);
 }
 
+// A workbook as openpyxl reads it: the cached results of the formulas (as a reader without a calculation
+// engine sees them) of both sheets, and the formula of one cell of 集計.
+QJsonObject readBook(const QString &path, const char *formulaCell = "C2")
+{
+    QProcess python;
+    python.start(QStringLiteral(PYTHON3_PATH), {QStringLiteral("-c"), QStringLiteral(R"(
+import json, sys, openpyxl
+book = openpyxl.load_workbook(sys.argv[1], data_only=True)
+formulas = openpyxl.load_workbook(sys.argv[1])
+cell = lambda v: v.isoformat() if hasattr(v, 'isoformat') else (v.total_seconds() // 60 if hasattr(v, 'total_seconds') else v)
+print(json.dumps({'sheets': book.sheetnames,
+  'rows': [[cell(v) for v in r] for r in book['日報'].iter_rows(values_only=True)],
+  'summary': [[cell(v) for v in r] for r in book['集計'].iter_rows(values_only=True)],
+  'formula': formulas['集計'][sys.argv[2]].value}))
+)"),
+                                                path, QString::fromLatin1(formulaCell)});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        qFatal("openpyxl: %s", python.readAllStandardError().constData());
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
 DaySource listed(const QList<StoredDay> &days)
 {
     return [days](const DaySink &take) {
@@ -297,22 +318,7 @@ private slots:
         const QString path = m_dir.filePath(QStringLiteral("range.xlsx"));
         QCOMPARE(WriteXlsx(path, TwoMonths, RangeDays(ReportStore(m_db), TwoMonths)), std::nullopt);
 
-        // The cached results of the formulas, as a reader without a calculation engine sees them.
-        QProcess python;
-        python.start(QStringLiteral(PYTHON3_PATH), {QStringLiteral("-c"), QStringLiteral(R"(
-import json, sys, openpyxl
-book = openpyxl.load_workbook(sys.argv[1], data_only=True)
-formulas = openpyxl.load_workbook(sys.argv[1])
-cell = lambda v: v.isoformat() if hasattr(v, 'isoformat') else (v.total_seconds() // 60 if hasattr(v, 'total_seconds') else v)
-print(json.dumps({'sheets': book.sheetnames,
-  'rows': [[cell(v) for v in r] for r in book['日報'].iter_rows(values_only=True)],
-  'summary': [[cell(v) for v in r] for r in book['集計'].iter_rows(values_only=True)],
-  'formula': formulas['集計']['C2'].value}))
-)"),
-                                                    path});
-        QVERIFY(python.waitForFinished(60000));
-        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
-        const QJsonObject book = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+        const QJsonObject book = readBook(path);
         QCOMPARE(book[QStringLiteral("sheets")].toArray(),
                  (QJsonArray{QStringLiteral("日報"), QStringLiteral("集計")}));
 
@@ -330,6 +336,40 @@ print(json.dumps({'sheets': book.sheetnames,
                  (QJsonArray{QStringLiteral("A0012345"), QStringLiteral("ワーベーン開発"), 540, 225, 765}));
         QCOMPARE(summary[4].toArray()[4].toDouble(), 1290.0);
         QVERIFY(book[QStringLiteral("formula")].toString().startsWith(QStringLiteral("=SUMIFS('日報'!")));
+    }
+
+    // Two people's days of one project and date (a lead's export of everyone's): each row names its
+    // person, and in the workbook each day keeps its hours in 日計 and its own row in 集計.
+    void exportsKeepPeopleApart()
+    {
+        const auto of = [](const char *person, const char *start) {
+            return StoredDay{QStringLiteral("A1"), QStringLiteral("名"), QStringLiteral("2026/01/05"),
+                             QString::fromLatin1(start), QStringLiteral("18:00"), {}, QString::fromLatin1(person)};
+        };
+        const QString csv = m_dir.filePath(QStringLiteral("people.csv"));
+        QCOMPARE(WriteCsv(csv, listed({of("alice", "09:00"), of("bob", "10:00")}), CsvEncoding::Utf8WithBom, true),
+                 std::nullopt);
+        QFile written(csv);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(written.readAll()).split(QStringLiteral("\r\n"));
+        QVERIFY(lines[0].endsWith(QStringLiteral(",作業内容,担当者")));
+        QCOMPARE(lines[2], QStringLiteral("2026/01/05,A1,名,10:00,18:00,8:00,,,,bob"));
+
+        if (QStringLiteral(PYTHON3_PATH).endsWith(QStringLiteral("NOTFOUND")))
+            QSKIP("no python3 with openpyxl (scripts/setup.sh --test)");
+        const QString path = m_dir.filePath(QStringLiteral("people.xlsx"));
+        const RangeSelection everyone{QStringLiteral("2026/01/01"), QStringLiteral("2026/01/31"), std::nullopt,
+                                      People::everyone()};
+        QCOMPARE(WriteXlsx(path, everyone, listed({of("alice", "09:00"), of("bob", "10:00")})), std::nullopt);
+        const QJsonObject book = readBook(path, "D2");
+        const QJsonArray rows = book[QStringLiteral("rows")].toArray();
+        QCOMPARE(rows[0].toArray()[10].toString(), PersonHeading);
+        QCOMPARE((QList<double>{rows[1].toArray()[9].toDouble(), rows[2].toArray()[9].toDouble()}),
+                 (QList<double>{540, 480}));
+        QCOMPARE(rows[2].toArray()[10].toString(), QStringLiteral("bob"));
+        const QJsonArray summary = book[QStringLiteral("summary")].toArray();
+        QCOMPARE(summary[2].toArray(), (QJsonArray{QStringLiteral("bob"), QStringLiteral("A1"), QStringLiteral("名"), 480, 480}));
+        QVERIFY(book[QStringLiteral("formula")].toString().contains(QStringLiteral("'日報'!$K:$K,$A2")));
     }
 };
 

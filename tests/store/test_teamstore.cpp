@@ -90,6 +90,39 @@ private slots:
         QCOMPARE(count(m_admin, "SELECT COUNT(*) FROM DF_WKTIME"), 2);
     }
 
+    // A lead reads everyone's days, or one person's, each day with its own items and person; anyone
+    // else asking for everyone's still reads their own only.
+    void aLeadReadsEveryonesDaysApart()
+    {
+        QVERIFY(ReportStore(m_alice).saveDay(day("09:00", {"alice"})).ok);
+        QVERIFY(ReportStore(m_bob).saveDay(day("10:00", {"bob 1", "bob 2"})).ok);
+        const auto persons = [](const QString &db, const People &people) {
+            QStringList seen;
+            const Outcome read = ReportStore(db).forEachDay(
+                Date, Date, std::nullopt,
+                [&seen](const StoredDay &d) {
+                    seen << d.person + QLatin1Char(':') + QString::number(d.items.size());
+                    return true;
+                },
+                people);
+            return read.ok ? seen : QStringList{read.error};
+        };
+        QCOMPARE(persons(m_lea, People::everyone()), (QStringList{QStringLiteral("alice:1"), QStringLiteral("bob:2")}));
+        QCOMPARE(persons(m_lea, People::one(QStringLiteral("bob"))), QStringList{QStringLiteral("bob:2")});
+        QCOMPARE(persons(m_lea, People{}), QStringList());
+        QCOMPARE(persons(m_alice, People::everyone()), QStringList{QStringLiteral("alice:1")});
+        const RangeSummary counted = ReportStore(m_lea).summarizeRange(Date, Date, QStringLiteral("a*"), People::everyone());
+        QCOMPARE(counted.days.size(), 2);
+        QCOMPARE(counted.days[1].person, QStringLiteral("bob"));
+        QCOMPARE(counted.days[1].itemCount, 2);
+
+        const TeamPeople lead = ReportStore(m_lea).teamPeople(), member = ReportStore(m_alice).teamPeople();
+        QVERIFY(lead.ok && lead.lead && !member.lead);
+        QCOMPARE(lead.self, QStringLiteral("lea"));
+        QCOMPARE(lead.names, (QStringList{QStringLiteral("alice"), QStringLiteral("bob")}));
+        QCOMPARE(member.names, QStringList{QStringLiteral("alice")});
+    }
+
     // Two PCs of one person saving one day at the same moment: one save wins, the other is told, and the
     // day is the winner's whole. Both for a day that is new and for one that was stored.
     void simultaneousSavesOfOneDayLoseNothing()

@@ -347,10 +347,16 @@ std::string gridDigest(const FlexGrid *grid, int firstCol)
     return std::to_string(model->rowCount()) + " rows " + hex(h);
 }
 
+bool isServer(const std::string &db)
+{
+    return db.rfind("postgresql://", 0) == 0;
+}
+
 std::string dayCheck(const std::string &db)
 {
     bench::Day day;
-    if (!bench::FloorLoadDay(db, bench::Dataset::BigDayCode, bench::Dataset::BigDayDate, day))
+    const auto load = isServer(db) ? bench::TeamFloorLoadDay : bench::FloorLoadDay;
+    if (!load(db, bench::Dataset::BigDayCode, bench::Dataset::BigDayDate, day))
         fail("cannot read the day back");
     return std::to_string(day.items.size()) + " items " + hex(bench::DigestDay(day));
 }
@@ -456,7 +462,8 @@ int programSide(const Child &c, int argc, char **argv)
                          paint[paint.size() / 2]);
         }
     } else if (c.row == "save") {
-        const std::string db = workingCopy(c, "save-program.db");
+        // A file is saved in a copy; the team database's day is saved over with the same day.
+        const std::string db = isServer(c.dataset) ? c.dataset : workingCopy(c, "save-program.db");
         settings.databasePath = QString::fromStdString(db);
         frmWorvane w(settings);
         showWindow(&w);
@@ -602,10 +609,11 @@ int floorSide(const Child &c)
         check(std::to_string(last.size()) + " rows " + hex(h));
     } else if (c.row == "load") {
         bench::Day day;
+        const auto load = isServer(c.dataset) ? bench::TeamFloorLoadDay : bench::FloorLoadDay;
         for (int run = 0; run <= c.runs; ++run) {
             day = {};
             const auto t0 = Clock::now();
-            const bool ok = bench::FloorLoadDay(c.dataset, code, date, day);
+            const bool ok = load(c.dataset, code, date, day);
             const auto took = Clock::now() - t0;
             if (!ok)
                 fail("load failed");
@@ -617,11 +625,13 @@ int floorSide(const Child &c)
             h = bench::Digest(item.code + '\t' + item.head + '\t' + item.detail + '\t', h);
         check(day.start + "-" + day.end + " " + std::to_string(day.items.size()) + " rows " + hex(h));
     } else if (c.row == "save") {
-        const std::string db = workingCopy(c, "save-" + c.side + ".db");
+        const std::string db = isServer(c.dataset) ? c.dataset : workingCopy(c, "save-" + c.side + ".db");
         bench::Day day;
-        if (!bench::FloorLoadDay(db, code, date, day))
+        if (!(isServer(db) ? bench::TeamFloorLoadDay : bench::FloorLoadDay)(db, code, date, day))
             fail("cannot read the day");
-        const auto save = c.side == "original" ? bench::OriginalSaveDay : bench::FloorSaveDay;
+        const auto save = isServer(db)               ? bench::TeamFloorSaveDay
+                          : c.side == "original" ? bench::OriginalSaveDay
+                                                 : bench::FloorSaveDay;
         for (int run = 0; run <= c.runs; ++run) {
             const std::string stamp = timestampNow();
             const auto t0 = Clock::now();
@@ -978,13 +988,16 @@ int driver(int argc, char **argv)
 {
     int runs = 7;
     std::string data = "/tmp/worvane-bench";
+    std::string server; // the team database holding the generated data, as its person's URI
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--data") && i + 1 < argc)
             data = argv[++i];
+        else if (!std::strcmp(argv[i], "--server") && i + 1 < argc)
+            server = argv[++i];
         else {
-            std::fprintf(stderr, "usage: worvane-bench [--runs N] [--data FOLDER]\n");
+            std::fprintf(stderr, "usage: worvane-bench [--runs N] [--data FOLDER] [--server postgresql://...]\n");
             return 2;
         }
     }
@@ -1089,7 +1102,15 @@ int driver(int argc, char **argv)
              "the same SELECTs through the C API, the sheet 日報's cells written with libxlsxwriter", 5000,
              100);
 
-    absolute("index", "building the full-text search index over every item, from none", 
+    if (!server.empty()) {
+        rowDataset = server;
+        pair("load", "team database (local PostgreSQL 15): search and load of the 99-item day, click to list shown",
+             "the two SELECTs through libpq, on a connection of their own", 2.0);
+        pair("save", "team database (local PostgreSQL 15): save of the 99-item day (confirmation answered)",
+             "the same statements through libpq in one transaction, the insert prepared once", 1.2);
+        rowDataset = dataset;
+    }
+    absolute("index", "building the full-text search index over every item, from none",
              "the same tables filled through the C API in one transaction (the same search forms and keys)",
              120000, 0, {}, 3);
     rowDataset = indexedCopy(work);

@@ -81,6 +81,13 @@ struct Hit {
 // a shorter one compared with instr() over every entry.
 bool FloorSearchPage(const std::string &db, const std::string &word, std::vector<Hit> &hits);
 
+// The same load and save on the team database's server, through libpq: a connection of their own each,
+// the store's statements as the server is told them (the save reads the day locked first, as a save that
+// checks for another PC's change does).
+bool TeamFloorLoadDay(const std::string &uri, const std::string &code, const std::string &date, Day &day);
+bool TeamFloorSaveDay(const std::string &uri, const std::string &code, const std::string &date, const Day &day,
+                      const std::string &timestamp);
+
 // FNV-1a over a byte string: the checks compare what the two sides produced.
 unsigned long long Digest(const std::string &bytes, unsigned long long seed = 1469598103934665603ULL);
 unsigned long long DigestDay(const Day &day);

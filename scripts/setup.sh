@@ -9,6 +9,7 @@ packages=(
 )
 case "${1:-}" in
   --display) packages+=(xvfb xauth imagemagick x11-apps) ;;            # screenshots
+  --bench) packages+=(libpq-dev postgresql-15 sqlite3) ;;                # the team database rows
   --test) packages+=(clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev lintian man-db xvfb xauth xdotool sqlite3 python3-openpyxl postgresql-15) ;; # fuzzers, install, real-display and team-database tests
 esac
 

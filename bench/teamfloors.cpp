@@ -1,0 +1,109 @@
+#include "floors.h"
+
+#include <libpq-fe.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace bench
+{
+
+namespace
+{
+// The store's statements as it says them to the team database's server.
+const char *const SelectTime = "SELECT WSTIME, WETIME FROM DF_WKTIME WHERE PJKEY = lower($1) AND WKYMD = $2 "
+                               "ORDER BY ROWNO LIMIT 1";
+const char *const SelectTimeForSave = "SELECT WSTIME, WETIME FROM DF_WKTIME WHERE PJKEY = lower($1) AND "
+                                      "WKYMD = $2 ORDER BY ROWNO LIMIT 1 FOR UPDATE";
+const char *const SelectItems =
+    "SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT WHERE PJKEY = lower($1) AND WKYMD = $2 ORDER BY "
+    "COALESCE(CAST(NULLIF(substring(WKCODE from '^\\s*[-+]?[0-9]{1,9}'), '') AS INTEGER), 0), WKCODE, ROWNO";
+const char *const SelectTimeRow = "SELECT ROWNO FROM DF_WKTIME WHERE PJKEY = lower($1) AND WKYMD = $2 "
+                                  "ORDER BY ROWNO LIMIT 1";
+const char *const UpdateTime = "UPDATE DF_WKTIME SET WSTIME = $1, WETIME = $2, UPDYMD = $3 WHERE ROWNO = $4";
+const char *const DeleteItems = "DELETE FROM DF_WKCONT WHERE PJKEY = lower($1) AND WKYMD = $2";
+const char *const InsertItem = "INSERT INTO DF_WKCONT VALUES ($1, $2, $3, $4, $5)";
+
+using Connection = std::unique_ptr<PGconn, decltype(&PQfinish)>;
+using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
+
+Connection connect(const std::string &uri)
+{
+    Connection db(PQconnectdb(uri.c_str()), &PQfinish);
+    if (PQstatus(db.get()) != CONNECTION_OK) {
+        std::fprintf(stderr, "floor: cannot connect: %s", PQerrorMessage(db.get()));
+        return Connection(nullptr, &PQfinish);
+    }
+    return db;
+}
+
+Result run(PGconn *db, const char *sql, std::initializer_list<const std::string *> values = {})
+{
+    std::vector<const char *> params;
+    for (const std::string *v : values)
+        params.push_back(v->c_str());
+    Result r(PQexecParams(db, sql, int(params.size()), nullptr, params.data(), nullptr, nullptr, 0), &PQclear);
+    const ExecStatusType status = PQresultStatus(r.get());
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+        std::fprintf(stderr, "floor: %s: %s", sql, PQerrorMessage(db));
+        return Result(nullptr, &PQclear);
+    }
+    return r;
+}
+
+// The working-time row (locked, for a save), then the items.
+bool readDay(PGconn *db, const std::string &code, const std::string &date, Day &day, bool forSave)
+{
+    const Result time = run(db, forSave ? SelectTimeForSave : SelectTime, {&code, &date});
+    if (!time)
+        return false;
+    if (PQntuples(time.get()) == 0)
+        return true;
+    day.start = PQgetvalue(time.get(), 0, 0);
+    day.end = PQgetvalue(time.get(), 0, 1);
+    const Result items = run(db, SelectItems, {&code, &date});
+    if (!items)
+        return false;
+    for (int r = 0; r < PQntuples(items.get()); ++r)
+        day.items.push_back(Item{PQgetvalue(items.get(), r, 0), PQgetvalue(items.get(), r, 1),
+                                 PQgetvalue(items.get(), r, 2)});
+    return true;
+}
+} // namespace
+
+bool TeamFloorLoadDay(const std::string &uri, const std::string &code, const std::string &date, Day &day)
+{
+    const Connection db = connect(uri);
+    return db && readDay(db.get(), code, date, day, false);
+}
+
+bool TeamFloorSaveDay(const std::string &uri, const std::string &code, const std::string &date, const Day &day,
+                      const std::string &timestamp)
+{
+    const Connection db = connect(uri);
+    Day stored;
+    if (!db || !run(db.get(), "BEGIN") || !readDay(db.get(), code, date, stored, true))
+        return false;
+    const Result row = run(db.get(), SelectTimeRow, {&code, &date});
+    if (!row || PQntuples(row.get()) != 1)
+        return false;
+    const std::string rowNo = PQgetvalue(row.get(), 0, 0);
+    if (!run(db.get(), UpdateTime, {&day.start, &day.end, &timestamp, &rowNo}) ||
+        !run(db.get(), DeleteItems, {&code, &date}))
+        return false;
+    const Result prepared(PQprepare(db.get(), "insert_item", InsertItem, 5, nullptr), &PQclear);
+    if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
+        return false;
+    for (const Item &item : day.items) {
+        const char *values[] = {code.c_str(), date.c_str(), item.code.c_str(), item.head.c_str(), item.detail.c_str()};
+        const Result inserted(PQexecPrepared(db.get(), "insert_item", 5, values, nullptr, nullptr, 0), &PQclear);
+        if (PQresultStatus(inserted.get()) != PGRES_COMMAND_OK)
+            return false;
+    }
+    return bool(run(db.get(), "COMMIT"));
+}
+
+} // namespace bench

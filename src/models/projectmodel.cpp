@@ -22,14 +22,13 @@ QVariant ProjectModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole: {
         // Row numbers run on past 32,767: nothing here is a 16-bit counter.
-        const ProjectRow &project = m_projects.at(index.row());
         switch (index.column()) {
         case RowNumber:
             return QString::number(index.row() + 1);
         case Code:
-            return project.code;
+            return m_projects.code(index.row());
         default:
-            return project.name;
+            return m_projects.name(index.row());
         }
     }
     case Qt::TextAlignmentRole:
@@ -63,7 +62,7 @@ Qt::ItemFlags ProjectModel::flags(const QModelIndex &index) const
     return index.column() == RowNumber ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-void ProjectModel::setProjects(QList<ProjectRow> projects)
+void ProjectModel::setProjects(ProjectRows projects)
 {
     beginResetModel();
     m_projects = std::move(projects);

@@ -1,13 +1,14 @@
 #pragma once
 
-#include "rules/values.h"
+#include "store/reportstore.h"
 
 #include <QAbstractTableModel>
 
 namespace worvane
 {
 
-// The projects a search of the project window found, in the order found, numbered from 1.
+// The projects a search of the project window found, in the order found, numbered from 1. A model over
+// the rows as read: a cell's text is made when the view asks for it, so only what is shown is converted.
 class ProjectModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -25,12 +26,12 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // Replaces the list in one reset.
-    void setProjects(QList<ProjectRow> projects);
-    const ProjectRow &at(int row) const { return m_projects.at(row); }
+    void setProjects(ProjectRows projects);
+    ProjectRow at(int row) const { return m_projects.at(row); }
     bool isEmpty() const { return m_projects.isEmpty(); }
 
 private:
-    QList<ProjectRow> m_projects;
+    ProjectRows m_projects;
 };
 
 } // namespace worvane

@@ -3,10 +3,14 @@
 #include <QAtomicInt>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlRecord>
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
+
+#include <sqlite3.h>
 
 namespace worvane
 {
@@ -242,6 +246,59 @@ bool Connection::finished(const QSqlQuery &query)
         return true;
     setError(engineText(query.lastError()));
     return false;
+}
+
+bool Connection::eachRow(const QString &sql, const QVariantList &values,
+                         const std::function<void(const QByteArrayView *columns)> &take)
+{
+    if (m_server) {
+        QSqlQuery query(m_db);
+        if (!exec(query, sql, values))
+            return false;
+        const int count = query.record().count();
+        QList<QByteArray> bytes(count);
+        QList<QByteArrayView> columns(count);
+        while (query.next()) {
+            for (int c = 0; c < count; ++c) {
+                bytes[c] = query.value(c).toString().toUtf8();
+                columns[c] = bytes[c];
+            }
+            take(columns.constData());
+        }
+        return finished(query);
+    }
+    const QVariant handle = m_db.driver()->handle();
+    sqlite3 *db = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+                      ? *static_cast<sqlite3 *const *>(handle.constData())
+                      : nullptr;
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (!db || sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK) {
+        setError(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("no SQLite connection"));
+        sqlite3_finalize(statement);
+        return false;
+    }
+    for (int i = 0; i < values.size(); ++i) {
+        const QByteArray value = values.at(i).toString().toUtf8();
+        if (values.at(i).isNull())
+            sqlite3_bind_null(statement, i + 1);
+        else
+            sqlite3_bind_text(statement, i + 1, value.constData(), int(value.size()), SQLITE_TRANSIENT);
+    }
+    const int count = sqlite3_column_count(statement);
+    QList<QByteArrayView> columns(count);
+    int rc;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        for (int c = 0; c < count; ++c) {
+            const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, c));
+            columns[c] = QByteArrayView(bytes, bytes ? sqlite3_column_bytes(statement, c) : 0);
+        }
+        take(columns.constData());
+    }
+    if (rc != SQLITE_DONE)
+        setError(QString::fromUtf8(sqlite3_errmsg(db)));
+    sqlite3_finalize(statement);
+    return rc == SQLITE_DONE;
 }
 
 bool Connection::queryFirst(const QString &sql, const QVariantList &values, std::optional<QVariant> &first)

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
 #include <optional>
 
 namespace worvane
@@ -39,6 +40,12 @@ public:
     // After the last next() of a query: true when its rows ran out, false (the engine's text kept) when
     // reading them failed.
     bool finished(const QSqlQuery &query);
+
+    // Runs a query and hands each row's columns, as UTF-8 bytes (NULL as empty), to take. On a file the
+    // rows are stepped with SQLite's own interface, without a QVariant or a QString per value: for long
+    // lists. The views are valid during the call only. False on failure.
+    bool eachRow(const QString &sql, const QVariantList &values,
+                 const std::function<void(const QByteArrayView *columns)> &take);
 
     // The first column of the first row, or nothing when there is no row. False on failure.
     bool queryFirst(const QString &sql, const QVariantList &values, std::optional<QVariant> &first);

@@ -392,12 +392,10 @@ ProjectSearch ReportStore::searchProjects(const std::optional<QString> &codePatt
     sql += QStringLiteral(" ORDER BY PJCODE COLLATE NOCASE, rowid");
 
     Connection db(m_path, m_busyTimeoutMs);
-    QSqlQuery query = db.newQuery();
-    if (!db.open() || !db.exec(query, sql, values))
-        return failed<ProjectSearch>(db);
     ProjectSearch result;
-    while (query.next())
-        result.rows.append(ProjectRow{NullToEmpty(query.value(0)), NullToEmpty(query.value(1))});
+    if (!db.open() ||
+        !db.eachRow(sql, values, [&result](const QByteArrayView *columns) { result.rows.append(columns[0], columns[1]); }))
+        return failed<ProjectSearch>(db);
     return result;
 }
 

@@ -97,8 +97,48 @@ struct RangeSummary : Outcome {
     QList<DaySummary> days; // date order, then code order
 };
 
+// Projects as the store read them: every code and name in one UTF-8 buffer, made into QStrings only when
+// one is asked for, so that a list of any length costs one copy of its bytes and is ready as soon as read.
+class ProjectRows
+{
+public:
+    ProjectRows() = default;
+    ProjectRows(std::initializer_list<ProjectRow> rows)
+    {
+        for (const ProjectRow &row : rows)
+            append(row.code.toUtf8(), row.name.toUtf8());
+    }
+    explicit ProjectRows(const QList<ProjectRow> &rows)
+    {
+        for (const ProjectRow &row : rows)
+            append(row.code.toUtf8(), row.name.toUtf8());
+    }
+
+    void append(QByteArrayView code, QByteArrayView name)
+    {
+        m_text += code;
+        m_ends.append(m_text.size());
+        m_text += name;
+        m_ends.append(m_text.size());
+    }
+    qsizetype size() const { return m_ends.size() / 2; }
+    bool isEmpty() const { return m_ends.isEmpty(); }
+    QString code(qsizetype row) const { return field(2 * row); }
+    QString name(qsizetype row) const { return field(2 * row + 1); }
+    ProjectRow at(qsizetype row) const { return {code(row), name(row)}; }
+
+private:
+    QString field(qsizetype i) const
+    {
+        const qsizetype start = i == 0 ? 0 : m_ends.at(i - 1);
+        return QString::fromUtf8(m_text.constData() + start, m_ends.at(i) - start);
+    }
+    QByteArray m_text;
+    QList<qsizetype> m_ends; // where each code, then each name, ends in m_text
+};
+
 struct ProjectSearch : Outcome {
-    QList<ProjectRow> rows; // ordered by code
+    ProjectRows rows; // ordered by code
 };
 
 // Every statement the program issues against the database file. Each call opens the file, works and

@@ -178,7 +178,7 @@ private slots:
             rows.append({QStringLiteral("X%1").arg(i), QString()});
         rows[0].name = QStringLiteral("甲");
         ProjectModel model;
-        model.setProjects(rows);
+        model.setProjects(ProjectRows(rows));
         QCOMPARE(shown(model, 0, ProjectModel::RowNumber), QStringLiteral("1"));
         QCOMPARE(shown(model, 0, ProjectModel::Code), QStringLiteral("X0"));
         QCOMPARE(shown(model, 0, ProjectModel::Name), QStringLiteral("甲"));

@@ -80,7 +80,7 @@ private slots:
 
         const ProjectSearch search = store().searchProjects(QStringLiteral("N1"), std::nullopt);
         QCOMPARE(search.rows.size(), 1);
-        QCOMPARE(search.rows.first().name, QString());
+        QCOMPARE(search.rows.name(0), QString());
     }
 
     void savingTwiceKeepsCreationAndSetsUpdateTime()
@@ -174,7 +174,7 @@ private slots:
         // A quote in a pattern matches only itself.
         const ProjectSearch byName = store().searchProjects(std::nullopt, QStringLiteral("O'Brien"));
         QCOMPARE(byName.rows.size(), 1);
-        QCOMPARE(byName.rows.first().code, code);
+        QCOMPARE(byName.rows.code(0), code);
         QCOMPARE(store().searchProjects(QStringLiteral("'"), std::nullopt).rows.size(), 0);
         QCOMPARE(store().searchProjects(QStringLiteral("' OR ''='"), std::nullopt).rows.size(), 0);
     }
@@ -218,8 +218,8 @@ private slots:
         const ProjectSearch result = store().searchProjects(pattern(code), pattern(name));
         QVERIFY(result.ok);
         QStringList codes;
-        for (const ProjectRow &row : result.rows)
-            codes << row.code;
+        for (qsizetype r = 0; r < result.rows.size(); ++r)
+            codes << result.rows.code(r);
         QCOMPARE(codes, expected);
     }
 

@@ -271,12 +271,15 @@ void frmWorvane::openMonthView()
 {
     // The month of the date field, or this month when the field holds no date.
     const QDate date = QDate::fromString(QString(txtWKYMD->text()).remove(u'/'), QStringLiteral("yyyyMMdd"));
-    const auto pick = frmMonthView::open(m_settings.databasePath, date.isValid() ? date : Clock::today(), this);
-    if (!pick)
-        return;
-    // The day opens as if typed and searched.
-    txtPJCODE->setText(pick->code);
-    txtWKYMD->setText(pick->date);
+    if (const auto pick = frmMonthView::open(m_settings.databasePath, date.isValid() ? date : Clock::today(), this))
+        openDay(pick->code, pick->date);
+}
+
+void frmWorvane::openDay(const QString &code, const QString &date)
+{
+    // As if typed and searched.
+    txtPJCODE->setText(code);
+    txtWKYMD->setText(date);
     LookupProjectName();
     cmdSerch_Click();
 }
@@ -286,11 +289,8 @@ void frmWorvane::openSearch()
     const auto pick = frmSearch::open(m_settings.databasePath, this);
     if (!pick)
         return;
-    // The day opens as if typed and searched, with the item found current in the list.
-    txtPJCODE->setText(pick->code);
-    txtWKYMD->setText(pick->date);
-    LookupProjectName();
-    cmdSerch_Click();
+    // The day opens with the item found current in the list.
+    openDay(pick->code, pick->date);
     if (!fraPanel->isEnabled())
         return;
     if (const int row = m_items->firstRowOf(pick->itemCode); row >= 0) {

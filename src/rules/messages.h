@@ -89,7 +89,7 @@ inline Message ConfirmCopyDay(const QString &date)
                                  .arg(date)};
 }
 inline const Message NoEarlierDay{Information, QStringLiteral("これより前に保存された日報がありません。")};
-inline const Message SearchFailed{Critical, QStringLiteral("データベースの検索に失敗しました。")};
+inline const Message &SearchFailed = ProjectSearchFailed; // the same words for the full-text search
 inline QString DayCopied(const QString &date)
 {
     return QStringLiteral("%1 の内容を写しました。更新（F1）するまで保存されません。").arg(date);

@@ -37,6 +37,16 @@ const DemoProject demoProjects[] = {
     {"Z9999999", "社内業務"},
 };
 
+// The demo projects, with the insert the engine takes (on a server, one that a second set-up leaves be).
+bool insertDemoProjects(Connection &db, const QString &insert)
+{
+    const QString timestamp = Clock::timestamp();
+    for (const DemoProject &project : demoProjects)
+        if (!db.exec(insert, {QString::fromUtf8(project.code), QString::fromUtf8(project.name), timestamp}))
+            return false;
+    return true;
+}
+
 Outcome createTables(Connection &db, bool demo)
 {
     if (!db.open() || !db.begin())
@@ -45,14 +55,8 @@ Outcome createTables(Connection &db, bool demo)
         if (!db.exec(QString::fromUtf8(sql)))
             return Outcome{false, db.error()};
     }
-    if (demo) {
-        const QString timestamp = Clock::timestamp();
-        for (const DemoProject &project : demoProjects) {
-            if (!db.exec(QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME, ENTYMD) VALUES (?, ?, ?)"),
-                         {QString::fromUtf8(project.code), QString::fromUtf8(project.name), timestamp}))
-                return Outcome{false, db.error()};
-        }
-    }
+    if (demo && !insertDemoProjects(db, QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME, ENTYMD) VALUES (?, ?, ?)")))
+        return Outcome{false, db.error()};
     if (!db.commit())
         return Outcome{false, db.error()};
     return {};
@@ -113,14 +117,9 @@ Outcome createServerSchema(const QString &uri, bool demo)
     for (const char *sql : serverStatements)
         if (!db.exec(QString::fromUtf8(sql)))
             return Outcome{false, db.error()};
-    if (demo) {
-        const QString timestamp = Clock::timestamp();
-        for (const DemoProject &project : demoProjects)
-            if (!db.exec(QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME, ENTYMD) VALUES (?, ?, ?) "
-                                        "ON CONFLICT DO NOTHING"),
-                         {QString::fromUtf8(project.code), QString::fromUtf8(project.name), timestamp}))
-                return Outcome{false, db.error()};
-    }
+    if (demo && !insertDemoProjects(db, QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME, ENTYMD) VALUES "
+                                                       "(?, ?, ?) ON CONFLICT DO NOTHING")))
+        return Outcome{false, db.error()};
     if (!db.commit())
         return Outcome{false, db.error()};
     return {};

@@ -72,13 +72,17 @@ namespace
 // days, whatever SQL they type: members of worvane_user read and write their own, members of
 // worvane_lead read everyone's too. The project master is shared. Every statement may run again.
 const char *const serverStatements[] = {
+    // Roles belong to the whole cluster: a set-up of another database at the same moment may make them
+    // first, which is as good.
     R"(DO $$ BEGIN
-         IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'worvane_user') THEN
+         BEGIN
            CREATE ROLE worvane_user NOLOGIN;
-         END IF;
-         IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'worvane_lead') THEN
+         EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL;
+         END;
+         BEGIN
            CREATE ROLE worvane_lead NOLOGIN IN ROLE worvane_user;
-         END IF;
+         EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL;
+         END;
        END $$)",
     "CREATE TABLE IF NOT EXISTS DM_PRJMST (PJCODE text, PJNAME text, ENTYMD text, UPDYMD text, "
     "ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, PJKEY text GENERATED ALWAYS AS (lower(PJCODE)) STORED)",

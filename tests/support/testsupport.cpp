@@ -82,13 +82,14 @@ QString freshDatabase(const QString &folder, const QString &name, bool demo, con
     adminExec(QStringLiteral("postgres"), {QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(database),
                                            QStringLiteral("CREATE DATABASE %1").arg(database)});
     makeDatabase(adminUri(database), demo);
-    // The people of the tests: roles of the whole cluster, made once.
+    // The people of the tests: roles of the whole cluster, made by whichever test program comes first
+    // (the programs run at once).
     adminExec(database, {QStringLiteral(R"(DO $$ BEGIN
-        IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'alice') THEN
-          CREATE ROLE alice LOGIN PASSWORD 'secret' IN ROLE worvane_user;
-          CREATE ROLE bob LOGIN PASSWORD 'secret' IN ROLE worvane_user;
-          CREATE ROLE lea LOGIN PASSWORD 'secret' IN ROLE worvane_lead;
-        END IF; END $$)")});
+        CREATE ROLE alice LOGIN PASSWORD 'secret' IN ROLE worvane_user;
+        CREATE ROLE bob LOGIN PASSWORD 'secret' IN ROLE worvane_user;
+        CREATE ROLE lea LOGIN PASSWORD 'secret' IN ROLE worvane_lead;
+      EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL;
+      END $$)")});
     return withPerson(adminUri(database), person);
 }
 

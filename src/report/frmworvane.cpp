@@ -353,21 +353,21 @@ void frmWorvane::cmdSerch_Click()
     }
 
     WaitCursor hourglass;
-    const Lookup project = lookupProject();
-    if (project == Lookup::NotFound) {
+    // The project's name and the day in one visit, read before anything on the screen changes: a failure
+    // leaves the window as it was.
+    const DayLoad day = store().loadDay(txtPJCODE->text(), txtWKYMD->text());
+    if (!day.ok) {
+        hourglass.restore();
+        say(failureMessage(day, msg::LoadFailed));
+        return;
+    }
+    if (!day.projectName) {
         say(msg::ProjectUnknown);
         hourglass.restore();
         focusField(txtPJCODE);
         return;
     }
-    // The day is read before anything on the screen changes: a failure leaves the window as it was.
-    const DayLoad day =
-        project == Lookup::Found ? store().loadDay(txtPJCODE->text(), txtWKYMD->text()) : DayLoad{};
-    if (project == Lookup::Failed || !day.ok) {
-        hourglass.restore();
-        say(failureMessage(project == Lookup::Failed ? m_lastFailure : Outcome(day), msg::LoadFailed));
-        return;
-    }
+    lblPJNAME->setText(*day.projectName);
     m_loaded = LoadedDay{txtPJCODE->text(), txtWKYMD->text(), day.stamp};
 
     txtWSTIME->clear();

@@ -210,8 +210,13 @@ DayLoad ReportStore::loadDay(const QString &code, const QString &date) const
 {
     Connection db(m_path, m_busyTimeoutMs);
     DayLoad result;
-    if (!db.open() || !readDay(db, code, date, result))
+    std::optional<QVariant> name;
+    if (!db.open() ||
+        !db.queryFirst(QStringLiteral("SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE"), {code}, name) ||
+        !readDay(db, code, date, result))
         return failed<DayLoad>(db);
+    if (name)
+        result.projectName = NullToEmpty(*name);
     return result;
 }
 

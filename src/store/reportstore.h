@@ -29,6 +29,7 @@ struct DayLoad : Outcome {
     QString endTime;
     QList<WorkItem> items; // numeric order of WKCODE, then text order
     QString stamp;         // what the stored day was when loaded (see DayStamp)
+    std::optional<QString> projectName; // the project's name in the master; nothing when the code is not there
 };
 
 // The latest day before a date that holds anything (times or items), for a copy of the last day.
@@ -153,6 +154,7 @@ public:
 
     NameLookup lookupProjectName(const QString &code) const;
 
+    // The day, and the project's name, in one visit to the database.
     DayLoad loadDay(const QString &code, const QString &date) const;
 
     // The project's latest saved day before date with times or items, however far back.

@@ -74,6 +74,9 @@ private slots:
 
         const DayLoad load = store().loadDay(Code, Date);
         QVERIFY(load.ok && load.hasTimeRow);
+        // With a day, its project's name: empty for a NULL name, nothing for a code not in the master.
+        QCOMPARE(store().loadDay(QStringLiteral("n1"), Date).projectName, std::optional(QString()));
+        QCOMPARE(store().loadDay(QStringLiteral("N2"), Date).projectName, std::nullopt);
         QCOMPARE(load.startTime, QString());
         QCOMPARE(load.endTime, QString());
         QCOMPARE(load.items, (QList<WorkItem>{WorkItem{QStringLiteral("1"), QString(), QString()}}));

@@ -20,11 +20,8 @@ void SearchModel::appendHits(const QList<SearchHit> &hits)
     if (hits.isEmpty())
         return;
     beginInsertRows(QModelIndex(), int(m_hits.size()), int(m_hits.size() + hits.size() - 1));
-    for (const SearchHit &hit : hits) {
-        m_hits.append(hit);
-        // The title shows whole; the detail shows around its hit.
-        m_snippets.append(SnippetOf(hit.detail, m_words));
-    }
+    m_hits.append(hits);
+    m_snippets.resize(m_hits.size()); // made when a row is shown
     endInsertRows();
 }
 
@@ -43,13 +40,16 @@ QVariant SearchModel::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return QVariant();
     const SearchHit &hit = m_hits.at(index.row());
-    const Snippet &snippet = m_snippets.at(index.row());
-    if (role == SnippetRole && index.column() == Detail)
-        return QStringList{snippet.before, snippet.hit, snippet.after};
     if (role == Qt::TextAlignmentRole && index.column() == Item)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && !(role == SnippetRole && index.column() == Detail))
         return QVariant();
+    // The title shows whole; the detail shows around its hit.
+    std::optional<Snippet> &made = m_snippets[index.row()];
+    if (index.column() == Detail && !made)
+        made = SnippetOf(hit.detail, m_words);
+    if (role == SnippetRole)
+        return QStringList{made->before, made->hit, made->after};
     switch (index.column()) {
     case Date:
         return hit.date;
@@ -62,7 +62,7 @@ QVariant SearchModel::data(const QModelIndex &index, int role) const
     case Head:
         return hit.head;
     default:
-        return role == Qt::ToolTipRole ? hit.detail : snippet.before + snippet.hit + snippet.after;
+        return role == Qt::ToolTipRole ? hit.detail : made->before + made->hit + made->after;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "store/textsearch.h"
 
 #include <QAbstractTableModel>
+#include <optional>
 
 namespace worvane
 {
@@ -34,7 +35,7 @@ public:
 private:
     QStringList m_words;
     QList<SearchHit> m_hits;
-    QList<Snippet> m_snippets;
+    mutable QList<std::optional<Snippet>> m_snippets; // each row's, made the first time it is shown
 };
 
 } // namespace worvane

@@ -138,6 +138,18 @@ bool FloorSaveDay(const std::string &path, const std::string &code, const std::s
         return false;
     bool ok = false;
     {
+        // The day as stored, read again in the transaction: the check that it is still the one loaded.
+        Stmt time(db.h, SelectTime), items(db.h, SelectItems);
+        time.bind(1, code);
+        time.bind(2, date);
+        items.bind(1, code);
+        items.bind(2, date);
+        if (!time.s || !items.s || sqlite3_step(time.s) != SQLITE_ROW)
+            return false;
+        while (sqlite3_step(items.s) == SQLITE_ROW) {
+        }
+        sqlite3_reset(time.s);
+        sqlite3_reset(items.s);
         Stmt find(db.h, SelectTimeRow);
         find.bind(1, code);
         find.bind(2, date);
@@ -201,11 +213,12 @@ bool FloorCompact(const std::string &path)
 
 bool FloorWriteFile(const std::string &path, const std::string &bytes)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const std::string part = path + ".part";
+    const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    const bool written = ::write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
-    return ::close(fd) == 0 && written;
+    const bool written = ::write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size()) && ::fdatasync(fd) == 0;
+    return ::close(fd) == 0 && written && ::rename(part.c_str(), path.c_str()) == 0;
 }
 
 namespace

@@ -24,7 +24,8 @@ bool FloorProjectSearch(const std::string &db, std::vector<std::pair<std::string
 // The two SELECTs of a day's load: the working-time row, then the items.
 bool FloorLoadDay(const std::string &db, const std::string &code, const std::string &date, Day &day);
 
-// The program's save statements in one transaction (BEGIN IMMEDIATE ... COMMIT), the insert prepared once.
+// The program's save statements in one transaction (BEGIN IMMEDIATE ... COMMIT): the day read again (the
+// check that it is still the one loaded), then its rows written, the insert prepared once.
 bool FloorSaveDay(const std::string &db, const std::string &code, const std::string &date, const Day &day,
                   const std::string &timestamp);
 
@@ -36,7 +37,8 @@ bool OriginalSaveDay(const std::string &db, const std::string &code, const std::
 // VACUUM on the database file itself.
 bool FloorCompact(const std::string &db);
 
-// The bytes in one write to a new or emptied file.
+// The bytes in one write to a new file beside the path, made durable (fdatasync) and renamed over it: the
+// plainest write that leaves an earlier file whole when it fails, as the program's does.
 bool FloorWriteFile(const std::string &path, const std::string &bytes);
 
 // The month with the most work items, as "YYYY/MM"; empty on failure.

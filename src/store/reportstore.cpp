@@ -190,19 +190,24 @@ ReportStore::ReportStore(QString databasePath, int busyTimeoutMs)
 {
 }
 
+namespace
+{
+// The name of the project with the code, or nothing when the master has no such code.
+bool readProjectName(Connection &db, const QString &code, std::optional<QVariant> &name)
+{
+    return db.queryFirst(QStringLiteral("SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE"), {code}, name);
+}
+} // namespace
+
 NameLookup ReportStore::lookupProjectName(const QString &code) const
 {
     Connection db(m_path, m_busyTimeoutMs);
-    QSqlQuery query = db.newQuery();
-    if (!db.open() ||
-        !db.exec(query, QStringLiteral("SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE"),
-                 {code}))
+    std::optional<QVariant> name;
+    if (!db.open() || !readProjectName(db, code, name))
         return failed<NameLookup>(db);
     NameLookup result;
-    if (query.next()) {
-        result.found = true;
-        result.name = NullToEmpty(query.value(0));
-    }
+    result.found = name.has_value();
+    result.name = name ? NullToEmpty(*name) : QString();
     return result;
 }
 
@@ -211,9 +216,7 @@ DayLoad ReportStore::loadDay(const QString &code, const QString &date) const
     Connection db(m_path, m_busyTimeoutMs);
     DayLoad result;
     std::optional<QVariant> name;
-    if (!db.open() ||
-        !db.queryFirst(QStringLiteral("SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE"), {code}, name) ||
-        !readDay(db, code, date, result))
+    if (!db.open() || !readProjectName(db, code, name) || !readDay(db, code, date, result))
         return failed<DayLoad>(db);
     if (name)
         result.projectName = NullToEmpty(*name);

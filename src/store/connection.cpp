@@ -248,6 +248,80 @@ bool Connection::finished(const QSqlQuery &query)
     return false;
 }
 
+namespace
+{
+// Binds the values as Qt SQL's SQLite driver does: a null value or a null string as NULL, numbers as
+// numbers, anything else as its text.
+void bindAll(sqlite3_stmt *statement, const QVariantList &values)
+{
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &value = values.at(i);
+        const int at = i + 1;
+        switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+            sqlite3_bind_int64(statement, at, value.toLongLong());
+            break;
+        case QMetaType::Double:
+            sqlite3_bind_double(statement, at, value.toDouble());
+            break;
+        default:
+            if (value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isNull())) {
+                sqlite3_bind_null(statement, at);
+            } else {
+                const QByteArray text = value.toString().toUtf8();
+                sqlite3_bind_text(statement, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            }
+        }
+    }
+}
+} // namespace
+
+sqlite3_stmt *Connection::prepareNative(const QString &sql, sqlite3 *&db)
+{
+    const QVariant handle = m_db.driver()->handle();
+    db = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+             ? *static_cast<sqlite3 *const *>(handle.constData())
+             : nullptr;
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (!db || sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK) {
+        setError(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("no SQLite connection"));
+        sqlite3_finalize(statement);
+        return nullptr;
+    }
+    return statement;
+}
+
+bool Connection::runEach(const QString &sql, const QList<QVariantList> &rows)
+{
+    if (m_server) {
+        QSqlQuery query(m_db);
+        if (!prepare(query, sql))
+            return false;
+        for (const QVariantList &values : rows)
+            if (!run(query, values))
+                return false;
+        return true;
+    }
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *statement = prepareNative(sql, db);
+    if (!statement)
+        return false;
+    for (const QVariantList &values : rows) {
+        bindAll(statement, values);
+        if (sqlite3_step(statement) != SQLITE_DONE) {
+            setError(QString::fromUtf8(sqlite3_errmsg(db)));
+            sqlite3_finalize(statement);
+            return false;
+        }
+        sqlite3_reset(statement);
+    }
+    sqlite3_finalize(statement);
+    return true;
+}
+
 bool Connection::eachRow(const QString &sql, const QVariantList &values,
                          const std::function<void(const QByteArrayView *columns)> &take)
 {
@@ -267,24 +341,11 @@ bool Connection::eachRow(const QString &sql, const QVariantList &values,
         }
         return finished(query);
     }
-    const QVariant handle = m_db.driver()->handle();
-    sqlite3 *db = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
-                      ? *static_cast<sqlite3 *const *>(handle.constData())
-                      : nullptr;
-    sqlite3_stmt *statement = nullptr;
-    const QByteArray text = sql.toUtf8();
-    if (!db || sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK) {
-        setError(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("no SQLite connection"));
-        sqlite3_finalize(statement);
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *statement = prepareNative(sql, db);
+    if (!statement)
         return false;
-    }
-    for (int i = 0; i < values.size(); ++i) {
-        const QByteArray value = values.at(i).toString().toUtf8();
-        if (values.at(i).isNull())
-            sqlite3_bind_null(statement, i + 1);
-        else
-            sqlite3_bind_text(statement, i + 1, value.constData(), int(value.size()), SQLITE_TRANSIENT);
-    }
+    bindAll(statement, values);
     const int count = sqlite3_column_count(statement);
     QList<QByteArrayView> columns(count);
     int rc;

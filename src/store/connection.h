@@ -8,6 +8,9 @@
 #include <functional>
 #include <optional>
 
+struct sqlite3;
+struct sqlite3_stmt;
+
 namespace worvane
 {
 
@@ -47,6 +50,10 @@ public:
     bool eachRow(const QString &sql, const QVariantList &values,
                  const std::function<void(const QByteArrayView *columns)> &take);
 
+    // Runs one statement once for each row of values, prepared once; on a file with SQLite's own interface,
+    // each value bound as Qt SQL would bind it. False on the first failure.
+    bool runEach(const QString &sql, const QList<QVariantList> &rows);
+
     // The first column of the first row, or nothing when there is no row. False on failure.
     bool queryFirst(const QString &sql, const QVariantList &values, std::optional<QVariant> &first);
 
@@ -69,6 +76,8 @@ public:
 
 private:
     void setError(const QString &text);
+    // The statement prepared on the file's own SQLite connection (db), or null (the error kept).
+    sqlite3_stmt *prepareNative(const QString &sql, sqlite3 *&db);
     void noteLostServer(const QSqlQuery &query);
 
     QString m_path;

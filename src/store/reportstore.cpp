@@ -63,26 +63,24 @@ constexpr const char *DayItemsSql = "SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCON
 // transaction on a server the time row is locked until the commit.
 bool readDay(Connection &db, const QString &code, const QString &date, DayLoad &day, bool forSave = false)
 {
-    QSqlQuery query = db.newQuery();
     QString sql = QStringLiteral("SELECT WSTIME, WETIME FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND "
                                  "WKYMD = ? ORDER BY rowid LIMIT 1");
     if (forSave && db.isServer())
         sql += QStringLiteral(" FOR UPDATE");
-    if (!db.exec(query, sql, {code, date}))
-        return false;
     day = DayLoad{};
-    if (query.next()) {
-        day.hasTimeRow = true;
-        day.startTime = NullToEmpty(query.value(0));
-        day.endTime = NullToEmpty(query.value(1));
-        if (!db.exec(query, QString::fromLatin1(DayItemsSql), {code, date}))
-            return false;
-        while (query.next())
-            day.items.append(
-                WorkItem{NullToEmpty(query.value(0)), NullToEmpty(query.value(1)), NullToEmpty(query.value(2))});
-    }
+    const auto text = [](QByteArrayView bytes) { return QString::fromUtf8(bytes); };
+    if (!db.eachRow(sql, {code, date}, [&](const QByteArrayView *row) {
+            day.hasTimeRow = true;
+            day.startTime = text(row[0]);
+            day.endTime = text(row[1]);
+        }))
+        return false;
+    if (day.hasTimeRow && !db.eachRow(QString::fromLatin1(DayItemsSql), {code, date}, [&](const QByteArrayView *row) {
+            day.items.append(WorkItem{text(row[0]), text(row[1]), text(row[2])});
+        }))
+        return false;
     day.stamp = DayStamp(day.hasTimeRow, day.startTime, day.endTime, day.items);
-    return db.finished(query);
+    return true;
 }
 
 struct RangeQuery {
@@ -286,14 +284,12 @@ Outcome ReportStore::saveDay(const DaySave &day) const
         return failure(db);
 
     // DF_WKCONT has exactly five columns in this order; the insert names none of them.
-    QSqlQuery insert = db.newQuery();
-    if (!db.prepare(insert, QStringLiteral("INSERT INTO DF_WKCONT VALUES (?, ?, ?, ?, ?)")))
+    QList<QVariantList> rows;
+    rows.reserve(day.items.size());
+    for (const WorkItem &item : day.items)
+        rows.append({day.code, day.date, item.code, item.head, item.detail});
+    if (!db.runEach(QStringLiteral("INSERT INTO DF_WKCONT VALUES (?, ?, ?, ?, ?)"), rows))
         return failure(db);
-    for (const WorkItem &item : day.items) {
-        if (!db.run(insert, {day.code, day.date, item.code, item.head, item.detail}))
-            return failure(db);
-    }
-    insert.finish();
 
     if (!db.commit())
         return failure(db);

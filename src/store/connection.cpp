@@ -9,8 +9,11 @@
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
+#include <QVarLengthArray>
 
 #include <sqlite3.h>
+
+#include <algorithm>
 
 namespace worvane
 {
@@ -278,20 +281,50 @@ void bindAll(sqlite3_stmt *statement, const QVariantList &values)
 }
 } // namespace
 
-sqlite3_stmt *Connection::prepareNative(const QString &sql, sqlite3 *&db)
+NativeStatement::NativeStatement(Connection &db, const QString &sql) : m_db(db)
 {
-    const QVariant handle = m_db.driver()->handle();
-    db = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
-             ? *static_cast<sqlite3 *const *>(handle.constData())
-             : nullptr;
-    sqlite3_stmt *statement = nullptr;
+    const QVariant handle = db.m_db.driver()->handle();
+    m_handle = !db.m_server && handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+                   ? *static_cast<sqlite3 *const *>(handle.constData())
+                   : nullptr;
     const QByteArray text = sql.toUtf8();
-    if (!db || sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK) {
-        setError(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("no SQLite connection"));
-        sqlite3_finalize(statement);
-        return nullptr;
+    if (!m_handle || sqlite3_prepare_v2(m_handle, text.constData(), int(text.size()), &m_statement, nullptr) != SQLITE_OK) {
+        db.setError(m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QStringLiteral("no SQLite connection"));
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
     }
-    return statement;
+}
+
+NativeStatement::~NativeStatement()
+{
+    sqlite3_finalize(m_statement);
+}
+
+bool NativeStatement::run(const QVariantList &values, const std::function<bool(const QByteArrayView *columns)> &take)
+{
+    if (!m_statement)
+        return false;
+    sqlite3_reset(m_statement);
+    bindAll(m_statement, values);
+    const int count = sqlite3_column_count(m_statement);
+    QVarLengthArray<QByteArrayView, 8> columns(count);
+    int rc;
+    while ((rc = sqlite3_step(m_statement)) == SQLITE_ROW) {
+        if (!take)
+            continue;
+        for (int c = 0; c < count; ++c) {
+            const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, c));
+            columns[c] = QByteArrayView(bytes, bytes ? sqlite3_column_bytes(m_statement, c) : 0);
+        }
+        if (!take(columns.constData())) {
+            rc = SQLITE_DONE;
+            break;
+        }
+    }
+    if (rc != SQLITE_DONE)
+        m_db.setError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
+    sqlite3_reset(m_statement);
+    return rc == SQLITE_DONE;
 }
 
 bool Connection::runEach(const QString &sql, const QList<QVariantList> &rows)
@@ -305,25 +338,12 @@ bool Connection::runEach(const QString &sql, const QList<QVariantList> &rows)
                 return false;
         return true;
     }
-    sqlite3 *db = nullptr;
-    sqlite3_stmt *statement = prepareNative(sql, db);
-    if (!statement)
-        return false;
-    for (const QVariantList &values : rows) {
-        bindAll(statement, values);
-        if (sqlite3_step(statement) != SQLITE_DONE) {
-            setError(QString::fromUtf8(sqlite3_errmsg(db)));
-            sqlite3_finalize(statement);
-            return false;
-        }
-        sqlite3_reset(statement);
-    }
-    sqlite3_finalize(statement);
-    return true;
+    NativeStatement statement(*this, sql);
+    return std::all_of(rows.begin(), rows.end(), [&](const QVariantList &values) { return statement.run(values); });
 }
 
 bool Connection::eachRow(const QString &sql, const QVariantList &values,
-                         const std::function<void(const QByteArrayView *columns)> &take)
+                         const std::function<bool(const QByteArrayView *columns)> &take)
 {
     if (m_server) {
         QSqlQuery query(m_db);
@@ -337,29 +357,12 @@ bool Connection::eachRow(const QString &sql, const QVariantList &values,
                 bytes[c] = query.value(c).toString().toUtf8();
                 columns[c] = bytes[c];
             }
-            take(columns.constData());
+            if (!take(columns.constData()))
+                return true;
         }
         return finished(query);
     }
-    sqlite3 *db = nullptr;
-    sqlite3_stmt *statement = prepareNative(sql, db);
-    if (!statement)
-        return false;
-    bindAll(statement, values);
-    const int count = sqlite3_column_count(statement);
-    QList<QByteArrayView> columns(count);
-    int rc;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-        for (int c = 0; c < count; ++c) {
-            const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, c));
-            columns[c] = QByteArrayView(bytes, bytes ? sqlite3_column_bytes(statement, c) : 0);
-        }
-        take(columns.constData());
-    }
-    if (rc != SQLITE_DONE)
-        setError(QString::fromUtf8(sqlite3_errmsg(db)));
-    sqlite3_finalize(statement);
-    return rc == SQLITE_DONE;
+    return NativeStatement(*this, sql).run(values, take);
 }
 
 bool Connection::queryFirst(const QString &sql, const QVariantList &values, std::optional<QVariant> &first)

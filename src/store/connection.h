@@ -44,11 +44,11 @@ public:
     // reading them failed.
     bool finished(const QSqlQuery &query);
 
-    // Runs a query and hands each row's columns, as UTF-8 bytes (NULL as empty), to take. On a file the
-    // rows are stepped with SQLite's own interface, without a QVariant or a QString per value: for long
-    // lists. The views are valid during the call only. False on failure.
+    // Runs a query and hands each row's columns, as UTF-8 bytes (NULL as empty), to take until it returns
+    // false. On a file the rows are stepped with SQLite's own interface, without a QVariant or a QString
+    // per value: for long lists. The views are valid during the call only. False on failure.
     bool eachRow(const QString &sql, const QVariantList &values,
-                 const std::function<void(const QByteArrayView *columns)> &take);
+                 const std::function<bool(const QByteArrayView *columns)> &take);
 
     // Runs one statement once for each row of values, prepared once; on a file with SQLite's own interface,
     // each value bound as Qt SQL would bind it. False on the first failure.
@@ -75,9 +75,8 @@ public:
     bool conflict() const { return m_conflict; }
 
 private:
+    friend class NativeStatement;
     void setError(const QString &text);
-    // The statement prepared on the file's own SQLite connection (db), or null (the error kept).
-    sqlite3_stmt *prepareNative(const QString &sql, sqlite3 *&db);
     void noteLostServer(const QSqlQuery &query);
 
     QString m_path;
@@ -88,6 +87,30 @@ private:
     bool m_server = false;
     bool m_unreachable = false;
     bool m_conflict = false;
+};
+
+// A statement prepared once on a file's own SQLite connection and run many times: its values bound as Qt
+// SQL binds them (a null string as NULL, numbers as numbers, the rest as text), its rows handed over as
+// UTF-8 bytes without a QVariant or a QString per value. For files only: the long reads and the many
+// inserts that Qt SQL's per-value conversion would slow.
+class NativeStatement
+{
+public:
+    NativeStatement(Connection &db, const QString &sql);
+    ~NativeStatement();
+    NativeStatement(const NativeStatement &) = delete;
+    NativeStatement &operator=(const NativeStatement &) = delete;
+
+    bool isValid() const { return m_statement != nullptr; }
+    // Runs it with the values, handing each row's columns (NULL as empty) to take when given, until take
+    // returns false; the views are valid during the call only. False on failure, the engine's words kept
+    // in db.error().
+    bool run(const QVariantList &values, const std::function<bool(const QByteArrayView *columns)> &take = {});
+
+private:
+    Connection &m_db;
+    sqlite3 *m_handle = nullptr;
+    sqlite3_stmt *m_statement = nullptr;
 };
 
 // True for a postgresql:// (or postgres://) URI: the team database on a server.

@@ -150,50 +150,52 @@ bool setState(Connection &db, const char *name, const QVariant &value)
                    {value, QLatin1String(name)});
 }
 
-// Puts one day's items into the index as they stand now, replacing what it held for the day.
+// Puts one day's items into the index as they stand now, replacing what it held for the day. Its
+// statements run on the file's own SQLite connection: a build inserts millions of entries.
 class DayIndexer
 {
 public:
-    explicit DayIndexer(Connection &db) : m_db(db)
+    explicit DayIndexer(Connection &db)
+        : m_dropBodies(db, QStringLiteral("DELETE FROM WKSEARCH WHERE rowid IN (SELECT ID FROM WKSEARCH_ITEM "
+                                          "WHERE PJCODE = ? AND WKYMD = ?)")),
+          m_dropItems(db, QStringLiteral("DELETE FROM WKSEARCH_ITEM WHERE PJCODE = ? AND WKYMD = ?")),
+          m_items(db, QStringLiteral("SELECT c.PJCODE, c.WKCODE, c.WKHEAD, c.DETAIL FROM DF_WKCONT c WHERE "
+                                     "c.PJCODE = ? AND c.WKYMD = ? AND EXISTS (SELECT 1 FROM DF_WKTIME t "
+                                     "WHERE t.PJCODE = c.PJCODE AND t.WKYMD = c.WKYMD)")),
+          m_top(db, QStringLiteral("SELECT MAX(ID) FROM WKSEARCH_ITEM WHERE ID BETWEEN ? AND ?")),
+          m_addItem(db, QStringLiteral("INSERT INTO WKSEARCH_ITEM VALUES (?, ?, ?, ?)")),
+          m_addBody(db, QStringLiteral("INSERT INTO WKSEARCH (rowid, BODY) VALUES (?, ?)"))
     {
-        m_ok = db.prepare(m_dropBodies, QStringLiteral("DELETE FROM WKSEARCH WHERE rowid IN (SELECT ID FROM "
-                                                       "WKSEARCH_ITEM WHERE PJCODE = ? AND WKYMD = ?)")) &&
-               db.prepare(m_dropItems, QStringLiteral("DELETE FROM WKSEARCH_ITEM WHERE PJCODE = ? AND WKYMD = ?")) &&
-               db.prepare(m_items, QStringLiteral(
-                                       "SELECT c.PJCODE, c.WKCODE, c.WKHEAD, c.DETAIL FROM DF_WKCONT c WHERE "
-                                       "c.PJCODE = ? AND c.WKYMD = ? AND EXISTS (SELECT 1 FROM DF_WKTIME t "
-                                       "WHERE t.PJCODE = c.PJCODE AND t.WKYMD = c.WKYMD)")) &&
-               db.prepare(m_top, QStringLiteral("SELECT MAX(ID) FROM WKSEARCH_ITEM WHERE ID BETWEEN ? AND ?")) &&
-               db.prepare(m_addItem, QStringLiteral("INSERT INTO WKSEARCH_ITEM VALUES (?, ?, ?, ?)")) &&
-               db.prepare(m_addBody, QStringLiteral("INSERT INTO WKSEARCH (rowid, BODY) VALUES (?, ?)"));
     }
 
     bool reindex(const QVariant &code, const QVariant &date)
     {
-        if (!m_ok || !m_db.run(m_dropBodies, {code, date}) || !m_db.run(m_dropItems, {code, date}) ||
-            !m_db.run(m_items, {code, date}))
+        if (!m_dropBodies.run({code, date}) || !m_dropItems.run({code, date}))
             return false;
         const qint64 base = dayBase(NullToEmpty(date));
         qint64 next = -1;
-        while (m_items.next()) {
+        bool added = true;
+        const auto text = [](QByteArrayView bytes) { return QString::fromUtf8(bytes); };
+        const bool read = m_items.run({code, date}, [&](const QByteArrayView *item) {
             if (next < 0) {
-                if (!m_db.run(m_top, {base, base + (qint64(1) << DayShift) - 1}))
-                    return false;
-                next = m_top.next() && !m_top.isNull(0) ? m_top.value(0).toLongLong() + 1 : base;
+                // The items of one date, whatever their project, are numbered on from the last one held.
+                next = base;
+                added = m_top.run({base, base + (qint64(1) << DayShift) - 1}, [&](const QByteArrayView *top) {
+                    if (!top[0].isEmpty())
+                        next = top[0].toByteArray().toLongLong() + 1;
+                    return true;
+                });
             }
-            if (!m_db.run(m_addItem, {next, m_items.value(0), date, m_items.value(1)}) ||
-                !m_db.run(m_addBody, {next, bodyOf(NullToEmpty(m_items.value(2)), NullToEmpty(m_items.value(3)))}))
-                return false;
+            added = added && m_addItem.run({next, text(item[0]), date, text(item[1])}) &&
+                    m_addBody.run({next, bodyOf(text(item[2]), text(item[3]))});
             ++next;
-        }
-        return true;
+            return added;
+        });
+        return read && added;
     }
 
 private:
-    Connection &m_db;
-    bool m_ok = false;
-    QSqlQuery m_dropBodies{m_db.newQuery()}, m_dropItems{m_db.newQuery()}, m_items{m_db.newQuery()},
-        m_top{m_db.newQuery()}, m_addItem{m_db.newQuery()}, m_addBody{m_db.newQuery()};
+    NativeStatement m_dropBodies, m_dropItems, m_items, m_top, m_addItem, m_addBody;
 };
 
 // Indexes the logged days again and empties the log, in one transaction. False when that could not be

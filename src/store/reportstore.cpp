@@ -73,10 +73,12 @@ bool readDay(Connection &db, const QString &code, const QString &date, DayLoad &
             day.hasTimeRow = true;
             day.startTime = text(row[0]);
             day.endTime = text(row[1]);
+            return true;
         }))
         return false;
     if (day.hasTimeRow && !db.eachRow(QString::fromLatin1(DayItemsSql), {code, date}, [&](const QByteArrayView *row) {
             day.items.append(WorkItem{text(row[0]), text(row[1]), text(row[2])});
+            return true;
         }))
         return false;
     day.stamp = DayStamp(day.hasTimeRow, day.startTime, day.endTime, day.items);
@@ -127,27 +129,24 @@ template <class Visit> bool walkRange(Connection &db, const RangeQuery &range, V
     sql += server ? QStringLiteral(" ORDER BY t.WKYMD, t.PJCODE COLLATE NOCASE, t.WKUSER, t.rowid")
                   : QStringLiteral(" ORDER BY t.WKYMD, t.PJCODE COLLATE NOCASE, t.rowid");
 
-    QSqlQuery query = db.newQuery();
-    if (!readOthers(db, range.people) || !db.exec(query, sql, values))
+    if (!readOthers(db, range.people))
         return false;
     const int personColumn = range.countItems ? 6 : 5;
+    const auto text = [](QByteArrayView bytes) { return QString::fromUtf8(bytes); };
     QString previousKey; // date, code and person of the last day, folded as NOCASE folds: ASCII letters only
-    while (query.next()) {
-        DaySummary day{NullToEmpty(query.value(0)), NullToEmpty(query.value(1)),
-                       NullToEmpty(query.value(2)), NullToEmpty(query.value(3)),
-                       NullToEmpty(query.value(4)), range.countItems ? query.value(5).toInt() : 0,
-                       server ? NullToEmpty(query.value(personColumn)) : QString()};
+    return db.eachRow(sql, values, [&](const QByteArrayView *row) {
+        DaySummary day{text(row[0]), text(row[1]), text(row[2]), text(row[3]), text(row[4]),
+                       range.countItems ? row[5].toByteArray().toInt() : 0,
+                       server ? text(row[personColumn]) : QString()};
         QString key = day.date + QLatin1Char('\t') + day.code + QLatin1Char('\t') + day.person;
         for (QChar &c : key)
             if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
                 c = QChar(c.unicode() + 32);
         if (key == previousKey)
-            continue;
-        previousKey = std::move(key);
-        if (!visit(std::move(day)))
             return true;
-    }
-    return db.finished(query);
+        previousKey = std::move(key);
+        return visit(std::move(day));
+    });
 }
 } // namespace
 
@@ -398,7 +397,10 @@ ProjectSearch ReportStore::searchProjects(const std::optional<QString> &codePatt
     Connection db(m_path, m_busyTimeoutMs);
     ProjectSearch result;
     if (!db.open() ||
-        !db.eachRow(sql, values, [&result](const QByteArrayView *columns) { result.rows.append(columns[0], columns[1]); }))
+        !db.eachRow(sql, values, [&result](const QByteArrayView *columns) {
+            result.rows.append(columns[0], columns[1]);
+            return true;
+        }))
         return failed<ProjectSearch>(db);
     return result;
 }

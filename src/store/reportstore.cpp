@@ -314,25 +314,35 @@ Outcome ReportStore::forEachDay(const QString &from, const QString &to,
                                 const std::function<bool(const StoredDay &)> &take, const People &people) const
 {
     Connection db(m_path, m_busyTimeoutMs);
-    QSqlQuery items = db.newQuery();
-    // On the team database a day's items are the person's: two people may save the same project and date.
-    const QString itemsSql = db.isServer() ? QString::fromLatin1(DayItemsSql)
-                                                 .replace(QStringLiteral(" ORDER BY"), QStringLiteral(" AND WKUSER = ? ORDER BY"))
-                                           : QString::fromLatin1(DayItemsSql);
-    if (!openForRange(db, m_path) || !db.prepare(items, itemsSql))
+    if (!openForRange(db, m_path))
         return failure(db);
     // Each day's items as the day comes: a sort of a few rows per day instead of one of the whole range.
+    // A file's are stepped with SQLite's own interface; on the team database a day's items are the
+    // person's, for two people may save the same project and date.
+    std::optional<NativeStatement> fileItems;
+    QSqlQuery serverItems = db.newQuery();
+    if (db.isServer() ? !db.prepare(serverItems, QString::fromLatin1(DayItemsSql)
+                                                      .replace(QStringLiteral(" ORDER BY"),
+                                                               QStringLiteral(" AND WKUSER = ? ORDER BY")))
+                      : !fileItems.emplace(db, QString::fromLatin1(DayItemsSql)).isValid())
+        return failure(db);
     bool itemsRead = true;
     const auto withItems = [&](DaySummary &&summary) {
         StoredDay day{std::move(summary.code),      std::move(summary.name),    std::move(summary.date),
                       std::move(summary.startTime), std::move(summary.endTime), {},
                       std::move(summary.person)};
-        itemsRead = db.run(items, db.isServer() ? QVariantList{day.code, day.date, day.person}
-                                                : QVariantList{day.code, day.date});
-        while (itemsRead && items.next())
-            day.items.append(WorkItem{NullToEmpty(items.value(0)), NullToEmpty(items.value(1)),
-                                      NullToEmpty(items.value(2))});
-        itemsRead = itemsRead && db.finished(items);
+        if (fileItems) {
+            itemsRead = fileItems->run({day.code, day.date}, [&day](const QByteArrayView *row) {
+                day.items.append(WorkItem{QString::fromUtf8(row[0]), QString::fromUtf8(row[1]), QString::fromUtf8(row[2])});
+                return true;
+            });
+        } else {
+            itemsRead = db.run(serverItems, {day.code, day.date, day.person});
+            while (itemsRead && serverItems.next())
+                day.items.append(WorkItem{NullToEmpty(serverItems.value(0)), NullToEmpty(serverItems.value(1)),
+                                          NullToEmpty(serverItems.value(2))});
+            itemsRead = itemsRead && db.finished(serverItems);
+        }
         return itemsRead && take(day);
     };
     bool walked = true;

@@ -744,6 +744,28 @@ int programSide(const Child &c, int argc, char **argv)
 
 // ---- The floor's side: the C API and system calls ------------------------------------------------------
 
+// The floor's runs of its work: the first warms up, and each later one's time is reported (as a sample, or
+// as the engine alone beside a floor that shows its rows). before runs ahead of each, outside the clock.
+template <class Work, class Before>
+void floorRuns(const Child &c, const char *failed, Work work, void (*report)(Clock::duration), Before before)
+{
+    for (int run = 0; run <= c.runs; ++run) {
+        before();
+        const auto t0 = Clock::now();
+        const bool ok = work();
+        const auto took = Clock::now() - t0;
+        if (!ok)
+            fail(failed);
+        if (run > 0)
+            report(took);
+    }
+}
+
+template <class Work> void floorRuns(const Child &c, const char *failed, Work work, void (*report)(Clock::duration) = sample)
+{
+    floorRuns(c, failed, work, report, [] {});
+}
+
 int floorSide(const Child &c)
 {
     const std::string code = bench::Dataset::BigDayCode, date = bench::Dataset::BigDayDate;
@@ -776,16 +798,8 @@ int floorSide(const Child &c)
     } else if (c.row == "load") {
         bench::Day day;
         const auto load = isServer(c.dataset) ? bench::TeamFloorLoadDay : bench::FloorLoadDay;
-        for (int run = 0; run <= c.runs; ++run) {
-            day = {};
-            const auto t0 = Clock::now();
-            const bool ok = load(c.dataset, code, date, day);
-            const auto took = Clock::now() - t0;
-            if (!ok)
-                fail("load failed");
-            if (run > 0)
-                bare(took);
-        }
+        floorRuns(
+            c, "load failed", [&] { return load(c.dataset, code, date, day); }, bare, [&] { day = {}; });
         shownRuns(c, [&](Rows &shown) {
             bench::Day read;
             if (!load(c.dataset, code, date, read))
@@ -806,16 +820,10 @@ int floorSide(const Child &c)
         const auto save = isServer(db)               ? bench::TeamFloorSaveDay
                           : c.side == "original" ? bench::OriginalSaveDay
                                                  : bench::FloorSaveDay;
-        for (int run = 0; run <= c.runs; ++run) {
-            const std::string stamp = timestampNow();
-            const auto t0 = Clock::now();
-            const bool ok = save(db, code, date, day, stamp);
-            const auto took = Clock::now() - t0;
-            if (!ok)
-                fail("save failed");
-            if (run > 0)
-                sample(took);
-        }
+        std::string stamp;
+        floorRuns(
+            c, "save failed", [&] { return save(db, code, date, day, stamp); }, sample,
+            [&] { stamp = timestampNow(); });
         check(dayCheck(db));
     } else if (c.row == "report") {
         bench::Day day;
@@ -826,60 +834,32 @@ int floorSide(const Child &c)
             items.append(WorkItem{QString::fromStdString(item.code), QString::fromStdString(item.head),
                                   QString::fromStdString(item.detail)});
         const std::string file = c.work + "/report-floor.txt";
-        for (int run = 0; run <= c.runs; ++run) {
-            // The report's text made from the items and converted to CP932, as each click does, then written.
-            const auto t0 = Clock::now();
+        // The report's text made from the items and converted to CP932, as each click does, then written.
+        floorRuns(c, "write failed", [&] {
             const QByteArray encoded =
                 ToCp932(BuildReportText(QString::fromStdString(date), QString::fromStdString(day.start),
                                         QString::fromStdString(day.end), items));
-            const bool ok = bench::FloorWriteFile(file, std::string(encoded.constData(), size_t(encoded.size())));
-            const auto took = Clock::now() - t0;
-            if (!ok)
-                fail("write failed");
-            if (run > 0)
-                sample(took);
-        }
+            return bench::FloorWriteFile(file, std::string(encoded.constData(), size_t(encoded.size())));
+        });
         const std::string written = readFile(file);
         check(std::to_string(written.size()) + " bytes " + hex(bench::Digest(written)));
     } else if (c.row == "month") {
         std::vector<std::vector<std::string>> grid;
-        for (int run = 0; run <= c.runs; ++run) {
-            grid.clear();
-            const auto t0 = Clock::now();
-            const bool ok = bench::FloorMonthGrid(c.dataset, c.param, grid);
-            const auto took = Clock::now() - t0;
-            if (!ok)
-                fail("month failed");
-            if (run > 0)
-                bare(took);
-        }
+        floorRuns(
+            c, "month failed", [&] { return bench::FloorMonthGrid(c.dataset, c.param, grid); }, bare,
+            [&] { grid.clear(); });
         openedRuns(c, [&](Rows &shown) { return bench::FloorMonthGrid(c.dataset, c.param, shown); });
         check(gridCheck(grid));
     } else if (c.row == "totals") {
         std::string text;
-        for (int run = 0; run <= c.runs; ++run) {
-            text.clear();
-            const auto t0 = Clock::now();
-            const bool ok = bench::FloorTotals(c.dataset, FiveYearsFrom, FiveYearsTo, text);
-            const auto took = Clock::now() - t0;
-            if (!ok)
-                fail("totals failed");
-            if (run > 0)
-                sample(took);
-        }
+        floorRuns(
+            c, "totals failed", [&] { return bench::FloorTotals(c.dataset, FiveYearsFrom, FiveYearsTo, text); },
+            sample, [&] { text.clear(); });
         check(std::to_string(text.size()) + " bytes " + hex(bench::Digest(text)));
     } else if (c.row == "csv" || c.row == "xlsx") {
         const std::string file = c.work + "/export-floor." + c.row;
         const auto write = c.row == "csv" ? bench::FloorCsv : bench::FloorXlsx;
-        for (int run = 0; run <= c.runs; ++run) {
-            const auto t0 = Clock::now();
-            const bool ok = write(c.dataset, OneYearFrom, OneYearTo, file);
-            const auto took = Clock::now() - t0;
-            if (!ok)
-                fail("export failed");
-            if (run > 0)
-                sample(took);
-        }
+        floorRuns(c, "export failed", [&] { return write(c.dataset, OneYearFrom, OneYearTo, file); });
         check(c.row == "csv" ? fileCheck(file) : sheetCheck(file));
     } else if (c.row == "index") {
         std::string db;
@@ -894,16 +874,9 @@ int floorSide(const Child &c)
         std::remove(db.c_str());
     } else if (c.row == "find") {
         std::vector<bench::Hit> hits;
-        for (int run = 0; run <= c.runs; ++run) {
-            hits.clear();
-            const auto t0 = Clock::now();
-            const bool ok = bench::FloorSearchPage(c.dataset, c.param, hits);
-            const auto took = Clock::now() - t0;
-            if (!ok)
-                fail("search failed");
-            if (run > 0)
-                bare(took);
-        }
+        floorRuns(
+            c, "search failed", [&] { return bench::FloorSearchPage(c.dataset, c.param, hits); }, bare,
+            [&] { hits.clear(); });
         shownRuns(c, [&](Rows &shown) {
             std::vector<bench::Hit> page;
             if (!bench::FloorSearchPage(c.dataset, c.param, page))

@@ -69,4 +69,14 @@ void ProjectModel::setProjects(ProjectRows projects)
     endResetModel();
 }
 
+void ProjectModel::appendProjects(const ProjectRows &more)
+{
+    if (more.isEmpty())
+        return;
+    const int first = int(m_projects.size());
+    beginInsertRows(QModelIndex(), first, first + int(more.size()) - 1);
+    m_projects.append(more);
+    endInsertRows();
+}
+
 } // namespace worvane

@@ -27,7 +27,10 @@ public:
 
     // Replaces the list in one reset.
     void setProjects(ProjectRows projects);
+    // The next page of the same search, after the rows listed.
+    void appendProjects(const ProjectRows &more);
     ProjectRow at(int row) const { return m_projects.at(row); }
+    int size() const { return int(m_projects.size()); }
     bool isEmpty() const { return m_projects.isEmpty(); }
 
 private:

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <optional>
 
 namespace worvane
@@ -22,6 +23,10 @@ namespace worvane
 namespace
 {
 constexpr int CodeBytes = 8;
+// The first page fills the list's screen many times over at once; each later page is read in a few
+// milliseconds, so that keys and clicks between pages are taken within a frame.
+constexpr int FirstPageRows = 1000;
+constexpr int NextPageRows = 16384;
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, qreal points)
 {
@@ -45,8 +50,12 @@ std::optional<QString> patternOf(const QLineEdit *field)
 } // namespace
 
 frmPJViewer::frmPJViewer(QString databasePath, QWidget *parent)
-    : QDialog(parent), m_databasePath(std::move(databasePath)), m_projects(new ProjectModel(this))
+    : QDialog(parent), m_databasePath(std::move(databasePath)), m_projects(new ProjectModel(this)),
+      m_nextPage(new QTimer(this))
 {
+    m_nextPage->setSingleShot(true);
+    m_nextPage->setInterval(0);
+    connect(m_nextPage, &QTimer::timeout, this, &frmPJViewer::ListNextPage);
     setObjectName(QStringLiteral("frmPJViewer"));
     setWindowTitle(caption::Project);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -131,14 +140,20 @@ std::optional<ProjectRow> frmPJViewer::pick(const QString &databasePath, QWidget
 
 frmPJViewer::Search frmPJViewer::SearchProjects()
 {
-    ProjectSearch found =
-        ReportStore(m_databasePath).searchProjects(patternOf(txtPJCODE), patternOf(txtPJNAME));
+    const std::optional<QString> codePattern = patternOf(txtPJCODE), namePattern = patternOf(txtPJNAME);
+    ProjectSearch found = ReportStore(m_databasePath).searchProjects(codePattern, namePattern, FirstPageRows);
     if (!found.ok)
         return Search::Failed;
     if (found.rows.isEmpty())
         return Search::NotFound;
 
-    // Filled in one reset while hidden, so a long result is not drawn row by row.
+    m_nextPage->stop();
+    m_paging.reset();
+    if (found.next) {
+        m_paging = Paging{codePattern, namePattern, *found.next};
+        m_nextPage->start();
+    }
+    // Filled in one reset while hidden, so that the list is drawn once.
     fgdPRJMST->setVisible(false);
     m_projects->setProjects(std::move(found.rows));
     // List mode, the first result's code and name selected.
@@ -146,6 +161,28 @@ frmPJViewer::Search frmPJViewer::SearchProjects()
     fgdPRJMST->selectRow(0);
     fgdPRJMST->setVisible(true);
     return Search::Found;
+}
+
+void frmPJViewer::ListNextPage()
+{
+    if (!m_paging)
+        return;
+    ProjectSearch found = ReportStore(m_databasePath)
+                              .searchProjects(m_paging->codePattern, m_paging->namePattern, NextPageRows,
+                                              m_paging->after);
+    if (!found.ok) {
+        // The rows listed stay; the user is told that the list stops short.
+        m_paging.reset();
+        MessagePresenter::show(this, caption::Project, msg::ProjectSearchFailed);
+        return;
+    }
+    m_projects->appendProjects(found.rows);
+    if (!found.next) {
+        m_paging.reset();
+        return;
+    }
+    m_paging->after = *found.next;
+    m_nextPage->start();
 }
 
 void frmPJViewer::PickProject()

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "rules/values.h"
+#include "store/reportstore.h"
 
 #include <QDialog>
 #include <QString>
 #include <optional>
 
 class QLabel;
+class QTimer;
 class QLineEdit;
 class QPushButton;
 
@@ -38,8 +40,11 @@ private:
     enum class Search { Found, NotFound, Failed };
 
     // Lists the projects that match the typed patterns; when none matched or the search failed, the
-    // list keeps what it showed.
+    // list keeps what it showed. The first page is shown at once; the pages after it come in while
+    // the window goes on taking keys and clicks.
     Search SearchProjects();
+    // The next page of the search being listed.
+    void ListNextPage();
     // Takes the current list row and closes; does nothing while the list has no current row.
     void PickProject();
     // Code, then name, must not be blank; the first that is gets a warning and the focus.
@@ -52,6 +57,13 @@ private:
     QString m_databasePath;
     std::optional<ProjectRow> m_picked;
     ProjectModel *m_projects;
+    // The search whose later pages are still to come, and where its last page ended.
+    struct Paging {
+        std::optional<QString> codePattern, namePattern;
+        ProjectPageEnd after;
+    };
+    std::optional<Paging> m_paging;
+    QTimer *m_nextPage;
 
     QLabel *lblPJCode;
     QLineEdit *txtPJCODE;

@@ -387,9 +387,10 @@ TeamPeople ReportStore::teamPeople() const
 }
 
 ProjectSearch ReportStore::searchProjects(const std::optional<QString> &codePattern,
-                                          const std::optional<QString> &namePattern) const
+                                          const std::optional<QString> &namePattern, int limit,
+                                          const std::optional<ProjectPageEnd> &after) const
 {
-    QString sql = QStringLiteral("SELECT PJCODE, PJNAME FROM DM_PRJMST");
+    QString sql = QStringLiteral("SELECT PJCODE, PJNAME, rowid FROM DM_PRJMST");
     QVariantList values;
     QStringList conditions;
     if (codePattern) {
@@ -400,18 +401,33 @@ ProjectSearch ReportStore::searchProjects(const std::optional<QString> &codePatt
         conditions << QStringLiteral("PJNAME LIKE ?");
         values << LikePattern(*namePattern);
     }
+    if (after) {
+        // The lower bound alone is what the code index seeks to; the rest skips the rows of the code
+        // that the page before already listed.
+        conditions << QStringLiteral("PJCODE COLLATE NOCASE >= ? COLLATE NOCASE AND "
+                                     "(PJCODE COLLATE NOCASE > ? COLLATE NOCASE OR rowid > ?)");
+        values << after->code << after->code << after->row;
+    }
     if (!conditions.isEmpty())
         sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY PJCODE COLLATE NOCASE, rowid");
+    if (limit > 0) {
+        sql += QStringLiteral(" LIMIT ?");
+        values << limit;
+    }
 
     Connection db(m_path, m_busyTimeoutMs);
     ProjectSearch result;
+    qint64 lastRow = 0;
     if (!db.open() ||
-        !db.eachRow(sql, values, [&result](const QByteArrayView *columns) {
+        !db.eachRow(sql, values, [&result, &lastRow](const QByteArrayView *columns) {
             result.rows.append(columns[0], columns[1]);
+            lastRow = QByteArray::fromRawData(columns[2].data(), columns[2].size()).toLongLong();
             return true;
         }))
         return failed<ProjectSearch>(db);
+    if (limit > 0 && result.rows.size() == limit)
+        result.next = ProjectPageEnd{result.rows.code(result.rows.size() - 1), lastRow};
     return result;
 }
 

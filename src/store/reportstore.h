@@ -122,6 +122,15 @@ public:
         m_text += name;
         m_ends.append(m_text.size());
     }
+    // Another list's rows after these.
+    void append(const ProjectRows &more)
+    {
+        const qsizetype shift = m_text.size();
+        m_text += more.m_text;
+        m_ends.reserve(m_ends.size() + more.m_ends.size());
+        for (const qsizetype end : more.m_ends)
+            m_ends.append(shift + end);
+    }
     qsizetype size() const { return m_ends.size() / 2; }
     bool isEmpty() const { return m_ends.isEmpty(); }
     QString code(qsizetype row) const { return field(2 * row); }
@@ -138,8 +147,15 @@ private:
     QList<qsizetype> m_ends; // where each code, then each name, ends in m_text
 };
 
+// Where a page of a project search stopped: the next page lists the projects after this one.
+struct ProjectPageEnd {
+    QString code;
+    qint64 row = 0; // the row's own number, for a file where a code repeats
+};
+
 struct ProjectSearch : Outcome {
     ProjectRows rows; // ordered by code
+    std::optional<ProjectPageEnd> next; // set when a page came back full: more may follow it
 };
 
 // Every statement the program issues against the database file. Each call opens the file, works and
@@ -184,8 +200,12 @@ public:
     TeamPeople teamPeople() const;
 
     // A pattern left out lists every project; a pattern matches as LIKE, with * and ? taken as % and _.
+    // With a limit, one page of at most that many rows, after the end of the page before when one is
+    // given: a list of any length comes in pages, each an index look-up and a short walk, and no page
+    // waits for the rows after it.
     ProjectSearch searchProjects(const std::optional<QString> &codePattern,
-                                 const std::optional<QString> &namePattern) const;
+                                 const std::optional<QString> &namePattern, int limit = 0,
+                                 const std::optional<ProjectPageEnd> &after = std::nullopt) const;
 
     // Adds the project, or overwrites the first row whose code or name equals the one given. Refuses to
     // give a second row a code that another row already has.

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -374,6 +375,45 @@ private slots:
         c.search->click();
         QCOMPARE(log.count(), 1);
         QCOMPARE(c.codes(), AllCodes);
+    }
+
+    // A long list shows its first rows at once and the rest while the window takes keys; a new search
+    // drops the old one's pages; a page that cannot be read stops the list with one stop box.
+    void aLongListArrivesInPagesWhileTheWindowWorks()
+    {
+        constexpr int added = 40000, all = added + 7;
+        sql(m_db, QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME) WITH RECURSIVE n(i) AS (SELECT 1 UNION "
+                                 "ALL SELECT i + 1 FROM n WHERE i < %1) SELECT printf('L%05d', i), 'name' || i FROM n")
+                      .arg(added));
+        MessageLog log;
+        const Controls c = open();
+        const QAbstractItemModel *m = c.list->model();
+        c.search->click();
+        QVERIFY(m->rowCount() > 0 && m->rowCount() < all);
+        QCOMPARE(focusName(), QStringLiteral("fgdPRJMST"));
+        QTest::keyClick(c.list, Qt::Key_Down);
+        QTRY_COMPARE(m->rowCount(), all);
+        QCOMPARE(c.list->currentRow(), 1);
+        const QStringList codes = c.codes();
+        QCOMPARE(codes.mid(0, 3), AllCodes.mid(0, 3));
+        QCOMPARE(codes.at(all - 1), QStringLiteral("Z9999999"));
+        QCOMPARE(QSet<QString>(codes.begin(), codes.end()).size(), all);
+        QCOMPARE(m->index(all - 1, 0).data().toString(), QString::number(all));
+
+        c.search->click();
+        c.type(QStringLiteral("A001*"), QString());
+        c.search->click();
+        QTest::qWait(200);
+        QCOMPARE(c.codes(), AllCodes.mid(1, 2));
+
+        c.type(QString(), QString());
+        c.search->click();
+        const int shown = m->rowCount();
+        QVERIFY(QFile::rename(m_db, m_db + QStringLiteral(".away")));
+        QTRY_COMPARE(log.count(), 1);
+        QCOMPARE(log.last().text, msg::ProjectSearchFailed.text);
+        QCOMPARE(m->rowCount(), shown);
+        QVERIFY(m_viewer->isVisible());
     }
 };
 

@@ -1,5 +1,7 @@
 #include "models/projectmodel.h"
 
+#include <algorithm>
+
 namespace worvane
 {
 
@@ -7,7 +9,19 @@ ProjectModel::ProjectModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 int ProjectModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_projects.size());
+    return parent.isValid() || m_pageEnds.isEmpty() ? 0 : m_pageEnds.last();
+}
+
+std::pair<const ProjectRows *, qsizetype> ProjectModel::locate(int row) const
+{
+    const qsizetype page = std::upper_bound(m_pageEnds.cbegin(), m_pageEnds.cend(), row) - m_pageEnds.cbegin();
+    return {&m_pages.at(page), row - (page == 0 ? 0 : m_pageEnds.at(page - 1))};
+}
+
+ProjectRow ProjectModel::at(int row) const
+{
+    const auto [page, place] = locate(row);
+    return page->at(place);
 }
 
 int ProjectModel::columnCount(const QModelIndex &parent) const
@@ -22,14 +36,10 @@ QVariant ProjectModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole: {
         // Row numbers run on past 32,767: nothing here is a 16-bit counter.
-        switch (index.column()) {
-        case RowNumber:
+        if (index.column() == RowNumber)
             return QString::number(index.row() + 1);
-        case Code:
-            return m_projects.code(index.row());
-        default:
-            return m_projects.name(index.row());
-        }
+        const auto [page, place] = locate(index.row());
+        return index.column() == Code ? page->code(place) : page->name(place);
     }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
@@ -65,17 +75,23 @@ Qt::ItemFlags ProjectModel::flags(const QModelIndex &index) const
 void ProjectModel::setProjects(ProjectRows projects)
 {
     beginResetModel();
-    m_projects = std::move(projects);
+    m_pages.clear();
+    m_pageEnds.clear();
+    if (!projects.isEmpty()) {
+        m_pageEnds.append(int(projects.size()));
+        m_pages.append(std::move(projects));
+    }
     endResetModel();
 }
 
-void ProjectModel::appendProjects(const ProjectRows &more)
+void ProjectModel::appendProjects(ProjectRows more)
 {
     if (more.isEmpty())
         return;
-    const int first = int(m_projects.size());
+    const int first = rowCount();
     beginInsertRows(QModelIndex(), first, first + int(more.size()) - 1);
-    m_projects.append(more);
+    m_pageEnds.append(first + int(more.size()));
+    m_pages.append(std::move(more));
     endInsertRows();
 }
 

@@ -9,6 +9,7 @@ namespace worvane
 
 // The projects a search of the project window found, in the order found, numbered from 1. A model over
 // the rows as read: a cell's text is made when the view asks for it, so only what is shown is converted.
+// The pages of a long search are kept as they came, so that adding one never copies the ones before.
 class ProjectModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -28,13 +29,16 @@ public:
     // Replaces the list in one reset.
     void setProjects(ProjectRows projects);
     // The next page of the same search, after the rows listed.
-    void appendProjects(const ProjectRows &more);
-    ProjectRow at(int row) const { return m_projects.at(row); }
-    int size() const { return int(m_projects.size()); }
-    bool isEmpty() const { return m_projects.isEmpty(); }
+    void appendProjects(ProjectRows more);
+    ProjectRow at(int row) const;
+    bool isEmpty() const { return m_pageEnds.isEmpty(); }
 
 private:
-    ProjectRows m_projects;
+    // The page holding a row, and the row's place in it.
+    std::pair<const ProjectRows *, qsizetype> locate(int row) const;
+
+    QList<ProjectRows> m_pages;
+    QList<int> m_pageEnds; // the rows listed up to the end of each page
 };
 
 } // namespace worvane

@@ -23,10 +23,6 @@ namespace worvane
 namespace
 {
 constexpr int CodeBytes = 8;
-// The first page fills the list's screen many times over at once; each later page is read in a few
-// milliseconds, so that keys and clicks between pages are taken within a frame.
-constexpr int FirstPageRows = 1000;
-constexpr int NextPageRows = 16384;
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, qreal points)
 {
@@ -160,6 +156,8 @@ frmPJViewer::Search frmPJViewer::SearchProjects()
     fgdPRJMST->setMode(FlexGrid::Mode::List);
     fgdPRJMST->selectRow(0);
     fgdPRJMST->setVisible(true);
+    // Drawn now, before the next page is read.
+    fgdPRJMST->repaint();
     return Search::Found;
 }
 
@@ -176,7 +174,7 @@ void frmPJViewer::ListNextPage()
         MessagePresenter::show(this, caption::Project, msg::ProjectSearchFailed);
         return;
     }
-    m_projects->appendProjects(found.rows);
+    m_projects->appendProjects(std::move(found.rows));
     if (!found.next) {
         m_paging.reset();
         return;

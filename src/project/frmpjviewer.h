@@ -25,6 +25,12 @@ class frmPJViewer : public QDialog
 {
     Q_OBJECT
 public:
+    // The first page holds every project a master of up to 32,767 rows has, in a frame; a longer list
+    // goes on in pages read in a few milliseconds each, so that keys and clicks between them are taken
+    // within a frame.
+    static constexpr int FirstPageRows = 32768;
+    static constexpr int NextPageRows = 8192;
+
     explicit frmPJViewer(QString databasePath, QWidget *parent = nullptr);
 
     // Shows the window modally; the project picked, or nothing when it was closed without a pick.

@@ -390,7 +390,7 @@ ProjectSearch ReportStore::searchProjects(const std::optional<QString> &codePatt
                                           const std::optional<QString> &namePattern, int limit,
                                           const std::optional<ProjectPageEnd> &after) const
 {
-    QString sql = QStringLiteral("SELECT PJCODE, PJNAME, rowid FROM DM_PRJMST");
+    QString sql = QStringLiteral("SELECT PJCODE, PJNAME FROM DM_PRJMST");
     QVariantList values;
     QStringList conditions;
     if (codePattern) {
@@ -402,11 +402,9 @@ ProjectSearch ReportStore::searchProjects(const std::optional<QString> &codePatt
         values << LikePattern(*namePattern);
     }
     if (after) {
-        // The lower bound alone is what the code index seeks to; the rest skips the rows of the code
-        // that the page before already listed.
-        conditions << QStringLiteral("PJCODE COLLATE NOCASE >= ? COLLATE NOCASE AND "
-                                     "(PJCODE COLLATE NOCASE > ? COLLATE NOCASE OR rowid > ?)");
-        values << after->code << after->code << after->row;
+        // What the code index seeks to: the last code listed, whose rows listed are passed over below.
+        conditions << QStringLiteral("PJCODE COLLATE NOCASE >= ? COLLATE NOCASE");
+        values << after->code;
     }
     if (!conditions.isEmpty())
         sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
@@ -414,20 +412,38 @@ ProjectSearch ReportStore::searchProjects(const std::optional<QString> &codePatt
     if (limit > 0) {
         sql += QStringLiteral(" LIMIT ?");
         values << limit;
+        if (after) {
+            sql += QStringLiteral(" OFFSET ?");
+            values << after->listedOfCode;
+        }
     }
 
     Connection db(m_path, m_busyTimeoutMs);
     ProjectSearch result;
-    qint64 lastRow = 0;
-    if (!db.open() ||
-        !db.eachRow(sql, values, [&result, &lastRow](const QByteArrayView *columns) {
+    if (!db.open() || !db.eachRow(sql, values, [&result](const QByteArrayView *columns) {
             result.rows.append(columns[0], columns[1]);
-            lastRow = QByteArray::fromRawData(columns[2].data(), columns[2].size()).toLongLong();
             return true;
         }))
         return failed<ProjectSearch>(db);
-    if (limit > 0 && result.rows.size() == limit)
-        result.next = ProjectPageEnd{result.rows.code(result.rows.size() - 1), lastRow};
+    if (limit > 0 && result.rows.size() == limit) {
+        // The rows of the last code at the page's end, and before them those of the pages before when
+        // the page held that code alone. Codes compare as the engine's NOCASE does: ASCII letters only.
+        const qsizetype last = result.rows.size() - 1;
+        const QByteArrayView code = result.rows.codeBytes(last);
+        const auto sameCode = [&code](QByteArrayView other) {
+            const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+            return other.size() == code.size() &&
+                   std::equal(other.begin(), other.end(), code.begin(),
+                              [&lower](char a, char b) { return lower(a) == lower(b); });
+        };
+        qsizetype row = last;
+        while (row > 0 && sameCode(result.rows.codeBytes(row - 1)))
+            --row;
+        int listed = int(last - row + 1);
+        if (row == 0 && after && sameCode(after->code.toUtf8()))
+            listed += after->listedOfCode;
+        result.next = ProjectPageEnd{result.rows.code(last), listed};
+    }
     return result;
 }
 

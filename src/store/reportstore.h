@@ -122,35 +122,31 @@ public:
         m_text += name;
         m_ends.append(m_text.size());
     }
-    // Another list's rows after these.
-    void append(const ProjectRows &more)
-    {
-        const qsizetype shift = m_text.size();
-        m_text += more.m_text;
-        m_ends.reserve(m_ends.size() + more.m_ends.size());
-        for (const qsizetype end : more.m_ends)
-            m_ends.append(shift + end);
-    }
+
     qsizetype size() const { return m_ends.size() / 2; }
     bool isEmpty() const { return m_ends.isEmpty(); }
     QString code(qsizetype row) const { return field(2 * row); }
+    QByteArrayView codeBytes(qsizetype row) const { return bytes(2 * row); }
     QString name(qsizetype row) const { return field(2 * row + 1); }
     ProjectRow at(qsizetype row) const { return {code(row), name(row)}; }
 
 private:
-    QString field(qsizetype i) const
+    QByteArrayView bytes(qsizetype i) const
     {
         const qsizetype start = i == 0 ? 0 : m_ends.at(i - 1);
-        return QString::fromUtf8(m_text.constData() + start, m_ends.at(i) - start);
+        return QByteArrayView(m_text.constData() + start, m_ends.at(i) - start);
     }
+    QString field(qsizetype i) const { return QString::fromUtf8(bytes(i)); }
     QByteArray m_text;
     QList<qsizetype> m_ends; // where each code, then each name, ends in m_text
 };
 
-// Where a page of a project search stopped: the next page lists the projects after this one.
+// Where a page of a project search stopped: the next page lists the projects after this code. A file
+// made elsewhere may hold a code more than once; those rows come in the order they were added, and the
+// next page passes over as many of them as were listed.
 struct ProjectPageEnd {
     QString code;
-    qint64 row = 0; // the row's own number, for a file where a code repeats
+    int listedOfCode = 1;
 };
 
 struct ProjectSearch : Outcome {

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 using namespace worvane;
@@ -398,6 +399,9 @@ private slots:
         QCOMPARE(codes.mid(0, 3), AllCodes.mid(0, 3));
         QCOMPARE(codes.at(all - 1), QStringLiteral("Z9999999"));
         QCOMPARE(QSet<QString>(codes.begin(), codes.end()).size(), all);
+        QVERIFY(std::is_sorted(codes.begin(), codes.end(), [](const QString &a, const QString &b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        }));
         QCOMPARE(m->index(all - 1, 0).data().toString(), QString::number(all));
 
         c.search->click();

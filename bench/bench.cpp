@@ -54,6 +54,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -68,10 +69,15 @@ namespace
 // ---- What a child reports ------------------------------------------------------------------------------
 
 // Lines on stdout: "sample NANOSECONDS", "check TEXT" (must equal the other side's), "fail TEXT".
+void timeLine(const char *kind, Clock::duration d)
+{
+    std::printf("%s %lld\n", kind,
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(d).count()));
+}
+
 void sample(Clock::duration d)
 {
-    std::printf("sample %lld\n",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(d).count()));
+    timeLine("sample", d);
 }
 
 void check(const std::string &text)
@@ -82,8 +88,19 @@ void check(const std::string &text)
 // The same work without showing it (the engine alone), for information beside a floor that shows it.
 void bare(Clock::duration d)
 {
-    std::printf("bare %lld\n",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(d).count()));
+    timeLine("bare", d);
+}
+
+// A list that comes in pages: the time until every row is in, and the longest turn of the event loop
+// meanwhile (how long a key pressed then would have waited).
+void listed(Clock::duration d)
+{
+    timeLine("listed", d);
+}
+
+void stalled(Clock::duration d)
+{
+    timeLine("stalled", d);
 }
 
 // A line the driver prints below the table.
@@ -436,14 +453,14 @@ template <class Read> void openedRuns(const Child &c, Read read)
     }
 }
 
-// The shown runs of a floor (samples), after its bare runs.
-template <class Read> void shownRuns(const Child &c, Read read)
+// The shown runs of a floor (samples, unless told otherwise), after its bare runs.
+template <class Read> void shownRuns(const Child &c, Read read, void (*report)(Clock::duration) = sample)
 {
     ShownFloor floor;
     for (int run = 0; run <= c.runs; ++run) {
         const auto took = floor.run(read);
         if (run > 0)
-            sample(took);
+            report(took);
         settle();
     }
 }
@@ -530,6 +547,9 @@ int programSide(const Child &c, int argc, char **argv)
                       QString::fromLatin1(bench::Dataset::BigDayCode)};
 
     if (c.row == "search") {
+        // Timed to the first page painted; then on until every project is listed, taking the events as
+        // they come, as the window's own loop would.
+        const long all = bench::FloorProjectCount(c.dataset);
         frmWorvane w(settings);
         showWindow(&w);
         for (int run = 0; run <= c.runs; ++run) {
@@ -540,9 +560,21 @@ int programSide(const Child &c, int argc, char **argv)
             const auto t0 = Clock::now();
             QTest::mouseClick(viewer.findChild<QPushButton *>(QStringLiteral("cmdSerch")), Qt::LeftButton);
             waitForPaint(watch, 0);
-            const auto took = Clock::now() - t0;
-            if (run > 0) // the first run warms up
-                sample(took);
+            const auto first = Clock::now() - t0;
+            Clock::duration longest{};
+            while (list->model()->rowCount() < all) {
+                const auto turn = Clock::now();
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+                longest = std::max(longest, Clock::now() - turn);
+                if (Clock::now() - t0 > std::chrono::seconds(60))
+                    fail("the list never held every project");
+            }
+            const auto every = Clock::now() - t0;
+            if (run > 0) { // the first run warms up
+                sample(first);
+                listed(every);
+                stalled(longest);
+            }
             messages.expectNone();
             if (run == c.runs)
                 check(gridDigest(list, 1));
@@ -770,27 +802,26 @@ int floorSide(const Child &c)
 {
     const std::string code = bench::Dataset::BigDayCode, date = bench::Dataset::BigDayDate;
     if (c.row == "search") {
-        std::vector<std::pair<std::string, std::string>> last;
-        for (int run = 0; run <= c.runs; ++run) {
-            std::vector<std::pair<std::string, std::string>> rows;
-            const auto t0 = Clock::now();
-            const bool ok = bench::FloorProjectSearch(c.dataset, rows);
-            const auto took = Clock::now() - t0;
-            if (!ok)
-                fail("search failed");
-            if (run > 0)
-                bare(took);
-            last = std::move(rows);
-        }
-        shownRuns(c, [&](Rows &shown) {
-            std::vector<std::pair<std::string, std::string>> rows;
-            if (!bench::FloorProjectSearch(c.dataset, rows))
+        // The first page alone, then shown; then every row shown, read in one statement.
+        using Pairs = std::vector<std::pair<std::string, std::string>>;
+        const auto page = [&](Rows &shown, int limit) {
+            Pairs rows;
+            if (!bench::FloorProjectSearch(c.dataset, rows, limit))
                 return false;
             shown.reserve(rows.size());
             for (auto &[pjcode, name] : rows)
                 shown.push_back({std::move(pjcode), std::move(name)});
             return true;
-        });
+        };
+        Pairs last;
+        floorRuns(
+            c, "search failed", [&] { return bench::FloorProjectSearch(c.dataset, last, frmPJViewer::FirstPageRows); },
+            bare, [&] { last.clear(); });
+        shownRuns(c, [&](Rows &shown) { return page(shown, frmPJViewer::FirstPageRows); });
+        shownRuns(c, [&](Rows &shown) { return page(shown, 0); }, listed);
+        last.clear();
+        if (!bench::FloorProjectSearch(c.dataset, last))
+            fail("search failed");
         unsigned long long h = bench::Digest("");
         for (const auto &[pjcode, name] : last)
             h = bench::Digest(pjcode + '\t' + name + '\t', h);
@@ -929,7 +960,9 @@ int floorSide(const Child &c)
 
 struct Outcome {
     std::vector<double> ms;
-    std::vector<double> bareMs; // a shown floor's engine alone
+    std::vector<double> bareMs;    // a shown floor's engine alone
+    std::vector<double> listedMs;  // a list in pages: until every row was in
+    std::vector<double> stalledMs; // and the longest turn of the event loop meanwhile
     std::vector<std::string> checks;
     std::vector<std::string> notes;
     long peakKb = 0;
@@ -1065,6 +1098,10 @@ Outcome runSide(const std::string &row, const std::string &side, const std::stri
                 out.ms.push_back(std::stod(line.substr(7)) / 1e6);
             else if (line.rfind("bare ", 0) == 0)
                 out.bareMs.push_back(std::stod(line.substr(5)) / 1e6);
+            else if (line.rfind("listed ", 0) == 0)
+                out.listedMs.push_back(std::stod(line.substr(7)) / 1e6);
+            else if (line.rfind("stalled ", 0) == 0)
+                out.stalledMs.push_back(std::stod(line.substr(8)) / 1e6);
             else if (line.rfind("check ", 0) == 0)
                 out.checks.push_back(line.substr(6));
             else if (line.rfind("note ", 0) == 0)
@@ -1171,26 +1208,34 @@ int driver(int argc, char **argv)
     int runs = 7;
     std::string data = "/tmp/worvane-bench";
     std::string server; // the team database holding the generated data, as its person's URI
+    bool curve = true;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
+        if (!std::strcmp(argv[i], "--no-curve"))
+            curve = false;
+        else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--data") && i + 1 < argc)
             data = argv[++i];
         else if (!std::strcmp(argv[i], "--server") && i + 1 < argc)
             server = argv[++i];
         else {
-            std::fprintf(stderr, "usage: worvane-bench [--runs N] [--data FOLDER] [--server postgresql://...]\n");
+            std::fprintf(stderr, "usage: worvane-bench [--runs N] [--data FOLDER] [--server postgresql://...] [--no-curve]\n");
             return 2;
         }
     }
     // Generated in a child of its own, so that the driver stays small.
-    std::string dataset;
-    long generatorPeak = 0;
-    if (!spawnChild(
-            {self, "--generate", data}, {},
-            [&](const std::string &line, Clock::time_point) { dataset = line; }, generatorPeak) ||
-        dataset.empty())
-        return 1;
+    const auto generate = [&](const std::vector<std::string> &size) {
+        std::string path;
+        long generatorPeak = 0;
+        std::vector<std::string> args{self, "--generate", data};
+        args.insert(args.end(), size.begin(), size.end());
+        if (!spawnChild(
+                args, {}, [&](const std::string &line, Clock::time_point) { path = line; }, generatorPeak) ||
+            path.empty())
+            std::exit(1);
+        return path;
+    };
+    const std::string dataset = generate({});
     char workTemplate[] = "/tmp/worvane-bench-run-XXXXXX";
     if (!::mkdtemp(workTemplate))
         return 1;
@@ -1210,22 +1255,29 @@ int driver(int argc, char **argv)
         double frameMs = 0;          // an interactive action: its median within this (a frame), or 0
     };
     std::vector<Row> table;
+    // Both sides of a row on one database; they must have produced the same result.
+    const auto both = [&](const std::string &row, const std::string &floorSide, const std::string &db, int n,
+                          const std::string &param) {
+        std::pair<Outcome, Outcome> out{runSide(row, "program", db, work, n, param),
+                                        runSide(row, floorSide, db, work, n, param)};
+        if (out.first.checks != out.second.checks) {
+            std::fprintf(stderr, "row %s on %s: the two sides did not produce the same result:\n", row.c_str(),
+                         db.c_str());
+            for (const auto &c : out.first.checks)
+                std::fprintf(stderr, "  program: %s\n", c.c_str());
+            for (const auto &c : out.second.checks)
+                std::fprintf(stderr, "  floor:   %s\n", c.c_str());
+            std::exit(1);
+        }
+        return out;
+    };
     const auto frame = [&](double ms = 16) { table.back().frameMs = ms; };
     std::string rowDataset = dataset; // the full-text search rows run on the copy the index row built
     auto pair = [&](const std::string &row, const std::string &action, const std::string &floor, double limit,
                     const std::string &floorSide = "floor", int n = 0, const std::string &param = {}) {
         Row r{action, floor, "≤ " + std::to_string(limit).substr(0, 3), {}, {}, false, limit};
         std::fprintf(stderr, "%s ...\n", action.c_str());
-        r.program = runSide(row, "program", rowDataset, work, n ? n : runs, param);
-        r.base = runSide(row, floorSide, rowDataset, work, n ? n : runs, param);
-        if (r.program.checks != r.base.checks) {
-            std::fprintf(stderr, "row %s: the two sides did not produce the same result:\n", row.c_str());
-            for (const auto &c : r.program.checks)
-                std::fprintf(stderr, "  program: %s\n", c.c_str());
-            for (const auto &c : r.base.checks)
-                std::fprintf(stderr, "  floor:   %s\n", c.c_str());
-            std::exit(1);
-        }
+        std::tie(r.program, r.base) = both(row, floorSide, rowDataset, n ? n : runs, param);
         table.push_back(r);
         return r;
     };
@@ -1243,8 +1295,22 @@ int driver(int argc, char **argv)
         r.target = "≤ " + std::string(time) + (limitMb ? ", ≤ " + std::to_string(limitMb) + " MB" : "");
     };
 
-    pair("search", "project search listing all 32,766 projects, click to list shown",
-         "the same SELECT stepped with the C API into a plain QTableView, painted", 1.5);
+    // A list in pages, as its rows: the times to every row listed (the floor: the whole SELECT shown).
+    const auto listedRow = [&](const Row &first, const std::string &action, const std::string &floor) {
+        Row r = first;
+        r.action = action;
+        r.floor = floor;
+        r.program.ms = first.program.listedMs;
+        r.base.ms = first.base.listedMs;
+        r.base.bareMs.clear();
+        table.push_back(r);
+    };
+    listedRow(pair("search", "project search of all 32,766 projects, click to the first page painted",
+                   "the same SELECT with the same LIMIT stepped with the C API into a plain QTableView, painted",
+                   1.5),
+              "the same search, click to every project listed",
+              "the whole SELECT stepped with the C API into a plain QTableView, painted");
+    table[table.size() - 2].frameMs = 16;
     frame();
     pair("load", "search and load of a day with 99 items, click to list shown",
          "the two SELECTs through the C API, the items into a plain QTableView, painted", 1.5);
@@ -1329,12 +1395,70 @@ int driver(int argc, char **argv)
     absolute("find", "full-text search for 会議 (no hit: every entry read), Enter to the empty list painted",
              "the same, the entries compared with instr()", 1000, 0, "会議");
 
+    // ---- The scale curve: the rows whose cost could grow with the file, at three sizes of it ----------
+    struct CurveRow {
+        std::string action, sizes, target;
+        std::pair<Outcome, Outcome> at[3];
+        std::vector<double> Outcome::*times = &Outcome::ms;
+        double limitMs[3] = {16, 16, 16}; // each size's median (or, for a wait, the longest) at most this
+        double growthLimit = 0;           // the largest size's over the smallest's at most this, or 0
+    };
+    std::vector<CurveRow> curveRows;
+    if (curve) {
+        std::fprintf(stderr, "the scale curve's databases ...\n");
+        const std::string projectFiles[3] = {generate({"1", "1000"}), generate({"1", "32766"}),
+                                             generate({"1", "1000000"})};
+        const std::string yearFiles[3] = {projectFiles[1], dataset, generate({"25", "32766"})};
+        const std::string projectSizes = "1,000 / 32,766 / 1,000,000 projects (one year of days)";
+        const std::string yearSizes = "1 / 5 / 25 years of days (32,766 projects)";
+        CurveRow search;
+        search.action = "project search, click to the first page painted";
+        search.sizes = projectSizes;
+        search.target = "≤ 16 ms, ≤ 16 ms, ≤ 100 ms";
+        search.limitMs[2] = 100;
+        for (int i = 0; i < 3; ++i) {
+            std::fprintf(stderr, "project search on %s ...\n", projectFiles[i].c_str());
+            search.at[i] = both("search", "floor", projectFiles[i], runs, {});
+        }
+        curveRows.push_back(search);
+        CurveRow every = search;
+        every.action = "the same, click to every project listed";
+        every.times = &Outcome::listedMs;
+        every.target = "≤ 16 ms at 32,766";
+        every.limitMs[0] = every.limitMs[2] = 0;
+        every.limitMs[1] = 16;
+        curveRows.push_back(every);
+        CurveRow wait = search;
+        wait.action = "the longest a key waited while the rest of the list came in (longest of every run)";
+        wait.times = &Outcome::stalledMs;
+        wait.target = "≤ 16 ms";
+        wait.limitMs[2] = 16;
+        curveRows.push_back(wait);
+        const std::pair<const char *, const char *> dayRows[] = {
+            {"load", "search and load of the 99-item day, click to list shown"},
+            {"save", "save of the 99-item day (confirmation answered)"},
+            {"report", "report file of the 99-item day"},
+            {"month", "month view of 2025/06, F7 to painted"}};
+        for (const auto &[row, action] : dayRows) {
+            CurveRow r;
+            r.action = action;
+            r.sizes = yearSizes;
+            r.target = "≤ 16 ms, and 25 years ≤ 1.5 × 1 year";
+            r.growthLimit = 1.5;
+            for (int i = 0; i < 3; ++i) {
+                std::fprintf(stderr, "%s on %s ...\n", row, yearFiles[i].c_str());
+                r.at[i] = both(row, "floor", yearFiles[i], runs, std::string(row) == "month" ? "2025/06" : "");
+            }
+            curveRows.push_back(r);
+        }
+    }
+
     std::printf("Machine: %s. Database: %s, %.0f MB. Median of %d runs per side (compaction %d).\n\n",
                 machine().c_str(), dataset.c_str(), double(st.st_size) / 1e6, runs,
                 std::max(3, runs / 2 + 1));
     std::printf("| action | worvane | floor measured beside it | floor | its engine alone | ratio | target | | "
-                "frame | peak memory worvane / floor |\n");
-    std::printf("|---|---:|---|---:|---:|---:|---|---|---|---:|\n");
+                "frame | peak memory worvane / floor | memory ratio (≤ 1.5) |\n");
+    std::printf("|---|---:|---|---:|---:|---:|---|---|---|---:|---|\n");
     bool allMet = true;
     for (const Row &r : table) {
         const double p = median(r.program.ms), b = median(r.base.ms);
@@ -1343,20 +1467,53 @@ int driver(int argc, char **argv)
                          : r.higherIsBetter ? ratio >= r.limit
                                             : ratio <= r.limit;
         const bool inFrame = r.frameMs == 0 || p <= r.frameMs;
-        allMet &= met && inFrame;
+        // Peak memory at most half as much again as the floor's (the same save beside the original's
+        // way is the save row's own, not measured again).
+        const double memory = double(r.program.peakKb) / double(std::max(1L, r.base.peakKb));
+        const bool memoryMet = r.higherIsBetter || memory <= 1.5;
+        allMet &= met && inFrame && memoryMet;
         char ratioText[32], frameText[48];
         std::snprintf(ratioText, sizeof ratioText, r.higherIsBetter ? "%.1f× faster" : "%.2f", ratio);
         std::snprintf(frameText, sizeof frameText, r.frameMs == 0 ? "" : inFrame ? "≤ %g ms met" : "≤ %g ms **missed**",
                       r.frameMs);
         const std::string engine = r.base.bareMs.empty() ? std::string() : fmtMs(median(r.base.bareMs));
-        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s / %s |\n", r.action.c_str(),
+        char memoryText[48] = "";
+        if (!r.higherIsBetter)
+            std::snprintf(memoryText, sizeof memoryText, "%.2f %s", memory, memoryMet ? "met" : "**missed**");
+        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s / %s | %s |\n", r.action.c_str(),
                     fmtMs(p).c_str(), r.floor.c_str(), fmtMs(b).c_str(), engine.c_str(), ratioText,
                     r.target.c_str(), met ? "met" : "**missed**", frameText, fmtMb(r.program.peakKb).c_str(),
-                    fmtMb(r.base.peakKb).c_str());
+                    fmtMb(r.base.peakKb).c_str(), memoryText);
     }
     for (const Row &r : table)
         for (const std::string &line : r.program.notes)
             std::printf("\n%s\n", line.c_str());
+
+    if (!curveRows.empty()) {
+        std::printf("\nScale curve: each action on three sizes of the database, worvane (its floor beside it, "
+                    "measured the same way as above), median of %d runs per side.\n\n", runs);
+        std::printf("| action | sizes | small | medium | large | large / small | target | |\n");
+        std::printf("|---|---|---:|---:|---:|---:|---|---|\n");
+    }
+    for (const CurveRow &r : curveRows) {
+        const bool longest = r.times == &Outcome::stalledMs;
+        const auto value = [&](const Outcome &o) {
+            const std::vector<double> &v = o.*r.times;
+            return longest ? (v.empty() ? 0 : *std::max_element(v.begin(), v.end())) : median(v);
+        };
+        bool met = true;
+        std::string cells;
+        for (int i = 0; i < 3; ++i) {
+            const double p = value(r.at[i].first);
+            met &= r.limitMs[i] == 0 || p <= r.limitMs[i];
+            cells += " " + fmtMs(p) + (longest ? std::string() : " (" + fmtMs(value(r.at[i].second)) + ")") + " |";
+        }
+        const double growth = value(r.at[2].first) / std::max(1e-9, value(r.at[0].first));
+        met &= r.growthLimit == 0 || growth <= r.growthLimit;
+        allMet &= met;
+        std::printf("| %s | %s |%s %.2f× | %s | %s |\n", r.action.c_str(), r.sizes.c_str(), cells.c_str(), growth,
+                    r.target.c_str(), met ? "met" : "**missed**");
+    }
     std::string cleanup = "rm -rf '" + work + "'";
     if (std::system(cleanup.c_str()) != 0)
         std::fprintf(stderr, "could not remove %s\n", work.c_str());
@@ -1371,9 +1528,10 @@ int main(int argc, char **argv)
     const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
     self = n > 0 ? std::string(exe, size_t(n)) : std::string(argv[0]);
 
-    if (argc == 3 && !std::strcmp(argv[1], "--generate")) {
+    if ((argc == 3 || argc == 5) && !std::strcmp(argv[1], "--generate")) {
         QCoreApplication app(argc, argv); // Qt SQL creates the schema
-        const std::string path = bench::EnsureDataset(argv[2]);
+        const std::string path = argc == 3 ? bench::EnsureDataset(argv[2])
+                                           : bench::EnsureDataset(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
         std::printf("%s\n", path.c_str());
         return path.empty() ? 1 : 0;
     }

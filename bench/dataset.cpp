@@ -77,7 +77,7 @@ std::string projectCode(int n)
     return code;
 }
 
-bool fill(sqlite3 *db)
+bool fill(sqlite3 *db, int years, int projects)
 {
     if (!exec(db, "PRAGMA cache_size = -262144") || !exec(db, "BEGIN"))
         return false;
@@ -91,15 +91,15 @@ bool fill(sqlite3 *db)
         std::fprintf(stderr, "bench data: %s\n", sqlite3_errmsg(db));
         return false;
     }
-    for (int p = 1; p <= Dataset::ProjectCount; ++p) {
+    for (int p = 1; p <= projects; ++p) {
         bindText(project.s, 1, projectCode(p));
         bindText(project.s, 2, "プロジェクト" + std::to_string(p) + (p % 3 ? " 保守" : " 開発"));
         if (!step(db, project.s))
             return false;
     }
     // Day after day, every reporting project: the order in which a year of reports is typed in.
-    const QDate first(Dataset::FirstYear, 1, 1);
-    const QDate end(Dataset::FirstYear + Dataset::Years, 1, 1);
+    const QDate first(Dataset::LastYear + 1 - years, 1, 1);
+    const QDate end(Dataset::LastYear + 1, 1, 1);
     for (QDate day = first; day < end; day = day.addDays(1)) {
         if (day.dayOfWeek() > 5)
             continue;
@@ -139,10 +139,14 @@ bool fill(sqlite3 *db)
 }
 } // namespace
 
-std::string EnsureDataset(const std::string &folder)
+std::string EnsureDataset(const std::string &folder, int years, int projects)
 {
     ::mkdir(folder.c_str(), 0700);
-    const std::string path = folder + "/reports-" + GeneratorVersion + ".db";
+    const bool standard = years == Dataset::Years && projects == Dataset::ProjectCount;
+    const std::string path = folder + "/reports-" + GeneratorVersion +
+                             (standard ? std::string()
+                                       : "-" + std::to_string(years) + "y-" + std::to_string(projects) + "p") +
+                             ".db";
     const std::string done = path + ".complete";
     if (::access(done.c_str(), F_OK) == 0 && ::access(path.c_str(), F_OK) == 0)
         return path;
@@ -156,7 +160,7 @@ std::string EnsureDataset(const std::string &folder)
         return {};
     }
     sqlite3 *db = nullptr;
-    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK && fill(db);
+    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK && fill(db, years, projects);
     ok = sqlite3_close(db) == SQLITE_OK && ok;
     if (!ok) {
         ::unlink(path.c_str());

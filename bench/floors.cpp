@@ -95,16 +95,24 @@ std::string quoted(const std::string &text)
 }
 } // namespace
 
-bool FloorProjectSearch(const std::string &path, std::vector<std::pair<std::string, std::string>> &rows)
+bool FloorProjectSearch(const std::string &path, std::vector<std::pair<std::string, std::string>> &rows,
+                        int limit)
 {
     Db db(path);
-    Stmt q(db.h, SearchAll);
+    Stmt q(db.h, (std::string(SearchAll) + (limit > 0 ? " LIMIT " + std::to_string(limit) : "")).c_str());
     if (!q.s)
         return false;
     int rc;
     while ((rc = sqlite3_step(q.s)) == SQLITE_ROW)
         rows.emplace_back(q.text(0), q.text(1));
     return rc == SQLITE_DONE;
+}
+
+long FloorProjectCount(const std::string &path)
+{
+    Db db(path);
+    Stmt q(db.h, "SELECT COUNT(*) FROM DM_PRJMST");
+    return q.s && sqlite3_step(q.s) == SQLITE_ROW ? long(sqlite3_column_int64(q.s, 0)) : -1;
 }
 
 bool FloorLoadDay(const std::string &path, const std::string &code, const std::string &date, Day &day)

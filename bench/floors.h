@@ -18,8 +18,13 @@ struct Day {
     std::vector<Item> items;
 };
 
-// SELECT PJCODE, PJNAME of every project, in the program's order, into a vector.
-bool FloorProjectSearch(const std::string &db, std::vector<std::pair<std::string, std::string>> &rows);
+// SELECT PJCODE, PJNAME of every project, in the program's order, into a vector; with a limit, the first
+// that many.
+bool FloorProjectSearch(const std::string &db, std::vector<std::pair<std::string, std::string>> &rows,
+                        int limit = 0);
+
+// How many projects the master holds; -1 on failure.
+long FloorProjectCount(const std::string &db);
 
 // The two SELECTs of a day's load: the working-time row, then the items.
 bool FloorLoadDay(const std::string &db, const std::string &code, const std::string &date, Day &day);

@@ -1508,10 +1508,15 @@ int driver(int argc, char **argv)
             met &= r.limitMs[i] == 0 || p <= r.limitMs[i];
             cells += " " + fmtMs(p) + (longest ? std::string() : " (" + fmtMs(value(r.at[i].second)) + ")") + " |";
         }
-        const double growth = value(r.at[2].first) / std::max(1e-9, value(r.at[0].first));
+        // A wait of nothing at the small size has no growth to tell.
+        const double small = value(r.at[0].first);
+        const double growth = small < 0.01 ? 0 : value(r.at[2].first) / small;
         met &= r.growthLimit == 0 || growth <= r.growthLimit;
         allMet &= met;
-        std::printf("| %s | %s |%s %.2f× | %s | %s |\n", r.action.c_str(), r.sizes.c_str(), cells.c_str(), growth,
+        char growthText[32] = "";
+        if (growth > 0)
+            std::snprintf(growthText, sizeof growthText, "%.2f×", growth);
+        std::printf("| %s | %s |%s %s | %s | %s |\n", r.action.c_str(), r.sizes.c_str(), cells.c_str(), growthText,
                     r.target.c_str(), met ? "met" : "**missed**");
     }
     std::string cleanup = "rm -rf '" + work + "'";

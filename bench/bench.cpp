@@ -1370,11 +1370,13 @@ int driver(int argc, char **argv)
     if (!server.empty()) {
         rowDataset = server;
         pair("load", "team database (local PostgreSQL 15): search and load of the 99-item day, click to list shown",
-             "the two SELECTs through libpq on a connection of their own, the items into a plain QTableView, painted",
+             "the two SELECTs through libpq on a connection kept open between runs, the items into a plain QTableView, "
+             "painted",
              1.5);
         frame();
         pair("save", "team database (local PostgreSQL 15): save of the 99-item day (confirmation answered)",
-             "the same statements through libpq in one transaction, the insert prepared once", 1.2);
+             "the same statements through libpq in one transaction on the kept connection, the insert prepared on it "
+             "once", 1.2);
         frame();
         rowDataset = dataset;
     }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,14 +31,24 @@ const char *const InsertItem = "INSERT INTO DF_WKCONT VALUES ($1, $2, $3, $4, $5
 using Connection = std::unique_ptr<PGconn, decltype(&PQfinish)>;
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
-Connection connect(const std::string &uri)
+// The connection of this process, made on first use and kept open between runs, as the program keeps
+// its own; the insert is prepared on it once.
+PGconn *connect(const std::string &uri)
 {
-    Connection db(PQconnectdb(uri.c_str()), &PQfinish);
-    if (PQstatus(db.get()) != CONNECTION_OK) {
-        std::fprintf(stderr, "floor: cannot connect: %s", PQerrorMessage(db.get()));
-        return Connection(nullptr, &PQfinish);
+    static std::map<std::string, Connection> kept;
+    auto found = kept.find(uri);
+    if (found == kept.end()) {
+        Connection db(PQconnectdb(uri.c_str()), &PQfinish);
+        if (PQstatus(db.get()) != CONNECTION_OK) {
+            std::fprintf(stderr, "floor: cannot connect: %s", PQerrorMessage(db.get()));
+            return nullptr;
+        }
+        const Result prepared(PQprepare(db.get(), "insert_item", InsertItem, 5, nullptr), &PQclear);
+        if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
+            return nullptr;
+        found = kept.emplace(uri, std::move(db)).first;
     }
-    return db;
+    return found->second.get();
 }
 
 Result run(PGconn *db, const char *sql, std::initializer_list<const std::string *> values = {})
@@ -76,34 +87,30 @@ bool readDay(PGconn *db, const std::string &code, const std::string &date, Day &
 
 bool TeamFloorLoadDay(const std::string &uri, const std::string &code, const std::string &date, Day &day)
 {
-    const Connection db = connect(uri);
-    return db && readDay(db.get(), code, date, day, false);
+    PGconn *db = connect(uri);
+    return db && readDay(db, code, date, day, false);
 }
 
 bool TeamFloorSaveDay(const std::string &uri, const std::string &code, const std::string &date, const Day &day,
                       const std::string &timestamp)
 {
-    const Connection db = connect(uri);
+    PGconn *db = connect(uri);
     Day stored;
-    if (!db || !run(db.get(), "BEGIN") || !readDay(db.get(), code, date, stored, true))
+    if (!db || !run(db, "BEGIN") || !readDay(db, code, date, stored, true))
         return false;
-    const Result row = run(db.get(), SelectTimeRow, {&code, &date});
+    const Result row = run(db, SelectTimeRow, {&code, &date});
     if (!row || PQntuples(row.get()) != 1)
         return false;
     const std::string rowNo = PQgetvalue(row.get(), 0, 0);
-    if (!run(db.get(), UpdateTime, {&day.start, &day.end, &timestamp, &rowNo}) ||
-        !run(db.get(), DeleteItems, {&code, &date}))
-        return false;
-    const Result prepared(PQprepare(db.get(), "insert_item", InsertItem, 5, nullptr), &PQclear);
-    if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
+    if (!run(db, UpdateTime, {&day.start, &day.end, &timestamp, &rowNo}) || !run(db, DeleteItems, {&code, &date}))
         return false;
     for (const Item &item : day.items) {
         const char *values[] = {code.c_str(), date.c_str(), item.code.c_str(), item.head.c_str(), item.detail.c_str()};
-        const Result inserted(PQexecPrepared(db.get(), "insert_item", 5, values, nullptr, nullptr, 0), &PQclear);
+        const Result inserted(PQexecPrepared(db, "insert_item", 5, values, nullptr, nullptr, 0), &PQclear);
         if (PQresultStatus(inserted.get()) != PGRES_COMMAND_OK)
             return false;
     }
-    return bool(run(db.get(), "COMMIT"));
+    return bool(run(db, "COMMIT"));
 }
 
 } // namespace bench

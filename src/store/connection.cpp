@@ -1,6 +1,8 @@
 #include "store/connection.h"
 
 #include <QAtomicInt>
+#include <QCoreApplication>
+#include <QHash>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSqlDriver>
@@ -26,6 +28,39 @@ QString nextConnectionName()
 {
     static QAtomicInt counter;
     return QStringLiteral("worvane-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+void closeConnection(const QString &name)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// The idle server connections of one thread, by URI: one each at most, closed when the thread ends (the
+// main thread's when the application object goes, while the drivers are still there).
+struct IdleConnections {
+    QHash<QString, QString> names;
+    void closeAll()
+    {
+        for (const QString &name : std::as_const(names))
+            closeConnection(name);
+        names.clear();
+    }
+    ~IdleConnections() { closeAll(); }
+};
+
+IdleConnections &idleConnections()
+{
+    thread_local IdleConnections idle;
+    static const bool cleanedUp = [] {
+        qAddPostRoutine([] { idleConnections().closeAll(); });
+        return true;
+    }();
+    Q_UNUSED(cleanedUp);
+    return idle;
 }
 
 QString engineText(const QSqlError &error)
@@ -114,8 +149,17 @@ QString ServerSql(const QString &sqliteSql)
 }
 
 Connection::Connection(const QString &path, int busyTimeoutMs, Mode mode)
-    : m_path(path), m_name(nextConnectionName()), m_server(IsServerUri(path))
+    : m_path(path), m_server(IsServerUri(path))
 {
+    if (m_server) {
+        if (const QString idle = idleConnections().names.take(path); !idle.isEmpty()) {
+            m_name = idle;
+            m_db = QSqlDatabase::database(idle, false);
+            m_kept = true;
+            return;
+        }
+    }
+    m_name = nextConnectionName();
     if (m_server) {
         // The login is the URI's user, else libpq's default; the password comes from libpq's own places
         // (~/.pgpass, PGPASSWORD), never from the settings.
@@ -143,9 +187,14 @@ Connection::~Connection()
 {
     if (m_inTransaction)
         rollback();
-    m_db.close();
+    // A sound server connection waits for the next operation, unless one already does.
+    IdleConnections &idle = idleConnections();
+    const bool keep = m_server && m_db.isOpen() && !m_unreachable && !m_inTransaction && !idle.names.contains(m_path);
     m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_name);
+    if (keep)
+        idle.names.insert(m_path, m_name);
+    else
+        closeConnection(m_name);
 }
 
 void Connection::setError(const QString &text)
@@ -162,6 +211,15 @@ bool Connection::open()
         return false;
     }
     if (m_server) {
+        if (m_kept) {
+            // One round trip: the connection still stands, and a lead's reading of other people's days
+            // (set by the operation before) is off again. A connection gone meanwhile is replaced.
+            QSqlQuery check(m_db);
+            if (check.exec(QStringLiteral("SELECT set_config('worvane.people', '', false)")))
+                return true;
+            m_kept = false;
+            m_db.close();
+        }
         if (!m_db.open()) {
             m_unreachable = true;
             setError(QStringLiteral("%1: %2").arg(ServerName(m_path), engineText(m_db.lastError())));

@@ -19,6 +19,9 @@ namespace worvane
 // created: a missing path stays missing. A lock held by another program is waited for up to the busy
 // timeout. Statements are written in SQLite's words; on a server they are said in PostgreSQL's (see
 // ServerSql), so that each statement of the program has one text.
+// A server's login costs round trips and a password exchange, so a sound server connection is kept,
+// idle, for the next operation of the same thread on the same URI; that one first makes sure it still
+// stands (and takes a new one when not) and starts with no setting left by the one before.
 class Connection
 {
 public:
@@ -87,6 +90,7 @@ private:
     bool m_server = false;
     bool m_unreachable = false;
     bool m_conflict = false;
+    bool m_kept = false; // a server connection that an earlier operation opened
 };
 
 // A statement prepared once on a file's own SQLite connection and run many times: its values bound as Qt

@@ -190,6 +190,13 @@ private slots:
         QCOMPARE(after.items.size(), 2);
         QVERIFY(ReportStore(m_alice).saveDay(changed).ok);
         QCOMPARE(ReportStore(m_alice).loadDay(Code, Date).items.size(), 3);
+
+        // The connection kept since (there is one to cut) is replaced by the next operation without a word.
+        QVERIFY(killer.queryFirst(QStringLiteral("SELECT COUNT(pg_terminate_backend(pid, 5000)) FROM pg_stat_activity "
+                                                 "WHERE usename = 'alice' AND datname = current_database()"),
+                                  {}, killed));
+        QCOMPARE(killed->toInt(), 1);
+        QCOMPARE(ReportStore(m_alice).loadDay(Code, Date).items.size(), 3);
     }
 
     // A file into the team database and back: the same days, projects merged by code, and a copy that

@@ -143,13 +143,31 @@ std::string EnsureDataset(const std::string &folder, int years, int projects)
 {
     ::mkdir(folder.c_str(), 0700);
     const bool standard = years == Dataset::Years && projects == Dataset::ProjectCount;
-    const std::string path = folder + "/reports-" + GeneratorVersion +
-                             (standard ? std::string()
-                                       : "-" + std::to_string(years) + "y-" + std::to_string(projects) + "p") +
-                             ".db";
+    char name[64];
+    if (standard)
+        std::snprintf(name, sizeof name, "/reports-%s.db", GeneratorVersion);
+    else
+        std::snprintf(name, sizeof name, "/reports-%s-%dy-%dp.db", GeneratorVersion, years, projects);
+    const std::string path = folder + name;
+    // The marker holds the finished file's size: a file that something changed since (a search index built
+    // in it by hand, say) is made again rather than measured.
     const std::string done = path + ".complete";
-    if (::access(done.c_str(), F_OK) == 0 && ::access(path.c_str(), F_OK) == 0)
-        return path;
+    const auto sizeOf = [](const std::string &file) {
+        struct stat st {
+        };
+        return ::stat(file.c_str(), &st) == 0 ? std::to_string(st.st_size) : std::string();
+    };
+    {
+        std::string marked;
+        if (FILE *marker = std::fopen(done.c_str(), "r")) {
+            char text[32] = "";
+            if (std::fgets(text, sizeof text, marker))
+                marked = text;
+            std::fclose(marker);
+        }
+        if (!marked.empty() && marked == sizeOf(path))
+            return path;
+    }
 
     std::fprintf(stderr, "Generating %s (once; it is kept for later runs) ...\n", path.c_str());
     ::unlink(path.c_str());
@@ -166,10 +184,12 @@ std::string EnsureDataset(const std::string &folder, int years, int projects)
         ::unlink(path.c_str());
         return {};
     }
-    const int fd = ::open(done.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0)
+    FILE *marker = std::fopen(done.c_str(), "w");
+    if (!marker)
         return {};
-    ::close(fd);
+    std::fputs(sizeOf(path).c_str(), marker);
+    if (std::fclose(marker) != 0)
+        return {};
     return path;
 }
 

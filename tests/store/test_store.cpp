@@ -32,7 +32,10 @@ QStringList pagedSearch(const ReportStore &store, const std::optional<QString> &
 {
     QStringList rows;
     std::optional<ProjectPageEnd> after;
+    int pages = 0;
     do {
+        if (++pages > 100)
+            return {QStringLiteral("<pages never end>")};
         const ProjectSearch page = store.searchProjects(code, name, limit, after);
         if (!page.ok || page.rows.size() > limit)
             return {QStringLiteral("<failed>")};

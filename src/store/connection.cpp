@@ -187,9 +187,12 @@ Connection::~Connection()
 {
     if (m_inTransaction)
         rollback();
-    // A sound server connection waits for the next operation, unless one already does.
+    // A sound server connection waits for the next operation, unless one already does. The statements that
+    // a failed transaction left prepared (the driver cannot free them in an aborted transaction) go first.
     IdleConnections &idle = idleConnections();
-    const bool keep = m_server && m_db.isOpen() && !m_unreachable && !m_inTransaction && !idle.names.contains(m_path);
+    bool keep = m_server && m_db.isOpen() && !m_unreachable && !m_inTransaction && !idle.names.contains(m_path);
+    if (keep && m_rolledBack)
+        keep = QSqlQuery(m_db).exec(QStringLiteral("DEALLOCATE ALL"));
     m_db = QSqlDatabase();
     if (keep)
         idle.names.insert(m_path, m_name);
@@ -459,6 +462,7 @@ void Connection::rollback()
     const QString kept = m_error;
     exec(QStringLiteral("ROLLBACK"));
     m_inTransaction = false;
+    m_rolledBack = true;
     m_error = kept;
 }
 

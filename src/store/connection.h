@@ -90,7 +90,8 @@ private:
     bool m_server = false;
     bool m_unreachable = false;
     bool m_conflict = false;
-    bool m_kept = false; // a server connection that an earlier operation opened
+    bool m_kept = false;       // a server connection that an earlier operation opened
+    bool m_rolledBack = false; // a transaction of this operation was rolled back
 };
 
 // A statement prepared once on a file's own SQLite connection and run many times: its values bound as Qt

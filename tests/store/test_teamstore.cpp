@@ -224,6 +224,12 @@ private slots:
         const CopyReport again = CopyReports(file, m_alice);
         QVERIFY(!again.ok);
         QCOMPARE(count(m_admin, "SELECT COUNT(*) FROM DF_WKCONT"), 4);
+        // Its failed transaction left nothing prepared on the connection kept for the next operation.
+        Connection kept(m_alice, 5000);
+        std::optional<QVariant> prepared;
+        QVERIFY(kept.open() &&
+                kept.queryFirst(QStringLiteral("SELECT COUNT(*) FROM pg_prepared_statements"), {}, prepared));
+        QCOMPARE(prepared->toInt(), 0);
 
         const QString back = m_dir.filePath(QStringLiteral("back.db"));
         QFile::remove(back);

@@ -155,7 +155,8 @@ struct ProjectSearch : Outcome {
 };
 
 // Every statement the program issues against the database file. Each call opens the file, works and
-// closes it again; nothing is kept between calls. Values are always bound, never spliced into SQL.
+// closes it again; nothing is kept between calls but, on the team database, the server connection itself
+// (see Connection). Values are always bound, never spliced into SQL.
 // Codes and names compare without regard to ASCII letter case.
 class ReportStore
 {

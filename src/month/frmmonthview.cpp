@@ -140,8 +140,10 @@ void frmMonthView::showMonth(const QDate &month)
     const QDate last = first.addDays(first.daysInMonth() - 1);
     const RangeSummary range = [&] {
         WaitCursor hourglass;
+        // The grid shows hours, not item counts.
         return ReportStore(m_databasePath)
-            .summarizeRange(ymdText(first), ymdText(last), patternOf(txtPJCODE), people());
+            .summarizeRange(ymdText(first), ymdText(last), patternOf(txtPJCODE), people(),
+                            ReportStore::ItemCounts::NotCounted);
     }();
     if (!range.ok)
         MessagePresenter::show(this, caption::Month, msg::LoadFailed);

@@ -296,12 +296,13 @@ Outcome ReportStore::saveDay(const DaySave &day) const
 }
 
 RangeSummary ReportStore::summarizeRange(const QString &from, const QString &to,
-                                         const std::optional<QString> &codePattern, const People &people) const
+                                         const std::optional<QString> &codePattern, const People &people,
+                                         ItemCounts counts) const
 {
     Connection db(m_path, m_busyTimeoutMs);
     RangeSummary result;
     if (!openForRange(db, m_path) ||
-        !walkRange(db, {from, to, codePattern, true, people}, [&result](DaySummary &&day) {
+        !walkRange(db, {from, to, codePattern, counts == ItemCounts::Counted, people}, [&result](DaySummary &&day) {
             result.days.append(std::move(day));
             return true;
         }))

@@ -183,8 +183,11 @@ public:
     // not part of a day, as in loadDay. The range indexes are added first when the file lacks them and
     // may be written.
     // On the team database, people says whose days (with others, ordered by person after the code).
+    // Counting each day's items reads its item index entries; a caller that shows hours only leaves
+    // them uncounted (itemCount 0).
+    enum class ItemCounts { Counted, NotCounted };
     RangeSummary summarizeRange(const QString &from, const QString &to, const std::optional<QString> &codePattern,
-                                const People &people = {}) const;
+                                const People &people = {}, ItemCounts counts = ItemCounts::Counted) const;
 
     // The same days with their items, handed to take one at a time as they are read, so that a range
     // of any length is never held whole; take returns false to stop early. Fails only when the database

@@ -342,10 +342,16 @@ void bindAll(sqlite3_stmt *statement, const QVariantList &values)
 }
 } // namespace
 
-NativeStatement::NativeStatement(Connection &db, const QString &sql) : m_db(db)
+Statement::Statement(Connection &db, const QString &sql) : m_db(db)
 {
+    if (db.m_server) {
+        QSqlQuery query;
+        if (db.prepare(query, sql))
+            m_query = std::move(query);
+        return;
+    }
     const QVariant handle = db.m_db.driver()->handle();
-    m_handle = !db.m_server && handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+    m_handle = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
                    ? *static_cast<sqlite3 *const *>(handle.constData())
                    : nullptr;
     const QByteArray text = sql.toUtf8();
@@ -356,13 +362,29 @@ NativeStatement::NativeStatement(Connection &db, const QString &sql) : m_db(db)
     }
 }
 
-NativeStatement::~NativeStatement()
+Statement::~Statement()
 {
     sqlite3_finalize(m_statement);
 }
 
-bool NativeStatement::run(const QVariantList &values, const std::function<bool(const QByteArrayView *columns)> &take)
+bool Statement::run(const QVariantList &values, const std::function<bool(const QByteArrayView *columns)> &take)
 {
+    if (m_query) {
+        if (!m_db.run(*m_query, values))
+            return false;
+        const int count = m_query->record().count();
+        QList<QByteArray> bytes(count);
+        QVarLengthArray<QByteArrayView, 8> columns(count);
+        while (take && m_query->next()) {
+            for (int c = 0; c < count; ++c) {
+                bytes[c] = m_query->value(c).toString().toUtf8();
+                columns[c] = bytes[c];
+            }
+            if (!take(columns.constData()))
+                return true;
+        }
+        return m_db.finished(*m_query);
+    }
     if (!m_statement)
         return false;
     sqlite3_reset(m_statement);
@@ -390,40 +412,14 @@ bool NativeStatement::run(const QVariantList &values, const std::function<bool(c
 
 bool Connection::runEach(const QString &sql, const QList<QVariantList> &rows)
 {
-    if (m_server) {
-        QSqlQuery query(m_db);
-        if (!prepare(query, sql))
-            return false;
-        for (const QVariantList &values : rows)
-            if (!run(query, values))
-                return false;
-        return true;
-    }
-    NativeStatement statement(*this, sql);
+    Statement statement(*this, sql);
     return std::all_of(rows.begin(), rows.end(), [&](const QVariantList &values) { return statement.run(values); });
 }
 
 bool Connection::eachRow(const QString &sql, const QVariantList &values,
                          const std::function<bool(const QByteArrayView *columns)> &take)
 {
-    if (m_server) {
-        QSqlQuery query(m_db);
-        if (!exec(query, sql, values))
-            return false;
-        const int count = query.record().count();
-        QList<QByteArray> bytes(count);
-        QList<QByteArrayView> columns(count);
-        while (query.next()) {
-            for (int c = 0; c < count; ++c) {
-                bytes[c] = query.value(c).toString().toUtf8();
-                columns[c] = bytes[c];
-            }
-            if (!take(columns.constData()))
-                return true;
-        }
-        return finished(query);
-    }
-    return NativeStatement(*this, sql).run(values, take);
+    return Statement(*this, sql).run(values, take);
 }
 
 bool Connection::queryFirst(const QString &sql, const QVariantList &values, std::optional<QVariant> &first)

@@ -78,7 +78,7 @@ public:
     bool conflict() const { return m_conflict; }
 
 private:
-    friend class NativeStatement;
+    friend class Statement;
     void setError(const QString &text);
     void noteLostServer(const QSqlQuery &query);
 
@@ -94,19 +94,19 @@ private:
     bool m_rolledBack = false; // a transaction of this operation was rolled back
 };
 
-// A statement prepared once on a file's own SQLite connection and run many times: its values bound as Qt
-// SQL binds them (a null string as NULL, numbers as numbers, the rest as text), its rows handed over as
-// UTF-8 bytes without a QVariant or a QString per value. For files only: the long reads and the many
-// inserts that Qt SQL's per-value conversion would slow.
-class NativeStatement
+// A statement prepared once and run many times, its rows handed over as UTF-8 bytes. On a file it runs on
+// the file's own SQLite connection: its values bound as Qt SQL binds them (a null string as NULL, numbers
+// as numbers, the rest as text), without a QVariant or a QString per value, for the long reads and the
+// many inserts that Qt SQL's per-value conversion would slow. On a server it goes through Qt SQL.
+class Statement
 {
 public:
-    NativeStatement(Connection &db, const QString &sql);
-    ~NativeStatement();
-    NativeStatement(const NativeStatement &) = delete;
-    NativeStatement &operator=(const NativeStatement &) = delete;
+    Statement(Connection &db, const QString &sql);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
 
-    bool isValid() const { return m_statement != nullptr; }
+    bool isValid() const { return m_statement != nullptr || m_query.has_value(); }
     // Runs it with the values, handing each row's columns (NULL as empty) to take when given, until take
     // returns false; the views are valid during the call only. False on failure, the engine's words kept
     // in db.error().
@@ -116,6 +116,7 @@ private:
     Connection &m_db;
     sqlite3 *m_handle = nullptr;
     sqlite3_stmt *m_statement = nullptr;
+    std::optional<QSqlQuery> m_query; // on a server, once prepared
 };
 
 // True for a postgresql:// (or postgres://) URI: the team database on a server.

@@ -68,16 +68,15 @@ bool readDay(Connection &db, const QString &code, const QString &date, DayLoad &
     if (forSave && db.isServer())
         sql += QStringLiteral(" FOR UPDATE");
     day = DayLoad{};
-    const auto text = [](QByteArrayView bytes) { return QString::fromUtf8(bytes); };
     if (!db.eachRow(sql, {code, date}, [&](const QByteArrayView *row) {
             day.hasTimeRow = true;
-            day.startTime = text(row[0]);
-            day.endTime = text(row[1]);
+            day.startTime = QString::fromUtf8(row[0]);
+            day.endTime = QString::fromUtf8(row[1]);
             return true;
         }))
         return false;
     if (day.hasTimeRow && !db.eachRow(QString::fromLatin1(DayItemsSql), {code, date}, [&](const QByteArrayView *row) {
-            day.items.append(WorkItem{text(row[0]), text(row[1]), text(row[2])});
+            day.items.append(WorkItem{QString::fromUtf8(row[0]), QString::fromUtf8(row[1]), QString::fromUtf8(row[2])});
             return true;
         }))
         return false;
@@ -132,12 +131,11 @@ template <class Visit> bool walkRange(Connection &db, const RangeQuery &range, V
     if (!readOthers(db, range.people))
         return false;
     const int personColumn = range.countItems ? 6 : 5;
-    const auto text = [](QByteArrayView bytes) { return QString::fromUtf8(bytes); };
     QString previousKey; // date, code and person of the last day, folded as NOCASE folds: ASCII letters only
     return db.eachRow(sql, values, [&](const QByteArrayView *row) {
-        DaySummary day{text(row[0]), text(row[1]), text(row[2]), text(row[3]), text(row[4]),
+        DaySummary day{QString::fromUtf8(row[0]), QString::fromUtf8(row[1]), QString::fromUtf8(row[2]), QString::fromUtf8(row[3]), QString::fromUtf8(row[4]),
                        range.countItems ? row[5].toByteArray().toInt() : 0,
-                       server ? text(row[personColumn]) : QString()};
+                       server ? QString::fromUtf8(row[personColumn]) : QString()};
         QString key = day.date + QLatin1Char('\t') + day.code + QLatin1Char('\t') + day.person;
         for (QChar &c : key)
             if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
@@ -318,36 +316,29 @@ Outcome ReportStore::forEachDay(const QString &from, const QString &to,
     if (!openForRange(db, m_path))
         return failure(db);
     // Each day's items as the day comes: a sort of a few rows per day instead of one of the whole range.
-    // A file's are stepped with SQLite's own interface; on the team database a day's items are the
-    // person's, for two people may save the same project and date.
-    std::optional<NativeStatement> fileItems;
-    QSqlQuery serverItems = db.newQuery();
-    if (db.isServer() ? !db.prepare(serverItems, QString::fromLatin1(DayItemsSql)
-                                                      .replace(QStringLiteral(" ORDER BY"),
-                                                               QStringLiteral(" AND WKUSER = ? ORDER BY")))
-                      : !fileItems.emplace(db, QString::fromLatin1(DayItemsSql)).isValid())
+    // On the team database a day's items are the person's, for two people may save the same project and
+    // date.
+    const bool server = db.isServer();
+    Statement items(db, server ? QString::fromLatin1(DayItemsSql)
+                                     .replace(QStringLiteral(" ORDER BY"), QStringLiteral(" AND WKUSER = ? ORDER BY"))
+                               : QString::fromLatin1(DayItemsSql));
+    if (!items.isValid())
         return failure(db);
     bool itemsRead = true;
     const auto withItems = [&](DaySummary &&summary) {
         StoredDay day{std::move(summary.code),      std::move(summary.name),    std::move(summary.date),
                       std::move(summary.startTime), std::move(summary.endTime), {},
                       std::move(summary.person)};
-        if (fileItems) {
-            itemsRead = fileItems->run({day.code, day.date}, [&day](const QByteArrayView *row) {
-                day.items.append(WorkItem{QString::fromUtf8(row[0]), QString::fromUtf8(row[1]), QString::fromUtf8(row[2])});
-                return true;
-            });
-        } else {
-            itemsRead = db.run(serverItems, {day.code, day.date, day.person});
-            while (itemsRead && serverItems.next())
-                day.items.append(WorkItem{NullToEmpty(serverItems.value(0)), NullToEmpty(serverItems.value(1)),
-                                          NullToEmpty(serverItems.value(2))});
-            itemsRead = itemsRead && db.finished(serverItems);
-        }
+        itemsRead = items.run(server ? QVariantList{day.code, day.date, day.person} : QVariantList{day.code, day.date},
+                              [&day](const QByteArrayView *row) {
+                                  day.items.append(WorkItem{QString::fromUtf8(row[0]), QString::fromUtf8(row[1]),
+                                                            QString::fromUtf8(row[2])});
+                                  return true;
+                              });
         return itemsRead && take(day);
     };
     bool walked = true;
-    if (db.isServer()) {
+    if (server) {
         // A server's connection answers one query at a time: the days first (no items), then each day's.
         QList<DaySummary> days;
         walked = walkRange(db, {from, to, codePattern, false, people}, [&days](DaySummary &&day) {

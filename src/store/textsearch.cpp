@@ -175,7 +175,6 @@ public:
         const qint64 base = dayBase(NullToEmpty(date));
         qint64 next = -1;
         bool added = true;
-        const auto text = [](QByteArrayView bytes) { return QString::fromUtf8(bytes); };
         const bool read = m_items.run({code, date}, [&](const QByteArrayView *item) {
             if (next < 0) {
                 // The items of one date, whatever their project, are numbered on from the last one held.
@@ -186,8 +185,8 @@ public:
                     return true;
                 });
             }
-            added = added && m_addItem.run({next, text(item[0]), date, text(item[1])}) &&
-                    m_addBody.run({next, bodyOf(text(item[2]), text(item[3]))});
+            added = added && m_addItem.run({next, QString::fromUtf8(item[0]), date, QString::fromUtf8(item[1])}) &&
+                    m_addBody.run({next, bodyOf(QString::fromUtf8(item[2]), QString::fromUtf8(item[3]))});
             ++next;
             return added;
         });
@@ -195,7 +194,7 @@ public:
     }
 
 private:
-    NativeStatement m_dropBodies, m_dropItems, m_items, m_top, m_addItem, m_addBody;
+    Statement m_dropBodies, m_dropItems, m_items, m_top, m_addItem, m_addBody;
 };
 
 // Indexes the logged days again and empties the log, in one transaction. False when that could not be

@@ -151,13 +151,11 @@ QString ServerSql(const QString &sqliteSql)
 Connection::Connection(const QString &path, int busyTimeoutMs, Mode mode)
     : m_path(path), m_server(IsServerUri(path))
 {
-    if (m_server) {
-        if (const QString idle = idleConnections().names.take(path); !idle.isEmpty()) {
-            m_name = idle;
-            m_db = QSqlDatabase::database(idle, false);
-            m_kept = true;
-            return;
-        }
+    if (const QString idle = m_server ? idleConnections().names.take(path) : QString(); !idle.isEmpty()) {
+        m_name = idle;
+        m_db = QSqlDatabase::database(idle, false);
+        m_kept = true;
+        return;
     }
     m_name = nextConnectionName();
     if (m_server) {

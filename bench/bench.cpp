@@ -1408,8 +1408,8 @@ int driver(int argc, char **argv)
              1.5);
         frame();
         pair("save", "team database (local PostgreSQL 15): save of the 99-item day (confirmation answered)",
-             "the same statements through libpq in one transaction on the kept connection, the insert prepared on it "
-             "once", 1.2);
+             "the same statements through libpq in one transaction on the kept connection (the items in one INSERT)",
+             1.2);
         frame();
         rowDataset = dataset;
     }

@@ -24,13 +24,11 @@ namespace
 // The statements as the store issues them.
 const char *const SearchAll = "SELECT PJCODE, PJNAME FROM DM_PRJMST ORDER BY PJCODE COLLATE NOCASE, rowid";
 const char *const SelectTime =
-    "SELECT WSTIME, WETIME FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
+    "SELECT WSTIME, WETIME, rowid FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
     "ORDER BY rowid LIMIT 1";
 const char *const SelectItems = "SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT "
                                 "WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
                                 "ORDER BY CAST(WKCODE AS INTEGER), WKCODE, rowid";
-const char *const SelectTimeRow = "SELECT rowid FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
-                                  "ORDER BY rowid LIMIT 1";
 const char *const UpdateTime = "UPDATE DF_WKTIME SET WSTIME = ?, WETIME = ?, UPDYMD = ? WHERE rowid = ?";
 const char *const DeleteItems = "DELETE FROM DF_WKCONT WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ?";
 const char *const InsertItem = "INSERT INTO DF_WKCONT VALUES (?, ?, ?, ?, ?)";
@@ -146,7 +144,8 @@ bool FloorSaveDay(const std::string &path, const std::string &code, const std::s
         return false;
     bool ok = false;
     {
-        // The day as stored, read again in the transaction: the check that it is still the one loaded.
+        // The day as stored, read again in the transaction: the check that it is still the one loaded, and
+        // the working-time row to change.
         Stmt time(db.h, SelectTime), items(db.h, SelectItems);
         time.bind(1, code);
         time.bind(2, date);
@@ -156,31 +155,26 @@ bool FloorSaveDay(const std::string &path, const std::string &code, const std::s
             return false;
         while (sqlite3_step(items.s) == SQLITE_ROW) {
         }
+        const sqlite3_int64 rowid = sqlite3_column_int64(time.s, 2);
         sqlite3_reset(time.s);
         sqlite3_reset(items.s);
-        Stmt find(db.h, SelectTimeRow);
-        find.bind(1, code);
-        find.bind(2, date);
-        if (find.s && sqlite3_step(find.s) == SQLITE_ROW) {
-            const sqlite3_int64 rowid = sqlite3_column_int64(find.s, 0);
-            Stmt update(db.h, UpdateTime), remove(db.h, DeleteItems), insert(db.h, InsertItem);
-            update.bind(1, day.start);
-            update.bind(2, day.end);
-            update.bind(3, timestamp);
-            sqlite3_bind_int64(update.s, 4, rowid);
-            remove.bind(1, code);
-            remove.bind(2, date);
-            ok = sqlite3_step(update.s) == SQLITE_DONE && sqlite3_step(remove.s) == SQLITE_DONE;
-            for (const Item &item : day.items) {
-                if (!ok)
-                    break;
-                insert.bind(1, code);
-                insert.bind(2, date);
-                insert.bind(3, item.code);
-                insert.bind(4, item.head);
-                insert.bind(5, item.detail);
-                ok = sqlite3_step(insert.s) == SQLITE_DONE && sqlite3_reset(insert.s) == SQLITE_OK;
-            }
+        Stmt update(db.h, UpdateTime), remove(db.h, DeleteItems), insert(db.h, InsertItem);
+        update.bind(1, day.start);
+        update.bind(2, day.end);
+        update.bind(3, timestamp);
+        sqlite3_bind_int64(update.s, 4, rowid);
+        remove.bind(1, code);
+        remove.bind(2, date);
+        ok = sqlite3_step(update.s) == SQLITE_DONE && sqlite3_step(remove.s) == SQLITE_DONE;
+        for (const Item &item : day.items) {
+            if (!ok)
+                break;
+            insert.bind(1, code);
+            insert.bind(2, date);
+            insert.bind(3, item.code);
+            insert.bind(4, item.head);
+            insert.bind(5, item.detail);
+            ok = sqlite3_step(insert.s) == SQLITE_DONE && sqlite3_reset(insert.s) == SQLITE_OK;
         }
     }
     return exec(db.h, ok ? "COMMIT" : "ROLLBACK") && ok;

@@ -15,24 +15,21 @@ namespace bench
 namespace
 {
 // The store's statements as it says them to the team database's server.
-const char *const SelectTime = "SELECT WSTIME, WETIME FROM DF_WKTIME WHERE PJKEY = lower($1) AND WKYMD = $2 "
-                               "ORDER BY ROWNO LIMIT 1";
-const char *const SelectTimeForSave = "SELECT WSTIME, WETIME FROM DF_WKTIME WHERE PJKEY = lower($1) AND "
+const char *const SelectTime = "SELECT WSTIME, WETIME, ROWNO FROM DF_WKTIME WHERE PJKEY = lower($1) AND "
+                               "WKYMD = $2 ORDER BY ROWNO LIMIT 1";
+const char *const SelectTimeForSave = "SELECT WSTIME, WETIME, ROWNO FROM DF_WKTIME WHERE PJKEY = lower($1) AND "
                                       "WKYMD = $2 ORDER BY ROWNO LIMIT 1 FOR UPDATE";
 const char *const SelectItems =
     "SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT WHERE PJKEY = lower($1) AND WKYMD = $2 ORDER BY "
     "COALESCE(CAST(NULLIF(substring(WKCODE from '^\\s*[-+]?[0-9]{1,9}'), '') AS INTEGER), 0), WKCODE, ROWNO";
-const char *const SelectTimeRow = "SELECT ROWNO FROM DF_WKTIME WHERE PJKEY = lower($1) AND WKYMD = $2 "
-                                  "ORDER BY ROWNO LIMIT 1";
 const char *const UpdateTime = "UPDATE DF_WKTIME SET WSTIME = $1, WETIME = $2, UPDYMD = $3 WHERE ROWNO = $4";
 const char *const DeleteItems = "DELETE FROM DF_WKCONT WHERE PJKEY = lower($1) AND WKYMD = $2";
-const char *const InsertItem = "INSERT INTO DF_WKCONT VALUES ($1, $2, $3, $4, $5)";
 
 using Connection = std::unique_ptr<PGconn, decltype(&PQfinish)>;
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
 // The connection of this process, made on first use and kept open between runs, as the program keeps
-// its own; the insert is prepared on it once.
+// its own.
 PGconn *connect(const std::string &uri)
 {
     static std::map<std::string, Connection> kept;
@@ -43,19 +40,13 @@ PGconn *connect(const std::string &uri)
             std::fprintf(stderr, "floor: cannot connect: %s", PQerrorMessage(db.get()));
             return nullptr;
         }
-        const Result prepared(PQprepare(db.get(), "insert_item", InsertItem, 5, nullptr), &PQclear);
-        if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
-            return nullptr;
         found = kept.emplace(uri, std::move(db)).first;
     }
     return found->second.get();
 }
 
-Result run(PGconn *db, const char *sql, std::initializer_list<const std::string *> values = {})
+Result run(PGconn *db, const char *sql, const std::vector<const char *> &params)
 {
-    std::vector<const char *> params;
-    for (const std::string *v : values)
-        params.push_back(v->c_str());
     Result r(PQexecParams(db, sql, int(params.size()), nullptr, params.data(), nullptr, nullptr, 0), &PQclear);
     const ExecStatusType status = PQresultStatus(r.get());
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
@@ -65,8 +56,17 @@ Result run(PGconn *db, const char *sql, std::initializer_list<const std::string 
     return r;
 }
 
-// The working-time row (locked, for a save), then the items.
-bool readDay(PGconn *db, const std::string &code, const std::string &date, Day &day, bool forSave)
+Result run(PGconn *db, const char *sql, std::initializer_list<const std::string *> values = {})
+{
+    std::vector<const char *> params;
+    for (const std::string *v : values)
+        params.push_back(v->c_str());
+    return run(db, sql, params);
+}
+
+// The working-time row (locked, for a save), then the items; the row's number for a save.
+bool readDay(PGconn *db, const std::string &code, const std::string &date, Day &day, bool forSave,
+             std::string *rowNo = nullptr)
 {
     const Result time = run(db, forSave ? SelectTimeForSave : SelectTime, {&code, &date});
     if (!time)
@@ -75,6 +75,8 @@ bool readDay(PGconn *db, const std::string &code, const std::string &date, Day &
         return true;
     day.start = PQgetvalue(time.get(), 0, 0);
     day.end = PQgetvalue(time.get(), 0, 1);
+    if (rowNo)
+        *rowNo = PQgetvalue(time.get(), 0, 2);
     const Result items = run(db, SelectItems, {&code, &date});
     if (!items)
         return false;
@@ -96,20 +98,24 @@ bool TeamFloorSaveDay(const std::string &uri, const std::string &code, const std
 {
     PGconn *db = connect(uri);
     Day stored;
-    if (!db || !run(db, "BEGIN") || !readDay(db, code, date, stored, true))
+    std::string rowNo;
+    if (!db || !run(db, "BEGIN") || !readDay(db, code, date, stored, true, &rowNo) || rowNo.empty())
         return false;
-    const Result row = run(db, SelectTimeRow, {&code, &date});
-    if (!row || PQntuples(row.get()) != 1)
-        return false;
-    const std::string rowNo = PQgetvalue(row.get(), 0, 0);
     if (!run(db, UpdateTime, {&day.start, &day.end, &timestamp, &rowNo}) || !run(db, DeleteItems, {&code, &date}))
         return false;
+    // The items in one statement: one round trip.
+    std::string insert = "INSERT INTO DF_WKCONT VALUES ";
+    std::vector<const char *> values;
     for (const Item &item : day.items) {
-        const char *values[] = {code.c_str(), date.c_str(), item.code.c_str(), item.head.c_str(), item.detail.c_str()};
-        const Result inserted(PQexecPrepared(db, "insert_item", 5, values, nullptr, nullptr, 0), &PQclear);
-        if (PQresultStatus(inserted.get()) != PGRES_COMMAND_OK)
-            return false;
+        const size_t n = values.size();
+        insert += (n ? ", (" : "(") + std::string();
+        for (size_t i = 1; i <= 5; ++i)
+            insert += "$" + std::to_string(n + i) + (i < 5 ? ", " : ")");
+        values.insert(values.end(), {code.c_str(), date.c_str(), item.code.c_str(), item.head.c_str(),
+                                     item.detail.c_str()});
     }
+    if (!day.items.empty() && !run(db, insert.c_str(), values))
+        return false;
     return bool(run(db, "COMMIT"));
 }
 

@@ -7,15 +7,16 @@
 #include <QLoggingCategory>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlRecord>
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QVarLengthArray>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace worvane
 {
@@ -148,6 +149,26 @@ QString ServerSql(const QString &sqliteSql)
     return sql;
 }
 
+QString NumberedValues(const QString &sql)
+{
+    QString numbered;
+    numbered.reserve(sql.size() + 16);
+    int count = 0;
+    QChar quote; // the quote that opened the text being read, or none
+    for (const QChar c : sql) {
+        if (quote.isNull() && c == QLatin1Char('?')) {
+            numbered += QLatin1Char('$') + QString::number(++count);
+            continue;
+        }
+        if (c == quote)
+            quote = QChar(); // a doubled quote closes and opens again
+        else if (quote.isNull() && (c == QLatin1Char('\'') || c == QLatin1Char('"')))
+            quote = c;
+        numbered += c;
+    }
+    return numbered;
+}
+
 Connection::Connection(const QString &path, int busyTimeoutMs, Mode mode)
     : m_path(path), m_server(IsServerUri(path))
 {
@@ -259,14 +280,20 @@ bool Connection::exec(QSqlQuery &query, const QString &sql, const QVariantList &
 
 void Connection::noteLostServer(const QSqlQuery &query)
 {
+    noteServerState(query.lastError().nativeErrorCode());
+}
+
+void Connection::noteServerState(const QString &state)
+{
+    if (!m_server)
+        return;
     // Another writer won: a unique key taken meanwhile, a serialization failure, a deadlock.
     static const QStringList lostRaces{QStringLiteral("23505"), QStringLiteral("40001"), QStringLiteral("40P01")};
-    if (m_server && lostRaces.contains(query.lastError().nativeErrorCode()))
+    if (lostRaces.contains(state))
         m_conflict = true;
     // A server that went away mid-work: a connection error (SQLSTATE class 08), the server shutting
     // down (57P), or no SQLSTATE at all, as when the connection is simply gone.
-    const QString state = query.lastError().nativeErrorCode();
-    if (m_server && (state.isEmpty() || state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P"))))
+    if (state.isEmpty() || state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")))
         m_unreachable = true;
 }
 
@@ -298,6 +325,8 @@ bool Connection::exec(const QString &sql, const QVariantList &values)
 {
     if (m_server && sql.startsWith(QLatin1String("PRAGMA ")))
         return true; // the file's own settings mean nothing to a server
+    if (!values.isEmpty())
+        return Statement(*this, sql).run(values);
     QSqlQuery query(m_db);
     return exec(query, sql, values);
 }
@@ -312,14 +341,25 @@ bool Connection::finished(const QSqlQuery &query)
 
 namespace
 {
-// Binds the values as Qt SQL's SQLite driver does: a null value or a null string as NULL, numbers as
-// numbers, anything else as its text.
+// A value Qt SQL writes as NULL: a null value or a null string.
+bool isNullValue(const QVariant &value)
+{
+    return value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isNull());
+}
+
+// Binds the values as Qt SQL's SQLite driver does: NULL as above, numbers and truth values as numbers,
+// bytes as a blob, anything else as its text.
 void bindAll(sqlite3_stmt *statement, const QVariantList &values)
 {
     for (int i = 0; i < values.size(); ++i) {
         const QVariant &value = values.at(i);
         const int at = i + 1;
+        if (isNullValue(value)) {
+            sqlite3_bind_null(statement, at);
+            continue;
+        }
         switch (value.typeId()) {
+        case QMetaType::Bool:
         case QMetaType::Int:
         case QMetaType::LongLong:
         case QMetaType::UInt:
@@ -328,30 +368,40 @@ void bindAll(sqlite3_stmt *statement, const QVariantList &values)
         case QMetaType::Double:
             sqlite3_bind_double(statement, at, value.toDouble());
             break;
-        default:
-            if (value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isNull())) {
-                sqlite3_bind_null(statement, at);
-            } else {
-                const QByteArray text = value.toString().toUtf8();
-                sqlite3_bind_text(statement, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-            }
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            sqlite3_bind_blob(statement, at, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        default: {
+            const QByteArray text = value.toString().toUtf8();
+            sqlite3_bind_text(statement, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        }
         }
     }
+}
+
+// The connection's own handle under Qt SQL's, when the driver is the one named.
+template <class Handle> Handle *nativeHandle(const QSqlDatabase &db, const char *typeName)
+{
+    const QVariant handle = db.driver()->handle();
+    return handle.isValid() && qstrcmp(handle.typeName(), typeName) == 0
+               ? *static_cast<Handle *const *>(handle.constData())
+               : nullptr;
 }
 } // namespace
 
 Statement::Statement(Connection &db, const QString &sql) : m_db(db)
 {
     if (db.m_server) {
-        QSqlQuery query;
-        if (db.prepare(query, sql))
-            m_query = std::move(query);
+        m_server = nativeHandle<pg_conn>(db.m_db, "pg_conn*");
+        if (m_server)
+            m_serverSql = NumberedValues(ServerSql(sql)).toUtf8();
+        else
+            db.setError(QStringLiteral("no PostgreSQL connection"));
         return;
     }
-    const QVariant handle = db.m_db.driver()->handle();
-    m_handle = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
-                   ? *static_cast<sqlite3 *const *>(handle.constData())
-                   : nullptr;
+    m_handle = nativeHandle<sqlite3>(db.m_db, "sqlite3*");
     const QByteArray text = sql.toUtf8();
     if (!m_handle || sqlite3_prepare_v2(m_handle, text.constData(), int(text.size()), &m_statement, nullptr) != SQLITE_OK) {
         db.setError(m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QStringLiteral("no SQLite connection"));
@@ -367,22 +417,8 @@ Statement::~Statement()
 
 bool Statement::run(const QVariantList &values, const std::function<bool(const QByteArrayView *columns)> &take)
 {
-    if (m_query) {
-        if (!m_db.run(*m_query, values))
-            return false;
-        const int count = m_query->record().count();
-        QList<QByteArray> bytes(count);
-        QVarLengthArray<QByteArrayView, 8> columns(count);
-        while (take && m_query->next()) {
-            for (int c = 0; c < count; ++c) {
-                bytes[c] = m_query->value(c).toString().toUtf8();
-                columns[c] = bytes[c];
-            }
-            if (!take(columns.constData()))
-                return true;
-        }
-        return m_db.finished(*m_query);
-    }
+    if (m_server)
+        return runOnServer(values, take);
     if (!m_statement)
         return false;
     sqlite3_reset(m_statement);
@@ -408,10 +444,42 @@ bool Statement::run(const QVariantList &values, const std::function<bool(const Q
     return rc == SQLITE_DONE;
 }
 
-bool Connection::runEach(const QString &sql, const QList<QVariantList> &rows)
+bool Statement::runOnServer(const QVariantList &values,
+                            const std::function<bool(const QByteArrayView *columns)> &take)
 {
-    Statement statement(*this, sql);
-    return std::all_of(rows.begin(), rows.end(), [&](const QVariantList &values) { return statement.run(values); });
+    QList<QByteArray> texts(values.size());
+    QVarLengthArray<const char *, 16> params(values.size());
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const QVariant &value = values.at(i);
+        if (isNullValue(value)) {
+            params[i] = nullptr;
+            continue;
+        }
+        texts[i] = value.typeId() == QMetaType::Double ? QByteArray::number(value.toDouble(), 'g', 17)
+                                                       : value.toString().toUtf8();
+        params[i] = texts[i].constData();
+    }
+    const std::unique_ptr<PGresult, decltype(&PQclear)> result(
+        PQexecParams(m_server, m_serverSql.constData(), int(params.size()), nullptr, params.constData(), nullptr,
+                     nullptr, 0),
+        &PQclear);
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+        m_db.setError(QString::fromUtf8(PQerrorMessage(m_server)).trimmed());
+        m_db.noteServerState(QString::fromLatin1(PQresultErrorField(result.get(), PG_DIAG_SQLSTATE)));
+        return false;
+    }
+    if (!take)
+        return true;
+    const int rows = PQntuples(result.get()), count = PQnfields(result.get());
+    QVarLengthArray<QByteArrayView, 8> columns(count);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < count; ++c)
+            columns[c] = QByteArrayView(PQgetvalue(result.get(), r, c), PQgetlength(result.get(), r, c));
+        if (!take(columns.constData()))
+            break;
+    }
+    return true;
 }
 
 bool Connection::eachRow(const QString &sql, const QVariantList &values,

@@ -10,6 +10,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct pg_conn;
 
 namespace worvane
 {
@@ -36,6 +37,7 @@ public:
     bool open();
 
     // Runs a statement with its values bound in order. On failure the engine's text is kept in error().
+    // Without a query to read, a statement with values runs as a Statement (below).
     bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values = {});
     bool exec(const QString &sql, const QVariantList &values = {});
 
@@ -52,10 +54,6 @@ public:
     // per value: for long lists. The views are valid during the call only. False on failure.
     bool eachRow(const QString &sql, const QVariantList &values,
                  const std::function<bool(const QByteArrayView *columns)> &take);
-
-    // Runs one statement once for each row of values, prepared once; on a file with SQLite's own interface,
-    // each value bound as Qt SQL would bind it. False on the first failure.
-    bool runEach(const QString &sql, const QList<QVariantList> &rows);
 
     // The first column of the first row, or nothing when there is no row. False on failure.
     bool queryFirst(const QString &sql, const QVariantList &values, std::optional<QVariant> &first);
@@ -81,6 +79,7 @@ private:
     friend class Statement;
     void setError(const QString &text);
     void noteLostServer(const QSqlQuery &query);
+    void noteServerState(const QString &sqlState);
 
     QString m_path;
     QString m_name;
@@ -94,10 +93,14 @@ private:
     bool m_rolledBack = false; // a transaction of this operation was rolled back
 };
 
-// A statement prepared once and run many times, its rows handed over as UTF-8 bytes. On a file it runs on
-// the file's own SQLite connection: its values bound as Qt SQL binds them (a null string as NULL, numbers
-// as numbers, the rest as text), without a QVariant or a QString per value, for the long reads and the
-// many inserts that Qt SQL's per-value conversion would slow. On a server it goes through Qt SQL.
+// A statement run with the engine's own interface on the connection Qt SQL opened, its rows handed over as
+// UTF-8 bytes, without a QVariant or a QString per value: Qt SQL's per-value conversion slows long reads
+// and many inserts, and on a server its prepared statements cost two more round trips each (the prepare
+// and, when the query goes, the release).
+// On a file it is prepared once and run many times, its values bound as Qt SQL binds them (a null string
+// as NULL, numbers as numbers, bytes as a blob, the rest as text). On a server (libpq) each run is one
+// round trip, which parses, binds and runs it; its values go as text, typed by the server from the
+// statement as a prepared statement's would be.
 class Statement
 {
 public:
@@ -106,17 +109,20 @@ public:
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
 
-    bool isValid() const { return m_statement != nullptr || m_query.has_value(); }
+    bool isValid() const { return m_statement != nullptr || m_server != nullptr; }
     // Runs it with the values, handing each row's columns (NULL as empty) to take when given, until take
     // returns false; the views are valid during the call only. False on failure, the engine's words kept
     // in db.error().
     bool run(const QVariantList &values, const std::function<bool(const QByteArrayView *columns)> &take = {});
 
 private:
+    bool runOnServer(const QVariantList &values, const std::function<bool(const QByteArrayView *columns)> &take);
+
     Connection &m_db;
     sqlite3 *m_handle = nullptr;
     sqlite3_stmt *m_statement = nullptr;
-    std::optional<QSqlQuery> m_query; // on a server, once prepared
+    pg_conn *m_server = nullptr;
+    QByteArray m_serverSql; // in PostgreSQL's words, its values numbered ($1, $2, ...)
 };
 
 // True for a postgresql:// (or postgres://) URI: the team database on a server.
@@ -130,6 +136,10 @@ QString ServerName(const QString &uri);
 // the row number column ROWNO, CAST(x AS INTEGER) reads leading digits as SQLite does (no digits: 0),
 // BEGIN IMMEDIATE is BEGIN.
 QString ServerSql(const QString &sqliteSql);
+
+// The statement with its "?" values numbered as PostgreSQL's own interface takes them ($1, $2, ...); a "?"
+// within quotes is text and stays.
+QString NumberedValues(const QString &sql);
 
 // Why a write to the database at path must not be tried (file or folder without any write permission),
 // or an empty string.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <vector>
 #include <QSqlQuery>
 
 namespace worvane
@@ -54,33 +55,88 @@ bool openForRange(Connection &db, const QString &path)
     return true;
 }
 
+// An item as the stamp takes it: its number (the code's, as the list orders them) and its texts in UTF-8.
+struct StampItem {
+    int number;
+    QByteArray code, head, detail;
+};
+
+int itemNumber(const QString &code)
+{
+    return code.trimmed().toInt();
+}
+
+// The stamp of a day (see DayStamp) over its texts in UTF-8.
+QString stampOf(bool hasTimeRow, QByteArrayView startTime, QByteArrayView endTime, std::vector<StampItem> &items)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    const auto add = [&hash](QByteArrayView text) {
+        hash.addData(text);
+        hash.addData(QByteArrayView("\0", 1));
+    };
+    add(hasTimeRow ? "day" : "none");
+    add(startTime);
+    add(endTime);
+    // In one order, whatever order a list or the store holds them in.
+    std::stable_sort(items.begin(), items.end(), [](const StampItem &a, const StampItem &b) {
+        return std::tie(a.number, a.code, a.head, a.detail) < std::tie(b.number, b.code, b.head, b.detail);
+    });
+    for (const StampItem &item : items) {
+        add(item.code);
+        add(item.head);
+        add(item.detail);
+    }
+    return QString::fromLatin1(hash.result().toHex());
+}
+
 // A day's items: numeric order of WKCODE, then text order.
 constexpr const char *DayItemsSql = "SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT "
                                     "WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
                                     "ORDER BY CAST(WKCODE AS INTEGER), WKCODE, rowid";
 
-// The day as stored: its first working-time row, then its items, and the stamp of the two. In a save's
-// transaction on a server the time row is locked until the commit.
-bool readDay(Connection &db, const QString &code, const QString &date, DayLoad &day, bool forSave = false)
+// What of a stored day readDay reads besides its working-time row.
+enum class DayPart { Whole, StampOnly, TimeRowOnly };
+
+// The day as stored: its first working-time row, then its items, and the stamp of the two; StampOnly leaves
+// the items in the stamp only, TimeRowOnly reads neither. For a save (timeRow given, in the save's
+// transaction) also the time row's rowid (0 when there is none), the row locked on a server until the
+// commit.
+bool readDay(Connection &db, const QString &code, const QString &date, DayLoad &day, DayPart part = DayPart::Whole,
+             qint64 *timeRow = nullptr)
 {
-    QString sql = QStringLiteral("SELECT WSTIME, WETIME FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND "
+    QString sql = QStringLiteral("SELECT WSTIME, WETIME, rowid FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND "
                                  "WKYMD = ? ORDER BY rowid LIMIT 1");
-    if (forSave && db.isServer())
+    if (timeRow && db.isServer())
         sql += QStringLiteral(" FOR UPDATE");
     day = DayLoad{};
+    QByteArray start, end;
+    qint64 rowid = 0;
     if (!db.eachRow(sql, {code, date}, [&](const QByteArrayView *row) {
             day.hasTimeRow = true;
-            day.startTime = QString::fromUtf8(row[0]);
-            day.endTime = QString::fromUtf8(row[1]);
+            start = row[0].toByteArray();
+            end = row[1].toByteArray();
+            rowid = row[2].toByteArray().toLongLong();
             return true;
         }))
         return false;
+    day.startTime = QString::fromUtf8(start);
+    day.endTime = QString::fromUtf8(end);
+    if (timeRow)
+        *timeRow = rowid;
+    if (part == DayPart::TimeRowOnly)
+        return true;
+    std::vector<StampItem> stamped;
     if (day.hasTimeRow && !db.eachRow(QString::fromLatin1(DayItemsSql), {code, date}, [&](const QByteArrayView *row) {
-            day.items.append(WorkItem{QString::fromUtf8(row[0]), QString::fromUtf8(row[1]), QString::fromUtf8(row[2])});
+            StampItem item{0, row[0].toByteArray(), row[1].toByteArray(), row[2].toByteArray()};
+            const QString itemCode = QString::fromUtf8(item.code);
+            item.number = itemNumber(itemCode);
+            if (part == DayPart::Whole)
+                day.items.append(WorkItem{itemCode, QString::fromUtf8(item.head), QString::fromUtf8(item.detail)});
+            stamped.push_back(std::move(item));
             return true;
         }))
         return false;
-    day.stamp = DayStamp(day.hasTimeRow, day.startTime, day.endTime, day.items);
+    day.stamp = stampOf(day.hasTimeRow, start, end, stamped);
     return true;
 }
 
@@ -150,26 +206,11 @@ template <class Visit> bool walkRange(Connection &db, const RangeQuery &range, V
 
 QString DayStamp(bool hasTimeRow, const QString &startTime, const QString &endTime, const QList<WorkItem> &items)
 {
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    const auto add = [&hash](const QString &text) {
-        hash.addData(text.toUtf8());
-        hash.addData(QByteArrayView("\0", 1));
-    };
-    add(hasTimeRow ? QStringLiteral("day") : QStringLiteral("none"));
-    add(startTime);
-    add(endTime);
-    // In the order the store reads them, whatever order a list holds them in.
-    QList<WorkItem> sorted = items;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const WorkItem &a, const WorkItem &b) {
-        const int x = a.code.trimmed().toInt(), y = b.code.trimmed().toInt();
-        return std::tie(x, a.code, a.head, a.detail) < std::tie(y, b.code, b.head, b.detail);
-    });
-    for (const WorkItem &item : sorted) {
-        add(item.code);
-        add(item.head);
-        add(item.detail);
-    }
-    return QString::fromLatin1(hash.result().toHex());
+    std::vector<StampItem> stamped;
+    stamped.reserve(size_t(items.size()));
+    for (const WorkItem &item : items)
+        stamped.push_back({itemNumber(item.code), item.code.toUtf8(), item.head.toUtf8(), item.detail.toUtf8()});
+    return stampOf(hasTimeRow, startTime.toUtf8(), endTime.toUtf8(), stamped);
 }
 
 QString LikePattern(const QString &typed)
@@ -188,21 +229,26 @@ ReportStore::ReportStore(QString databasePath, int busyTimeoutMs)
 namespace
 {
 // The name of the project with the code, or nothing when the master has no such code.
-bool readProjectName(Connection &db, const QString &code, std::optional<QVariant> &name)
+bool readProjectName(Connection &db, const QString &code, std::optional<QString> &name)
 {
-    return db.queryFirst(QStringLiteral("SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE"), {code}, name);
+    name.reset();
+    return db.eachRow(QStringLiteral("SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE"), {code},
+                      [&name](const QByteArrayView *row) {
+                          name = QString::fromUtf8(row[0]);
+                          return false;
+                      });
 }
 } // namespace
 
 NameLookup ReportStore::lookupProjectName(const QString &code) const
 {
     Connection db(m_path, m_busyTimeoutMs);
-    std::optional<QVariant> name;
+    std::optional<QString> name;
     if (!db.open() || !readProjectName(db, code, name))
         return failed<NameLookup>(db);
     NameLookup result;
     result.found = name.has_value();
-    result.name = name ? NullToEmpty(*name) : QString();
+    result.name = name.value_or(QString());
     return result;
 }
 
@@ -210,11 +256,10 @@ DayLoad ReportStore::loadDay(const QString &code, const QString &date) const
 {
     Connection db(m_path, m_busyTimeoutMs);
     DayLoad result;
-    std::optional<QVariant> name;
+    std::optional<QString> name;
     if (!db.open() || !readProjectName(db, code, name) || !readDay(db, code, date, result))
         return failed<DayLoad>(db);
-    if (name)
-        result.projectName = NullToEmpty(*name);
+    result.projectName = name;
     return result;
 }
 
@@ -247,29 +292,22 @@ Outcome ReportStore::saveDay(const DaySave &day) const
     if (!db.open() || !db.begin())
         return failure(db);
 
-    if (day.loadedStamp) {
-        DayLoad stored;
-        if (!readDay(db, day.code, day.date, stored, true))
-            return failure(db);
-        if (stored.stamp != *day.loadedStamp) {
-            Outcome changed{false, QStringLiteral("%1 %2 was changed since it was loaded").arg(day.code, day.date)};
-            changed.conflict = true;
-            return changed;
-        }
+    // The day as stored, locked: its items only when it must still be the one loaded.
+    DayLoad stored;
+    qint64 timeRow = 0;
+    if (!readDay(db, day.code, day.date, stored, day.loadedStamp ? DayPart::StampOnly : DayPart::TimeRowOnly,
+                 &timeRow))
+        return failure(db);
+    if (day.loadedStamp && stored.stamp != *day.loadedStamp) {
+        Outcome changed{false, QStringLiteral("%1 %2 was changed since it was loaded").arg(day.code, day.date)};
+        changed.conflict = true;
+        return changed;
     }
 
-    std::optional<QVariant> rowid;
-    if (!db.queryFirst(
-            QStringLiteral("SELECT rowid FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
-                           "ORDER BY rowid LIMIT 1"),
-            {day.code, day.date}, rowid))
-        return failure(db);
-
     const bool timeWritten =
-        rowid
-            ? db.exec(
-                  QStringLiteral("UPDATE DF_WKTIME SET WSTIME = ?, WETIME = ?, UPDYMD = ? WHERE rowid = ?"),
-                  {EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp, *rowid})
+        stored.hasTimeRow
+            ? db.exec(QStringLiteral("UPDATE DF_WKTIME SET WSTIME = ?, WETIME = ?, UPDYMD = ? WHERE rowid = ?"),
+                      {EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp, timeRow})
             : db.exec(QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME, ENTYMD) "
                                      "VALUES (?, ?, ?, ?, ?)"),
                       {day.code, day.date, EmptyToNull(day.startTime), EmptyToNull(day.endTime), timestamp});
@@ -280,13 +318,28 @@ Outcome ReportStore::saveDay(const DaySave &day) const
                  {day.code, day.date}))
         return failure(db);
 
-    // DF_WKCONT has exactly five columns in this order; the insert names none of them.
-    QList<QVariantList> rows;
-    rows.reserve(day.items.size());
-    for (const WorkItem &item : day.items)
-        rows.append({day.code, day.date, item.code, item.head, item.detail});
-    if (!db.runEach(QStringLiteral("INSERT INTO DF_WKCONT VALUES (?, ?, ?, ?, ?)"), rows))
-        return failure(db);
+    // The items, DF_WKCONT's five columns in order (the insert names none): on a file one row per run of
+    // one prepared statement; on a server, where each statement is a round trip, up to 100 rows (a day
+    // has at most 99) per statement.
+    const qsizetype rowsPerInsert = db.isServer() ? 100 : 1;
+    std::optional<Statement> insert;
+    qsizetype preparedRows = 0;
+    for (qsizetype first = 0; first < day.items.size(); first += rowsPerInsert) {
+        const qsizetype rows = std::min(rowsPerInsert, day.items.size() - first);
+        if (rows != preparedRows) {
+            insert.emplace(db, QStringLiteral("INSERT INTO DF_WKCONT VALUES (?, ?, ?, ?, ?)") +
+                                   QStringLiteral(", (?, ?, ?, ?, ?)").repeated(rows - 1));
+            preparedRows = rows;
+        }
+        QVariantList values;
+        values.reserve(5 * rows);
+        for (qsizetype i = first; i < first + rows; ++i) {
+            const WorkItem &item = day.items.at(i);
+            values << day.code << day.date << item.code << item.head << item.detail;
+        }
+        if (!insert->run(values))
+            return failure(db);
+    }
 
     if (!db.commit())
         return failure(db);

@@ -166,6 +166,18 @@ private slots:
         QCOMPARE(load.items.first().detail, QStringLiteral("内容\r\n1"));
     }
 
+    void aDayOfMoreItemsThanOneInsertTakesKeepsEveryItem()
+    {
+        // Items go in statements of 100; a file made elsewhere may hold more than 99 for a day.
+        for (const int count : {100, 201}) {
+            QList<WorkItem> list;
+            for (int i = 1; i <= count; ++i)
+                list << WorkItem{QString::number(i), QStringLiteral("件%1").arg(i), QString()};
+            QVERIFY(store().saveDay(day(list)).ok);
+            QCOMPARE(store().loadDay(Code, Date).items, list);
+        }
+    }
+
     void dayWithoutWorkingTimeRowLoadsNothing()
     {
         sql(m_db, QStringLiteral("INSERT INTO DF_WKCONT VALUES (?, ?, '1', 't', 'd')"), {Code, Date});

@@ -53,6 +53,40 @@ ReportFileError systemError(const QString &path, int error)
         return fileError(AccessError, QStringLiteral("ファイルに書き込めません"), path);
     }
 }
+
+// The bytes in the file at path, whole or not at all.
+std::optional<ReportFileError> writeBytes(const QString &path, const QByteArray &bytes)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return fileError(AccessError, QStringLiteral("フォルダと同じ名前です"), path);
+    if (!info.dir().exists())
+        return fileError(PathNotFound, QStringLiteral("フォルダが見つかりません"), path);
+    if (info.exists() && !info.isFile()) // a device, a fifo, a socket: never replaced by a file
+        return fileError(AccessError, QStringLiteral("通常のファイルではありません"), path);
+    if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
+        return fileError(PermissionDenied, QStringLiteral("読み取り専用のファイルです"), path);
+
+    // The text goes to a new file beside the target, which replaces the target only once every byte is
+    // on the disk; there is no writing into the target itself when that new file cannot be made.
+    QSaveFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        return systemError(path, errno);
+    // Written, pushed out of the buffer and synced here, so that a failure the buffer or the disk
+    // reports late (no space left) is seen before the commit, which does not report it.
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush() || ::fdatasync(file.handle()) != 0) {
+        const int error = file.error() == QFileDevice::ResourceError ? ENOSPC : errno;
+        file.cancelWriting();
+        return systemError(path, error);
+    }
+    errno = 0;
+    if (!file.commit())
+        return systemError(path, errno);
+    return std::nullopt;
+}
+
 } // namespace
 
 QString BuildReportText(const QString &date, const QString &startTime, const QString &endTime,
@@ -97,11 +131,15 @@ std::optional<QString> FindUnwritableCharacter(const QString &date, const QStrin
 std::optional<ReportFileError> WriteDayReport(const QString &path, const DayHeader &day,
                                               const QList<WorkItem> &items)
 {
-    if (const auto unwritable = FindUnwritableCharacter(day.date, day.startTime, day.endTime, items))
+    bool representable = false;
+    const QByteArray bytes =
+        ToCp932(BuildReportText(day.date, day.startTime, day.endTime, items), &representable);
+    if (!representable) // the rare case: where the character is, for the message
         return ReportFileError{
             BadCharacters,
-            QStringLiteral("Worvane (Shift-JIS で表せない文字があります: %1)").arg(*unwritable)};
-    return WriteReportFile(path, BuildReportText(day.date, day.startTime, day.endTime, items));
+            QStringLiteral("Worvane (Shift-JIS で表せない文字があります: %1)")
+                .arg(FindUnwritableCharacter(day.date, day.startTime, day.endTime, items).value_or(QString()))};
+    return writeBytes(path, bytes);
 }
 
 std::optional<ReportFileError> WriteReportFile(const QString &path, const QString &text)
@@ -110,35 +148,7 @@ std::optional<ReportFileError> WriteReportFile(const QString &path, const QStrin
     const QByteArray bytes = ToCp932(text, &representable);
     if (!representable)
         return fileError(BadCharacters, QStringLiteral("Shift-JIS で表せない文字があります"), path);
-
-    const QFileInfo info(path);
-    if (info.isDir())
-        return fileError(AccessError, QStringLiteral("フォルダと同じ名前です"), path);
-    if (!info.dir().exists())
-        return fileError(PathNotFound, QStringLiteral("フォルダが見つかりません"), path);
-    if (info.exists() && !info.isFile()) // a device, a fifo, a socket: never replaced by a file
-        return fileError(AccessError, QStringLiteral("通常のファイルではありません"), path);
-    if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
-        return fileError(PermissionDenied, QStringLiteral("読み取り専用のファイルです"), path);
-
-    // The text goes to a new file beside the target, which replaces the target only once every byte is
-    // on the disk; there is no writing into the target itself when that new file cannot be made.
-    QSaveFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        return systemError(path, errno);
-    // Written, pushed out of the buffer and synced here, so that a failure the buffer or the disk
-    // reports late (no space left) is seen before the commit, which does not report it.
-    errno = 0;
-    if (file.write(bytes) != bytes.size() || !file.flush() || ::fdatasync(file.handle()) != 0) {
-        const int error = file.error() == QFileDevice::ResourceError ? ENOSPC : errno;
-        file.cancelWriting();
-        return systemError(path, error);
-    }
-    errno = 0;
-    if (!file.commit())
-        return systemError(path, errno);
-    return std::nullopt;
+    return writeBytes(path, bytes);
 }
 
 } // namespace worvane

@@ -1,0 +1,60 @@
+#pragma once
+
+// The main window the plainest way: a plain widget with its controls, captions, font and size (13 labels,
+// 6 fields, a text box, an empty table with its headings, 10 buttons and 2 frames), without anything of
+// the program's own. The floor of the start-up row shows it, and the floors of the actions taken in the
+// main window show it while they work, as the program shows its own.
+#include <QFont>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QWidget>
+
+namespace bench
+{
+
+// Its table's model is returned, empty.
+inline QStandardItemModel *PlainMainWindow(QWidget *window)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("ＭＳ ゴシック"),
+                      QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("IPAGothic"),
+                      QStringLiteral("monospace")});
+    font.setStyleHint(QFont::Monospace);
+    font.setPointSizeF(9.75);
+    window->setFont(font);
+    window->setWindowTitle(QStringLiteral("作業日報"));
+    window->setFixedSize(633, 419);
+    int y = 8;
+    for (const char *caption : {"PJコード", "", "日付", "就労時間", "～", "作業項目№", "作業項目", "作業内容",
+                                "Ｆ１", "Ｆ２", "Ｆ３", "Ｆ４", ""}) {
+        (new QLabel(QString::fromUtf8(caption), window))->setGeometry(8, y, 80, 14);
+        y += 16;
+    }
+    for (int i = 0; i < 6; ++i)
+        (new QLineEdit(window))->setGeometry(100, 8 + 24 * i, 200, 20);
+    (new QPlainTextEdit(window))->setGeometry(100, 160, 520, 70);
+    auto *model = new QStandardItemModel(0, 3, window);
+    model->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("作業項目"), QStringLiteral("作業内容")});
+    auto *table = new QTableView(window);
+    table->setModel(model);
+    table->setGeometry(310, 8, 310, 140);
+    int x = 8;
+    for (const char *caption : {"…", "…", "検索", "行追加[F5]", "行変更[F6]", "行削除[F9]", "更　新",
+                                "レポート出力", "キャンセル", "閉じる"}) {
+        (new QPushButton(QString::fromUtf8(caption), window))->setGeometry(x, 330, 58, 30);
+        x += 62;
+    }
+    for (int i = 0; i < 2; ++i) {
+        auto *frame = new QFrame(window);
+        frame->setFrameShape(i == 0 ? QFrame::HLine : QFrame::StyledPanel);
+        frame->setGeometry(8, 240 + 40 * i, 610, i == 0 ? 1 : 30);
+    }
+    return model;
+}
+
+} // namespace bench

@@ -23,7 +23,7 @@ done
 
 "$root/scripts/setup.sh" --bench
 flock "$lock" sh -c "cmake -S '$root' -B '$build' -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null &&
-  cmake --build '$build' -j2 --target worvane-bench worvane-bench-startup worvane-bench-bare worvane-report worvane-newdb >&2"
+  cmake --build '$build' -j2 --target worvane-bench worvane-bench-startup worvane-bench-plain worvane-report worvane-newdb >&2"
 export QT_QPA_PLATFORM=offscreen
 
 if [ "$server" = yes ]; then

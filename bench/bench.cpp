@@ -795,14 +795,17 @@ int programSide(const Child &c, int argc, char **argv)
 void plainControls(QDialog &window, const std::string &name)
 {
     int labels = 5, fields = 4, buttons = 1, y = 8;
-    bool table = true;
+    QStringList headings{QStringLiteral("日付"), QStringLiteral("PJコード"), QStringLiteral("PJ名称"),
+                         QStringLiteral("№"),   QStringLiteral("作業項目"), QStringLiteral("作業内容")};
+    window.setFont(bench::PlainFont());
     if (name == "frmPJViewer") {
         labels = 2;
         fields = 2;
         buttons = 3;
+        headings = {QStringLiteral("行数"), QStringLiteral("PJコード"), QStringLiteral("PJ名称")};
     } else if (name == "frmCalendar") {
         labels = fields = 0;
-        table = false;
+        headings.clear();
         (new QCalendarWidget(&window))->setGeometry(8, y, 300, 200);
         y += 208;
     }
@@ -811,8 +814,8 @@ void plainControls(QDialog &window, const std::string &name)
     for (int i = 0; i < fields; ++i)
         (new QLineEdit(&window))->setGeometry(100, y + 30 * i, 200, 24);
     y += 30 * std::max(labels, fields);
-    if (table) {
-        (new QTableView(&window))->setGeometry(8, y, 600, 300);
+    if (!headings.isEmpty()) {
+        bench::PlainTable(&window, headings)->setGeometry(8, y, 600, 300);
         y += 308;
     }
     for (int i = 0; i < buttons; ++i)
@@ -1402,8 +1405,8 @@ int driver(int argc, char **argv)
     for (const auto &[name, action, floor] :
          {std::tuple<std::string, std::string, std::string>{
               "frmPJViewer", "the project window, click on … to painted",
-              "a plain dialog with the same controls (2 labels, 2 fields, 3 buttons, an empty QTableView), made, "
-              "shown and painted"},
+              "a plain dialog with the same controls and font (2 labels, 2 fields, 3 buttons, an empty QTableView "
+              "with the list's headings), made, shown and painted"},
           {"frmCalendar", "the calendar window, click on … to painted",
            "a plain dialog with the same controls (a QCalendarWidget, a button), made, shown and painted"}}) {
         pair("open", "opening " + action, floor, 1.5, "floor", 0, name);
@@ -1444,8 +1447,8 @@ int driver(int argc, char **argv)
              120000, 0, {}, 3);
     rowDataset = indexedCopy(work);
     pair("open", "opening the search window (index built), F8 to painted",
-         "a plain dialog with the same controls (5 labels, 4 fields, a button, an empty QTableView), made, shown "
-         "and painted",
+         "a plain dialog with the same controls and font (5 labels, 4 fields, a button, an empty QTableView with "
+         "the list's headings), made, shown and painted",
          1.5, "floor", 0, "frmSearch");
     frame();
     absolute("find", "full-text search for テスト (3 characters: the trigram index), Enter to the first page painted",

@@ -11,14 +11,15 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QStringList>
 #include <QTableView>
 #include <QWidget>
 
 namespace bench
 {
 
-// Its table's model is returned, empty.
-inline QStandardItemModel *PlainMainWindow(QWidget *window)
+// The font of the program's windows, asked for as they ask for it.
+inline QFont PlainFont()
 {
     QFont font;
     font.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("ＭＳ ゴシック"),
@@ -26,7 +27,23 @@ inline QStandardItemModel *PlainMainWindow(QWidget *window)
                       QStringLiteral("monospace")});
     font.setStyleHint(QFont::Monospace);
     font.setPointSizeF(9.75);
-    window->setFont(font);
+    return font;
+}
+
+// An empty table with its headings, as a window shows its list before anything is listed.
+inline QTableView *PlainTable(QWidget *window, const QStringList &headings)
+{
+    auto *model = new QStandardItemModel(0, int(headings.size()), window);
+    model->setHorizontalHeaderLabels(headings);
+    auto *table = new QTableView(window);
+    table->setModel(model);
+    return table;
+}
+
+// Its table's model is returned, empty.
+inline QStandardItemModel *PlainMainWindow(QWidget *window)
+{
+    window->setFont(PlainFont());
     window->setWindowTitle(QStringLiteral("作業日報"));
     window->setFixedSize(633, 419);
     int y = 8;
@@ -38,10 +55,8 @@ inline QStandardItemModel *PlainMainWindow(QWidget *window)
     for (int i = 0; i < 6; ++i)
         (new QLineEdit(window))->setGeometry(100, 8 + 24 * i, 200, 20);
     (new QPlainTextEdit(window))->setGeometry(100, 160, 520, 70);
-    auto *model = new QStandardItemModel(0, 3, window);
-    model->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("作業項目"), QStringLiteral("作業内容")});
-    auto *table = new QTableView(window);
-    table->setModel(model);
+    QTableView *table =
+        PlainTable(window, {QStringLiteral("№"), QStringLiteral("作業項目"), QStringLiteral("作業内容")});
     table->setGeometry(310, 8, 310, 140);
     int x = 8;
     for (const char *caption : {"…", "…", "検索", "行追加[F5]", "行変更[F6]", "行削除[F9]", "更　新",
@@ -54,7 +69,7 @@ inline QStandardItemModel *PlainMainWindow(QWidget *window)
         frame->setFrameShape(i == 0 ? QFrame::HLine : QFrame::StyledPanel);
         frame->setGeometry(8, 240 + 40 * i, 610, i == 0 ? 1 : 30);
     }
-    return model;
+    return static_cast<QStandardItemModel *>(table->model());
 }
 
 } // namespace bench

@@ -116,7 +116,8 @@ public:
     bool run(const QVariantList &values, const std::function<bool(const QByteArrayView *columns)> &take = {});
 
 private:
-    bool runOnServer(const QVariantList &values, const std::function<bool(const QByteArrayView *columns)> &take);
+    bool runOnServer(const QVariantList &values,
+                     const std::function<bool(const QByteArrayView *columns)> &take);
 
     Connection &m_db;
     sqlite3 *m_handle = nullptr;

@@ -11,6 +11,7 @@
 #include "rules/dayrules.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -26,6 +27,34 @@ namespace
 std::optional<QString> patternOf(const QLineEdit *field)
 {
     return TrimBlanks(field->text()).isEmpty() ? std::nullopt : std::optional(field->text());
+}
+
+// Each column as wide as resizeColumnsToContents makes it (its heading or its widest cell), the cell asked
+// for its size being only the one of the widest text: every cell of a column has the same font, and the
+// text's advance is cheap beside a cell's laid-out size, which for a month of projects took milliseconds.
+void fitColumns(QTableView *view)
+{
+    const QAbstractItemModel *model = view->model();
+    const QFontMetrics metrics(view->font());
+    QHash<QString, int> advances; // a month's cells hold few different texts
+    for (int column = 0; column < model->columnCount(); ++column) {
+        int widest = -1, widestRow = -1;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QString text = model->index(row, column).data().toString();
+            auto advance = advances.constFind(text);
+            if (advance == advances.constEnd())
+                advance = advances.insert(text, metrics.horizontalAdvance(text));
+            if (*advance > widest) {
+                widest = *advance;
+                widestRow = row;
+            }
+        }
+        int width = view->horizontalHeader()->sectionSizeHint(column);
+        if (widestRow >= 0)
+            width = std::max(width, view->sizeHintForIndex(model->index(widestRow, column)).width() +
+                                        (view->showGrid() ? 1 : 0));
+        view->setColumnWidth(column, width);
+    }
 }
 } // namespace
 
@@ -151,7 +180,7 @@ void frmMonthView::showMonth(const QDate &month)
     lblMonth->setText(QStringLiteral("%1年%2月").arg(first.year()).arg(first.month()));
     txtFROM->setText(ymdText(first));
     txtTO->setText(ymdText(last));
-    fgdMONTH->resizeColumnsToContents();
+    fitColumns(fgdMONTH);
     fgdMONTH->setCurrentIndex(m_model->index(0, MonthModel::FirstDay));
 }
 

@@ -77,6 +77,14 @@ private slots:
             QVERIFY(view);
             auto *grid = view->findChild<QTableView *>(QStringLiteral("fgdMONTH"));
             QCOMPARE(grid->model()->rowCount(), 2); // the project, the totals
+            // Each column as wide as Qt's own fitting to the contents makes it.
+            QList<int> widths, fitted;
+            for (int c = 0; c < grid->model()->columnCount(); ++c)
+                widths << grid->columnWidth(c);
+            grid->resizeColumnsToContents();
+            for (int c = 0; c < grid->model()->columnCount(); ++c)
+                fitted << grid->columnWidth(c);
+            QCOMPARE(widths, fitted);
             QTest::keyClick(grid, Qt::Key_PageUp);  // February
             shown = grid->model()->index(0, MonthModel::FirstDay + 26).data().toString();
             QTest::keyClick(grid, Qt::Key_PageDown);

@@ -344,11 +344,13 @@ namespace
 // A value Qt SQL writes as NULL: a null value or a null string.
 bool isNullValue(const QVariant &value)
 {
-    return value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isNull());
+    return value.isNull() ||
+           (value.typeId() == QMetaType::QString && static_cast<const QString *>(value.constData())->isNull());
 }
 
 // Binds the values as Qt SQL's SQLite driver does: NULL as above, numbers and truth values as numbers,
-// bytes as a blob, anything else as its text.
+// bytes as a blob, a string as its UTF-16 (which SQLite stores as the file's UTF-8), anything else as its
+// text.
 void bindAll(sqlite3_stmt *statement, const QVariantList &values)
 {
     for (int i = 0; i < values.size(); ++i) {
@@ -371,6 +373,11 @@ void bindAll(sqlite3_stmt *statement, const QVariantList &values)
         case QMetaType::QByteArray: {
             const QByteArray bytes = value.toByteArray();
             sqlite3_bind_blob(statement, at, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        case QMetaType::QString: {
+            const auto *text = static_cast<const QString *>(value.constData());
+            sqlite3_bind_text16(statement, at, text->utf16(), int(text->size() * sizeof(char16_t)), SQLITE_TRANSIENT);
             break;
         }
         default: {

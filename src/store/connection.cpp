@@ -3,6 +3,7 @@
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QHash>
+#include <QLibrary>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSqlDriver>
@@ -17,6 +18,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <type_traits>
 
 namespace worvane
 {
@@ -396,16 +399,56 @@ template <class Handle> Handle *nativeHandle(const QSqlDatabase &db, const char 
                ? *static_cast<Handle *const *>(handle.constData())
                : nullptr;
 }
+// The few functions of libpq that statements on a server use, taken from the library Qt's PostgreSQL driver
+// has loaded for the connection: a program that only ever works on a file does not map libpq and the
+// libraries it needs (TLS, Kerberos, LDAP). Null when libpq cannot be found.
+struct LibPq {
+    decltype(&PQexecParams) execParams;
+    decltype(&PQresultStatus) resultStatus;
+    decltype(&PQclear) clear;
+    decltype(&PQerrorMessage) errorMessage;
+    decltype(&PQresultErrorField) resultErrorField;
+    decltype(&PQntuples) ntuples;
+    decltype(&PQnfields) nfields;
+    decltype(&PQgetvalue) getValue;
+    decltype(&PQgetlength) getLength;
+};
+
+const LibPq *libPq()
+{
+    static const std::optional<LibPq> loaded = []() -> std::optional<LibPq> {
+        QLibrary library(QStringLiteral("pq"), 5);
+        bool all = true;
+        const auto take = [&](auto &function, const char *name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(name));
+            all &= function != nullptr;
+        };
+        LibPq pq{};
+        take(pq.execParams, "PQexecParams");
+        take(pq.resultStatus, "PQresultStatus");
+        take(pq.clear, "PQclear");
+        take(pq.errorMessage, "PQerrorMessage");
+        take(pq.resultErrorField, "PQresultErrorField");
+        take(pq.ntuples, "PQntuples");
+        take(pq.nfields, "PQnfields");
+        take(pq.getValue, "PQgetvalue");
+        take(pq.getLength, "PQgetlength");
+        if (!all)
+            return std::nullopt;
+        return pq;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
 } // namespace
 
 Statement::Statement(Connection &db, const QString &sql) : m_db(db)
 {
     if (db.m_server) {
-        m_server = nativeHandle<pg_conn>(db.m_db, "pg_conn*");
+        m_server = libPq() ? nativeHandle<pg_conn>(db.m_db, "pg_conn*") : nullptr;
         if (m_server)
             m_serverSql = NumberedValues(ServerSql(sql)).toUtf8();
         else
-            db.setError(QStringLiteral("no PostgreSQL connection"));
+            db.setError(QStringLiteral("libpq or its connection cannot be found"));
         return;
     }
     m_handle = nativeHandle<sqlite3>(db.m_db, "sqlite3*");
@@ -466,23 +509,24 @@ bool Statement::runOnServer(const QVariantList &values,
                                                        : value.toString().toUtf8();
         params[i] = texts[i].constData();
     }
+    const LibPq &pq = *libPq();
     const std::unique_ptr<PGresult, decltype(&PQclear)> result(
-        PQexecParams(m_server, m_serverSql.constData(), int(params.size()), nullptr, params.constData(), nullptr,
-                     nullptr, 0),
-        &PQclear);
-    const ExecStatusType status = PQresultStatus(result.get());
+        pq.execParams(m_server, m_serverSql.constData(), int(params.size()), nullptr, params.constData(), nullptr,
+                      nullptr, 0),
+        pq.clear);
+    const ExecStatusType status = pq.resultStatus(result.get());
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-        m_db.setError(QString::fromUtf8(PQerrorMessage(m_server)).trimmed());
-        m_db.noteServerState(QString::fromLatin1(PQresultErrorField(result.get(), PG_DIAG_SQLSTATE)));
+        m_db.setError(QString::fromUtf8(pq.errorMessage(m_server)).trimmed());
+        m_db.noteServerState(QString::fromLatin1(pq.resultErrorField(result.get(), PG_DIAG_SQLSTATE)));
         return false;
     }
     if (!take)
         return true;
-    const int rows = PQntuples(result.get()), count = PQnfields(result.get());
+    const int rows = pq.ntuples(result.get()), count = pq.nfields(result.get());
     QVarLengthArray<QByteArrayView, 8> columns(count);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < count; ++c)
-            columns[c] = QByteArrayView(PQgetvalue(result.get(), r, c), PQgetlength(result.get(), r, c));
+            columns[c] = QByteArrayView(pq.getValue(result.get(), r, c), pq.getLength(result.get(), r, c));
         if (!take(columns.constData()))
             break;
     }

@@ -104,6 +104,11 @@ private slots:
         const ProjectSearch search = store().searchProjects(QStringLiteral("N1"), std::nullopt);
         QCOMPARE(search.rows.size(), 1);
         QCOMPARE(search.rows.name(0), QString());
+
+        // Working on a file maps no part of team mode (libpq and its TLS, Kerberos and LDAP libraries).
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        QCOMPARE(maps.readAll().contains("libpq.so"), test::onServer());
     }
 
     void savingTwiceKeepsCreationAndSetsUpdateTime()

@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace worvane
@@ -54,7 +56,9 @@ ReportFileError systemError(const QString &path, int error)
     }
 }
 
-// The bytes in the file at path, whole or not at all.
+// The bytes in the file at path, whole or not at all: written to a new file beside it and synced, which then
+// replaces it (a link is followed, and the file it names replaced). The new file keeps the old one's
+// permissions; a file made new has a new file's.
 std::optional<ReportFileError> writeBytes(const QString &path, const QByteArray &bytes)
 {
     const QFileInfo info(path);
@@ -67,23 +71,43 @@ std::optional<ReportFileError> writeBytes(const QString &path, const QByteArray 
     if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
         return fileError(PermissionDenied, QStringLiteral("読み取り専用のファイルです"), path);
 
-    // The text goes to a new file beside the target, which replaces the target only once every byte is
-    // on the disk; there is no writing into the target itself when that new file cannot be made.
-    QSaveFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
+    const QByteArray target = QFile::encodeName(info.exists() ? info.canonicalFilePath() : info.absoluteFilePath());
+    struct stat old {};
+    const bool replacing = ::stat(target.constData(), &old) == 0;
+    QByteArray part;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        part = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::open(part.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
         return systemError(path, errno);
-    // Written, pushed out of the buffer and synced here, so that a failure the buffer or the disk
-    // reports late (no space left) is seen before the commit, which does not report it.
-    errno = 0;
-    if (file.write(bytes) != bytes.size() || !file.flush() || ::fdatasync(file.handle()) != 0) {
-        const int error = file.error() == QFileDevice::ResourceError ? ENOSPC : errno;
-        file.cancelWriting();
+    const auto discard = [&](int error) {
+        ::close(fd);
+        ::unlink(part.constData());
+        return systemError(path, error);
+    };
+    if (replacing && ::fchmod(fd, old.st_mode & 07777) != 0)
+        return discard(errno);
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return discard(n < 0 ? errno : ENOSPC);
+        written += n;
+    }
+    // Synced before it replaces the old file, so that a failure the disk reports late (no space left) is
+    // seen while the old file is still there.
+    if (::fdatasync(fd) != 0)
+        return discard(errno);
+    if (::close(fd) != 0 || ::rename(part.constData(), target.constData()) != 0) {
+        const int error = errno;
+        ::unlink(part.constData());
         return systemError(path, error);
     }
-    errno = 0;
-    if (!file.commit())
-        return systemError(path, errno);
     return std::nullopt;
 }
 

@@ -99,8 +99,17 @@ private slots:
     {
         const QString path = m_dir.filePath(QStringLiteral("old.csv"));
         test::writeBytes(path, QByteArray(5000, 'z'));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
         QVERIFY(!WriteReportFile(path, QStringLiteral("new\r\n")));
         QCOMPARE(readBytes(path), QByteArray("new\r\n"));
+        QCOMPARE(QFile::permissions(path) & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+
+        // Through a link, the file it names is replaced and the link stays.
+        const QString link = m_dir.filePath(QStringLiteral("link.csv"));
+        QVERIFY(QFile::link(path, link));
+        QVERIFY(!WriteReportFile(link, QStringLiteral("linked\r\n")));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readBytes(path), QByteArray("linked\r\n"));
     }
 
     void failuresLeaveTheFileAsItWasAndSayWhy()

@@ -71,7 +71,10 @@ std::optional<ReportFileError> writeBytes(const QString &path, const QByteArray 
     if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
         return fileError(PermissionDenied, QStringLiteral("読み取り専用のファイルです"), path);
 
-    const QByteArray target = QFile::encodeName(info.exists() ? info.canonicalFilePath() : info.absoluteFilePath());
+    QFileInfo named(path); // what a link names, even when that is not there yet
+    for (int depth = 0; depth < 128 && named.isSymLink(); ++depth)
+        named.setFile(named.symLinkTarget());
+    const QByteArray target = QFile::encodeName(named.absoluteFilePath());
     struct stat old {};
     const bool replacing = ::stat(target.constData(), &old) == 0;
     QByteArray part;

@@ -391,6 +391,18 @@ void bindAll(sqlite3_stmt *statement, const QVariantList &values)
     }
 }
 
+// A statement as libpq takes it: in PostgreSQL's words, its values numbered. The program says few different
+// statements, and each is said again and again; translating one takes a dozen pattern matches.
+QByteArray serverText(const QString &sql)
+{
+    thread_local QHash<QString, QByteArray> said;
+    if (const auto found = said.constFind(sql); found != said.constEnd())
+        return *found;
+    if (said.size() >= 512) // statements made from what the user typed are not all worth keeping
+        said.clear();
+    return *said.insert(sql, NumberedValues(ServerSql(sql)).toUtf8());
+}
+
 // The connection's own handle under Qt SQL's, when the driver is the one named.
 template <class Handle> Handle *nativeHandle(const QSqlDatabase &db, const char *typeName)
 {
@@ -446,7 +458,7 @@ Statement::Statement(Connection &db, const QString &sql) : m_db(db)
     if (db.m_server) {
         m_server = libPq() ? nativeHandle<pg_conn>(db.m_db, "pg_conn*") : nullptr;
         if (m_server)
-            m_serverSql = NumberedValues(ServerSql(sql)).toUtf8();
+            m_serverSql = serverText(sql);
         else
             db.setError(QStringLiteral("libpq or its connection cannot be found"));
         return;

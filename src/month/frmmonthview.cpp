@@ -42,8 +42,13 @@ void fitColumns(QTableView *view)
         for (int row = 0; row < model->rowCount(); ++row) {
             const QString text = model->index(row, column).data().toString();
             auto advance = advances.constFind(text);
-            if (advance == advances.constEnd())
-                advance = advances.insert(text, metrics.horizontalAdvance(text));
+            if (advance == advances.constEnd()) {
+                // As a cell lays it out: its widest line, blanks and all.
+                int widestLine = 0;
+                for (const QStringView line : QStringView(text).split(u'\n'))
+                    widestLine = std::max(widestLine, metrics.horizontalAdvance(line.toString()));
+                advance = advances.insert(text, widestLine);
+            }
             if (*advance > widest) {
                 widest = *advance;
                 widestRow = row;

@@ -3,8 +3,8 @@
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QHash>
-#include <QLibrary>
 #include <QFileInfo>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -13,6 +13,7 @@
 #include <QUrlQuery>
 #include <QVarLengthArray>
 
+#include <dlfcn.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -352,8 +353,8 @@ bool isNullValue(const QVariant &value)
 }
 
 // Binds the values as Qt SQL's SQLite driver does: NULL as above, numbers and truth values as numbers,
-// bytes as a blob, a string as its UTF-16 (which SQLite stores as the file's UTF-8), anything else as its
-// text.
+// bytes as a blob, anything else as its text. A string goes as Qt's UTF-8 of it, the bytes a day's stamp
+// is made of (SQLite's own conversion of UTF-16 treats a lone surrogate otherwise).
 void bindAll(sqlite3_stmt *statement, const QVariantList &values)
 {
     for (int i = 0; i < values.size(); ++i) {
@@ -379,8 +380,8 @@ void bindAll(sqlite3_stmt *statement, const QVariantList &values)
             break;
         }
         case QMetaType::QString: {
-            const auto *text = static_cast<const QString *>(value.constData());
-            sqlite3_bind_text16(statement, at, text->utf16(), int(text->size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+            const QByteArray text = static_cast<const QString *>(value.constData())->toUtf8();
+            sqlite3_bind_text(statement, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
             break;
         }
         default: {
@@ -391,16 +392,27 @@ void bindAll(sqlite3_stmt *statement, const QVariantList &values)
     }
 }
 
-// A statement as libpq takes it: in PostgreSQL's words, its values numbered. The program says few different
-// statements, and each is said again and again; translating one takes a dozen pattern matches.
-QByteArray serverText(const QString &sql)
+// A statement as libpq takes it: in PostgreSQL's words, its values numbered, and how many it takes. The
+// program says few different statements, and each again and again; translating one takes a dozen pattern
+// matches.
+struct ServerText {
+    QByteArray text;
+    int values = 0;
+};
+
+ServerText serverText(const QString &sql)
 {
-    thread_local QHash<QString, QByteArray> said;
+    thread_local QHash<QString, ServerText> said;
     if (const auto found = said.constFind(sql); found != said.constEnd())
         return *found;
     if (said.size() >= 512) // statements made from what the user typed are not all worth keeping
         said.clear();
-    return *said.insert(sql, NumberedValues(ServerSql(sql)).toUtf8());
+    const QString numbered = NumberedValues(ServerSql(sql));
+    // Numbered from 1 up, so the count is the highest number's (none: 0).
+    int values = 0;
+    for (int n = 1; numbered.contains(QLatin1Char('$') + QString::number(n)); ++n)
+        values = n;
+    return *said.insert(sql, ServerText{numbered.toUtf8(), values});
 }
 
 // The connection's own handle under Qt SQL's, when the driver is the one named.
@@ -411,9 +423,10 @@ template <class Handle> Handle *nativeHandle(const QSqlDatabase &db, const char 
                ? *static_cast<Handle *const *>(handle.constData())
                : nullptr;
 }
-// The few functions of libpq that statements on a server use, taken from the library Qt's PostgreSQL driver
-// has loaded for the connection: a program that only ever works on a file does not map libpq and the
-// libraries it needs (TLS, Kerberos, LDAP). Null when libpq cannot be found.
+// The few functions of libpq that statements on a server use, taken from the libpq that Qt's PostgreSQL
+// driver has loaded for the connection (never another copy, which could not use the driver's connection):
+// a program that only ever works on a file does not map libpq and the libraries it needs (TLS, Kerberos,
+// LDAP). Null when that libpq is not there.
 struct LibPq {
     decltype(&PQexecParams) execParams;
     decltype(&PQresultStatus) resultStatus;
@@ -428,11 +441,14 @@ struct LibPq {
 
 const LibPq *libPq()
 {
+    // Asked for only once a server connection is open, so with the driver and its libpq loaded.
     static const std::optional<LibPq> loaded = []() -> std::optional<LibPq> {
-        QLibrary library(QStringLiteral("pq"), 5);
+        void *library = dlopen("libpq.so.5", RTLD_NOW | RTLD_NOLOAD);
+        if (!library)
+            return std::nullopt;
         bool all = true;
         const auto take = [&](auto &function, const char *name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(name));
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
             all &= function != nullptr;
         };
         LibPq pq{};
@@ -457,16 +473,25 @@ Statement::Statement(Connection &db, const QString &sql) : m_db(db)
 {
     if (db.m_server) {
         m_server = libPq() ? nativeHandle<pg_conn>(db.m_db, "pg_conn*") : nullptr;
-        if (m_server)
-            m_serverSql = serverText(sql);
-        else
+        if (m_server) {
+            const ServerText said = serverText(sql);
+            m_serverSql = said.text;
+            m_serverValues = said.values;
+        } else {
             db.setError(QStringLiteral("libpq or its connection cannot be found"));
+        }
         return;
     }
     m_handle = nativeHandle<sqlite3>(db.m_db, "sqlite3*");
     const QByteArray text = sql.toUtf8();
-    if (!m_handle || sqlite3_prepare_v2(m_handle, text.constData(), int(text.size()), &m_statement, nullptr) != SQLITE_OK) {
+    const char *tail = nullptr;
+    if (!m_handle || sqlite3_prepare_v2(m_handle, text.constData(), int(text.size()), &m_statement, &tail) != SQLITE_OK) {
         db.setError(m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QStringLiteral("no SQLite connection"));
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
+    } else if (!QByteArrayView(tail, text.constData() + text.size() - tail).trimmed().isEmpty()) {
+        // SQLite would run the first statement alone; one runs, or none.
+        db.setError(QStringLiteral("more than one statement: %1").arg(sql));
         sqlite3_finalize(m_statement);
         m_statement = nullptr;
     }
@@ -509,6 +534,11 @@ bool Statement::run(const QVariantList &values, const std::function<bool(const Q
 bool Statement::runOnServer(const QVariantList &values,
                             const std::function<bool(const QByteArrayView *columns)> &take)
 {
+    if (values.size() != m_serverValues) {
+        // Said to the server, the count's mismatch would read as a broken connection (SQLSTATE 08P01).
+        m_db.setError(QStringLiteral("the statement takes %1 values, %2 given").arg(m_serverValues).arg(values.size()));
+        return false;
+    }
     QList<QByteArray> texts(values.size());
     QVarLengthArray<const char *, 16> params(values.size());
     for (qsizetype i = 0; i < values.size(); ++i) {
@@ -517,8 +547,9 @@ bool Statement::runOnServer(const QVariantList &values,
             params[i] = nullptr;
             continue;
         }
-        texts[i] = value.typeId() == QMetaType::Double ? QByteArray::number(value.toDouble(), 'g', 17)
-                                                       : value.toString().toUtf8();
+        texts[i] = value.typeId() == QMetaType::Double
+                       ? QByteArray::number(value.toDouble(), 'g', QLocale::FloatingPointShortest)
+                       : value.toString().toUtf8();
         params[i] = texts[i].constData();
     }
     const LibPq &pq = *libPq();

@@ -50,8 +50,8 @@ public:
     bool finished(const QSqlQuery &query);
 
     // Runs a query and hands each row's columns, as UTF-8 bytes (NULL as empty), to take until it returns
-    // false. On a file the rows are stepped with SQLite's own interface, without a QVariant or a QString
-    // per value: for long lists. The views are valid during the call only. False on failure.
+    // false: a Statement (below), without a QVariant or a QString per value. The views are valid during the
+    // call only. False on failure.
     bool eachRow(const QString &sql, const QVariantList &values,
                  const std::function<bool(const QByteArrayView *columns)> &take);
 
@@ -124,6 +124,7 @@ private:
     sqlite3_stmt *m_statement = nullptr;
     pg_conn *m_server = nullptr;
     QByteArray m_serverSql; // in PostgreSQL's words, its values numbered ($1, $2, ...)
+    int m_serverValues = 0; // how many values it takes
 };
 
 // True for a postgresql:// (or postgres://) URI: the team database on a server.

@@ -319,8 +319,8 @@ Outcome ReportStore::saveDay(const DaySave &day) const
         return failure(db);
 
     // The items, DF_WKCONT's five columns in order (the insert names none): on a file one row per run of
-    // one prepared statement; on a server, where each statement is a round trip, up to 100 rows (a day
-    // has at most 99) per statement.
+    // one prepared statement; on a server, where each statement is a round trip, up to 100 rows per
+    // statement (the window lets a day have 99; a file made elsewhere may hold more).
     const qsizetype rowsPerInsert = db.isServer() ? 100 : 1;
     std::optional<Statement> insert;
     qsizetype preparedRows = 0;

@@ -71,12 +71,16 @@ private slots:
         const ReportStore store(f.dbPath());
         QVERIFY(store.saveDay({"A0012345", "2024/03/02", "09:00", "18:00", {{"1", "t", "d"}}}).ok);
         QVERIFY(store.saveDay({"A0012345", "2024/02/27", "09:00", "10:00", {}}).ok);
+        // A name that is widest by its trailing blanks, which a cell's layout counts too, beside a longer one.
+        QVERIFY(store.updateProjectMaster(QStringLiteral("A0012345"), QStringLiteral("名前") + QString(30, u' ')).ok);
+        QVERIFY(store.updateProjectMaster(QStringLiteral("B1"), QStringLiteral("もっと長い案件の名前")).ok);
+        QVERIFY(store.saveDay({"B1", "2024/03/04", "09:00", "10:00", {}}).ok);
         QString shown;
         QTimer::singleShot(0, [&] {
             auto *view = qobject_cast<frmMonthView *>(QApplication::activeModalWidget());
             QVERIFY(view);
             auto *grid = view->findChild<QTableView *>(QStringLiteral("fgdMONTH"));
-            QCOMPARE(grid->model()->rowCount(), 2); // the project, the totals
+            QCOMPARE(grid->model()->rowCount(), 3); // the projects, the totals
             // Each column as wide as Qt's own fitting to the contents makes it.
             QList<int> widths, fitted;
             for (int c = 0; c < grid->model()->columnCount(); ++c)

@@ -110,6 +110,12 @@ private slots:
         QVERIFY(!WriteReportFile(link, QStringLiteral("linked\r\n")));
         QVERIFY(QFileInfo(link).isSymLink());
         QCOMPARE(readBytes(path), QByteArray("linked\r\n"));
+        // Also to a file not there yet: it is made where the link points.
+        const QString ahead = m_dir.filePath(QStringLiteral("ahead.csv"));
+        QVERIFY(QFile::link(m_dir.filePath(QStringLiteral("later.csv")), ahead));
+        QVERIFY(!WriteReportFile(ahead, QStringLiteral("x")));
+        QVERIFY(QFileInfo(ahead).isSymLink());
+        QCOMPARE(readBytes(m_dir.filePath(QStringLiteral("later.csv"))), QByteArray("x"));
     }
 
     void failuresLeaveTheFileAsItWasAndSayWhy()

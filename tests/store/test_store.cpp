@@ -1,4 +1,5 @@
 #include "common/clock.h"
+#include "store/connection.h"
 #include "store/reportstore.h"
 #include "testsupport.h"
 
@@ -169,6 +170,12 @@ private slots:
         QCOMPARE(sql(m_db, QStringLiteral("SELECT WKCODE FROM DF_WKCONT ORDER BY rowid"))[4][0].toString(),
                  QStringLiteral("05"));
         QCOMPARE(load.items.first().detail, QStringLiteral("内容\r\n1"));
+    }
+
+    void aServerTakesTheValuesNumberedOutsideQuotes()
+    {
+        QCOMPARE(NumberedValues(QStringLiteral("a = ? AND b LIKE '?''?' AND \"c?\" = ? OR d ~ '[-+]?'")),
+                 QStringLiteral("a = $1 AND b LIKE '?''?' AND \"c?\" = $2 OR d ~ '[-+]?'"));
     }
 
     void aDayOfMoreItemsThanOneInsertTakesKeepsEveryItem()

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
+#include <cstdio>
 #include <map>
 #include <unistd.h>
 
@@ -396,16 +397,24 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
         const auto minutes = DayMinutes(day.startTime, day.endTime);
         const auto start = DayMinutes(QStringLiteral("00:00"), day.startTime);
         const auto end = DayMinutes(QStringLiteral("00:00"), day.endTime);
+        // The day's own cells, the same on each of its rows: converted once.
+        const lxw_datetime when = date.isValid() ? dateOf(date) : lxw_datetime{};
+        const QByteArray dateText = day.date.toUtf8(), code = day.code.toUtf8(), name = day.name.toUtf8(),
+                         person = day.person.toUtf8();
+        const auto bytes = [&](lxw_col_t column, const QByteArray &value) {
+            if (!value.isEmpty())
+                keep(worksheet_write_string(sheet, row, column, value.constData(), nullptr));
+        };
         bool first = true;
         for (const WorkItem &item : rowsOf(day)) {
             if (date.isValid()) {
-                lxw_datetime when = dateOf(date);
-                keep(worksheet_write_datetime(sheet, row, 0, &when, dateFormat));
+                lxw_datetime cell = when;
+                keep(worksheet_write_datetime(sheet, row, 0, &cell, dateFormat));
             } else {
-                text(sheet, row, 0, day.date);
+                bytes(0, dateText);
             }
-            text(sheet, row, 1, day.code);
-            text(sheet, row, 2, day.name);
+            bytes(1, code);
+            bytes(2, name);
             time(row, 3, day.startTime, start);
             time(row, 4, day.endTime, end);
             if (minutes)
@@ -414,13 +423,16 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
             text(sheet, row, 7, item.head);
             text(sheet, row, 8, crLfBreaks(item.detail).replace(CrLf, QStringLiteral("\n")), wrapFormat);
             if (withPeople)
-                text(sheet, row, personColumn, day.person);
+                bytes(personColumn, person);
             // A day's hours once, on its first row, so that sums over this column count each day once.
-            const QByteArray r = QByteArray::number(row + 1), above = QByteArray::number(row);
-            const QByteArray samePerson = withPeople ? ",K" + r + "=K" + above : QByteArray();
-            const QByteArray formula =
-                "=IF(AND(A" + r + "=A" + above + ",B" + r + "=B" + above + samePerson + "),0,F" + r + ")";
-            keep(worksheet_write_formula_num(sheet, row, dayHoursColumn, formula.constData(), hoursFormat,
+            const unsigned r = row + 1, above = row;
+            char formula[160];
+            if (withPeople)
+                std::snprintf(formula, sizeof formula, "=IF(AND(A%u=A%u,B%u=B%u,K%u=K%u),0,F%u)", r, above, r,
+                              above, r, above, r);
+            else
+                std::snprintf(formula, sizeof formula, "=IF(AND(A%u=A%u,B%u=B%u),0,F%u)", r, above, r, above, r);
+            keep(worksheet_write_formula_num(sheet, row, dayHoursColumn, formula, hoursFormat,
                                              first && minutes ? *minutes / MinutesPerDay : 0.0));
             first = false;
             ++row;

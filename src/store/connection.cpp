@@ -153,7 +153,7 @@ QString ServerSql(const QString &sqliteSql)
     return sql;
 }
 
-QString NumberedValues(const QString &sql)
+QString NumberedValues(const QString &sql, int *values)
 {
     QString numbered;
     numbered.reserve(sql.size() + 16);
@@ -170,6 +170,8 @@ QString NumberedValues(const QString &sql)
             quote = c;
         numbered += c;
     }
+    if (values)
+        *values = count;
     return numbered;
 }
 
@@ -407,12 +409,9 @@ ServerText serverText(const QString &sql)
         return *found;
     if (said.size() >= 512) // statements made from what the user typed are not all worth keeping
         said.clear();
-    const QString numbered = NumberedValues(ServerSql(sql));
-    // Numbered from 1 up, so the count is the highest number's (none: 0).
     int values = 0;
-    for (int n = 1; numbered.contains(QLatin1Char('$') + QString::number(n)); ++n)
-        values = n;
-    return *said.insert(sql, ServerText{numbered.toUtf8(), values});
+    const QByteArray text = NumberedValues(ServerSql(sql), &values).toUtf8();
+    return *said.insert(sql, ServerText{text, values});
 }
 
 // The connection's own handle under Qt SQL's, when the driver is the one named.

@@ -140,8 +140,8 @@ QString ServerName(const QString &uri);
 QString ServerSql(const QString &sqliteSql);
 
 // The statement with its "?" values numbered as PostgreSQL's own interface takes them ($1, $2, ...); a "?"
-// within quotes is text and stays.
-QString NumberedValues(const QString &sql);
+// within quotes is text and stays. values, when given, is set to how many there are.
+QString NumberedValues(const QString &sql, int *values = nullptr);
 
 // Why a write to the database at path must not be tried (file or folder without any write permission),
 // or an empty string.

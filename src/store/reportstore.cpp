@@ -189,7 +189,11 @@ template <class Visit> bool walkRange(Connection &db, const RangeQuery &range, V
     const int personColumn = range.countItems ? 6 : 5;
     QString previousKey; // date, code and person of the last day, folded as NOCASE folds: ASCII letters only
     return db.eachRow(sql, values, [&](const QByteArrayView *row) {
-        DaySummary day{QString::fromUtf8(row[0]), QString::fromUtf8(row[1]), QString::fromUtf8(row[2]), QString::fromUtf8(row[3]), QString::fromUtf8(row[4]),
+        DaySummary day{QString::fromUtf8(row[0]),
+                       QString::fromUtf8(row[1]),
+                       QString::fromUtf8(row[2]),
+                       QString::fromUtf8(row[3]),
+                       QString::fromUtf8(row[4]),
                        range.countItems ? row[5].toByteArray().toInt() : 0,
                        server ? QString::fromUtf8(row[personColumn]) : QString()};
         QString key = day.date + QLatin1Char('\t') + day.code + QLatin1Char('\t') + day.person;
@@ -390,19 +394,9 @@ Outcome ReportStore::forEachDay(const QString &from, const QString &to,
                               });
         return itemsRead && take(day);
     };
-    bool walked = true;
-    if (server) {
-        // A server's connection answers one query at a time: the days first (no items), then each day's.
-        QList<DaySummary> days;
-        walked = walkRange(db, {from, to, codePattern, false, people}, [&days](DaySummary &&day) {
-            days.append(std::move(day));
-            return true;
-        });
-        for (qsizetype i = 0; walked && itemsRead && i < days.size() && withItems(std::move(days[i])); ++i) {
-        }
-    } else {
-        walked = walkRange(db, {from, to, codePattern, false, people}, withItems);
-    }
+    // A statement's rows are in hand before the first is handed over (a server's whole result), so each
+    // day's items are read while the days are walked, on either engine.
+    const bool walked = walkRange(db, {from, to, codePattern, false, people}, withItems);
     if (!walked || !itemsRead)
         return failure(db);
     return {};

@@ -359,11 +359,13 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
         if (error == LXW_NO_ERROR)
             error = result;
     };
-    const auto text = [&](lxw_worksheet *on, lxw_row_t row, lxw_col_t column, const QString &value,
+    const auto utf8 = [&](lxw_worksheet *on, lxw_row_t row, lxw_col_t column, const QByteArray &value,
                           lxw_format *format = nullptr) {
         if (!value.isEmpty())
-            keep(worksheet_write_string(on, row, column, value.toUtf8().constData(), format));
+            keep(worksheet_write_string(on, row, column, value.constData(), format));
     };
+    const auto text = [&](lxw_worksheet *on, lxw_row_t row, lxw_col_t column, const QString &value,
+                          lxw_format *format = nullptr) { utf8(on, row, column, value.toUtf8(), format); };
     // A saved time as a time value, or as the text saved when it is not one.
     const auto time = [&](lxw_row_t row, lxw_col_t column, const QString &value, std::optional<int> minutes) {
         if (minutes)
@@ -401,20 +403,16 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
         const lxw_datetime when = date.isValid() ? dateOf(date) : lxw_datetime{};
         const QByteArray dateText = day.date.toUtf8(), code = day.code.toUtf8(), name = day.name.toUtf8(),
                          person = day.person.toUtf8();
-        const auto bytes = [&](lxw_col_t column, const QByteArray &value) {
-            if (!value.isEmpty())
-                keep(worksheet_write_string(sheet, row, column, value.constData(), nullptr));
-        };
         bool first = true;
         for (const WorkItem &item : rowsOf(day)) {
             if (date.isValid()) {
                 lxw_datetime cell = when;
                 keep(worksheet_write_datetime(sheet, row, 0, &cell, dateFormat));
             } else {
-                bytes(0, dateText);
+                utf8(sheet, row, 0, dateText);
             }
-            bytes(1, code);
-            bytes(2, name);
+            utf8(sheet, row, 1, code);
+            utf8(sheet, row, 2, name);
             time(row, 3, day.startTime, start);
             time(row, 4, day.endTime, end);
             if (minutes)
@@ -423,7 +421,7 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
             text(sheet, row, 7, item.head);
             text(sheet, row, 8, crLfBreaks(item.detail).replace(CrLf, QStringLiteral("\n")), wrapFormat);
             if (withPeople)
-                bytes(personColumn, person);
+                utf8(sheet, row, personColumn, person);
             // A day's hours once, on its first row, so that sums over this column count each day once.
             const unsigned r = row + 1, above = row;
             char formula[160];

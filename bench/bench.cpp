@@ -30,7 +30,6 @@
 #include "store/textsearch.h"
 
 #include <QApplication>
-#include <QCalendarWidget>
 #include <QDateTime>
 #include <QDialog>
 #include <QFile>
@@ -790,39 +789,6 @@ int programSide(const Child &c, int argc, char **argv)
 
 // ---- The floor's side: the C API and system calls ------------------------------------------------------
 
-// A window's controls made and placed the plainest way: the same kinds and numbers as the program's
-// window of that name, without fonts, rules or handlers of their own.
-void plainControls(QDialog &window, const std::string &name)
-{
-    int labels = 5, fields = 4, buttons = 1, y = 8;
-    QStringList headings{QStringLiteral("日付"), QStringLiteral("PJコード"), QStringLiteral("PJ名称"),
-                         QStringLiteral("№"),   QStringLiteral("作業項目"), QStringLiteral("作業内容")};
-    window.setFont(bench::PlainFont());
-    if (name == "frmPJViewer") {
-        labels = 2;
-        fields = 2;
-        buttons = 3;
-        headings = {QStringLiteral("行数"), QStringLiteral("PJコード"), QStringLiteral("PJ名称")};
-    } else if (name == "frmCalendar") {
-        labels = fields = 0;
-        headings.clear();
-        (new QCalendarWidget(&window))->setGeometry(8, y, 300, 200);
-        y += 208;
-    }
-    for (int i = 0; i < labels; ++i)
-        (new QLabel(QStringLiteral("ラベル%1").arg(i), &window))->setGeometry(8, y + 30 * i, 80, 20);
-    for (int i = 0; i < fields; ++i)
-        (new QLineEdit(&window))->setGeometry(100, y + 30 * i, 200, 24);
-    y += 30 * std::max(labels, fields);
-    if (!headings.isEmpty()) {
-        bench::PlainTable(&window, headings)->setGeometry(8, y, 600, 300);
-        y += 308;
-    }
-    for (int i = 0; i < buttons; ++i)
-        (new QPushButton(QStringLiteral("ボタン%1").arg(i), &window))->setGeometry(8 + 110 * i, y, 100, 28);
-    window.resize(620, y + 40);
-}
-
 // The floor's runs of its work: the first warms up, and each later one's time is reported (as a sample, or
 // as the engine alone beside a floor that shows its rows). before runs ahead of each, outside the clock.
 template <class Work, class Before>
@@ -977,7 +943,7 @@ int floorSide(const Child &c)
             const auto t0 = Clock::now();
             QDialog window;
             window.setObjectName(QStringLiteral("floorWindow"));
-            plainControls(window, c.param);
+            bench::PlainDialog(window, c.param);
             window.show();
             const auto deadline = Clock::now() + std::chrono::seconds(10);
             while (!watch.painted && Clock::now() < deadline)

@@ -1,9 +1,8 @@
 #pragma once
 
-// The main window the plainest way: a plain widget with its controls, captions, font and size (13 labels,
-// 6 fields, a text box, an empty table with its headings, 10 buttons and 2 frames), without anything of
-// the program's own. The floor of the start-up row shows it, and the floors of the actions taken in the
-// main window show it while they work, as the program shows its own.
+// The program's windows the plainest way, for the benchmark's floors.
+#include <QCalendarWidget>
+#include <QDialog>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
@@ -14,6 +13,9 @@
 #include <QStringList>
 #include <QTableView>
 #include <QWidget>
+
+#include <algorithm>
+#include <string>
 
 namespace bench
 {
@@ -40,6 +42,10 @@ inline QTableView *PlainTable(QWidget *window, const QStringList &headings)
     return table;
 }
 
+// The main window the plainest way: a plain widget with its controls, captions, font and size (13 labels,
+// 6 fields, a text box, an empty table with its headings, 10 buttons and 2 frames), without anything of
+// the program's own. The floor of the start-up row shows it, and the floors of the actions taken in the
+// main window show it while they work, as the program shows its own.
 // Its table's model is returned, empty.
 inline QStandardItemModel *PlainMainWindow(QWidget *window)
 {
@@ -70,6 +76,39 @@ inline QStandardItemModel *PlainMainWindow(QWidget *window)
         frame->setGeometry(8, 240 + 40 * i, 610, i == 0 ? 1 : 30);
     }
     return static_cast<QStandardItemModel *>(table->model());
+}
+
+// A dialog's controls made and placed the plainest way: the same kinds and numbers as the program's window of
+// that name, in its font and with its list's headings, without typing rules or handlers.
+inline void PlainDialog(QDialog &window, const std::string &name)
+{
+    int labels = 5, fields = 4, buttons = 1, y = 8;
+    QStringList headings{QStringLiteral("日付"), QStringLiteral("PJコード"), QStringLiteral("PJ名称"),
+                         QStringLiteral("№"),    QStringLiteral("作業項目"), QStringLiteral("作業内容")};
+    window.setFont(PlainFont());
+    if (name == "frmPJViewer") {
+        labels = 2;
+        fields = 2;
+        buttons = 3;
+        headings = {QStringLiteral("行数"), QStringLiteral("PJコード"), QStringLiteral("PJ名称")};
+    } else if (name == "frmCalendar") {
+        labels = fields = 0;
+        headings.clear();
+        (new QCalendarWidget(&window))->setGeometry(8, y, 300, 200);
+        y += 208;
+    }
+    for (int i = 0; i < labels; ++i)
+        (new QLabel(QStringLiteral("ラベル%1").arg(i), &window))->setGeometry(8, y + 30 * i, 80, 20);
+    for (int i = 0; i < fields; ++i)
+        (new QLineEdit(&window))->setGeometry(100, y + 30 * i, 200, 24);
+    y += 30 * std::max(labels, fields);
+    if (!headings.isEmpty()) {
+        PlainTable(&window, headings)->setGeometry(8, y, 600, 300);
+        y += 308;
+    }
+    for (int i = 0; i < buttons; ++i)
+        (new QPushButton(QStringLiteral("ボタン%1").arg(i), &window))->setGeometry(8 + 110 * i, y, 100, 28);
+    window.resize(620, y + 40);
 }
 
 } // namespace bench

@@ -35,6 +35,7 @@ public:
             if (now && now->window() == m_window && field != now)
                 leave();
         });
+        qApp->installEventFilter(this); // before the focused control, or a function key, acts on a key
     }
     QPointer<QWidget> field;
 
@@ -47,6 +48,22 @@ public:
             if (auto *e = left->findChild<FieldEvents *>(QString(), Qt::FindDirectChildrenOnly))
                 emit e->lostFocus();
         }
+    }
+
+    // A key comes to the control that has the focus. In a window that the system has not activated yet (a
+    // key typed before its activation arrives, or a display without a window manager), Qt moves the focus
+    // without focus events: a key for another control than the remembered field says that the field was
+    // left, and the control entered.
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress || watched == field || watched != m_window->focusWidget())
+            return false;
+        leave();
+        if (auto *e = watched->findChild<FieldEvents *>(QString(), Qt::FindDirectChildrenOnly)) {
+            field = static_cast<QWidget *>(watched);
+            emit e->gotFocus();
+        }
+        return false;
     }
 
     static FocusMemory *of(QWidget *window)

@@ -331,7 +331,9 @@ bool Connection::exec(const QString &sql, const QVariantList &values)
 {
     if (m_server && sql.startsWith(QLatin1String("PRAGMA ")))
         return true; // the file's own settings mean nothing to a server
-    if (!values.isEmpty())
+    // On a server a statement without values may be several (a schema's), which only the simple query
+    // that Qt SQL sends takes.
+    if (!m_server || !values.isEmpty())
         return Statement(*this, sql).run(values);
     QSqlQuery query(m_db);
     return exec(query, sql, values);
@@ -356,8 +358,11 @@ bool isNullValue(const QVariant &value)
 
 // Binds the values as Qt SQL's SQLite driver does: NULL as above, numbers and truth values as numbers,
 // bytes as a blob, anything else as its text. A string goes as Qt's UTF-8 of it, the bytes a day's stamp
-// is made of (SQLite's own conversion of UTF-16 treats a lone surrogate otherwise).
-void bindAll(sqlite3_stmt *statement, const QVariantList &values)
+// is made of (SQLite's own conversion of UTF-16 treats a lone surrogate otherwise). The bytes are bound
+// where they are, without SQLite's copy: bytes keeps them until the statement is reset and its bindings
+// cleared.
+using BoundBytes = QVarLengthArray<QByteArray, 16>;
+void bindAll(sqlite3_stmt *statement, const QVariantList &values, BoundBytes &bytes)
 {
     for (int i = 0; i < values.size(); ++i) {
         const QVariant &value = values.at(i);
@@ -376,20 +381,17 @@ void bindAll(sqlite3_stmt *statement, const QVariantList &values)
         case QMetaType::Double:
             sqlite3_bind_double(statement, at, value.toDouble());
             break;
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            sqlite3_bind_blob(statement, at, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+        case QMetaType::QByteArray:
+            bytes.append(value.toByteArray());
+            sqlite3_bind_blob(statement, at, bytes.last().constData(), int(bytes.last().size()), SQLITE_STATIC);
             break;
-        }
-        case QMetaType::QString: {
-            const QByteArray text = static_cast<const QString *>(value.constData())->toUtf8();
-            sqlite3_bind_text(statement, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        case QMetaType::QString:
+            bytes.append(static_cast<const QString *>(value.constData())->toUtf8());
+            sqlite3_bind_text(statement, at, bytes.last().constData(), int(bytes.last().size()), SQLITE_STATIC);
             break;
-        }
-        default: {
-            const QByteArray text = value.toString().toUtf8();
-            sqlite3_bind_text(statement, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-        }
+        default:
+            bytes.append(value.toString().toUtf8());
+            sqlite3_bind_text(statement, at, bytes.last().constData(), int(bytes.last().size()), SQLITE_STATIC);
         }
     }
 }
@@ -508,7 +510,8 @@ bool Statement::run(const QVariantList &values, const std::function<bool(const Q
     if (!m_statement)
         return false;
     sqlite3_reset(m_statement);
-    bindAll(m_statement, values);
+    BoundBytes bound;
+    bindAll(m_statement, values, bound);
     const int count = sqlite3_column_count(m_statement);
     QVarLengthArray<QByteArrayView, 8> columns(count);
     int rc;
@@ -527,6 +530,7 @@ bool Statement::run(const QVariantList &values, const std::function<bool(const Q
     if (rc != SQLITE_DONE)
         m_db.setError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
     sqlite3_reset(m_statement);
+    sqlite3_clear_bindings(m_statement); // before the bound bytes go
     return rc == SQLITE_DONE;
 }
 

@@ -37,7 +37,7 @@ public:
     bool open();
 
     // Runs a statement with its values bound in order. On failure the engine's text is kept in error().
-    // Without a query to read, a statement with values runs as a Statement (below).
+    // Without a query to read, a statement runs as a Statement (below), on a server only one with values.
     bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values = {});
     bool exec(const QString &sql, const QVariantList &values = {});
 

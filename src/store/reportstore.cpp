@@ -6,6 +6,7 @@
 #include "store/values.h"
 
 #include <QCryptographicHash>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <tuple>
@@ -55,39 +56,126 @@ bool openForRange(Connection &db, const QString &path)
     return true;
 }
 
-// An item as the stamp takes it: its number (the code's, as the list orders them) and its texts in UTF-8.
-struct StampItem {
-    int number;
-    QByteArray code, head, detail;
-};
+// Appends text in UTF-8 as QString::toUtf8 writes it (a lone surrogate as '?'), the bytes a string is
+// stored as (see Statement), without a QByteArray of its own. out has room for 3 bytes a UTF-16 unit.
+char *writeUtf8(char *out, QStringView text)
+{
+    const char16_t *p = text.utf16();
+    const char16_t *const end = p + text.size();
+    while (p < end) {
+        const char32_t c = *p++;
+        if (c < 0x80) {
+            *out++ = char(c);
+        } else if (c < 0x800) {
+            *out++ = char(0xC0 | (c >> 6));
+            *out++ = char(0x80 | (c & 0x3F));
+        } else if (!QChar::isSurrogate(c)) {
+            *out++ = char(0xE0 | (c >> 12));
+            *out++ = char(0x80 | ((c >> 6) & 0x3F));
+            *out++ = char(0x80 | (c & 0x3F));
+        } else if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p)) {
+            const char32_t u = QChar::surrogateToUcs4(char16_t(c), *p++);
+            *out++ = char(0xF0 | (u >> 18));
+            *out++ = char(0x80 | ((u >> 12) & 0x3F));
+            *out++ = char(0x80 | ((u >> 6) & 0x3F));
+            *out++ = char(0x80 | (u & 0x3F));
+        } else {
+            *out++ = '?';
+        }
+    }
+    return out;
+}
 
-int itemNumber(const QString &code)
+// An item's number as the list orders items: its code read as a whole number, blanks around it allowed.
+int itemNumber(QStringView code)
 {
     return code.trimmed().toInt();
 }
 
-// The stamp of a day (see DayStamp) over its texts in UTF-8.
-QString stampOf(bool hasTimeRow, QByteArrayView startTime, QByteArrayView endTime, std::vector<StampItem> &items)
+// The same of a code in UTF-8; a code is ASCII but in a file made elsewhere.
+int itemNumber(QByteArrayView code)
 {
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    const auto add = [&hash](QByteArrayView text) {
-        hash.addData(text);
-        hash.addData(QByteArrayView("\0", 1));
-    };
-    add(hasTimeRow ? "day" : "none");
-    add(startTime);
-    add(endTime);
-    // In one order, whatever order a list or the store holds them in.
-    std::stable_sort(items.begin(), items.end(), [](const StampItem &a, const StampItem &b) {
-        return std::tie(a.number, a.code, a.head, a.detail) < std::tie(b.number, b.code, b.head, b.detail);
-    });
-    for (const StampItem &item : items) {
-        add(item.code);
-        add(item.head);
-        add(item.detail);
+    QVarLengthArray<char16_t, 8> wide;
+    for (const char c : code) {
+        if (uchar(c) >= 0x80)
+            return itemNumber(QString::fromUtf8(code));
+        wide.append(char16_t(uchar(c)));
     }
-    return QString::fromLatin1(hash.result().toHex());
+    return itemNumber(QStringView(wide.constData(), wide.size()));
 }
+
+// A day's texts as its stamp takes them (see DayStamp): in UTF-8, each followed by a zero byte, all in
+// one buffer, without an allocation per text.
+class StampTexts
+{
+public:
+    explicit StampTexts(qsizetype items) { m_items.reserve(size_t(items)); }
+
+    void add(QByteArrayView code, QByteArrayView head, QByteArrayView detail)
+    {
+        const qsizetype at = m_bytes.size();
+        m_bytes.resize(at + code.size() + head.size() + detail.size() + 3);
+        char *out = m_bytes.data() + at;
+        for (const QByteArrayView text : {code, head, detail}) {
+            out = std::copy(text.begin(), text.end(), out);
+            *out++ = '\0';
+        }
+        m_items.push_back({itemNumber(code), at, code.size(), head.size(), detail.size()});
+    }
+
+    void add(const WorkItem &item)
+    {
+        const qsizetype at = m_bytes.size();
+        m_bytes.resize(at + 3 * (item.code.size() + item.head.size() + item.detail.size()) + 3);
+        char *const start = m_bytes.data() + at;
+        char *out = start;
+        qsizetype sizes[3];
+        for (int t = 0; t < 3; ++t) {
+            char *const text = out;
+            out = writeUtf8(out, t == 0 ? item.code : t == 1 ? item.head : item.detail);
+            sizes[t] = out - text;
+            *out++ = '\0';
+        }
+        m_bytes.truncate(at + (out - start));
+        m_items.push_back({itemNumber(QStringView(item.code)), at, sizes[0], sizes[1], sizes[2]});
+    }
+
+    QString stamp(bool hasTimeRow, QByteArrayView startTime, QByteArrayView endTime)
+    {
+        QCryptographicHash hash(QCryptographicHash::Sha1);
+        for (const QByteArrayView text : {QByteArrayView(hasTimeRow ? "day" : "none"), startTime, endTime}) {
+            hash.addData(text);
+            hash.addData(QByteArrayView("\0", 1));
+        }
+        // In one order, whatever order a list or the store holds them in: the texts' when the numbers are
+        // equal. Items already in that order, as stored ones are, are taken in one piece.
+        const auto before = [this](const Item &a, const Item &b) {
+            const auto key = [this](const Item &item) {
+                const char *text = m_bytes.constData() + item.at;
+                return std::tuple(item.number, QByteArrayView(text, item.code),
+                                  QByteArrayView(text + item.code + 1, item.head),
+                                  QByteArrayView(text + item.code + item.head + 2, item.detail));
+            };
+            return key(a) < key(b);
+        };
+        if (std::is_sorted(m_items.begin(), m_items.end(), before)) {
+            hash.addData(m_bytes);
+        } else {
+            std::stable_sort(m_items.begin(), m_items.end(), before);
+            for (const Item &item : m_items)
+                hash.addData(QByteArrayView(m_bytes.constData() + item.at, item.code + item.head + item.detail + 3));
+        }
+        return QString::fromLatin1(hash.result().toHex());
+    }
+
+private:
+    struct Item {
+        int number;
+        qsizetype at, code, head, detail; // where its texts begin in the buffer, and their sizes
+    };
+    QByteArray m_bytes;
+    std::vector<Item> m_items;
+};
 
 // A day's items: numeric order of WKCODE, then text order.
 constexpr const char *DayItemsSql = "SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT "
@@ -125,18 +213,16 @@ bool readDay(Connection &db, const QString &code, const QString &date, DayLoad &
         *timeRow = rowid;
     if (part == DayPart::TimeRowOnly)
         return true;
-    std::vector<StampItem> stamped;
+    StampTexts stamped(100);
     if (day.hasTimeRow && !db.eachRow(QString::fromLatin1(DayItemsSql), {code, date}, [&](const QByteArrayView *row) {
-            StampItem item{0, row[0].toByteArray(), row[1].toByteArray(), row[2].toByteArray()};
-            const QString itemCode = QString::fromUtf8(item.code);
-            item.number = itemNumber(itemCode);
+            stamped.add(row[0], row[1], row[2]);
             if (part == DayPart::Whole)
-                day.items.append(WorkItem{itemCode, QString::fromUtf8(item.head), QString::fromUtf8(item.detail)});
-            stamped.push_back(std::move(item));
+                day.items.append(
+                    WorkItem{QString::fromUtf8(row[0]), QString::fromUtf8(row[1]), QString::fromUtf8(row[2])});
             return true;
         }))
         return false;
-    day.stamp = stampOf(day.hasTimeRow, start, end, stamped);
+    day.stamp = stamped.stamp(day.hasTimeRow, start, end);
     return true;
 }
 
@@ -210,11 +296,10 @@ template <class Visit> bool walkRange(Connection &db, const RangeQuery &range, V
 
 QString DayStamp(bool hasTimeRow, const QString &startTime, const QString &endTime, const QList<WorkItem> &items)
 {
-    std::vector<StampItem> stamped;
-    stamped.reserve(size_t(items.size()));
+    StampTexts stamped(items.size());
     for (const WorkItem &item : items)
-        stamped.push_back({itemNumber(item.code), item.code.toUtf8(), item.head.toUtf8(), item.detail.toUtf8()});
-    return stampOf(hasTimeRow, startTime.toUtf8(), endTime.toUtf8(), stamped);
+        stamped.add(item);
+    return stamped.stamp(hasTimeRow, startTime.toUtf8(), endTime.toUtf8());
 }
 
 QString LikePattern(const QString &typed)

@@ -369,6 +369,31 @@ private slots:
         QVERIFY(store().saveDay(onNewDay).conflict);
     }
 
+    // The check above must never refuse a day nobody changed: the stamp made from the stored bytes equals
+    // the one of the texts saved, whatever order and characters they hold.
+    void anUnchangedDayIsSavedAgainWhateverItHolds()
+    {
+        const QString lone = QString(QChar(0xD800)) + QStringLiteral("x") + QChar(0xDC00);
+        const QList<WorkItem> list{
+            {QStringLiteral("10"), QStringLiteral("b"), QStringLiteral("é\r\n日本語 😀")},
+            {QStringLiteral(" 2"), lone, QString()},
+            {QStringLiteral("2"), QStringLiteral("a"), QStringLiteral("z")},
+            {QStringLiteral("2"), QStringLiteral("a"), QStringLiteral("y")},
+            {QStringLiteral("x"), QStringLiteral("\u3000"), QStringLiteral("half ｶﾅ")}};
+        QVERIFY(store().saveDay(day(list)).ok);
+        const DayLoad loaded = store().loadDay(Code, Date);
+        QCOMPARE(loaded.stamp, DayStamp(true, QStringLiteral("09:00"), QStringLiteral("18:00"), list));
+        QCOMPARE(loaded.stamp, DayStamp(true, loaded.startTime, loaded.endTime, loaded.items));
+        QList<WorkItem> reversed(list.rbegin(), list.rend());
+        QCOMPARE(DayStamp(true, QStringLiteral("09:00"), QStringLiteral("18:00"), reversed), loaded.stamp);
+        DaySave again = day(reversed);
+        again.loadedStamp = loaded.stamp;
+        QVERIFY(store().saveDay(again).ok);
+        // Any text changed is a change.
+        reversed[2].detail += QLatin1Char(' ');
+        QVERIFY(DayStamp(true, QStringLiteral("09:00"), QStringLiteral("18:00"), reversed) != loaded.stamp);
+    }
+
     void missingOrForeignFilesFailAndStayAsTheyWere_data()
     {
         QTest::addColumn<QString>("kind");

@@ -2,6 +2,7 @@
 
 #include <QAtomicInt>
 #include <QCoreApplication>
+#include <QFile>
 #include <QHash>
 #include <QFileInfo>
 #include <QLocale>
@@ -16,6 +17,7 @@
 #include <dlfcn.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
@@ -44,15 +46,49 @@ void closeConnection(const QString &name)
     QSqlDatabase::removeDatabase(name);
 }
 
-// The idle server connections of one thread, by URI: one each at most, closed when the thread ends (the
-// main thread's when the application object goes, while the drivers are still there).
+// The connection's own handle under Qt SQL's, when the driver is the one named.
+template <class Handle> Handle *nativeHandle(const QSqlDatabase &db, const char *typeName)
+{
+    const QVariant handle = db.driver()->handle();
+    return handle.isValid() && qstrcmp(handle.typeName(), typeName) == 0
+               ? *static_cast<Handle *const *>(handle.constData())
+               : nullptr;
+}
+
+// Which file a path names, its device and inode: a file put in its place (moved, restored, made anew) is
+// another one.
+using FileId = std::pair<quint64, quint64>;
+
+std::optional<FileId> fileIdOf(const QString &path)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return FileId{status.st_dev, status.st_ino};
+}
+
+// A statement that changes a setting of the connection itself (a PRAGMA with a value), which an operation
+// after it must not inherit.
+bool setsConnection(const QString &sql)
+{
+    return sql.trimmed().startsWith(QLatin1String("PRAGMA"), Qt::CaseInsensitive) && sql.contains(QLatin1Char('='));
+}
+
+// The idle connections of one thread, by path or URI: one each at most, closed when the thread ends (the
+// main thread's when the application object goes, while the drivers are still there). A file's is kept
+// with the file it opened.
+struct IdleConnection {
+    QString name;
+    FileId file;
+};
+
 struct IdleConnections {
-    QHash<QString, QString> names;
+    QHash<QString, IdleConnection> byPath;
     void closeAll()
     {
-        for (const QString &name : std::as_const(names))
-            closeConnection(name);
-        names.clear();
+        for (const IdleConnection &idle : std::as_const(byPath))
+            closeConnection(idle.name);
+        byPath.clear();
     }
     ~IdleConnections() { closeAll(); }
 };
@@ -66,6 +102,23 @@ IdleConnections &idleConnections()
     }();
     Q_UNUSED(cleanedUp);
     return idle;
+}
+
+// The idle connection to path, taken for an operation. A file's serves only while the path still names the
+// file it opened: another file there is opened anew, a missing one reported as missing.
+std::optional<IdleConnection> takeIdle(const QString &path, bool server)
+{
+    IdleConnections &idle = idleConnections();
+    const auto found = idle.byPath.constFind(path);
+    if (found == idle.byPath.constEnd())
+        return std::nullopt;
+    const IdleConnection taken = *found;
+    idle.byPath.erase(found);
+    if (!server && fileIdOf(path) != taken.file) {
+        closeConnection(taken.name);
+        return std::nullopt;
+    }
+    return taken;
 }
 
 QString engineText(const QSqlError &error)
@@ -178,10 +231,13 @@ QString NumberedValues(const QString &sql, int *values)
 Connection::Connection(const QString &path, int busyTimeoutMs, Mode mode)
     : m_path(path), m_server(IsServerUri(path))
 {
-    if (const QString idle = m_server ? idleConnections().names.take(path) : QString(); !idle.isEmpty()) {
-        m_name = idle;
-        m_db = QSqlDatabase::database(idle, false);
+    if (const std::optional<IdleConnection> idle = takeIdle(path, m_server)) {
+        m_name = idle->name;
+        m_db = QSqlDatabase::database(m_name, false);
+        m_file = idle->file;
         m_kept = true;
+        if (!m_server) // the operation before may have waited otherwise long
+            sqlite3_busy_timeout(nativeHandle<sqlite3>(m_db, "sqlite3*"), busyTimeoutMs);
         return;
     }
     m_name = nextConnectionName();
@@ -208,19 +264,28 @@ Connection::Connection(const QString &path, int busyTimeoutMs, Mode mode)
     m_db.setDatabaseName(path.isEmpty() ? QString() : SqliteUri(path, mode));
 }
 
+
 Connection::~Connection()
 {
     if (m_inTransaction)
         rollback();
-    // A sound server connection waits for the next operation, unless one already does. The statements that
-    // a failed transaction left prepared (the driver cannot free them in an aborted transaction) go first.
+    // A sound connection waits for the next operation, unless one already does. On a server the statements
+    // that a failed transaction left prepared (the driver cannot free them in an aborted transaction) go
+    // first. A file's waits when its operation went well and left no setting of its own behind, and not in
+    // WAL mode, where closing it moves the log into the file, as each operation always did.
     IdleConnections &idle = idleConnections();
-    bool keep = m_server && m_db.isOpen() && !m_unreachable && !m_inTransaction && !idle.names.contains(m_path);
-    if (keep && m_rolledBack)
-        keep = QSqlQuery(m_db).exec(QStringLiteral("DEALLOCATE ALL"));
+    bool keep = m_db.isOpen() && !m_inTransaction && !idle.byPath.contains(m_path);
+    if (keep && m_server) {
+        keep = !m_unreachable;
+        if (keep && m_rolledBack)
+            keep = QSqlQuery(m_db).exec(QStringLiteral("DEALLOCATE ALL"));
+    } else if (keep) {
+        keep = m_file && !m_rolledBack && m_error.isEmpty() && !m_settingsChanged &&
+               !QFileInfo::exists(m_path + QStringLiteral("-wal"));
+    }
     m_db = QSqlDatabase();
     if (keep)
-        idle.names.insert(m_path, m_name);
+        idle.byPath.insert(m_path, IdleConnection{m_name, m_file.value_or(FileId{})});
     else
         closeConnection(m_name);
 }
@@ -255,10 +320,14 @@ bool Connection::open()
         }
         return true;
     }
+    if (m_kept)
+        return true;
     if (QFileInfo(m_path).isDir()) {
         setError(QStringLiteral("the database path names a folder: %1").arg(m_path));
         return false;
     }
+    // Taken before the open: a file put in its place meanwhile is then only not served again.
+    m_file = fileIdOf(m_path);
     if (!m_db.open()) {
         setError(engineText(m_db.lastError()));
         return false;
@@ -305,6 +374,7 @@ void Connection::noteServerState(const QString &state)
 
 bool Connection::prepare(QSqlQuery &query, const QString &sql)
 {
+    m_settingsChanged |= setsConnection(sql);
     query = QSqlQuery(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(m_server ? ServerSql(sql) : sql)) {
@@ -416,14 +486,6 @@ ServerText serverText(const QString &sql)
     return *said.insert(sql, ServerText{text, values});
 }
 
-// The connection's own handle under Qt SQL's, when the driver is the one named.
-template <class Handle> Handle *nativeHandle(const QSqlDatabase &db, const char *typeName)
-{
-    const QVariant handle = db.driver()->handle();
-    return handle.isValid() && qstrcmp(handle.typeName(), typeName) == 0
-               ? *static_cast<Handle *const *>(handle.constData())
-               : nullptr;
-}
 // The few functions of libpq that statements on a server use, taken from the libpq that Qt's PostgreSQL
 // driver has loaded for the connection (never another copy, which could not use the driver's connection):
 // a program that only ever works on a file does not map libpq and the libraries it needs (TLS, Kerberos,
@@ -483,6 +545,7 @@ Statement::Statement(Connection &db, const QString &sql) : m_db(db)
         }
         return;
     }
+    db.m_settingsChanged |= setsConnection(sql);
     m_handle = nativeHandle<sqlite3>(db.m_db, "sqlite3*");
     const QByteArray text = sql.toUtf8();
     const char *tail = nullptr;

@@ -22,7 +22,9 @@ namespace worvane
 // ServerSql), so that each statement of the program has one text.
 // A server's login costs round trips and a password exchange, so a sound server connection is kept,
 // idle, for the next operation of the same thread on the same URI; that one first makes sure it still
-// stands (and takes a new one when not) and starts with no setting left by the one before.
+// stands (and takes a new one when not) and starts with no setting left by the one before. A file's is
+// kept too, as opening one and reading its schema again is most of a small operation's time: it serves
+// only while the path names the same file, and not after a setting of its own was changed.
 class Connection
 {
 public:
@@ -89,8 +91,10 @@ private:
     bool m_server = false;
     bool m_unreachable = false;
     bool m_conflict = false;
-    bool m_kept = false;       // a server connection that an earlier operation opened
+    bool m_kept = false;       // a connection that an earlier operation opened
     bool m_rolledBack = false; // a transaction of this operation was rolled back
+    bool m_settingsChanged = false;                   // a PRAGMA set something of the connection's own
+    std::optional<std::pair<quint64, quint64>> m_file; // the file opened: its device and inode
 };
 
 // A statement run with the engine's own interface on the connection Qt SQL opened, its rows handed over as

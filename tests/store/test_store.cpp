@@ -436,6 +436,41 @@ private slots:
             QVERIFY(!QFileInfo::exists(path + QStringLiteral("-journal")));
     }
 
+    // An operation works on the file the path names at that moment, whatever the one before left open: a
+    // file moved into its place is the one read and written, a removed one is missing; a setting that
+    // one operation changed, or a file's WAL log, is not left to the next.
+    void eachOperationTakesTheFileAsItIsNow()
+    {
+        if (test::onServer())
+            QSKIP("a file's own");
+        QVERIFY(store().saveDay(day(items({"1"}))).ok);
+        const QString other = test::freshDatabase(m_dir.path(), QStringLiteral("other"));
+        QVERIFY(ReportStore(other).saveDay(day(items({"7", "8"}))).ok);
+        QVERIFY(QFile::remove(m_db) && QFile::rename(other, m_db));
+        QCOMPARE(codesOf(store().loadDay(Code, Date).items), (QStringList{"7", "8"}));
+        QVERIFY(store().saveDay(day(items({"9"}))).ok);
+        QCOMPARE(sql(m_db, QStringLiteral("SELECT WKCODE FROM DF_WKCONT")), (QList<QVariantList>{{"9"}}));
+
+        {
+            Connection db(m_db, 1000);
+            QVERIFY(db.open() && db.exec(QStringLiteral("PRAGMA cache_size = -65536")));
+        }
+        {
+            Connection db(m_db, 1000);
+            std::optional<QVariant> size;
+            QVERIFY(db.open() && db.queryFirst(QStringLiteral("PRAGMA cache_size"), {}, size));
+            QCOMPARE(size->toInt(), -2000);
+        }
+
+        sql(m_db, QStringLiteral("PRAGMA journal_mode = WAL"));
+        QVERIFY(store().saveDay(day(items({"5"}))).ok);
+        QVERIFY(!QFileInfo::exists(m_db + QStringLiteral("-wal")));
+
+        QVERIFY(QFile::remove(m_db));
+        QVERIFY(!store().loadDay(Code, Date).ok);
+        QVERIFY(!QFileInfo::exists(m_db));
+    }
+
     void saveFailingAfterTheDeleteLeavesTheDayAsBefore()
     {
         if (test::onServer())

@@ -869,7 +869,10 @@ int floorSide(const Child &c)
         std::string stamp;
         floorRuns(
             c, "save failed", [&] { return save(db, code, date, day, stamp); }, sample,
-            [&] { stamp = timestampNow(); });
+            [&] {
+                window.repaint();
+                stamp = timestampNow();
+            });
         check(dayCheck(db));
     } else if (c.row == "report") {
         bench::Day day;

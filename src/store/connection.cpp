@@ -71,7 +71,8 @@ std::optional<FileId> fileIdOf(const QString &path)
 // after it must not inherit.
 bool setsConnection(const QString &sql)
 {
-    return sql.trimmed().startsWith(QLatin1String("PRAGMA"), Qt::CaseInsensitive) && sql.contains(QLatin1Char('='));
+    return QStringView(sql).trimmed().startsWith(QLatin1String("PRAGMA"), Qt::CaseInsensitive) &&
+           sql.contains(QLatin1Char('='));
 }
 
 // The idle connections of one thread, by path or URI: one each at most, closed when the thread ends (the
@@ -263,7 +264,6 @@ Connection::Connection(const QString &path, int busyTimeoutMs, Mode mode)
     m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
     m_db.setDatabaseName(path.isEmpty() ? QString() : SqliteUri(path, mode));
 }
-
 
 Connection::~Connection()
 {

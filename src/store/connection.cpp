@@ -55,8 +55,8 @@ template <class Handle> Handle *nativeHandle(const QSqlDatabase &db, const char 
                : nullptr;
 }
 
-// Which file a path names, its device and inode: a file put in its place (moved, restored, made anew) is
-// another one.
+// Which file a path names, its device and inode: a file moved or made anew in its place is another one (a
+// file copied over it in place is the same one, changed, as for any connection open on it).
 using FileId = std::pair<quint64, quint64>;
 
 std::optional<FileId> fileIdOf(const QString &path)
@@ -67,12 +67,12 @@ std::optional<FileId> fileIdOf(const QString &path)
     return FileId{status.st_dev, status.st_ino};
 }
 
-// A statement that changes a setting of the connection itself (a PRAGMA with a value), which an operation
-// after it must not inherit.
+// A statement that may change a setting of the connection itself (a PRAGMA given a value, "= v" or "(v)"),
+// which an operation after it must not inherit.
 bool setsConnection(const QString &sql)
 {
     return QStringView(sql).trimmed().startsWith(QLatin1String("PRAGMA"), Qt::CaseInsensitive) &&
-           sql.contains(QLatin1Char('='));
+           (sql.contains(QLatin1Char('=')) || sql.contains(QLatin1Char('(')));
 }
 
 // The idle connections of one thread, by path or URI: one each at most, closed when the thread ends (the
@@ -85,6 +85,17 @@ struct IdleConnection {
 
 struct IdleConnections {
     QHash<QString, IdleConnection> byPath;
+    void closeFiles()
+    {
+        for (auto idle = byPath.begin(); idle != byPath.end();) {
+            if (IsServerUri(idle.key())) {
+                ++idle;
+                continue;
+            }
+            closeConnection(idle->name);
+            idle = byPath.erase(idle);
+        }
+    }
     void closeAll()
     {
         for (const IdleConnection &idle : std::as_const(byPath))
@@ -271,8 +282,9 @@ Connection::~Connection()
         rollback();
     // A sound connection waits for the next operation, unless one already does. On a server the statements
     // that a failed transaction left prepared (the driver cannot free them in an aborted transaction) go
-    // first. A file's waits when its operation went well and left no setting of its own behind, and not in
-    // WAL mode, where closing it moves the log into the file, as each operation always did.
+    // first. A file's waits when its operation went well and left no setting of its own behind, when SQLite
+    // could open it for writing, and not in WAL mode, where closing it moves the log into the file, as each
+    // operation's close always did; only the file used last waits, so that no other stays held open.
     IdleConnections &idle = idleConnections();
     bool keep = m_db.isOpen() && !m_inTransaction && !idle.byPath.contains(m_path);
     if (keep && m_server) {
@@ -280,8 +292,12 @@ Connection::~Connection()
         if (keep && m_rolledBack)
             keep = QSqlQuery(m_db).exec(QStringLiteral("DEALLOCATE ALL"));
     } else if (keep) {
-        keep = m_file && !m_rolledBack && m_error.isEmpty() && !m_settingsChanged &&
-               !QFileInfo::exists(m_path + QStringLiteral("-wal"));
+        sqlite3 *handle = nativeHandle<sqlite3>(m_db, "sqlite3*");
+        keep = handle && m_file && !m_rolledBack && m_error.isEmpty() && !m_settingsChanged &&
+               sqlite3_db_readonly(handle, "main") == 0 &&
+               !QFileInfo::exists(QString::fromUtf8(sqlite3_db_filename(handle, "main")) + QStringLiteral("-wal"));
+        if (keep)
+            idle.closeFiles();
     }
     m_db = QSqlDatabase();
     if (keep)

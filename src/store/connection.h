@@ -15,16 +15,17 @@ struct pg_conn;
 namespace worvane
 {
 
-// One connection to the database, alive for one store operation: a SQLite file, or a PostgreSQL server
+// One connection to the database, serving one store operation: a SQLite file, or a PostgreSQL server
 // when the path is a postgresql:// URI (the team database). The file is opened read-write and never
 // created: a missing path stays missing. A lock held by another program is waited for up to the busy
 // timeout. Statements are written in SQLite's words; on a server they are said in PostgreSQL's (see
 // ServerSql), so that each statement of the program has one text.
 // A server's login costs round trips and a password exchange, so a sound server connection is kept,
 // idle, for the next operation of the same thread on the same URI; that one first makes sure it still
-// stands (and takes a new one when not) and starts with no setting left by the one before. A file's is
-// kept too, as opening one and reading its schema again is most of a small operation's time: it serves
-// only while the path names the same file, and not after a setting of its own was changed.
+// stands (and takes a new one when not) and starts with no setting left by the one before. The file used
+// last has its connection kept too, as opening a file and reading its schema again is most of a small
+// operation's time: it serves only while the path names the same file (device and inode), and is closed
+// instead after a failure, a setting of its own changed, or in WAL mode.
 class Connection
 {
 public:
@@ -35,7 +36,8 @@ public:
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
-    // Opens the file and reads its header, so that a file that is not a database fails here.
+    // Opens the file and reads its header, so that a file that is not a database fails here; a kept
+    // connection is open already, and a file changed under it fails at its first statement.
     bool open();
 
     // Runs a statement with its values bound in order. On failure the engine's text is kept in error().

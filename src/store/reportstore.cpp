@@ -148,7 +148,7 @@ public:
             hash.addData(QByteArrayView("\0", 1));
         }
         // In one order, whatever order a list or the store holds them in: the texts' when the numbers are
-        // equal. Items already in that order, as stored ones are, are taken in one piece.
+        // equal. Items already in that order, as stored ones mostly are, are taken in one piece.
         const auto before = [this](const Item &a, const Item &b) {
             const auto key = [this](const Item &item) {
                 const char *text = m_bytes.constData() + item.at;
@@ -197,18 +197,15 @@ bool readDay(Connection &db, const QString &code, const QString &date, DayLoad &
     if (timeRow && db.isServer())
         sql += QStringLiteral(" FOR UPDATE");
     day = DayLoad{};
-    QByteArray start, end;
     qint64 rowid = 0;
     if (!db.eachRow(sql, {code, date}, [&](const QByteArrayView *row) {
             day.hasTimeRow = true;
-            start = row[0].toByteArray();
-            end = row[1].toByteArray();
+            day.startTime = QString::fromUtf8(row[0]);
+            day.endTime = QString::fromUtf8(row[1]);
             rowid = row[2].toByteArray().toLongLong();
             return true;
         }))
         return false;
-    day.startTime = QString::fromUtf8(start);
-    day.endTime = QString::fromUtf8(end);
     if (timeRow)
         *timeRow = rowid;
     if (part == DayPart::TimeRowOnly)
@@ -222,7 +219,7 @@ bool readDay(Connection &db, const QString &code, const QString &date, DayLoad &
             return true;
         }))
         return false;
-    day.stamp = stamped.stamp(day.hasTimeRow, start, end);
+    day.stamp = stamped.stamp(day.hasTimeRow, day.startTime.toUtf8(), day.endTime.toUtf8());
     return true;
 }
 

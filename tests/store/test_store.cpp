@@ -374,12 +374,14 @@ private slots:
     void anUnchangedDayIsSavedAgainWhateverItHolds()
     {
         const QString lone = QString(QChar(0xD800)) + QStringLiteral("x") + QChar(0xDC00);
+        // In the stamp's own order (number, then texts), which the store's order is not.
         const QList<WorkItem> list{
-            {QStringLiteral("10"), QStringLiteral("b"), QStringLiteral("é\r\n日本語 😀")},
+            {QStringLiteral("x"), QStringLiteral("\u3000"), QStringLiteral("half ｶﾅ")},
             {QStringLiteral(" 2"), lone, QString()},
-            {QStringLiteral("2"), QStringLiteral("a"), QStringLiteral("z")},
             {QStringLiteral("2"), QStringLiteral("a"), QStringLiteral("y")},
-            {QStringLiteral("x"), QStringLiteral("\u3000"), QStringLiteral("half ｶﾅ")}};
+            {QStringLiteral("2"), QStringLiteral("a"), QStringLiteral("z")},
+            {QStringLiteral("\u30003"), QStringLiteral("c"), QStringLiteral("d")},
+            {QStringLiteral("10"), QStringLiteral("b"), QStringLiteral("é\r\n日本語 😀")}};
         QVERIFY(store().saveDay(day(list)).ok);
         const DayLoad loaded = store().loadDay(Code, Date);
         QCOMPARE(loaded.stamp, DayStamp(true, QStringLiteral("09:00"), QStringLiteral("18:00"), list));
@@ -459,16 +461,18 @@ private slots:
             Connection db(m_db, 1000);
             std::optional<QVariant> size;
             QVERIFY(db.open() && db.queryFirst(QStringLiteral("PRAGMA cache_size"), {}, size));
-            QCOMPARE(size->toInt(), -2000);
+            QCOMPARE(*size, sql(m_db, QStringLiteral("PRAGMA cache_size")).value(0).value(0));
         }
 
-        sql(m_db, QStringLiteral("PRAGMA journal_mode = WAL"));
-        QVERIFY(store().saveDay(day(items({"5"}))).ok);
-        QVERIFY(!QFileInfo::exists(m_db + QStringLiteral("-wal")));
-
+        const QByteArray kept = test::readBytes(m_db);
         QVERIFY(QFile::remove(m_db));
         QVERIFY(!store().loadDay(Code, Date).ok);
         QVERIFY(!QFileInfo::exists(m_db));
+
+        test::writeBytes(m_db, kept);
+        sql(m_db, QStringLiteral("PRAGMA journal_mode = WAL"));
+        QVERIFY(store().saveDay(day(items({"5"}))).ok);
+        QVERIFY(!QFileInfo::exists(m_db + QStringLiteral("-wal")));
     }
 
     void saveFailingAfterTheDeleteLeavesTheDayAsBefore()

@@ -210,7 +210,8 @@ QString ServerSql(const QString &sqliteSql)
         {QRegularExpression(QStringLiteral(R"(\bLIKE\b)")), QStringLiteral("ILIKE")},
         {QRegularExpression(QStringLiteral(R"(\browid\b)")), QStringLiteral("ROWNO")},
         {QRegularExpression(QStringLiteral(R"(CAST\(((?:\w+\.)?\w+) AS INTEGER\))")),
-         QStringLiteral("COALESCE(CAST(NULLIF(substring(\\1 from '^\\s*[-+]?[0-9]{1,9}'), '') AS INTEGER), 0)")},
+         QStringLiteral("COALESCE(CAST(NULLIF(substring(\\1 from '^[ \\t\\n\\v\\f\\r]*[-+]?[0-9]{1,9}'), '') AS "
+                        "INTEGER), 0)")},
         {QRegularExpression(QStringLiteral(R"(\bBEGIN IMMEDIATE\b)")), QStringLiteral("BEGIN")},
     };
     for (const auto &[pattern, replacement] : rules)

@@ -141,7 +141,8 @@ QString ServerName(const QString &uri);
 
 // A statement in SQLite's words said in PostgreSQL's: "x = y COLLATE NOCASE" compares lower(x) and lower(y),
 // "x COLLATE NOCASE" in an order is lower(x), LIKE is ILIKE (SQLite's LIKE ignores ASCII case), rowid is
-// the row number column ROWNO, CAST(x AS INTEGER) reads leading digits as SQLite does (no digits: 0),
+// the row number column ROWNO, CAST(x AS INTEGER) reads leading digits after ASCII blanks as SQLite does
+// (no digits: 0),
 // BEGIN IMMEDIATE is BEGIN.
 QString ServerSql(const QString &sqliteSql);
 

@@ -16,7 +16,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableView>
 
 namespace worvane
@@ -61,6 +64,64 @@ void fitColumns(QTableView *view)
         view->setColumnWidth(column, width);
     }
 }
+
+// The month's hours drawn once per text: a busy month is hundreds of cells holding a few dozen different
+// texts, which the style lays out again at every paint. A day's or total's cell neither selected nor
+// current is drawn by the style once, into a picture of its size on the view's base colour, and the
+// picture is reused for every cell alike; an empty one has nothing to draw. Codes and names, each
+// different, are drawn by the style.
+class MonthCellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (index.column() < MonthModel::FirstDay ||
+            option.state & (QStyle::State_Selected | QStyle::State_HasFocus) ||
+            index.data(Qt::BackgroundRole).isValid() || index.data(Qt::DecorationRole).isValid()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const QString text = index.data(Qt::DisplayRole).toString();
+        if (text.isEmpty())
+            return;
+        const qreal ratio = painter->device()->devicePixelRatioF();
+        const QString key =
+            QStringLiteral("%1\x1f%2\x1f%3\x1f%4x%5\x1f%6\x1f%7\x1f%8\x1f%9")
+                .arg(text, index.data(Qt::ForegroundRole).value<QBrush>().color().name(QColor::HexArgb))
+                .arg(index.data(Qt::TextAlignmentRole).toInt())
+                .arg(option.rect.width())
+                .arg(option.rect.height())
+                .arg(ratio)
+                .arg(option.font.key())
+                .arg(option.palette.cacheKey())
+                .arg(int(option.state & (QStyle::State_Enabled | QStyle::State_Active)));
+        auto drawn = m_drawn.constFind(key);
+        if (drawn == m_drawn.constEnd()) {
+            if (m_drawn.size() >= 1024) // months of other shapes and fonts: start again
+                m_drawn.clear();
+            QPixmap picture(option.rect.size() * ratio);
+            picture.setDevicePixelRatio(ratio);
+            // On what lies under a cell, the view's base: text is blended otherwise on a transparent picture.
+            const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                               : option.state & QStyle::State_Active   ? QPalette::Active
+                                                                                       : QPalette::Inactive;
+            picture.fill(option.palette.color(group, QPalette::Base));
+            QPainter onPicture(&picture);
+            QStyleOptionViewItem at(option);
+            at.rect.moveTopLeft(QPoint(0, 0));
+            QStyledItemDelegate::paint(&onPicture, at, index);
+            onPicture.end();
+            drawn = m_drawn.insert(key, picture);
+        }
+        painter->drawPixmap(option.rect.topLeft(), *drawn);
+    }
+
+private:
+    mutable QHash<QString, QPixmap> m_drawn;
+};
+
 } // namespace
 
 frmMonthView::frmMonthView(QString databasePath, const QDate &month, QWidget *parent)
@@ -102,6 +163,7 @@ frmMonthView::frmMonthView(QString databasePath, const QDate &month, QWidget *pa
     fgdMONTH = Make<QTableView>(this, "fgdMONTH");
     fgdMONTH->setAccessibleName(QStringLiteral("月報一覧"));
     fgdMONTH->setModel(m_model);
+    fgdMONTH->setItemDelegate(new MonthCellDelegate(fgdMONTH));
     fgdMONTH->setSelectionMode(QAbstractItemView::SingleSelection);
     fgdMONTH->setEditTriggers(QAbstractItemView::NoEditTriggers);
     fgdMONTH->setTabKeyNavigation(false);

@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -76,6 +77,7 @@ private slots:
         QVERIFY(store.updateProjectMaster(QStringLiteral("B1"), QStringLiteral("もっと長い案件の名前")).ok);
         QVERIFY(store.saveDay({"B1", "2024/03/04", "09:00", "10:00", {}}).ok);
         QString shown;
+        QImage drawn, drawnPlain;
         QTimer::singleShot(0, [&] {
             auto *view = qobject_cast<frmMonthView *>(QApplication::activeModalWidget());
             QVERIFY(view);
@@ -89,6 +91,13 @@ private slots:
             for (int c = 0; c < grid->model()->columnCount(); ++c)
                 fitted << grid->columnWidth(c);
             QCOMPARE(widths, fitted);
+            // Cells drawn from the pictures kept of their texts, as the style draws them (compared below).
+            drawn = grid->grab().toImage();
+            QAbstractItemDelegate *own = grid->itemDelegate();
+            QStyledItemDelegate plain;
+            grid->setItemDelegate(&plain);
+            drawnPlain = grid->grab().toImage();
+            grid->setItemDelegate(own);
             QTest::keyClick(grid, Qt::Key_PageUp);  // February
             shown = grid->model()->index(0, MonthModel::FirstDay + 26).data().toString();
             QTest::keyClick(grid, Qt::Key_PageDown);
@@ -97,6 +106,8 @@ private slots:
         });
         WindowFixture::press(Qt::Key_F7);
         QCOMPARE(shown, QStringLiteral("1:00"));
+        QVERIFY(!drawn.isNull());
+        QCOMPARE(drawn, drawnPlain);
         // The day opened as if typed and searched.
         QCOMPARE(lineOf(f.w(), "txtWKYMD")->text(), QStringLiteral("2024/03/02"));
         QCOMPARE(lineOf(f.w(), "txtWSTIME")->text(), QStringLiteral("09:00"));

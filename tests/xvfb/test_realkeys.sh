@@ -93,6 +93,15 @@ reply() {
 }
 key() { xdotool key "$@"; sleep 0.15; }
 type() { xdotool type --delay 20 "$1"; sleep 0.1; }
+# F1, the question answered yes with its key, and the box that tells of the save closed with Enter.
+save_day() {
+  key F1
+  expected+=("message question ワーベーン 入力内容でデータベースを更新します。 / 処理を実行してよろしいですか？")
+  reply y
+  expected+=("answer yes" "message information ワーベーン データベースの更新が完了しました。")
+  answer Return
+  expected+=("answer ok")
+}
 
 start
 # Header state: the keys that need an open day do nothing and say nothing.
@@ -144,12 +153,7 @@ check "F1 without hours warns once"
 type 0900
 key Return
 type 1800
-key F1
-expected+=("message question ワーベーン 入力内容でデータベースを更新します。 / 処理を実行してよろしいですか？")
-reply y
-expected+=("answer yes" "message information ワーベーン データベースの更新が完了しました。")
-answer Return
-expected+=("answer ok")
+save_day
 check "F1 asks once, saves once, tells once"
 rows=$(sqlite3 "$work/w.db" "SELECT WSTIME || '-' || WETIME FROM DF_WKTIME; SELECT WKCODE || '|' || WKHEAD || '|' || DETAIL FROM DF_WKCONT;" | tr '\n' ' ')
 [ "$rows" == "09:00-1800 1|title one|detail one " ] && ok "the day is stored as typed" || fail "stored: $rows"
@@ -252,12 +256,7 @@ type 0830
 key Tab
 type 1730
 key shift+Tab                       # back in the start time, and F1 there
-key F1
-expected+=("message question ワーベーン 入力内容でデータベースを更新します。 / 処理を実行してよろしいですか？")
-reply y
-expected+=("answer yes" "message information ワーベーン データベースの更新が完了しました。")
-answer Return
-expected+=("answer ok")
+save_day
 check "F1 saves a day typed in a window never activated"
 rows=$(sqlite3 "$work/w.db" "SELECT WSTIME || '-' || WETIME FROM DF_WKTIME WHERE WKYMD = '2024/03/02'")
 [ "$rows" == "08:30-17:30" ] && ok "both times, each left once, are stored formatted" || fail "stored: $rows"

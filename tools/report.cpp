@@ -161,9 +161,9 @@ int main(int argc, char **argv)
         return Failed;
     }
 
+    const Settings settings = LoadSettings(QCoreApplication::applicationDirPath(), UserConfigFolder());
     QString db = arguments.db;
     if (db.isEmpty()) {
-        const Settings settings = LoadSettings(QCoreApplication::applicationDirPath(), UserConfigFolder());
         db = settings.databasePath;
         if (db.isEmpty()) {
             err << "worvane-report: no database is named in " << settings.iniPath << "; give one with --db\n";
@@ -208,15 +208,17 @@ int main(int argc, char **argv)
     }
 
     const DaySource days = RangeDays(store, selection);
+    // Never over the database read from, nor over the settings file.
+    const FileTarget target{arguments.out, FilesInUse(db, settings.iniPath)};
     std::optional<QString> failure;
     if (arguments.format == QLatin1String("csv"))
-        failure = WriteCsv(arguments.out, days, CsvEncoding::Utf8WithBom, people.others());
+        failure = WriteCsv(target, days, CsvEncoding::Utf8WithBom, people.others());
     else if (arguments.format == QLatin1String("csv-cp932"))
-        failure = WriteCsv(arguments.out, days, CsvEncoding::Cp932, people.others());
+        failure = WriteCsv(target, days, CsvEncoding::Cp932, people.others());
     else if (arguments.format == QLatin1String("xlsx"))
-        failure = WriteXlsx(arguments.out, selection, days);
+        failure = WriteXlsx(target, selection, days);
     else
-        failure = WriteMonthlyText(arguments.out, selection, days);
+        failure = WriteMonthlyText(target, selection, days);
     if (failure) {
         err << "worvane-report: " << *failure << "\n";
         return Failed;

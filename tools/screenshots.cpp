@@ -121,7 +121,7 @@ int main(int argc, char **argv)
                                   d == 17 ? QString() : start, d == 17 ? QString() : end,
                                   {{QStringLiteral("1"), QStringLiteral("作業"), QStringLiteral("内容")}}});
         }
-        frmMonthView month(db, QDate(2026, 3, 6), &window);
+        frmMonthView month(window.settings(), QDate(2026, 3, 6), &window);
         month.show();
         ok &= shoot(&month, out.filePath(QStringLiteral("month.png")));
     }

@@ -124,8 +124,9 @@ private:
 
 } // namespace
 
-frmMonthView::frmMonthView(QString databasePath, const QDate &month, QWidget *parent)
-    : QDialog(parent), m_databasePath(std::move(databasePath)), m_model(new MonthModel(this))
+frmMonthView::frmMonthView(Settings settings, const QDate &month, QWidget *parent)
+    : QDialog(parent), m_settings(std::move(settings)), m_databasePath(m_settings.databasePath),
+      m_model(new MonthModel(this))
 {
     setObjectName(QStringLiteral("frmMonthView"));
     setWindowTitle(caption::Month);
@@ -221,10 +222,9 @@ frmMonthView::frmMonthView(QString databasePath, const QDate &month, QWidget *pa
     fgdMONTH->setFocus();
 }
 
-std::optional<frmMonthView::Pick> frmMonthView::open(const QString &databasePath, const QDate &month,
-                                                     QWidget *parent)
+std::optional<frmMonthView::Pick> frmMonthView::open(const Settings &settings, const QDate &month, QWidget *parent)
 {
-    frmMonthView view(databasePath, month, parent);
+    frmMonthView view(settings, month, parent);
     view.exec();
     ReturnFocusTo(parent);
     return view.picked();
@@ -290,16 +290,17 @@ void frmMonthView::exportRange(Format format)
     WaitCursor hourglass;
     const RangeSelection selection{from, to, patternOf(txtPJCODE), people()};
     const DaySource days = RangeDays(ReportStore(m_databasePath), selection);
+    const FileTarget target{*path, FilesInUse(m_databasePath, m_settings.iniPath)};
     std::optional<QString> error;
     switch (format) {
     case Format::Csv:
-        error = WriteCsv(*path, days, CsvEncoding::Utf8WithBom, selection.people.others());
+        error = WriteCsv(target, days, CsvEncoding::Utf8WithBom, selection.people.others());
         break;
     case Format::Xlsx:
-        error = WriteXlsx(*path, selection, days);
+        error = WriteXlsx(target, selection, days);
         break;
     case Format::Text:
-        error = WriteMonthlyText(*path, selection, days);
+        error = WriteMonthlyText(target, selection, days);
         break;
     }
     hourglass.restore();

@@ -33,10 +33,11 @@ public:
         QString date;
     };
 
-    frmMonthView(QString databasePath, const QDate &month, QWidget *parent = nullptr);
+    // The database is the settings' one; an export never writes over it or over the settings file.
+    frmMonthView(Settings settings, const QDate &month, QWidget *parent = nullptr);
 
     // Shows the window modally on the month of `month`; the day opened, or nothing.
-    static std::optional<Pick> open(const QString &databasePath, const QDate &month, QWidget *parent);
+    static std::optional<Pick> open(const Settings &settings, const QDate &month, QWidget *parent);
     const std::optional<Pick> &picked() const { return m_picked; }
 
 private:
@@ -46,6 +47,7 @@ private:
     void exportRange(Format format);
     People people() const;
 
+    Settings m_settings;
     QString m_databasePath;
     MonthModel *m_model;
     QLabel *lblMonth;

@@ -1,14 +1,13 @@
 #include "ranges/rangeexport.h"
 
 #include "common/cp932.h"
+#include "common/wholefile.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
-#include <QTemporaryDir>
 
 #include <xlsxwriter.h>
 
@@ -17,6 +16,7 @@
 #include <functional>
 #include <cstdio>
 #include <map>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace worvane
@@ -70,54 +70,15 @@ QString failure(const QString &path, const QString &what)
     return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), what);
 }
 
-QString systemReason(int error)
-{
-    switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-        return QStringLiteral("ディスクの空き容量が足りません");
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return QStringLiteral("書き込みが許可されていません");
-    case ENOENT:
-    case ENOTDIR:
-        return QStringLiteral("フォルダが見つかりません");
-    default:
-        return QStringLiteral("ファイルに書き込めません");
-    }
-}
-
 // Writes a file's content; false when it cannot go on, with why set when the reason is not the system's
 // (a failed write leaves why empty).
-using Fill = std::function<bool(QSaveFile &file, QString &why)>;
+using Fill = std::function<bool(PartFile &part, QString &why)>;
 
-// Replaces the file at path with what fill writes into it, or leaves it as it was: the new content goes
-// to a file beside the target, pushed to the disk before it takes the target's place.
-std::optional<QString> replaceFile(const QString &path, const Fill &fill)
+// Replaces the target with what fill writes, or leaves it as it was (see WriteWholeFile).
+std::optional<QString> replaceFile(const FileTarget &target, const Fill &fill)
 {
-    const QFileInfo info(path);
-    if (info.isDir())
-        return failure(path, QStringLiteral("フォルダと同じ名前です"));
-    if (!info.dir().exists())
-        return failure(path, QStringLiteral("フォルダが見つかりません"));
-    if (info.exists() && !info.isFile())
-        return failure(path, QStringLiteral("通常のファイルではありません"));
-
-    QSaveFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        return failure(path, systemReason(errno));
-    errno = 0;
-    QString why;
-    if (!fill(file, why) || !file.flush() || ::fdatasync(file.handle()) != 0) {
-        const int error = file.error() == QFileDevice::ResourceError ? ENOSPC : errno;
-        file.cancelWriting();
-        return failure(path, why.isEmpty() ? systemReason(error) : why);
-    }
-    errno = 0;
-    if (!file.commit())
-        return failure(path, systemReason(errno));
+    if (const auto problem = WriteWholeFile(target, fill))
+        return failure(target.path, problem->reason);
     return std::nullopt;
 }
 
@@ -241,9 +202,9 @@ struct TextLayout {
 
 // Writes the layout in chunks as the days come, so that the whole text is never held at once. In CP932 the
 // first character the code page cannot hold ends the writing, and the failure names its place.
-std::optional<QString> writeByDay(const QString &path, const DaySource &days, const TextLayout &layout)
+std::optional<QString> writeByDay(const FileTarget &target, const DaySource &days, const TextLayout &layout)
 {
-    return replaceFile(path, [&](QSaveFile &file, QString &why) {
+    return replaceFile(target, [&](PartFile &file, QString &why) {
         QByteArray chunk = layout.bom;
         // Appends text in the file's encoding; false when CP932 cannot hold one of its characters.
         const auto append = [&](const QString &text) {
@@ -270,7 +231,7 @@ std::optional<QString> writeByDay(const QString &path, const DaySource &days, co
                 return false;
             }
             if (chunk.size() >= (1 << 16)) {
-                written = file.write(chunk) == chunk.size();
+                written = file.write(chunk);
                 chunk.clear();
             }
             return written;
@@ -280,7 +241,7 @@ std::optional<QString> writeByDay(const QString &path, const DaySource &days, co
         if (!read.ok || !why.isEmpty() || !written)
             return false;
         append(layout.tail()); // only codes and names, each already written once
-        return file.write(chunk) == chunk.size();
+        return file.write(chunk);
     });
 }
 } // namespace
@@ -292,21 +253,22 @@ DaySource RangeDays(const ReportStore &store, const RangeSelection &selection)
     };
 }
 
-std::optional<QString> WriteCsv(const QString &path, const DaySource &days, CsvEncoding encoding, bool withPeople)
+std::optional<QString> WriteCsv(const FileTarget &target, const DaySource &days, CsvEncoding encoding,
+                                bool withPeople)
 {
     const bool cp932 = encoding == CsvEncoding::Cp932;
-    return writeByDay(path, days,
+    return writeByDay(target, days,
                       TextLayout{cp932 ? QByteArray() : QByteArray("\xEF\xBB\xBF"), csvHeader(withPeople),
                                  [withPeople](const StoredDay &day) { return csvRows(day, withPeople); },
                                  [] { return QString(); }, cp932, std::nullopt});
 }
 
-std::optional<QString> WriteMonthlyText(const QString &path, const RangeSelection &selection,
+std::optional<QString> WriteMonthlyText(const FileTarget &target, const RangeSelection &selection,
                                         const DaySource &days)
 {
     RangeTally tally; // the totals at the end, gathered as the days pass
     const bool withPeople = selection.people.others();
-    return writeByDay(path, days,
+    return writeByDay(target, days,
                       TextLayout{QByteArray(), monthlyHead(selection),
                                  [&tally, withPeople](const StoredDay &day) {
                                      tally.add(summaryOf(day));
@@ -333,8 +295,28 @@ lxw_datetime dateOf(const QDate &date)
 
 constexpr double MinutesPerDay = 24 * 60;
 
-// Writes the workbook to file with libxlsxwriter; the error text, or nothing.
-std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &tmpdir,
+// Why a workbook was not written: libxlsxwriter's error (a file it could not write, or fill), or the
+// database's.
+struct WorkbookError {
+    QString text;
+    bool written = false; // libxlsxwriter's writing failed
+
+    // Whether the failure is the disk's being full: the system says so, or nothing is left in the folder.
+    bool diskFull(int error, const QString &folder) const
+    {
+        if (!written)
+            return false;
+        if (error == ENOSPC || error == EDQUOT)
+            return true;
+        struct statvfs space {};
+        if (::statvfs(QFile::encodeName(folder).constData(), &space) != 0)
+            return false;
+        return (::geteuid() == 0 ? space.f_bfree : space.f_bavail) < 16;
+    }
+};
+
+// Writes the workbook to file with libxlsxwriter; the error, or nothing.
+std::optional<WorkbookError> buildWorkbook(const QByteArray &file, const QByteArray &tmpdir,
                                      const RangeSelection &selection, const DaySource &days)
 {
     lxw_workbook_options options{};
@@ -342,7 +324,7 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
     options.tmpdir = const_cast<char *>(tmpdir.constData());
     lxw_workbook *book = workbook_new_opt(file.constData(), &options);
     if (!book)
-        return QStringLiteral("ブックを作れません");
+        return WorkbookError{QStringLiteral("ブックを作れません"), true};
     lxw_worksheet *sheet = workbook_add_worksheet(book, "日報");
     lxw_worksheet *summary = workbook_add_worksheet(book, "集計");
     lxw_format *dateFormat = workbook_add_format(book);
@@ -439,7 +421,7 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
     });
     if (!read.ok) {
         workbook_close(book);
-        return readFailure(read.error);
+        return WorkbookError{readFailure(read.error)};
     }
 
     // 集計: a row per project, a column per month, and the totals; every cell a formula over 日報.
@@ -504,30 +486,23 @@ std::optional<QString> buildWorkbook(const QByteArray &file, const QByteArray &t
 
     keep(workbook_close(book));
     if (error != LXW_NO_ERROR)
-        return QString::fromUtf8(lxw_strerror(error));
+        return WorkbookError{QString::fromUtf8(lxw_strerror(error)), true};
     return std::nullopt;
 }
 } // namespace
 
-std::optional<QString> WriteXlsx(const QString &path, const RangeSelection &selection, const DaySource &days)
+std::optional<QString> WriteXlsx(const FileTarget &target, const RangeSelection &selection, const DaySource &days)
 {
-    // libxlsxwriter writes a file of its own; it is made in a private folder and copied into place whole.
-    QTemporaryDir work;
-    if (!work.isValid())
-        return failure(path, QStringLiteral("一時フォルダを作れません"));
-    const QString built = work.filePath(QStringLiteral("book.xlsx"));
-    if (const auto error =
-            buildWorkbook(QFile::encodeName(built), QFile::encodeName(work.path()), selection, days))
-        return failure(path, *error);
-    QFile source(built);
-    if (!source.open(QIODevice::ReadOnly))
-        return failure(path, source.errorString());
-    return replaceFile(path, [&](QSaveFile &file, QString &) {
-        QByteArray chunk;
-        while (!(chunk = source.read(1 << 20)).isEmpty())
-            if (file.write(chunk) != chunk.size())
-                return false;
-        return source.error() == QFileDevice::NoError;
+    // libxlsxwriter writes the new file by its name, and its own temporary files in the target's folder,
+    // where the workbook has to fit anyway.
+    return replaceFile(target, [&](PartFile &part, QString &why) {
+        errno = 0;
+        const auto error = buildWorkbook(QFile::encodeName(part.path()), QFile::encodeName(part.folder()),
+                                         selection, days);
+        if (!error)
+            return true;
+        why = error->diskFull(errno, part.folder()) ? SystemFileProblem(ENOSPC).reason : error->text;
+        return false;
     });
 }
 

@@ -271,7 +271,7 @@ void frmWorvane::openMonthView()
 {
     // The month of the date field, or this month when the field holds no date.
     const QDate date = QDate::fromString(QString(txtWKYMD->text()).remove(u'/'), QStringLiteral("yyyyMMdd"));
-    if (const auto pick = frmMonthView::open(m_settings.databasePath, date.isValid() ? date : Clock::today(), this))
+    if (const auto pick = frmMonthView::open(m_settings, date.isValid() ? date : Clock::today(), this))
         openDay(pick->code, pick->date);
 }
 
@@ -542,7 +542,7 @@ void frmWorvane::cmdOutput_Click()
     const std::optional<QString> path = SaveFileDialog::choose(this, request);
     if (!path)
         return;
-    const std::optional<ReportFileError> error = WriteDayReport(*path, header(), listItems());
+    const std::optional<ReportFileError> error = WriteDayReport({*path, FilesInUse(m_settings.databasePath, m_settings.iniPath)}, header(), listItems());
     fgdWKCONT->selectRow(0);
     say(error ? msg::ReportFileError(error->number, error->source) : msg::ReportWritten);
 }

@@ -1,16 +1,11 @@
 #include "report/reportfile.h"
 
 #include "common/cp932.h"
+#include "common/wholefile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QRandomGenerator>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace worvane
 {
@@ -38,79 +33,34 @@ ReportFileError fileError(int number, const QString &what, const QString &path)
                            QStringLiteral("Worvane (%1: %2)").arg(what, QDir::toNativeSeparators(path))};
 }
 
-ReportFileError systemError(const QString &path, int error)
+// The error box's number and source for a file that was not written.
+ReportFileError fileError(const FileProblem &problem, const QString &path)
 {
-    switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-        return fileError(DiskFull, QStringLiteral("ディスクの空き容量が足りません"), path);
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return fileError(PermissionDenied, QStringLiteral("書き込みが許可されていません"), path);
-    case ENOENT:
-    case ENOTDIR:
-        return fileError(PathNotFound, QStringLiteral("フォルダが見つかりません"), path);
-    default:
-        return fileError(AccessError, QStringLiteral("ファイルに書き込めません"), path);
-    }
+    const auto number = [&problem] {
+        switch (problem.fault) {
+        case FileFault::DiskFull:
+            return DiskFull;
+        case FileFault::Denied:
+        case FileFault::ReadOnly:
+            return PermissionDenied;
+        case FileFault::NoFolder:
+            return PathNotFound;
+        case FileFault::Refused:
+            return BadCharacters;
+        default:
+            return AccessError;
+        }
+    }();
+    return fileError(number, problem.reason, path);
 }
 
-// The bytes in the file at path, whole or not at all: written to a new file beside it and synced, which then
-// replaces it (a link is followed, and the file it names replaced). The new file keeps the old one's
-// permissions; a file made new has a new file's.
-std::optional<ReportFileError> writeBytes(const QString &path, const QByteArray &bytes)
+// The bytes in the file, whole or not at all.
+std::optional<ReportFileError> writeBytes(const FileTarget &target, const QByteArray &bytes)
 {
-    const QFileInfo info(path);
-    if (info.isDir())
-        return fileError(AccessError, QStringLiteral("フォルダと同じ名前です"), path);
-    if (!info.dir().exists())
-        return fileError(PathNotFound, QStringLiteral("フォルダが見つかりません"), path);
-    if (info.exists() && !info.isFile()) // a device, a fifo, a socket: never replaced by a file
-        return fileError(AccessError, QStringLiteral("通常のファイルではありません"), path);
-    if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
-        return fileError(PermissionDenied, QStringLiteral("読み取り専用のファイルです"), path);
-
-    QFileInfo named(path); // what a link names, even when that is not there yet
-    for (int depth = 0; depth < 128 && named.isSymLink(); ++depth)
-        named.setFile(named.symLinkTarget());
-    const QByteArray target = QFile::encodeName(named.absoluteFilePath());
-    struct stat old {};
-    const bool replacing = ::stat(target.constData(), &old) == 0;
-    QByteArray part;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        part = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        fd = ::open(part.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0)
-        return systemError(path, errno);
-    const auto discard = [&](int error) {
-        ::close(fd);
-        ::unlink(part.constData());
-        return systemError(path, error);
-    };
-    if (replacing && ::fchmod(fd, old.st_mode & 07777) != 0)
-        return discard(errno);
-    for (qsizetype written = 0; written < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return discard(n < 0 ? errno : ENOSPC);
-        written += n;
-    }
-    // Synced before it replaces the old file, so that a failure the disk reports late (no space left) is
-    // seen while the old file is still there.
-    if (::fdatasync(fd) != 0)
-        return discard(errno);
-    if (::close(fd) != 0 || ::rename(part.constData(), target.constData()) != 0) {
-        const int error = errno;
-        ::unlink(part.constData());
-        return systemError(path, error);
-    }
+    const auto problem =
+        WriteWholeFile(target, [&bytes](PartFile &part, QString &) { return part.write(bytes); });
+    if (problem)
+        return fileError(*problem, target.path);
     return std::nullopt;
 }
 
@@ -155,7 +105,7 @@ std::optional<QString> FindUnwritableCharacter(const QString &date, const QStrin
     return std::nullopt;
 }
 
-std::optional<ReportFileError> WriteDayReport(const QString &path, const DayHeader &day,
+std::optional<ReportFileError> WriteDayReport(const FileTarget &target, const DayHeader &day,
                                               const QList<WorkItem> &items)
 {
     bool representable = false;
@@ -166,16 +116,16 @@ std::optional<ReportFileError> WriteDayReport(const QString &path, const DayHead
             BadCharacters,
             QStringLiteral("Worvane (Shift-JIS で表せない文字があります: %1)")
                 .arg(FindUnwritableCharacter(day.date, day.startTime, day.endTime, items).value_or(QString()))};
-    return writeBytes(path, bytes);
+    return writeBytes(target, bytes);
 }
 
-std::optional<ReportFileError> WriteReportFile(const QString &path, const QString &text)
+std::optional<ReportFileError> WriteReportFile(const FileTarget &target, const QString &text)
 {
     bool representable = false;
     const QByteArray bytes = ToCp932(text, &representable);
     if (!representable)
-        return fileError(BadCharacters, QStringLiteral("Shift-JIS で表せない文字があります"), path);
-    return writeBytes(path, bytes);
+        return fileError(BadCharacters, QStringLiteral("Shift-JIS で表せない文字があります"), target.path);
+    return writeBytes(target, bytes);
 }
 
 } // namespace worvane

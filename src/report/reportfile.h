@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/wholefile.h"
 #include "store/reportstore.h"
 
 #include <QString>
@@ -25,11 +26,12 @@ struct ReportFileError {
 };
 
 // The day's report file as the main window writes it: the header's date and times and the items, or
-// the error (a character Shift-JIS cannot hold is named with its place).
-std::optional<ReportFileError> WriteDayReport(const QString &path, const DayHeader &day,
+// the error (a character Shift-JIS cannot hold is named with its place). The file is written whole or not
+// at all, never over a file in use (see WriteWholeFile).
+std::optional<ReportFileError> WriteDayReport(const FileTarget &target, const DayHeader &day,
                                               const QList<WorkItem> &items);
 
-// Writes text in CP932 to path, replacing the file whole or leaving it as it was.
-std::optional<ReportFileError> WriteReportFile(const QString &path, const QString &text);
+// Writes text in CP932 to the target, replacing the file whole or leaving it as it was.
+std::optional<ReportFileError> WriteReportFile(const FileTarget &target, const QString &text);
 
 } // namespace worvane

@@ -51,7 +51,7 @@ int main(int argc, char **argv)
             WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), crash::code(version),
                            path);
         } else if (mode == QLatin1String("report")) {
-            WriteReportFile(path, crash::report(version));
+            WriteReportFile({path, {}}, crash::report(version));
         } else {
             return 2;
         }

@@ -123,7 +123,7 @@ private slots:
     {
         const QString report = m_dir.filePath(QStringLiteral("20240301.txt"));
         const QByteArray versions[2] = {ToCp932(crash::report(0)), ToCp932(crash::report(1))};
-        QVERIFY(!WriteReportFile(report, crash::report(0)));
+        QVERIFY(!WriteReportFile({report, {}}, crash::report(0)));
         QSet<int> seen;
         // A write with its flush to disk takes tens of milliseconds, far more on a slow disk or in a
         // sanitizer build: while only the old file has been seen, the kills come later and later.

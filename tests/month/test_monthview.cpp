@@ -1,4 +1,5 @@
 #include "models/monthmodel.h"
+#include "app/savefiledialog.h"
 #include "month/frmmonthview.h"
 #include "windowfixture.h"
 
@@ -113,6 +114,30 @@ private slots:
         QCOMPARE(lineOf(f.w(), "txtWSTIME")->text(), QStringLiteral("09:00"));
         QVERIFY(panelOf(f.w())->isEnabled());
         QCOMPARE(f.listRows(), QStringList{QStringLiteral("1|t|d")});
+    }
+
+    // An export chosen onto the database file is refused with why, and the database stays whole.
+    void anExportNeverReplacesTheDatabase()
+    {
+        WindowFixture f;
+        QVERIFY(ReportStore(f.dbPath()).saveDay({"A0012345", "2024/03/02", "09:00", "18:00", {{"1", "t", "d"}}}).ok);
+        const QByteArray database = test::readBytes(f.dbPath());
+        SaveFileDialog::setHandler([&f](const SaveDialogRequest &) { return std::optional(f.dbPath()); });
+        f.log().answer(true); // an overwrite question, were there one
+        QTimer::singleShot(0, [] {
+            auto *view = qobject_cast<frmMonthView *>(QApplication::activeModalWidget());
+            QVERIFY(view);
+            for (Qt::Key key : {Qt::Key_F5, Qt::Key_F6, Qt::Key_F7})
+                QTest::keyClick(view->findChild<QTableView *>(QStringLiteral("fgdMONTH")), key);
+            view->reject();
+        });
+        WindowFixture::press(Qt::Key_F7);
+        SaveFileDialog::setHandler({});
+        QCOMPARE(f.log().count(), 3);
+        for (const MessageRequest &shown : f.log().messages())
+            QVERIFY2(shown.kind == MessageKind::Critical && shown.text.contains(QStringLiteral("使用中のデータベースファイルです")),
+                     qPrintable(shown.text));
+        QCOMPARE(test::readBytes(f.dbPath()), database);
     }
 };
 

@@ -252,10 +252,10 @@ private slots:
     void csvQuotesAndEndsLinesWithCrLf()
     {
         const QString path = m_dir.filePath(QStringLiteral("quoting.csv"));
-        QCOMPARE(WriteCsv(path, listed(quotingDays()), CsvEncoding::Utf8WithBom), std::nullopt);
+        QCOMPARE(WriteCsv({path, {}}, listed(quotingDays()), CsvEncoding::Utf8WithBom), std::nullopt);
         QCOMPARE(readBytes(path), QByteArray("\xEF\xBB\xBF") + QuotingCsv);
 
-        QCOMPARE(WriteCsv(path, listed(quotingDays()), CsvEncoding::Cp932), std::nullopt);
+        QCOMPARE(WriteCsv({path, {}}, listed(quotingDays()), CsvEncoding::Cp932), std::nullopt);
         QCOMPARE(readBytes(path), ToCp932(QString::fromUtf8(QuotingCsv)));
         QVERIFY(readBytes(path).startsWith("\x93\xfa\x95\x74,")); // 日付 in CP932, no BOM
     }
@@ -269,13 +269,13 @@ private slots:
         days[2].items[0].detail = QStringLiteral("完了😀");
         const QString path = m_dir.filePath(QStringLiteral("refused.csv"));
         test::writeBytes(path, "kept");
-        for (const auto &error : {WriteCsv(path, listed(days), CsvEncoding::Cp932),
-                                  WriteMonthlyText(path, TwoMonths, listed(days))}) {
+        for (const auto &error : {WriteCsv({path, {}}, listed(days), CsvEncoding::Cp932),
+                                  WriteMonthlyText({path, {}}, TwoMonths, listed(days))}) {
             QVERIFY(error);
             QVERIFY2(error->contains(QStringLiteral("2026/01/07 A1 作業項目№1 作業内容「😀」")),
                      qPrintable(*error));
         }
-        const auto pattern = WriteMonthlyText(path, {TwoMonths.from, TwoMonths.to, QStringLiteral("A😀*")},
+        const auto pattern = WriteMonthlyText({path, {}}, {TwoMonths.from, TwoMonths.to, QStringLiteral("A😀*")},
                                               listed(quotingDays()));
         QVERIFY(pattern && pattern->contains(QStringLiteral("PJコード「😀」")));
         // A database that fails while the days are read.
@@ -284,12 +284,12 @@ private slots:
             return Outcome{false, QStringLiteral("disk I/O error")};
         };
         for (const auto &error :
-             {WriteCsv(path, failing, CsvEncoding::Utf8WithBom), WriteMonthlyText(path, TwoMonths, failing),
-              WriteXlsx(path, TwoMonths, failing)})
+             {WriteCsv({path, {}}, failing, CsvEncoding::Utf8WithBom), WriteMonthlyText({path, {}}, TwoMonths, failing),
+              WriteXlsx({path, {}}, TwoMonths, failing)})
             QVERIFY(error && error->contains(QStringLiteral("disk I/O error")));
         QCOMPARE(readBytes(path), QByteArray("kept"));
         QCOMPARE(
-            WriteCsv(m_dir.filePath(QStringLiteral("nofolder/x.csv")), listed(days), CsvEncoding::Utf8WithBom)
+            WriteCsv({m_dir.filePath(QStringLiteral("nofolder/x.csv")), {}}, listed(days), CsvEncoding::Utf8WithBom)
                 .has_value(),
             true);
     }
@@ -298,7 +298,7 @@ private slots:
     {
         const RangeSelection selection{TwoMonths.from, TwoMonths.to, QStringLiteral("B*")};
         const QString path = m_dir.filePath(QStringLiteral("month.txt"));
-        QCOMPARE(WriteMonthlyText(path, selection, RangeDays(ReportStore(m_db), selection)), std::nullopt);
+        QCOMPARE(WriteMonthlyText({path, {}}, selection, RangeDays(ReportStore(m_db), selection)), std::nullopt);
         bool ok = false;
         const QString text = FromCp932(readBytes(path), &ok);
         QVERIFY(ok);
@@ -316,7 +316,7 @@ private slots:
         if (QStringLiteral(PYTHON3_PATH).endsWith(QStringLiteral("NOTFOUND")))
             QSKIP("no python3 with openpyxl (scripts/setup.sh --test)");
         const QString path = m_dir.filePath(QStringLiteral("range.xlsx"));
-        QCOMPARE(WriteXlsx(path, TwoMonths, RangeDays(ReportStore(m_db), TwoMonths)), std::nullopt);
+        QCOMPARE(WriteXlsx({path, {}}, TwoMonths, RangeDays(ReportStore(m_db), TwoMonths)), std::nullopt);
 
         const QJsonObject book = readBook(path);
         QCOMPARE(book[QStringLiteral("sheets")].toArray(),
@@ -347,7 +347,7 @@ private slots:
                              QString::fromLatin1(start), QStringLiteral("18:00"), {}, QString::fromLatin1(person)};
         };
         const QString csv = m_dir.filePath(QStringLiteral("people.csv"));
-        QCOMPARE(WriteCsv(csv, listed({of("alice", "09:00"), of("bob", "10:00")}), CsvEncoding::Utf8WithBom, true),
+        QCOMPARE(WriteCsv({csv, {}}, listed({of("alice", "09:00"), of("bob", "10:00")}), CsvEncoding::Utf8WithBom, true),
                  std::nullopt);
         QFile written(csv);
         QVERIFY(written.open(QIODevice::ReadOnly));
@@ -360,7 +360,7 @@ private slots:
         const QString path = m_dir.filePath(QStringLiteral("people.xlsx"));
         const RangeSelection everyone{QStringLiteral("2026/01/01"), QStringLiteral("2026/01/31"), std::nullopt,
                                       People::everyone()};
-        QCOMPARE(WriteXlsx(path, everyone, listed({of("alice", "09:00"), of("bob", "10:00")})), std::nullopt);
+        QCOMPARE(WriteXlsx({path, {}}, everyone, listed({of("alice", "09:00"), of("bob", "10:00")})), std::nullopt);
         const QJsonObject book = readBook(path, "D2");
         const QJsonArray rows = book[QStringLiteral("rows")].toArray();
         QCOMPARE(rows[0].toArray()[10].toString(), PersonHeading);

@@ -112,6 +112,41 @@ private slots:
         QVERIFY2(result.err.contains(QStringLiteral("フォルダが見つかりません")), qPrintable(result.err));
     }
 
+    // No format writes over the database it reads, by any name; a full disk is named as such.
+    void anExportNeverReplacesTheDatabaseAndNamesAFullDisk()
+    {
+        const QStringList formats{QStringLiteral("csv"), QStringLiteral("csv-cp932"), QStringLiteral("xlsx"),
+                                  QStringLiteral("text")};
+        const auto exportTo = [&](const QString &db, const QString &format, const QString &out) {
+            return run({QStringLiteral("--db"), db, QStringLiteral("export"), QStringLiteral("--from"),
+                        QStringLiteral("2026-01-01"), QStringLiteral("--to"), QStringLiteral("2026-02-28"),
+                        QStringLiteral("--format"), format, QStringLiteral("--out"), out});
+        };
+        if (!worvane::test::onServer()) {
+            const QString link = m_dir.filePath(QStringLiteral("link.db"));
+            QVERIFY(QFile::link(m_db, link));
+            const QByteArray before = worvane::test::readBytes(m_db);
+            for (const QString &format : formats)
+                for (const QString &out : {m_db, link, m_db + QStringLiteral("-journal")}) {
+                    const Run refused = exportTo(m_db, format, out);
+                    QCOMPARE(refused.exit, 1);
+                    QVERIFY2(refused.err.contains(QStringLiteral("使用中のデータベースファイルです")),
+                             qPrintable(refused.err));
+                }
+            QCOMPARE(worvane::test::readBytes(m_db), before);
+            QVERIFY(!QFile::exists(m_db + QStringLiteral("-journal")));
+        }
+        worvane::test::SmallDisk disk(m_dir.filePath(QStringLiteral("full")));
+        if (!disk.mounted())
+            QSKIP("no small disk can be mounted here");
+        disk.fill();
+        for (const QString &format : formats) {
+            const Run full = exportTo(m_db, format, m_dir.filePath(QStringLiteral("full/out")));
+            QCOMPARE(full.exit, 1);
+            QVERIFY2(full.err.contains(QStringLiteral("ディスクの空き容量が足りません")), qPrintable(full.err));
+        }
+    }
+
     void versionAndHelp()
     {
         QCOMPARE(run({QStringLiteral("--version")}).out,

@@ -378,6 +378,17 @@ private slots:
         buttonOf(f.w(), "cmdOutput")->click();
         QVERIFY(f.log().last().text.startsWith(QStringLiteral("実行時ｴﾗｰ: '70'")));
         QCOMPARE(readBytes(*dialog.path), QByteArray("mine"));
+
+        // The database itself, and the settings file, are never a report file.
+        const QByteArray database = readBytes(f.dbPath());
+        for (const QString &inUse : {f.dbPath(), f.w().settings().iniPath}) {
+            dialog.path = inUse;
+            buttonOf(f.w(), "cmdOutput")->click();
+            QVERIFY2(f.log().last().text.startsWith(QStringLiteral("実行時ｴﾗｰ: '75'")) &&
+                         f.log().last().text.contains(QStringLiteral("使用中の")),
+                     qPrintable(f.log().last().text));
+        }
+        QCOMPARE(readBytes(f.dbPath()), database);
     }
 
     // ---- The two "…" buttons ----

@@ -81,7 +81,7 @@ private slots:
         const QString path = m_dir.filePath(QStringLiteral("20240301"));
         const QString text = BuildReportText(QStringLiteral("2024/03/01"), QStringLiteral("09:00"),
                                              QStringLiteral("18:00"), items);
-        QVERIFY(!WriteReportFile(path, text));
+        QVERIFY(!WriteReportFile({path, {}}, text));
         QCOMPARE(readBytes(path), expected);
     }
 
@@ -100,20 +100,20 @@ private slots:
         const QString path = m_dir.filePath(QStringLiteral("old.csv"));
         test::writeBytes(path, QByteArray(5000, 'z'));
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
-        QVERIFY(!WriteReportFile(path, QStringLiteral("new\r\n")));
+        QVERIFY(!WriteReportFile({path, {}}, QStringLiteral("new\r\n")));
         QCOMPARE(readBytes(path), QByteArray("new\r\n"));
         QCOMPARE(QFile::permissions(path) & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
 
         // Through a link, the file it names is replaced and the link stays.
         const QString link = m_dir.filePath(QStringLiteral("link.csv"));
         QVERIFY(QFile::link(path, link));
-        QVERIFY(!WriteReportFile(link, QStringLiteral("linked\r\n")));
+        QVERIFY(!WriteReportFile({link, {}}, QStringLiteral("linked\r\n")));
         QVERIFY(QFileInfo(link).isSymLink());
         QCOMPARE(readBytes(path), QByteArray("linked\r\n"));
         // Also to a file not there yet: it is made where the link points.
         const QString ahead = m_dir.filePath(QStringLiteral("ahead.csv"));
         QVERIFY(QFile::link(m_dir.filePath(QStringLiteral("later.csv")), ahead));
-        QVERIFY(!WriteReportFile(ahead, QStringLiteral("x")));
+        QVERIFY(!WriteReportFile({ahead, {}}, QStringLiteral("x")));
         QVERIFY(QFileInfo(ahead).isSymLink());
         QCOMPARE(readBytes(m_dir.filePath(QStringLiteral("later.csv"))), QByteArray("x"));
     }
@@ -121,7 +121,7 @@ private slots:
     void failuresLeaveTheFileAsItWasAndSayWhy()
     {
         const QString missing = m_dir.filePath(QStringLiteral("no/such/folder/report.txt"));
-        auto error = WriteReportFile(missing, QStringLiteral("x"));
+        auto error = WriteReportFile({missing, {}}, QStringLiteral("x"));
         QVERIFY(error);
         QCOMPARE(error->number, 76);
         QVERIFY(error->source.startsWith(QStringLiteral("Worvane")));
@@ -130,7 +130,7 @@ private slots:
         const QString readOnly = m_dir.filePath(QStringLiteral("readonly.txt"));
         test::writeBytes(readOnly, "keep");
         QFile::setPermissions(readOnly, QFile::ReadOwner);
-        error = WriteReportFile(readOnly, QStringLiteral("x"));
+        error = WriteReportFile({readOnly, {}}, QStringLiteral("x"));
         QVERIFY(error);
         QCOMPARE(error->number, 70);
         QCOMPARE(readBytes(readOnly), QByteArray("keep"));
@@ -138,12 +138,12 @@ private slots:
         // A character Shift-JIS cannot hold is reported, not replaced.
         const QString existing = m_dir.filePath(QStringLiteral("existing.txt"));
         test::writeBytes(existing, "old");
-        error = WriteReportFile(existing, QStringLiteral("絵文字😀"));
+        error = WriteReportFile({existing, {}}, QStringLiteral("絵文字😀"));
         QVERIFY(error);
         QCOMPARE(error->number, 5);
         QCOMPARE(readBytes(existing), QByteArray("old"));
 
-        error = WriteReportFile(m_dir.path(), QStringLiteral("x"));
+        error = WriteReportFile({m_dir.path(), {}}, QStringLiteral("x"));
         QVERIFY(error);
         QCOMPARE(error->number, 75);
     }
@@ -176,7 +176,7 @@ private slots:
             QVERIFY(QFile::link(QStringLiteral("fifo"), path));
         }
         const QString before = nodeOf(path);
-        const auto error = WriteReportFile(path, QStringLiteral("report\r\n"));
+        const auto error = WriteReportFile({path, {}}, QStringLiteral("report\r\n"));
         QVERIFY(error);
         QCOMPARE(error->number, 75);
         QCOMPARE(nodeOf(path), before);
@@ -202,7 +202,7 @@ private slots:
         const QString path = folder + QStringLiteral("/20240301.txt");
         test::writeBytes(path, "earlier report");
         disk.fill();
-        const auto error = WriteReportFile(path, QString(size, QLatin1Char('r')));
+        const auto error = WriteReportFile({path, {}}, QString(size, QLatin1Char('r')));
         QVERIFY(error);
         QCOMPARE(error->number, 61);
         QCOMPARE(readBytes(path), QByteArray("earlier report"));

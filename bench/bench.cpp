@@ -717,7 +717,8 @@ int programSide(const Child &c, int argc, char **argv)
             fail("cannot keep the indexed copy");
     } else if (c.row == "find") {
         // Enter in the query field of the search window, timed until the hit list has painted.
-        frmSearch w(QString::fromStdString(c.dataset));
+        const TextSearch search(QString::fromStdString(c.dataset));
+        frmSearch w(search);
         showWindow(&w);
         auto *query = w.findChild<QLineEdit *>(QStringLiteral("txtQUERY"));
         auto *list = w.findChild<QTableView *>(QStringLiteral("fgdRESULT"));

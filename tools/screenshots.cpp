@@ -139,7 +139,8 @@ int main(int argc, char **argv)
                                   QStringLiteral("09:00"), QStringLiteral("18:00"), list});
         }
         TextSearch(db).build();
-        frmSearch search(db, &window);
+        const TextSearch index(db);
+        frmSearch search(index, &window);
         search.show();
         settle();
         search.findChild<QLineEdit *>(QStringLiteral("txtQUERY"))->setText(QStringLiteral("ﾃｽﾄ"));

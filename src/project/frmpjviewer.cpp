@@ -231,9 +231,12 @@ void frmPJViewer::cmdUpdate_Click()
         return;
     WaitCursor wait;
     // The text exactly as typed: blanks around a code are part of it.
-    const bool updated = ReportStore(m_databasePath).updateProjectMaster(txtPJCODE->text(), txtPJNAME->text()).ok;
+    const Outcome updated = ReportStore(m_databasePath).updateProjectMaster(txtPJCODE->text(), txtPJNAME->text());
     wait.restore();
-    MessagePresenter::show(this, caption::Project, updated ? msg::ProjectUpdated : msg::ProjectUpdateFailed);
+    MessagePresenter::show(this, caption::Project,
+                           updated.ok     ? msg::ProjectUpdated
+                           : updated.busy ? msg::DatabaseBusy
+                                          : msg::ProjectUpdateFailed);
 }
 void frmPJViewer::fgdPRJMST_KeyPress(int &keyCode)
 {

@@ -41,7 +41,8 @@ const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
     {Qt::Key_F8, false, &frmWorvane::openSearch},       {Qt::Key_F11, true, &frmWorvane::copyLastDay},
 };
 
-frmWorvane::frmWorvane(Settings settings, QWidget *parent) : QWidget(parent), m_settings(std::move(settings))
+frmWorvane::frmWorvane(Settings settings, QWidget *parent)
+    : QWidget(parent), m_settings(std::move(settings)), m_search(m_settings.databasePath)
 {
     setupUi(this);
     m_items = new WorkItemModel(this);
@@ -286,7 +287,7 @@ void frmWorvane::openDay(const QString &code, const QString &date)
 
 void frmWorvane::openSearch()
 {
-    const auto pick = frmSearch::open(m_settings.databasePath, this);
+    const auto pick = frmSearch::open(m_search, this);
     if (!pick)
         return;
     // The day opens with the item found current in the list.
@@ -511,6 +512,10 @@ Message frmWorvane::failureMessage(const Outcome &outcome, const Message &otherw
         return msg::ServerUnreachable(ServerName(m_settings.databasePath));
     if (outcome.conflict)
         return msg::DayChangedElsewhere;
+    if (outcome.busy)
+        return msg::DatabaseBusy;
+    if (outcome.diskFull)
+        return msg::DatabaseDiskFull;
     return otherwise;
 }
 

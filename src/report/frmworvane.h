@@ -3,6 +3,7 @@
 #include "report/frmworvane_ui.h"
 #include "rules/dayrules.h"
 #include "store/reportstore.h"
+#include "store/textsearch.h"
 
 #include <QWidget>
 
@@ -83,6 +84,7 @@ private:
     QList<WorkItem> listItems() const;
     void focusField(QWidget *field);
     Settings m_settings;
+    TextSearch m_search; // the full-text search of the settings' database, for the session
     WorkItemModel *m_items;
     bool m_movingFocus = false; // the program moves the focus to a field at fault
     // The day the search loaded (or the save stored), and what it was then.

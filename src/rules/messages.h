@@ -51,6 +51,12 @@ inline const Message ConfirmSave{
     Question, QStringLiteral("入力内容でデータベースを更新します。\r\n処理を実行してよろしいですか？")};
 inline const Message Saved{Information, QStringLiteral("データベースの更新が完了しました。")};
 inline const Message SaveFailed{Critical, QStringLiteral("データベースの更新に失敗しました。")};
+// Another program held the database file for longer than the wait; or its disk is full.
+inline const Message DatabaseBusy{
+    Critical, QStringLiteral("データベースファイルは他のプログラムが使用中です。\r\nしばらくしてからやり直して下さい。")};
+inline const Message DatabaseDiskFull{
+    Critical, QStringLiteral("ディスクの空き容量が足りないため、データベースを更新できませんでした。\r\n"
+                             "入力内容は画面に残っています。")};
 inline const Message DayChangedElsewhere{
     Warning, QStringLiteral("この日報は読み込んだ後に別のPCで変更されたため、更新しませんでした。\r\n"
                             "入力内容は画面に残っています。検索し直して内容を確かめて下さい。")};
@@ -99,6 +105,8 @@ inline QString HitCount(qsizetype hits, bool more)
     return more ? QStringLiteral("%1件以上（新しい順）").arg(hits) : QStringLiteral("%1件").arg(hits);
 }
 inline const QString IndexBuilding = QStringLiteral("全文検索の索引を作成しています…");
+inline const Message IndexNoRoom{Warning, QStringLiteral("ディスクの空き容量が足りないため、全文検索の索引を作れませんでした。\r\n"
+                                                         "索引を使わずに検索します。")};
 inline const QString SearchWithoutIndex = QStringLiteral("索引がないため、全件を読んで検索しています。");
 
 // The error box of a report file that could not be written: its number and source.

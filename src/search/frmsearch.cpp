@@ -89,8 +89,8 @@ std::optional<QString> dateBound(const QLineEdit *field)
 }
 } // namespace
 
-frmSearch::frmSearch(QString databasePath, QWidget *parent)
-    : QDialog(parent), m_databasePath(std::move(databasePath)), m_model(new SearchModel(this))
+frmSearch::frmSearch(const TextSearch &search, QWidget *parent)
+    : QDialog(parent), m_search(search), m_model(new SearchModel(this))
 {
     setObjectName(QStringLiteral("frmSearch"));
     setWindowTitle(caption::Search);
@@ -167,9 +167,9 @@ frmSearch::frmSearch(QString databasePath, QWidget *parent)
     txtQUERY->setFocus();
 }
 
-std::optional<frmSearch::Pick> frmSearch::open(const QString &databasePath, QWidget *parent)
+std::optional<frmSearch::Pick> frmSearch::open(const TextSearch &search, QWidget *parent)
 {
-    frmSearch window(databasePath, parent);
+    frmSearch window(search, parent);
     window.m_indexed = window.buildIndex();
     window.showCount();
     window.exec();
@@ -179,7 +179,7 @@ std::optional<frmSearch::Pick> frmSearch::open(const QString &databasePath, QWid
 
 bool frmSearch::buildIndex()
 {
-    const TextSearch search(m_databasePath);
+    const TextSearch &search = m_search;
     const IndexStatus status = search.status();
     if (status.ready || !status.ok)
         return status.ready;
@@ -198,6 +198,8 @@ bool frmSearch::buildIndex()
     progress.reset();
     if (!built.ok)
         qCWarning(lcSearch).noquote() << "the search index could not be built:" << built.error;
+    if (built.diskFull)
+        MessagePresenter::show(parentWidget(), caption::Search, msg::IndexNoRoom);
     return search.status().ready;
 }
 
@@ -216,7 +218,7 @@ void frmSearch::runSearch()
 {
     m_shown = request();
     WaitCursor hourglass;
-    const SearchPage page = TextSearch(m_databasePath).search(m_shown);
+    const SearchPage page = m_search.search(m_shown);
     hourglass.restore();
     if (!page.ok) {
         m_model->setHits({}, {});
@@ -239,7 +241,7 @@ void frmSearch::fetchNextPage()
     if (!m_nextPage)
         return;
     WaitCursor hourglass;
-    const SearchPage page = TextSearch(m_databasePath).search(m_shown, *m_nextPage);
+    const SearchPage page = m_search.search(m_shown, *m_nextPage);
     if (!page.ok) {
         m_nextPage.reset();
         return;

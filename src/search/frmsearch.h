@@ -19,7 +19,8 @@ class SearchModel;
 // The full-text search window (全文検索): every saved work item whose title or detail holds all the
 // words typed, newest day first, found as the words are typed. A project code pattern and a date
 // range narrow it. Enter or a double-click on a hit opens its day in the main window with the item
-// current. The index is built the first time the window opens on a file (with progress, cancelable).
+// current. The index is built the first time the window opens on a file (with progress, cancelable); a
+// build that finds no room on the disk says so once, and the search reads every item instead.
 class frmSearch : public QDialog
 {
     Q_OBJECT
@@ -30,10 +31,11 @@ public:
         QString itemCode;
     };
 
-    explicit frmSearch(QString databasePath, QWidget *parent = nullptr);
+    // The search lives as long as the program's session; it remembers a build that found no room.
+    explicit frmSearch(const TextSearch &search, QWidget *parent = nullptr);
 
     // Builds the index when the file has none yet and may take one, then shows the window modally.
-    static std::optional<Pick> open(const QString &databasePath, QWidget *parent);
+    static std::optional<Pick> open(const TextSearch &search, QWidget *parent);
     const std::optional<Pick> &picked() const { return m_picked; }
 
     // The first page of the words and filters as they stand now (what the typing timer runs).
@@ -47,7 +49,7 @@ private:
     SearchRequest request() const;
     void showCount();
 
-    QString m_databasePath;
+    const TextSearch &m_search;
     SearchModel *m_model;
     QLineEdit *txtQUERY;
     QLineEdit *txtPJCODE;

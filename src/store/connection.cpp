@@ -1,5 +1,7 @@
 #include "store/connection.h"
 
+#include "store/searchindex.h"
+
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QFile>
@@ -18,6 +20,7 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <algorithm>
 #include <memory>
@@ -81,6 +84,7 @@ bool setsConnection(const QString &sql)
 struct IdleConnection {
     QString name;
     FileId file;
+    qint64 checkedSchema = -1;
 };
 
 struct IdleConnections {
@@ -131,6 +135,24 @@ std::optional<IdleConnection> takeIdle(const QString &path, bool server)
         return std::nullopt;
     }
     return taken;
+}
+
+// A lock held by another writer is asked for again every millisecond until the wait is over: SQLite's own
+// wait sleeps up to 100 ms between tries and so misses the short gaps a long writer leaves between its
+// steps. The wait in milliseconds rides in the handler's pointer.
+int pollEveryMillisecond(void *waitMs, int tries)
+{
+    if (tries >= int(reinterpret_cast<intptr_t>(waitMs)))
+        return 0;
+    const timespec millisecond{0, 1000000};
+    ::nanosleep(&millisecond, nullptr);
+    return 1;
+}
+
+void setBusyWait(sqlite3 *handle, int waitMs)
+{
+    if (handle)
+        sqlite3_busy_handler(handle, pollEveryMillisecond, reinterpret_cast<void *>(intptr_t(std::max(0, waitMs))));
 }
 
 QString engineText(const QSqlError &error)
@@ -248,9 +270,10 @@ Connection::Connection(const QString &path, int busyTimeoutMs, Mode mode)
         m_name = idle->name;
         m_db = QSqlDatabase::database(m_name, false);
         m_file = idle->file;
+        m_checkedSchema = idle->checkedSchema;
         m_kept = true;
         if (!m_server) // the operation before may have waited otherwise long
-            sqlite3_busy_timeout(nativeHandle<sqlite3>(m_db, "sqlite3*"), busyTimeoutMs);
+            setBusyWait(nativeHandle<sqlite3>(m_db, "sqlite3*"), busyTimeoutMs);
         return;
     }
     m_name = nextConnectionName();
@@ -275,6 +298,7 @@ Connection::Connection(const QString &path, int busyTimeoutMs, Mode mode)
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
     m_db.setDatabaseName(path.isEmpty() ? QString() : SqliteUri(path, mode));
+    m_busyTimeoutMs = busyTimeoutMs;
 }
 
 Connection::~Connection()
@@ -302,7 +326,7 @@ Connection::~Connection()
     }
     m_db = QSqlDatabase();
     if (keep)
-        idle.byPath.insert(m_path, IdleConnection{m_name, m_file.value_or(FileId{})});
+        idle.byPath.insert(m_path, IdleConnection{m_name, m_file.value_or(FileId{}), m_checkedSchema});
     else
         closeConnection(m_name);
 }
@@ -338,7 +362,7 @@ bool Connection::open()
         return true;
     }
     if (m_kept)
-        return true;
+        return guardSchema();
     if (QFileInfo(m_path).isDir()) {
         setError(QStringLiteral("the database path names a folder: %1").arg(m_path));
         return false;
@@ -349,8 +373,41 @@ bool Connection::open()
         setError(engineText(m_db.lastError()));
         return false;
     }
+    setBusyWait(nativeHandle<sqlite3>(m_db, "sqlite3*"), m_busyTimeoutMs);
     // Reading the schema version reads the file header: a file that is not a database fails here.
-    return exec(QStringLiteral("PRAGMA schema_version"));
+    return guardSchema();
+}
+
+QString Connection::columnCollation(const QString &table, const QString &column)
+{
+    sqlite3 *handle = m_server ? nullptr : nativeHandle<sqlite3>(m_db, "sqlite3*");
+    const char *collation = nullptr;
+    if (!handle || sqlite3_table_column_metadata(handle, "main", table.toUtf8().constData(), column.toUtf8().constData(),
+                                                 nullptr, &collation, nullptr, nullptr, nullptr) != SQLITE_OK ||
+        !collation)
+        return QStringLiteral("BINARY");
+    return QString::fromUtf8(collation);
+}
+
+bool Connection::guardSchema()
+{
+    const auto version = [this](qint64 &read) {
+        return Statement(*this, QStringLiteral("PRAGMA schema_version")).run({}, [&read](const QByteArrayView *row) {
+            read = row[0].toByteArray().toLongLong();
+            return false;
+        });
+    };
+    qint64 schema = -1;
+    if (!version(schema))
+        return false;
+    if (schema == m_checkedSchema)
+        return true;
+    // New to this connection: another program may have changed what the program adds beside the tables.
+    GuardSearchIndex(*this);
+    // A guard that could not mend is not this operation's failure.
+    m_error.clear();
+    m_busy = m_diskFull = false;
+    return version(m_checkedSchema);
 }
 
 bool Connection::exec(QSqlQuery &query, const QString &sql, const QVariantList &values)
@@ -372,7 +429,25 @@ bool Connection::exec(QSqlQuery &query, const QString &sql, const QVariantList &
 
 void Connection::noteLostServer(const QSqlQuery &query)
 {
-    noteServerState(query.lastError().nativeErrorCode());
+    if (m_server)
+        noteServerState(query.lastError().nativeErrorCode());
+    else
+        noteFileCode(query.lastError().nativeErrorCode().toInt());
+}
+
+void Connection::noteFileCode(int code)
+{
+    switch (code & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        m_busy = true;
+        break;
+    case SQLITE_FULL:
+        m_diskFull = true;
+        break;
+    default:
+        break;
+    }
 }
 
 void Connection::noteServerState(const QString &state)
@@ -568,6 +643,8 @@ Statement::Statement(Connection &db, const QString &sql) : m_db(db)
     const char *tail = nullptr;
     if (!m_handle || sqlite3_prepare_v2(m_handle, text.constData(), int(text.size()), &m_statement, &tail) != SQLITE_OK) {
         db.setError(m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QStringLiteral("no SQLite connection"));
+        if (m_handle)
+            db.noteFileCode(sqlite3_errcode(m_handle));
         sqlite3_finalize(m_statement);
         m_statement = nullptr;
     } else if (!QByteArrayView(tail, text.constData() + text.size() - tail).trimmed().isEmpty()) {
@@ -607,8 +684,10 @@ bool Statement::run(const QVariantList &values, const std::function<bool(const Q
             break;
         }
     }
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
         m_db.setError(QString::fromUtf8(sqlite3_errmsg(m_handle)));
+        m_db.noteFileCode(rc);
+    }
     sqlite3_reset(m_statement);
     sqlite3_clear_bindings(m_statement); // before the bound bytes go
     return rc == SQLITE_DONE;

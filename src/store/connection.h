@@ -18,7 +18,10 @@ namespace worvane
 // One connection to the database, serving one store operation: a SQLite file, or a PostgreSQL server
 // when the path is a postgresql:// URI (the team database). The file is opened read-write and never
 // created: a missing path stays missing. A lock held by another program is waited for up to the busy
-// timeout. Statements are written in SQLite's words; on a server they are said in PostgreSQL's (see
+// timeout, asked for again every millisecond, so that a writer that leaves short gaps (the search index's
+// build) lets each of the program's writes in. Before any operation on a file whose schema is new to the
+// connection, what the program adds to the file is checked (see GuardSearchIndex). Statements are written
+// in SQLite's words; on a server they are said in PostgreSQL's (see
 // ServerSql), so that each statement of the program has one text.
 // A server's login costs round trips and a password exchange, so a sound server connection is kept,
 // idle, for the next operation of the same thread on the same URI; that one first makes sure it still
@@ -72,7 +75,14 @@ public:
     void rollback();
 
     QSqlDatabase &database() { return m_db; }
+    // The comparison a file's column is declared with ("BINARY" when none is).
+    QString columnCollation(const QString &table, const QString &column);
+    const QString &path() const { return m_path; }
     QString error() const { return m_error; }
+    // The last failure was a lock another program held for longer than the wait.
+    bool busy() const { return m_busy; }
+    // The last failure was the disk's (or the file system's) being full.
+    bool diskFull() const { return m_diskFull; }
     // The last failure was reaching the server (down, unreachable, refused the login), not a statement.
     bool unreachable() const { return m_unreachable; }
     bool isServer() const { return m_server; }
@@ -84,6 +94,8 @@ private:
     void setError(const QString &text);
     void noteLostServer(const QSqlQuery &query);
     void noteServerState(const QString &sqlState);
+    void noteFileCode(int sqliteCode);
+    bool guardSchema();
 
     QString m_path;
     QString m_name;
@@ -93,10 +105,14 @@ private:
     bool m_server = false;
     bool m_unreachable = false;
     bool m_conflict = false;
+    bool m_busy = false;
+    bool m_diskFull = false;
     bool m_kept = false;       // a connection that an earlier operation opened
     bool m_rolledBack = false; // a transaction of this operation was rolled back
     bool m_settingsChanged = false;                   // a PRAGMA set something of the connection's own
     std::optional<std::pair<quint64, quint64>> m_file; // the file opened: its device and inode
+    qint64 m_checkedSchema = -1;
+    int m_busyTimeoutMs = 0; // the file's schema version when what the program adds to it was last checked
 };
 
 // A statement run with the engine's own interface on the connection Qt SQL opened, its rows handed over as

@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "store/connection.h"
+#include "store/dayindexes.h"
 #include "store/schema.h"
 #include "store/values.h"
 
@@ -20,39 +21,23 @@ namespace
 {
 Outcome failure(const Connection &connection)
 {
-    return Outcome{false, connection.error(), connection.unreachable(), connection.conflict()};
+    return Outcome{false,          connection.error(), connection.unreachable(), connection.conflict(),
+                   connection.busy(), connection.diskFull()};
 }
 
 template <class Result> Result failed(const Connection &connection)
 {
     Result result;
-    result.ok = false;
-    result.error = connection.error();
-    result.unreachable = connection.unreachable();
+    static_cast<Outcome &>(result) = failure(connection);
     return result;
 }
-// Adds the indexes range queries need to a file that lacks them, when the file may be written. A file
-// that cannot take them is still read, only more slowly.
-void ensureRangeIndexes(Connection &db, const QString &path)
-{
-    if (!ReadOnlyReason(path).isEmpty() || db.isServer())
-        return; // a team database is made with its indexes
-    std::optional<QVariant> count;
-    if (!db.queryFirst(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND "
-                                      "name IN ('DF_WKTIME_YMD', 'DF_WKCONT_DAY')"),
-                       {}, count) ||
-        (count && count->toInt() == 2))
-        return;
-    db.exec(QString::fromLatin1(DateIndexStatement)) && db.exec(QString::fromLatin1(DayItemsIndexStatement));
-}
-
 // Opens the file for a range query, with the range indexes. A range is read day by day over them, each
 // page about once, so SQLite's default page cache is enough for a range of any length.
-bool openForRange(Connection &db, const QString &path)
+bool openForRange(Connection &db)
 {
     if (!db.open())
         return false;
-    ensureRangeIndexes(db, path);
+    EnsureDayIndexes(db);
     return true;
 }
 
@@ -438,7 +423,7 @@ RangeSummary ReportStore::summarizeRange(const QString &from, const QString &to,
 {
     Connection db(m_path, m_busyTimeoutMs);
     RangeSummary result;
-    if (!openForRange(db, m_path) ||
+    if (!openForRange(db) ||
         !walkRange(db, {from, to, codePattern, counts == ItemCounts::Counted, people}, [&result](DaySummary &&day) {
             result.days.append(std::move(day));
             return true;
@@ -452,7 +437,7 @@ Outcome ReportStore::forEachDay(const QString &from, const QString &to,
                                 const std::function<bool(const StoredDay &)> &take, const People &people) const
 {
     Connection db(m_path, m_busyTimeoutMs);
-    if (!openForRange(db, m_path))
+    if (!openForRange(db))
         return failure(db);
     // Each day's items as the day comes: a sort of a few rows per day instead of one of the whole range.
     // On the team database a day's items are the person's, for two people may save the same project and

@@ -16,6 +16,8 @@ struct Outcome {
     QString error;
     bool unreachable = false; // the team database's server could not be reached, or went away
     bool conflict = false;    // a save found the stored day changed since it was loaded
+    bool busy = false;        // another program held the database file for longer than the wait
+    bool diskFull = false;    // the disk holding the database file is full
 };
 
 struct NameLookup : Outcome {

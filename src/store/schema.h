@@ -7,13 +7,6 @@
 namespace worvane
 {
 
-// The indexes that range queries need beside the three tables: the days by date, and a day's items by
-// code and date (which every file made here has already).
-inline constexpr const char *DateIndexStatement =
-    "CREATE INDEX IF NOT EXISTS DF_WKTIME_YMD ON DF_WKTIME (WKYMD)";
-inline constexpr const char *DayItemsIndexStatement =
-    "CREATE INDEX IF NOT EXISTS DF_WKCONT_DAY ON DF_WKCONT (PJCODE, WKYMD)";
-
 // Creates a new database file holding the three tables, and with demo set a handful of projects.
 // Refuses a path where anything already exists; a failed creation leaves nothing behind. A postgresql://
 // URI sets up the team database instead (an existing, empty or already set-up database): the tables,

@@ -2,16 +2,19 @@
 
 #include "rules/searchtext.h"
 #include "store/connection.h"
-#include "store/schema.h"
+#include "store/dayindexes.h"
+#include "store/searchindex.h"
 #include "store/values.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QSqlQuery>
 
 #include <algorithm>
 #include <limits>
+#include <time.h>
 
 namespace worvane
 {
@@ -27,50 +30,6 @@ qint64 dayBase(const QString &ymd)
 {
     const QDate date = QDate::fromString(ymd, QStringLiteral("yyyy/MM/dd"));
     return date.isValid() ? qint64(date.toJulianDay()) << DayShift : 0;
-}
-
-const char *const indexStatements[] = {
-    "CREATE TABLE WKSEARCH_ITEM (ID INTEGER PRIMARY KEY, PJCODE TEXT COLLATE NOCASE, WKYMD TEXT, WKCODE TEXT)",
-    "CREATE INDEX WKSEARCH_ITEM_DAY ON WKSEARCH_ITEM (PJCODE, WKYMD)",
-    "CREATE VIRTUAL TABLE WKSEARCH USING fts5(BODY, tokenize = 'trigram case_sensitive 1', detail = none)",
-    "CREATE TABLE WKSEARCH_DIRTY (PJCODE TEXT COLLATE NOCASE, WKYMD TEXT)",
-    "CREATE TABLE WKSEARCH_STATE (NAME TEXT PRIMARY KEY, VALUE TEXT)",
-    "INSERT INTO WKSEARCH_STATE VALUES ('built_to', ''), ('built_code', ''), ('built_days', '0'), ('ready', '0')",
-    DateIndexStatement,
-    DayItemsIndexStatement,
-};
-
-// Every change of a day's items or of its working-time row's key logs the day, unless the log holds it
-// already: the WHEN clause keeps a save of many items of one day from running the trigger's body for
-// each. Plain SQL, no function of this program: any program that writes the file keeps the log.
-const char *const triggerNames[] = {"WKSEARCH_CONT_INSERT", "WKSEARCH_CONT_DELETE", "WKSEARCH_CONT_UPDATE",
-                                    "WKSEARCH_TIME_INSERT", "WKSEARCH_TIME_DELETE", "WKSEARCH_TIME_UPDATE"};
-QString triggerStatement(int which)
-{
-    static const char *const events[] = {"INSERT ON DF_WKCONT",   "DELETE ON DF_WKCONT",
-                                         "UPDATE ON DF_WKCONT",   "INSERT ON DF_WKTIME",
-                                         "DELETE ON DF_WKTIME",   "UPDATE OF PJCODE, WKYMD ON DF_WKTIME"};
-    const auto unlogged = [](const char *row) {
-        return QStringLiteral("NOT EXISTS (SELECT 1 FROM WKSEARCH_DIRTY d WHERE d.PJCODE = %1.PJCODE AND "
-                              "d.WKYMD = %1.WKYMD)")
-            .arg(QLatin1String(row));
-    };
-    const auto log = [&](const char *row) {
-        return QStringLiteral("INSERT INTO WKSEARCH_DIRTY SELECT %1.PJCODE, %1.WKYMD WHERE %2; ")
-            .arg(QLatin1String(row), unlogged(row));
-    };
-    const bool isInsert = which % 3 == 0, isDelete = which % 3 == 1;
-    QStringList when;
-    QString body;
-    for (const char *row : {"old", "new"}) {
-        if ((row[0] == 'o' && isInsert) || (row[0] == 'n' && isDelete))
-            continue;
-        when << unlogged(row);
-        body += log(row);
-    }
-    return QStringLiteral("CREATE TRIGGER %1 AFTER %2 WHEN %3 BEGIN %4END")
-        .arg(QLatin1String(triggerNames[which]), QLatin1String(events[which]), when.join(QStringLiteral(" OR ")),
-             body);
 }
 
 // The condition that finds a word anywhere in an item's search form. The search form is already
@@ -97,44 +56,13 @@ bool matchesAll(const QString &body, const QStringList &words)
     return std::all_of(words.begin(), words.end(), [&](const QString &w) { return body.contains(w); });
 }
 
-bool exists(Connection &db, const char *table)
+// A code folded as SQLite's NOCASE folds it: ASCII letters only.
+QString asciiFolded(QString code)
 {
-    if (db.isServer())
-        return false; // a team database is searched by reading its items
-    std::optional<QVariant> found;
-    return db.queryFirst(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = ?"), {QLatin1String(table)},
-                         found) &&
-           found.has_value();
-}
-
-// Makes the log's triggers the ones above, replacing any that an earlier version of the program made
-// (or that another program changed); in a transaction of its own unless the caller holds one. False
-// when that could not be done.
-bool ensureTriggers(Connection &db, bool inTransaction = false)
-{
-    QSqlQuery stored = db.newQuery();
-    if (!db.exec(stored, QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'trigger'")))
-        return false;
-    QHash<QString, QString> have;
-    while (stored.next())
-        have.insert(stored.value(0).toString(), stored.value(1).toString());
-    stored.finish();
-    QList<int> stale;
-    for (int t = 0; t < int(std::size(triggerNames)); ++t)
-        if (have.value(QLatin1String(triggerNames[t])) != triggerStatement(t))
-            stale.append(t);
-    if (stale.isEmpty())
-        return true;
-    if (!inTransaction && !db.begin())
-        return false;
-    for (const int t : stale)
-        if (!db.exec(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(QLatin1String(triggerNames[t]))) ||
-            !db.exec(triggerStatement(t))) {
-            if (!inTransaction)
-                db.rollback();
-            return false;
-        }
-    return inTransaction || db.commit();
+    for (QChar &c : code)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + 32);
+    return code;
 }
 
 QString stateValue(Connection &db, const char *name)
@@ -150,8 +78,18 @@ bool setState(Connection &db, const char *name, const QVariant &value)
                    {value, QLatin1String(name)});
 }
 
-// Puts one day's items into the index as they stand now, replacing what it held for the day. Its
-// statements run on the file's own SQLite connection: a build inserts millions of entries.
+// The index answers only when it is whole and built to the end.
+bool indexReady(Connection &db)
+{
+    return !db.isServer() && InspectSearchIndex(db) == IndexShape::Whole &&
+           stateValue(db, "ready") == QLatin1String("1");
+}
+
+// Puts one day's items into the index as they stand now, replacing what it held for the day. A day is its
+// first working-time row and the items whose code equals the row's without regard to ASCII case, as a
+// load reads it; each entry keeps the day's code as that row holds it and the item's place in the day's
+// order, which tells two items of one number apart. Its statements run on the file's own SQLite
+// connection: a build inserts millions of entries.
 class DayIndexer
 {
 public:
@@ -159,9 +97,10 @@ public:
         : m_dropBodies(db, QStringLiteral("DELETE FROM WKSEARCH WHERE rowid IN (SELECT ID FROM WKSEARCH_ITEM "
                                           "WHERE PJCODE = ? AND WKYMD = ?)")),
           m_dropItems(db, QStringLiteral("DELETE FROM WKSEARCH_ITEM WHERE PJCODE = ? AND WKYMD = ?")),
-          m_items(db, QStringLiteral("SELECT c.PJCODE, c.WKCODE, c.WKHEAD, c.DETAIL FROM DF_WKCONT c WHERE "
-                                     "c.PJCODE = ? AND c.WKYMD = ? AND EXISTS (SELECT 1 FROM DF_WKTIME t "
-                                     "WHERE t.PJCODE = c.PJCODE AND t.WKYMD = c.WKYMD)")),
+          m_items(db, QStringLiteral("SELECT t.PJCODE, c.WKHEAD, c.DETAIL FROM (SELECT PJCODE FROM DF_WKTIME "
+                                     "WHERE PJCODE = ?1 COLLATE NOCASE AND WKYMD = ?2 ORDER BY rowid LIMIT 1) t "
+                                     "JOIN DF_WKCONT c ON c.PJCODE = ?1 COLLATE NOCASE AND c.WKYMD = ?2 "
+                                     "ORDER BY CAST(c.WKCODE AS INTEGER), c.WKCODE, c.rowid")),
           m_top(db, QStringLiteral("SELECT MAX(ID) FROM WKSEARCH_ITEM WHERE ID BETWEEN ? AND ?")),
           m_addItem(db, QStringLiteral("INSERT INTO WKSEARCH_ITEM VALUES (?, ?, ?, ?)")),
           m_addBody(db, QStringLiteral("INSERT INTO WKSEARCH (rowid, BODY) VALUES (?, ?)"))
@@ -174,6 +113,7 @@ public:
             return false;
         const qint64 base = dayBase(NullToEmpty(date));
         qint64 next = -1;
+        int place = 0;
         bool added = true;
         const bool read = m_items.run({code, date}, [&](const QByteArrayView *item) {
             if (next < 0) {
@@ -185,8 +125,8 @@ public:
                     return true;
                 });
             }
-            added = added && m_addItem.run({next, QString::fromUtf8(item[0]), date, QString::fromUtf8(item[1])}) &&
-                    m_addBody.run({next, bodyOf(QString::fromUtf8(item[2]), QString::fromUtf8(item[3]))});
+            added = added && m_addItem.run({next, QString::fromUtf8(item[0]), date, place++}) &&
+                    m_addBody.run({next, bodyOf(QString::fromUtf8(item[1]), QString::fromUtf8(item[2]))});
             ++next;
             return added;
         });
@@ -202,18 +142,19 @@ private:
 bool refresh(Connection &db)
 {
     std::optional<QVariant> any;
-    if (!ensureTriggers(db) || !db.queryFirst(QStringLiteral("SELECT 1 FROM WKSEARCH_DIRTY LIMIT 1"), {}, any))
+    if (!db.queryFirst(QStringLiteral("SELECT 1 FROM WKSEARCH_DIRTY LIMIT 1"), {}, any))
         return false;
     if (!any)
         return true;
     if (!db.begin())
         return false;
-    QSqlQuery days = db.newQuery();
-    if (!db.exec(days, QStringLiteral("SELECT DISTINCT PJCODE, WKYMD FROM WKSEARCH_DIRTY")))
-        return false;
     QList<std::pair<QVariant, QVariant>> logged;
-    while (days.next())
-        logged.append({days.value(0), days.value(1)});
+    if (!db.eachRow(QStringLiteral("SELECT DISTINCT PJCODE, WKYMD FROM WKSEARCH_DIRTY"), {},
+                    [&logged](const QByteArrayView *row) {
+                        logged.append({QString::fromUtf8(row[0]), QString::fromUtf8(row[1])});
+                        return true;
+                    }))
+        return false;
     DayIndexer indexer(db);
     for (const auto &[code, date] : logged)
         if (!indexer.reindex(code, date))
@@ -226,35 +167,27 @@ template <class Result> Result failed(const Connection &db)
     Result result;
     result.ok = false;
     result.error = db.error();
+    result.busy = db.busy();
     return result;
-}
-
-// Hits in the order a page shows them: newest day first, then code, then item number.
-void sortHits(QList<SearchHit> &hits)
-{
-    std::stable_sort(hits.begin(), hits.end(), [](const SearchHit &a, const SearchHit &b) {
-        if (a.date != b.date)
-            return a.date > b.date;
-        if (const int c = a.code.compare(b.code, Qt::CaseInsensitive))
-            return c < 0;
-        return a.itemCode.toInt() < b.itemCode.toInt();
-    });
 }
 
 // The project names of the hits, from the master.
 bool nameHits(Connection &db, QList<SearchHit> &hits)
 {
-    QSqlQuery query = db.newQuery();
-    if (!db.prepare(query, QStringLiteral("SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? ORDER BY rowid LIMIT 1")))
-        return false;
+    Statement name(db, QStringLiteral("SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE ORDER BY rowid "
+                                      "LIMIT 1"));
     QHash<QString, QString> names;
     for (SearchHit &hit : hits) {
-        const QString key = hit.code.toUpper();
+        const QString key = asciiFolded(hit.code);
         auto it = names.find(key);
         if (it == names.end()) {
-            if (!db.run(query, {hit.code}))
+            QString found;
+            if (!name.run({hit.code}, [&found](const QByteArrayView *row) {
+                    found = QString::fromUtf8(row[0]);
+                    return false;
+                }))
                 return false;
-            it = names.insert(key, query.next() ? NullToEmpty(query.value(0)) : QString());
+            it = names.insert(key, found);
         }
         hit.name = *it;
     }
@@ -264,7 +197,7 @@ bool nameHits(Connection &db, QList<SearchHit> &hits)
 SearchPage searchIndex(Connection &db, const SearchRequest &request, const QStringList &words,
                        const QString &before, int pageSize)
 {
-    QString sql = QStringLiteral("SELECT i.ID, i.PJCODE, i.WKYMD, i.WKCODE FROM WKSEARCH f JOIN WKSEARCH_ITEM i "
+    QString sql = QStringLiteral("SELECT i.ID, i.PJCODE, i.WKYMD, i.ORD FROM WKSEARCH f JOIN WKSEARCH_ITEM i "
                                  "ON i.ID = f.rowid WHERE f.rowid < ? AND f.rowid >= ?");
     qint64 upper = std::numeric_limits<qint64>::max();
     if (!before.isEmpty())
@@ -284,24 +217,28 @@ SearchPage searchIndex(Connection &db, const SearchRequest &request, const QStri
     }
     sql += QStringLiteral(" ORDER BY f.rowid DESC LIMIT ?");
 
-    SearchPage page;
-    page.indexed = true;
-    QSqlQuery query = db.newQuery();
+    // Each hit with its item's place in the day's order.
+    struct Found {
+        SearchHit hit;
+        int place;
+    };
+    QList<Found> found;
     qint64 lastId = 0;
     int fetched = 0;
+    Statement hits(db, sql);
     const auto take = [&](const QVariantList &bound) {
-        if (!db.exec(query, sql, bound))
-            return false;
-        while (query.next()) {
-            lastId = query.value(0).toLongLong();
+        return hits.run(bound, [&](const QByteArrayView *row) {
+            lastId = row[0].toByteArray().toLongLong();
             ++fetched;
-            page.hits.append(SearchHit{NullToEmpty(query.value(2)), NullToEmpty(query.value(1)), {},
-                                       NullToEmpty(query.value(3)), {}, {}});
-        }
-        return true;
+            found.append({SearchHit{QString::fromUtf8(row[2]), QString::fromUtf8(row[1]), {}, {}, {}, {}},
+                          row[3].toByteArray().toInt()});
+            return true;
+        });
     };
     if (!take(QVariantList(values) << pageSize))
         return failed<SearchPage>(db);
+    SearchPage page;
+    page.indexed = true;
     if (fetched == pageSize) {
         // The rest of the last day, so that the page ends with a whole day.
         const qint64 lastDay = lastId >> DayShift << DayShift;
@@ -310,27 +247,36 @@ SearchPage searchIndex(Connection &db, const SearchRequest &request, const QStri
         rest[1] = std::max(lower, lastDay);
         if (!take(rest << -1))
             return failed<SearchPage>(db);
-        page.nextBefore = page.hits.last().date;
+        page.nextBefore = found.last().hit.date;
         if (lastDay == 0) // the dates that are not dates come last, all at once
             page.nextBefore.reset();
     }
 
-    // Titles and details from the items themselves.
-    QSqlQuery item = db.newQuery();
-    if (!db.prepare(item, QStringLiteral("SELECT WKHEAD, DETAIL FROM DF_WKCONT WHERE PJCODE = ? AND WKYMD = ? "
-                                         "AND WKCODE = ? ORDER BY rowid LIMIT 1")))
-        return failed<SearchPage>(db);
-    for (SearchHit &hit : page.hits) {
-        if (!db.run(item, {hit.code, hit.date, hit.itemCode}))
+    // In the order a page shows them, as the items are read: newest day first, then code, then the day's
+    // own order of its items.
+    std::stable_sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
+        if (a.hit.date != b.hit.date)
+            return a.hit.date > b.hit.date;
+        if (const int c = asciiFolded(a.hit.code).compare(asciiFolded(b.hit.code)))
+            return c < 0;
+        return a.place < b.place;
+    });
+    // Numbers, titles and details from the items themselves, found by their place in the day.
+    Statement item(db, QStringLiteral("SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT WHERE PJCODE = ? COLLATE NOCASE "
+                                      "AND WKYMD = ? ORDER BY CAST(WKCODE AS INTEGER), WKCODE, rowid LIMIT 1 OFFSET ?"));
+    for (Found &each : found) {
+        SearchHit &hit = each.hit;
+        if (!item.run({hit.code, hit.date, each.place}, [&hit](const QByteArrayView *row) {
+                hit.itemCode = QString::fromUtf8(row[0]);
+                hit.head = QString::fromUtf8(row[1]);
+                hit.detail = QString::fromUtf8(row[2]);
+                return false;
+            }))
             return failed<SearchPage>(db);
-        if (item.next()) {
-            hit.head = NullToEmpty(item.value(0));
-            hit.detail = NullToEmpty(item.value(1));
-        }
+        page.hits.append(std::move(hit));
     }
     if (!nameHits(db, page.hits))
         return failed<SearchPage>(db);
-    sortHits(page.hits);
     return page;
 }
 
@@ -353,7 +299,8 @@ SearchPage searchByReading(Connection &db, const SearchRequest &request, const Q
         bound(" AND t.WKYMD <= ?", request.to);
     if (request.codePattern)
         bound(" AND t.PJCODE LIKE ?", LikePattern(*request.codePattern));
-    sql += QStringLiteral(" ORDER BY t.WKYMD DESC, t.PJCODE, t.rowid, CAST(c.WKCODE AS INTEGER), c.WKCODE, c.rowid");
+    sql += QStringLiteral(" ORDER BY t.WKYMD DESC, t.PJCODE COLLATE NOCASE, t.rowid, CAST(c.WKCODE AS INTEGER), "
+                          "c.WKCODE, c.rowid");
 
     QSqlQuery query = db.newQuery();
     if (!db.exec(query, sql, values))
@@ -370,7 +317,7 @@ SearchPage searchByReading(Connection &db, const SearchRequest &request, const Q
         }
         const QVariant row = query.value(5);
         if (row != dayRow) {
-            const QString key = date + QLatin1Char('\t') + NullToEmpty(query.value(1)).toLower();
+            const QString key = date + QLatin1Char('\t') + asciiFolded(NullToEmpty(query.value(1)));
             skipping = key == dayKey;
             dayKey = key;
             dayRow = row;
@@ -399,68 +346,101 @@ IndexStatus TextSearch::status() const
     if (!db.open())
         return failed<IndexStatus>(db);
     IndexStatus status;
-    status.writable = ReadOnlyReason(m_path).isEmpty() && !db.isServer();
-    status.ready = exists(db, "WKSEARCH_STATE") && stateValue(db, "ready") == QLatin1String("1");
+    status.ready = indexReady(db);
+    status.writable = !db.isServer() && !m_noRoom && ReadOnlyReason(m_path).isEmpty() &&
+                      InspectSearchIndex(db) != IndexShape::Foreign;
     return status;
 }
 
+namespace
+{
+// A build's steps: each holds the write lock for about this long, then leaves it free for a while, so that
+// another program's save gets in between two steps (the program's own waits ask again every millisecond).
+constexpr qint64 StepMs = 50;
+constexpr long GapNs = 5 * 1000 * 1000;
+constexpr int StepDays = 200;
+} // namespace
+
 Outcome TextSearch::build(const std::function<bool(qint64, qint64)> &progress) const
 {
+    if (m_noRoom)
+        return Outcome{false, QStringLiteral("no room left for the search index")};
     if (const QString why = ReadOnlyReason(m_path); !why.isEmpty())
         return Outcome{false, why};
     Connection db(m_path, m_busyTimeoutMs);
     if (!db.open())
-        return Outcome{false, db.error()};
-    // A larger page cache than the default 2 MB: the index's pages are written many times over.
-    db.exec(QStringLiteral("PRAGMA cache_size = -65536"));
-    if (!exists(db, "WKSEARCH_STATE")) {
-        if (!db.begin())
-            return Outcome{false, db.error()};
-        for (const char *sql : indexStatements)
-            if (!db.exec(QString::fromLatin1(sql)))
-                return Outcome{false, db.error()};
-        if (!ensureTriggers(db, true) || !db.commit())
-            return Outcome{false, db.error()};
-    } else if (!ensureTriggers(db)) {
-        return Outcome{false, db.error()};
+        return failed<Outcome>(db);
+    // A build that ran out of room is removed whole: a half index helps no search, and its pages are the
+    // room the next save needs.
+    const auto fail = [&]() {
+        Outcome failure = failed<Outcome>(db);
+        failure.diskFull = db.diskFull();
+        db.rollback();
+        if (failure.diskFull) {
+            m_noRoom = true;
+            RemoveSearchIndex(db);
+        }
+        return failure;
+    };
+    EnsureDayIndexes(db); // the build reads the days by date and their items by day
+    switch (InspectSearchIndex(db)) {
+    case IndexShape::Foreign:
+        return Outcome{false, QStringLiteral("another program's tables or indexes hold the search index's names")};
+    case IndexShape::Damaged:
+        if (!RemoveSearchIndex(db))
+            return fail();
+        [[fallthrough]];
+    case IndexShape::Absent:
+        if (!CreateSearchIndex(db))
+            return fail();
+        break;
+    case IndexShape::Whole:
+        break;
     }
     if (stateValue(db, "ready") == QLatin1String("1"))
         return {};
 
+    // A larger page cache than the default 2 MB: the index's pages are written many times over.
+    db.exec(QStringLiteral("PRAGMA cache_size = -65536"));
     std::optional<QVariant> total;
     if (!db.queryFirst(QStringLiteral("SELECT COUNT(*) FROM DF_WKTIME"), {}, total))
-        return Outcome{false, db.error()};
+        return fail();
     // The days in (date, code) order, a step of them per transaction; where the build stands is kept
     // with each step, so that a stopped build goes on from there.
-    constexpr int Step = 200;
     for (;;) {
         if (!db.begin())
-            return Outcome{false, db.error()};
+            return fail();
         const QString date = stateValue(db, "built_to"), code = stateValue(db, "built_code");
         qint64 done = stateValue(db, "built_days").toLongLong();
-        QSqlQuery days = db.newQuery();
-        if (!db.exec(days,
-                     QStringLiteral("SELECT PJCODE, WKYMD FROM DF_WKTIME WHERE (WKYMD, PJCODE) > (?, ?) "
-                                    "ORDER BY WKYMD, PJCODE LIMIT ?"),
-                     {date, code, Step}))
-            return Outcome{false, db.error()};
-        QList<std::pair<QVariant, QVariant>> step;
-        while (days.next())
-            step.append({days.value(0), days.value(1)});
+        QList<std::pair<QString, QString>> step;
+        if (!db.eachRow(QStringLiteral("SELECT PJCODE, WKYMD FROM DF_WKTIME WHERE (WKYMD, PJCODE) > (?, ?) "
+                                       "ORDER BY WKYMD, PJCODE LIMIT ?"),
+                        {date, code, StepDays}, [&step](const QByteArrayView *row) {
+                            step.append({QString::fromUtf8(row[0]), QString::fromUtf8(row[1])});
+                            return true;
+                        }))
+            return fail();
         DayIndexer indexer(db);
-        for (const auto &[c, d] : step)
-            if (!indexer.reindex(c, d))
-                return Outcome{false, db.error()};
-        done += step.size();
-        const bool finished = step.size() < Step;
-        if ((!step.isEmpty() && !(setState(db, "built_to", step.last().second) &&
-                                  setState(db, "built_code", step.last().first))) ||
+        QElapsedTimer took;
+        took.start();
+        qsizetype indexed = 0;
+        while (indexed < step.size() && (indexed == 0 || took.elapsed() < StepMs)) {
+            if (!indexer.reindex(step.at(indexed).first, step.at(indexed).second))
+                return fail();
+            ++indexed;
+        }
+        done += indexed;
+        const bool finished = indexed == step.size() && step.size() < StepDays;
+        if ((indexed > 0 && !(setState(db, "built_to", step.at(indexed - 1).second) &&
+                              setState(db, "built_code", step.at(indexed - 1).first))) ||
             !setState(db, "built_days", done) || (finished && !setState(db, "ready", 1)) || !db.commit())
-            return Outcome{false, db.error()};
+            return fail();
         if (finished)
             return {};
         if (progress && !progress(done, std::max(done, total->toLongLong())))
             return {};
+        const timespec gap{0, GapNs};
+        ::nanosleep(&gap, nullptr);
     }
 }
 
@@ -472,9 +452,10 @@ SearchPage TextSearch::search(const SearchRequest &request, const QString &befor
     Connection db(m_path, m_busyTimeoutMs);
     if (!db.open())
         return failed<SearchPage>(db);
-    // The index answers when it is built and holds every change; a file that cannot be written, and
-    // whose log is not empty, is read item by item.
-    const bool ready = exists(db, "WKSEARCH_STATE") && stateValue(db, "ready") == QLatin1String("1");
+    // The index answers when it is whole, built and holds every change; a file that cannot be written,
+    // and whose log is not empty, is read item by item. (An index that is not whole was removed when the
+    // file was opened.)
+    const bool ready = indexReady(db);
     const bool fresh = ready && (ReadOnlyReason(m_path).isEmpty() ? refresh(db) : [&] {
         std::optional<QVariant> any;
         return db.queryFirst(QStringLiteral("SELECT 1 FROM WKSEARCH_DIRTY LIMIT 1"), {}, any) && !any;

@@ -9,10 +9,11 @@
 
 // Full-text search over every work item ever saved. Titles and details are matched by substring in
 // their search form (see rules/searchtext.h). The index lives in the database file beside the three
-// tables: an FTS5 table (trigram) over the search form of each item, and a log of changed days that
-// triggers on the two day tables fill, whoever writes. Before each search the logged days are indexed
-// again, so a search never sees stale text. Without a usable index (not built yet, or a read-only file
-// whose log is not empty) the items are read and compared one by one: slower, never wrong.
+// tables (see searchindex.h): an FTS5 table (trigram) over the search form of each item, and a log of
+// changed days that triggers on the two day tables fill, whoever writes. Before each search the logged
+// days are indexed again, so a search never sees stale text. Without a usable index (not built yet, not
+// whole, another program's tables under its names, or a read-only file whose log is not empty) the items
+// are read and compared one by one: slower, never wrong, and the same hits in the same order.
 
 namespace worvane
 {
@@ -43,7 +44,7 @@ struct SearchPage : Outcome {
 
 struct IndexStatus : Outcome {
     bool ready = false;    // built and in use
-    bool writable = false; // the file may take the index
+    bool writable = false; // the file may take the index, and a build may be tried
 };
 
 class TextSearch
@@ -55,9 +56,11 @@ public:
 
     IndexStatus status() const;
 
-    // Builds the index, or goes on with a build that was stopped. Commits in steps: progress is told
-    // the days done and the days in all after each, and stops the build by returning false; what is
-    // built stays, and the next build goes on from there.
+    // Builds the index, or goes on with a build that was stopped. Commits in steps of about 50 ms, with a
+    // pause after each in which another program's write gets in: progress is told the days done and the
+    // days in all after each, and stops the build by returning false; what is built stays, and the next
+    // build goes on from there. A build that runs out of room removes what it built (diskFull in the
+    // outcome).
     Outcome build(const std::function<bool(qint64 done, qint64 total)> &progress = {}) const;
 
     // The hits on days before `before` (a date; empty for the newest), at least `pageSize` of them when
@@ -70,6 +73,9 @@ public:
 private:
     QString m_path;
     int m_busyTimeoutMs;
+    // A build ran out of room on the disk: its half index was removed, and no build is tried again while
+    // this object lives (the program's session).
+    mutable bool m_noRoom = false;
 };
 
 } // namespace worvane

@@ -513,6 +513,7 @@ private slots:
             timer.start();
             const Outcome outcome = store(300).saveDay(day(items({"2", "3"})));
             QVERIFY(!outcome.ok);
+            QVERIFY(outcome.busy); // the window says another program holds the file
             QVERIFY2(timer.elapsed() >= 250, qPrintable(QString::number(timer.elapsed())));
             QVERIFY(timer.elapsed() < 5000);
             // Reads are refused too while the other program holds an exclusive lock.
@@ -523,6 +524,42 @@ private slots:
         QSqlDatabase::removeDatabase(QStringLiteral("other"));
         QCOMPARE(sql(m_db, QStringLiteral("SELECT * FROM DF_WKCONT")), before);
         QVERIFY(store().saveDay(day(items({"2", "3"}))).ok);
+    }
+
+    // A file made elsewhere: columns without NOCASE, and another program's index under the name the
+    // program gives its own. After a range read every statement's comparison has an index that serves it.
+    void rangeReadsAddTheIndexesTheStatementsNeed()
+    {
+        if (test::onServer())
+            QSKIP("a file's own indexes");
+        const QString db = m_dir.filePath(QStringLiteral("elsewhere.db"));
+        QFile::remove(db);
+        for (const char *statement :
+             {"CREATE TABLE DM_PRJMST (PJCODE TEXT, PJNAME TEXT, ENTYMD TEXT, UPDYMD TEXT)",
+              "CREATE TABLE DF_WKTIME (PJCODE TEXT, WKYMD TEXT, WSTIME TEXT, WETIME TEXT, ENTYMD TEXT, UPDYMD TEXT)",
+              "CREATE TABLE DF_WKCONT (PJCODE TEXT, WKYMD TEXT, WKCODE TEXT, WKHEAD TEXT, DETAIL TEXT)",
+              "CREATE UNIQUE INDEX DF_WKTIME_DAY ON DF_WKTIME (PJCODE, WKYMD)",
+              "CREATE INDEX DF_WKCONT_DAY ON DF_WKCONT (DETAIL)"})
+            sql(db, QString::fromLatin1(statement));
+        QVERIFY(ReportStore(db).summarizeRange(QStringLiteral("2024/01/01"), QStringLiteral("2024/01/31"), {}).ok);
+        const auto plan = [&db](const char *query) {
+            QStringList steps;
+            for (const QVariantList &row :
+                 sql(db, QStringLiteral("EXPLAIN QUERY PLAN ") + QLatin1String(query), {QStringLiteral("a1"), QStringLiteral("2024/01/02")}))
+                steps << row.last().toString();
+            return steps.join(QLatin1Char(';'));
+        };
+        for (const char *query : {"SELECT * FROM DF_WKCONT WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ?",
+                                  "SELECT * FROM DF_WKTIME WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ?",
+                                  "SELECT * FROM DF_WKTIME WHERE WKYMD BETWEEN ? AND ?",
+                                  "SELECT * FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE AND ? IS NOT NULL"}) {
+            const QString steps = plan(query);
+            QVERIFY2(steps.contains(QStringLiteral("USING INDEX")) && !steps.contains(QStringLiteral("SCAN")),
+                     qPrintable(QLatin1String(query) + QStringLiteral(": ") + steps));
+        }
+        // The other program's index is kept, as it was.
+        QCOMPARE(sql(db, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'DF_WKCONT_DAY'"))[0][0].toString(),
+                 QStringLiteral("CREATE INDEX DF_WKCONT_DAY ON DF_WKCONT (DETAIL)"));
     }
 };
 

@@ -1,6 +1,12 @@
 #include "store/reportstore.h"
+#include "store/searchindex.h"
 #include "store/textsearch.h"
 #include "testsupport.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <atomic>
+#include <thread>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -144,20 +150,166 @@ private slots:
         sql(m_db, QStringLiteral("UPDATE DF_WKCONT SET DETAIL = 'Merged the branch' WHERE WKCODE = '10'"));
         sql(m_db, QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD) VALUES ('z1', '2024/05/01')"));
         sql(m_db, QStringLiteral("INSERT INTO DF_WKCONT VALUES ('Z1', '2024/05/01', '1', 'branch', '')"));
+        // A day's code is its working-time row's, as a load shows it.
         QCOMPARE(find(QStringLiteral("BRANCH")),
-                 (QStringList{QStringLiteral("2024/05/01 Z1#1"), QStringLiteral("2024/03/04 A0012345#10")}));
+                 (QStringList{QStringLiteral("2024/05/01 z1#1"), QStringLiteral("2024/03/04 A0012345#10")}));
         QCOMPARE(find(QStringLiteral("合意")), QStringList());
         sql(m_db, QStringLiteral("DELETE FROM DF_WKTIME WHERE PJCODE = 'z1'")); // no longer a saved day
         QCOMPARE(find(QStringLiteral("BRANCH")), QStringList{QStringLiteral("2024/03/04 A0012345#10")});
         QCOMPARE(sql(m_db, QStringLiteral("SELECT COUNT(*) FROM WKSEARCH_DIRTY")).first().first().toInt(), 0);
+    }
 
-        // A trigger of another making (here one that logs nothing) is replaced before the next search.
-        sql(m_db, QStringLiteral("DROP TRIGGER WKSEARCH_CONT_UPDATE"));
-        sql(m_db, QStringLiteral("CREATE TRIGGER WKSEARCH_CONT_UPDATE AFTER UPDATE ON DF_WKCONT BEGIN SELECT 1; END"));
-        QCOMPARE(find(QStringLiteral("BRANCH")), QStringList{QStringLiteral("2024/03/04 A0012345#10")});
-        sql(m_db, QStringLiteral("UPDATE DF_WKCONT SET WKHEAD = 'branch' WHERE WKCODE = '9'"));
-        QCOMPARE(find(QStringLiteral("BRANCH")),
-                 (QStringList{QStringLiteral("2024/03/04 A0012345#9"), QStringLiteral("2024/03/04 A0012345#10")}));
+    // Whatever another program does to the index's objects, the program's next write goes through, and
+    // then everyone's; searches answer as reading every item does until the index is built anew.
+    void aDamagedIndexNeverStopsAWriteNorMisleadsASearch_data()
+    {
+        QTest::addColumn<QStringList>("damage");
+        QTest::newRow("log dropped") << QStringList{QStringLiteral("DROP TABLE WKSEARCH_DIRTY")};
+        QTest::newRow("FTS table dropped") << QStringList{QStringLiteral("DROP TABLE WKSEARCH")};
+        QTest::newRow("items dropped") << QStringList{QStringLiteral("DROP TABLE WKSEARCH_ITEM")};
+        QTest::newRow("state dropped") << QStringList{QStringLiteral("DROP TABLE WKSEARCH_STATE")};
+        QTest::newRow("FTS part dropped") << QStringList{QStringLiteral("DROP TABLE WKSEARCH_docsize")};
+        QTest::newRow("insert trigger dropped") << QStringList{QStringLiteral("DROP TRIGGER WKSEARCH_CONT_INSERT")};
+        QTest::newRow("update triggers dropped") << QStringList{QStringLiteral("DROP TRIGGER WKSEARCH_CONT_UPDATE"),
+                                                                QStringLiteral("DROP TRIGGER WKSEARCH_TIME_UPDATE")};
+        QTest::newRow("a trigger that logs nothing")
+            << QStringList{QStringLiteral("DROP TRIGGER WKSEARCH_CONT_UPDATE"),
+                           QStringLiteral("CREATE TRIGGER WKSEARCH_CONT_UPDATE AFTER UPDATE ON DF_WKCONT BEGIN "
+                                          "SELECT 1; END")};
+    }
+    void aDamagedIndexNeverStopsAWriteNorMisleadsASearch()
+    {
+        QFETCH(QStringList, damage);
+        QVERIFY(TextSearch(m_db).build().ok);
+        QCOMPARE(find(QStringLiteral("vpn")), QStringList{QStringLiteral("2024/03/01 B0000001#1")});
+        for (const QString &statement : damage)
+            sql(m_db, statement);
+        save(QStringLiteral("C1000010"), QStringLiteral("2024/06/03"),
+             {{QStringLiteral("1"), QStringLiteral("保存"), QStringLiteral("branch")}});
+        // Another program adds a day and moves one to another date.
+        sql(m_db, QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD) VALUES ('Z1', '2024/05/01')"));
+        sql(m_db, QStringLiteral("INSERT INTO DF_WKCONT VALUES ('Z1', '2024/05/01', '1', 'branch', '')"));
+        sql(m_db, QStringLiteral("UPDATE DF_WKTIME SET WKYMD = '2024/03/05' WHERE PJCODE = 'B0000001'"));
+        sql(m_db, QStringLiteral("UPDATE DF_WKCONT SET WKYMD = '2024/03/05' WHERE PJCODE = 'B0000001'"));
+        const QStringList branch{QStringLiteral("2024/06/03 C1000010#1"), QStringLiteral("2024/05/01 Z1#1")},
+            vpn{QStringLiteral("2024/03/05 B0000001#1")};
+        for (const bool indexed : {false, true}) {
+            QCOMPARE(TextSearch(m_db).status().ready, indexed);
+            QCOMPARE(find(QStringLiteral("branch"), {}, TextSearch::PageSize, indexed), branch);
+            QCOMPARE(find(QStringLiteral("vpn"), {}, TextSearch::PageSize, indexed), vpn);
+            if (!indexed)
+                QVERIFY(TextSearch(m_db).build().ok);
+        }
+    }
+
+    // Objects of another program under the index's names: no index, and so no trigger, on that file.
+    void anotherProgramsTablesNeverGetTheIndexsTriggers()
+    {
+        const QString ours = SearchTriggerStatement(0);
+        sql(m_db, QStringLiteral("CREATE TABLE WKSEARCH_STATE (K, V)"));
+        sql(m_db, ours); // as an earlier build left it: a trigger whose log is not there
+        save(QStringLiteral("C1000010"), QStringLiteral("2024/06/03"),
+             {{QStringLiteral("1"), QStringLiteral("保存"), QStringLiteral("x")}});
+        const TextSearch search(m_db);
+        QVERIFY(!search.build().ok);
+        QVERIFY(!search.status().writable);
+        QCOMPARE(sql(m_db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger'"))[0][0].toInt(), 0);
+        sql(m_db, QStringLiteral("INSERT INTO DF_WKCONT VALUES ('C1000010', '2024/06/03', '2', '他', 'y')"));
+        QCOMPARE(find(QStringLiteral("保存"), {}, TextSearch::PageSize, false),
+                 QStringList{QStringLiteral("2024/06/03 C1000010#1")});
+        QCOMPARE(sql(m_db, QStringLiteral("SELECT COUNT(*) FROM WKSEARCH_STATE"))[0][0].toInt(), 0); // left alone
+    }
+
+    // A file made elsewhere: codes without NOCASE columns that differ in case between a day's rows, and two
+    // items of one number. The index finds what reading finds, with each item's own title.
+    void theIndexAnswersAsReadingDoes()
+    {
+        const QString db = m_dir.filePath(QStringLiteral("elsewhere.db"));
+        QFile::remove(db);
+        for (const char *statement :
+             {"CREATE TABLE DM_PRJMST (PJCODE TEXT, PJNAME TEXT, ENTYMD TEXT, UPDYMD TEXT)",
+              "CREATE TABLE DF_WKTIME (PJCODE TEXT, WKYMD TEXT, WSTIME TEXT, WETIME TEXT, ENTYMD TEXT, UPDYMD TEXT)",
+              "CREATE TABLE DF_WKCONT (PJCODE TEXT, WKYMD TEXT, WKCODE TEXT, WKHEAD TEXT, DETAIL TEXT)",
+              "INSERT INTO DM_PRJMST VALUES ('AB1', '名前', NULL, NULL)",
+              "INSERT INTO DF_WKTIME VALUES ('Ab1', '2024/04/01', '09:00', '18:00', NULL, NULL)",
+              "INSERT INTO DF_WKTIME VALUES ('b2', '2024/04/01', '09:00', '18:00', NULL, NULL)",
+              "INSERT INTO DF_WKCONT VALUES ('AB1', '2024/04/01', '1', '会議 one', ''), "
+              "('ab1', '2024/04/01', '2', '会議 two', ''), ('Ab1', '2024/04/01', '5', '会議 first five', 'a'), "
+              "('Ab1', '2024/04/01', '5', '会議 second five', 'b'), ('B2', '2024/04/01', '10', '会議', '')"})
+            sql(db, QString::fromUtf8(statement));
+        const auto all = [&db](const char *words) {
+            const SearchPage page = TextSearch(db).search({QString::fromUtf8(words), {}, {}, {}});
+            return std::pair(page.indexed, page.hits);
+        };
+        const auto read = all("会議"), readFive = all("five");
+        QVERIFY(!read.first);
+        QCOMPARE(read.second.size(), 5);
+        QCOMPARE(read.second[0].name, QStringLiteral("名前"));
+        QVERIFY(TextSearch(db).build().ok);
+        QCOMPARE(all("会議"), std::pair(true, read.second));
+        QCOMPARE(all("five"), std::pair(true, readFive.second));
+        QCOMPARE(readFive.second.size(), 2);
+        QCOMPARE(readFive.second[1].head, QStringLiteral("会議 second five"));
+    }
+
+    // A build steps aside between its steps: every save made while it runs gets in, and soon. (Its days are
+    // long, as a build's step of days would once take seconds.)
+    void aBuildLetsEverySaveIn()
+    {
+        sql(m_db, QStringLiteral("WITH RECURSIVE d(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM d WHERE n < 399) "
+                                 "INSERT INTO DF_WKTIME (PJCODE, WKYMD) SELECT 'P' || (n % 7), "
+                                 "date('2010-01-01', '+' || n || ' days') FROM d"));
+        sql(m_db, QStringLiteral("WITH RECURSIVE i(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM i WHERE n < 100) "
+                                 "INSERT INTO DF_WKCONT SELECT t.PJCODE, t.WKYMD, i.n, '週次の定例 ' || i.n, "
+                                 "'議事録を作成して配布した ' || t.rowid FROM DF_WKTIME t, i WHERE t.PJCODE LIKE 'P%'"));
+        std::atomic<bool> done = false;
+        Outcome built;
+        std::thread builder([&] {
+            built = TextSearch(m_db).build();
+            done = true;
+        });
+        int saves = 0;
+        const ReportStore store(m_db, 400);
+        QStringList failures;
+        while (!done) {
+            const Outcome saved = store.saveDay({QStringLiteral("A0012345"), QStringLiteral("2024/03/01"),
+                                                 QStringLiteral("09:00"), QString::number(saves % 2 + 10) + ":00",
+                                                 {{QStringLiteral("1"), QStringLiteral("t"), QStringLiteral("d")}}});
+            if (!saved.ok)
+                failures << saved.error;
+            ++saves;
+            QThread::msleep(20);
+        }
+        builder.join();
+        QVERIFY2(built.ok, qPrintable(built.error));
+        QVERIFY2(saves >= 3, qPrintable(QString::number(saves)));
+        QCOMPARE(failures, QStringList());
+    }
+
+    // A build that runs out of room removes what it built, and is not tried again.
+    void aBuildWithoutRoomLeavesNoHalfIndex()
+    {
+        test::SmallDisk disk(m_dir.filePath(QStringLiteral("small")), 1024);
+        if (!disk.mounted())
+            QSKIP("no small disk can be mounted here");
+        const QString db = m_dir.filePath(QStringLiteral("small/full.db"));
+        test::makeDatabase(db);
+        sql(db, QStringLiteral("WITH RECURSIVE d(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM d WHERE n < 399) "
+                               "INSERT INTO DF_WKTIME (PJCODE, WKYMD) SELECT 'P1', date('2010-01-01', '+' || n || "
+                               "' days') FROM d"));
+        sql(db, QStringLiteral("INSERT INTO DF_WKCONT SELECT PJCODE, WKYMD, '1', '定例の議事録 第' || rowid || '回', "
+                               "hex(randomblob(200)) FROM DF_WKTIME"));
+        disk.fill(96 * 1024);
+        const TextSearch search(db);
+        const Outcome built = search.build();
+        QVERIFY(!built.ok);
+        QVERIFY(built.diskFull);
+        QCOMPARE(sql(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name LIKE 'WKSEARCH%'"))[0][0].toInt(), 0);
+        QVERIFY(!search.status().writable);
+        QVERIFY(!search.build().ok);
+        const SearchPage page = search.search({QStringLiteral("第399回"), {}, {}, {}});
+        QVERIFY(page.ok && !page.indexed);
+        QCOMPARE(page.hits.size(), 1);
     }
 
     void stoppedBuildGoesOnAndReadOnlyFileStaysRight()

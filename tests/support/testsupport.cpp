@@ -162,19 +162,21 @@ void writeBytes(const QString &path, const QByteArray &bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
-SmallDisk::SmallDisk(const QString &folder) : m_folder(folder)
+SmallDisk::SmallDisk(const QString &folder, int kilobytes) : m_folder(folder)
 {
     QDir().mkpath(folder);
-    m_mounted = ::mount("worvane-test", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") == 0;
+    const QByteArray size = "size=" + QByteArray::number(kilobytes) + "k";
+    m_mounted = ::mount("worvane-test", QFile::encodeName(folder).constData(), "tmpfs", 0, size.constData()) == 0;
 }
 
 SmallDisk::~SmallDisk()
 {
+    // Detached even while a kept connection still holds a file on it: the disk goes once that closes.
     if (m_mounted)
-        ::umount(QFile::encodeName(m_folder).constData());
+        ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
 }
 
-void SmallDisk::fill()
+void SmallDisk::fill(qint64 leaveBytes)
 {
     const QByteArray path = QFile::encodeName(m_folder + QStringLiteral("/filler"));
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -185,6 +187,8 @@ void SmallDisk::fill()
     }
     if (errno != ENOSPC)
         qFatal("filling %s stopped short: %s", path.constData(), std::strerror(errno));
+    if (leaveBytes > 0 && ::ftruncate(fd, std::max<off_t>(0, ::lseek(fd, 0, SEEK_END) - leaveBytes)) != 0)
+        qFatal("cannot leave room in %s", path.constData());
     ::close(fd);
 }
 

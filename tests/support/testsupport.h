@@ -33,19 +33,20 @@ QList<QVariantList> sql(const QString &path, const QString &statement, const QVa
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);
 
-// A 64 KiB tmpfs mounted on folder (created if need be) while it lives; mounted() is false where the
-// system does not allow it (not root, or in a container without the right). fill() writes a file that
-// takes every block left, so that the next write of even one byte fails with "no space".
+// A tmpfs of 64 KiB (or the size given) mounted on folder (created if need be) while it lives; mounted()
+// is false where the system does not allow it (not root, or in a container without the right). fill()
+// writes a file that takes every block left but the bytes asked to be left, so that with none left the
+// next write of even one byte fails with "no space".
 class SmallDisk
 {
 public:
-    explicit SmallDisk(const QString &folder);
+    explicit SmallDisk(const QString &folder, int kilobytes = 64);
     ~SmallDisk();
     SmallDisk(const SmallDisk &) = delete;
     SmallDisk &operator=(const SmallDisk &) = delete;
 
     bool mounted() const { return m_mounted; }
-    void fill();
+    void fill(qint64 leaveBytes = 0);
 
 private:
     QString m_folder;

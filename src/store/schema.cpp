@@ -6,6 +6,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace worvane
 {
 
@@ -130,32 +136,69 @@ Outcome createServerSchema(const QString &uri, bool demo)
 }
 } // namespace
 
+NewDatabaseFile::NewDatabaseFile(QString path) : m_path(std::move(path))
+{
+    const QFileInfo info(m_path);
+    m_part = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".worvane-part");
+}
+
+NewDatabaseFile::~NewDatabaseFile()
+{
+    if (!m_published)
+        discard();
+    if (m_lock >= 0)
+        ::close(m_lock);
+}
+
+void NewDatabaseFile::discard()
+{
+    if (m_lock < 0)
+        return;
+    QFile::remove(m_part + QStringLiteral("-journal"));
+    QFile::remove(m_part);
+}
+
+Outcome NewDatabaseFile::create(bool demo)
+{
+    if (m_path.isEmpty())
+        return Outcome{false, QStringLiteral("no path given")};
+    const QFileInfo info(m_path);
+    if (info.exists() || info.isSymLink())
+        return Outcome{false, QStringLiteral("%1 already exists; it is left as it is").arg(m_path)};
+    // The part is locked while it is made: one left by a killed run is taken over, one being made is not.
+    m_lock = ::open(QFile::encodeName(m_part).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (m_lock < 0)
+        return Outcome{false, QStringLiteral("cannot create %1: %2").arg(m_part, QString::fromLocal8Bit(std::strerror(errno)))};
+    if (::flock(m_lock, LOCK_EX | LOCK_NB) != 0) {
+        ::close(m_lock);
+        m_lock = -1;
+        return Outcome{false, QStringLiteral("%1 is being made by another program").arg(m_path)};
+    }
+    QFile::remove(m_part + QStringLiteral("-journal")); // a killed run's: never played into the new file
+    if (::ftruncate(m_lock, 0) != 0)
+        return Outcome{false, QStringLiteral("cannot empty %1").arg(m_part)};
+    Connection db(m_part, ReportStore::DefaultBusyTimeoutMs);
+    return createTables(db, demo);
+}
+
+Outcome NewDatabaseFile::publish()
+{
+    // A link never replaces what is there: a file made at the path meanwhile is left as it is.
+    if (::link(QFile::encodeName(m_part).constData(), QFile::encodeName(m_path).constData()) != 0)
+        return Outcome{false, QStringLiteral("cannot create %1: %2").arg(m_path, QString::fromLocal8Bit(std::strerror(errno)))};
+    m_published = true;
+    QFile::remove(m_part);
+    return {};
+}
+
 Outcome CreateDatabase(const QString &path, bool demo)
 {
     if (IsServerUri(path))
         return createServerSchema(path, demo);
-    if (path.isEmpty())
-        return Outcome{false, QStringLiteral("no path given")};
-    const QFileInfo info(path);
-    if (info.exists() || info.isSymLink())
-        return Outcome{false, QStringLiteral("%1 already exists; it is left as it is").arg(path)};
-
-    // Claim the name first, so that a file made meanwhile by someone else is never touched.
-    QFile claim(path);
-    if (!claim.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return Outcome{false, QStringLiteral("cannot create %1: %2").arg(path, claim.errorString())};
-    claim.close();
-
-    Outcome outcome;
-    {
-        Connection db(path, ReportStore::DefaultBusyTimeoutMs);
-        outcome = createTables(db, demo);
-    }
-    if (!outcome.ok) {
-        QFile::remove(path);
-        QFile::remove(path + QStringLiteral("-journal"));
-    }
-    return outcome;
+    NewDatabaseFile file(path);
+    if (Outcome made = file.create(demo); !made.ok)
+        return made;
+    return file.publish();
 }
 
 } // namespace worvane

@@ -4,7 +4,6 @@
 #include "store/schema.h"
 #include "store/values.h"
 
-#include <QFile>
 #include <QSqlQuery>
 #include <QUrl>
 
@@ -79,14 +78,16 @@ CopyReport CopyReports(const QString &source, const QString &destination, const 
                   whoValue, 5, items))
         return failedCopy(from.error());
 
-    // A new file first, made whole or removed again.
+    // A new file is made and filled under a part name, and put in place once whole.
+    std::optional<NewDatabaseFile> newFile;
     if (!toServer) {
-        if (const Outcome made = CreateDatabase(destination, false); !made.ok)
+        newFile.emplace(destination);
+        if (const Outcome made = newFile->create(false); !made.ok)
             return failedCopy(made.error);
     }
     CopyReport report;
     {
-        Connection to(destination, ReportStore::DefaultBusyTimeoutMs);
+        Connection to(toServer ? destination : newFile->partPath(), ReportStore::DefaultBusyTimeoutMs);
         const auto fail = [&](const QString &why) {
             report = failedCopy(why);
             return report;
@@ -140,9 +141,9 @@ CopyReport CopyReports(const QString &source, const QString &destination, const 
                 fail(to.error());
         }
     }
-    if (!report.ok && !toServer) {
-        QFile::remove(destination);
-        QFile::remove(destination + QStringLiteral("-journal"));
+    if (report.ok && newFile) {
+        if (const Outcome placed = newFile->publish(); !placed.ok)
+            return failedCopy(placed.error);
     }
     return report;
 }

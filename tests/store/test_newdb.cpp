@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,6 +41,20 @@ private slots:
         QCOMPARE(columns(QStringLiteral("DF_WKTIME")),
                  (QStringList{"PJCODE", "WKYMD", "WSTIME", "WETIME", "ENTYMD", "UPDYMD"}));
         QCOMPARE(sql(path, QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST"))[0][0].toInt(), 0);
+    }
+
+    // A run killed half way left its part and a hot journal beside the path: the next run takes them
+    // over, and the path only ever holds a whole database.
+    void aKilledRunLeavesNothingAtThePathAndIsTakenOver()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("again.db"));
+        const QString part = m_dir.filePath(QStringLiteral(".again.db.worvane-part"));
+        worvane::test::writeBytes(part, "SQLite format 3");
+        worvane::test::writeBytes(part + QStringLiteral("-journal"), QByteArray(4096, 'j'));
+        QCOMPARE(run({path, QStringLiteral("--demo")}), 0);
+        QVERIFY(sql(path, QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST"))[0][0].toInt() >= 3);
+        QCOMPARE(sql(path, QStringLiteral("PRAGMA integrity_check"))[0][0].toString(), QStringLiteral("ok"));
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral(".again*")}, QDir::Files | QDir::Hidden), QStringList());
     }
 
     void demoAddsProjects()

@@ -5,6 +5,7 @@
 #include "store/transfer.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -233,6 +234,9 @@ private slots:
 
         const QString back = m_dir.filePath(QStringLiteral("back.db"));
         QFile::remove(back);
+        // As a copy killed half way left it: its part and a hot journal, taken over by the next copy.
+        test::writeBytes(m_dir.filePath(QStringLiteral(".back.db.worvane-part")), "SQLite format 3");
+        test::writeBytes(m_dir.filePath(QStringLiteral(".back.db.worvane-part-journal")), QByteArray(512, 'j'));
         const CopyReport out = CopyReports(m_alice, back);
         QVERIFY2(out.ok, qPrintable(out.error));
         QCOMPARE((QList<int>{out.projectsAdded, out.days, out.items}), (QList<int>{6, 2, 3}));
@@ -240,6 +244,7 @@ private slots:
             for (const QString &code : {Code, QStringLiteral("N0000001")})
                 QCOMPARE(ReportStore(back).loadDay(code, date).stamp, single.loadDay(code, date).stamp);
         QVERIFY(!CopyReports(m_alice, back).ok); // never over an existing file
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral(".back*")}, QDir::Files | QDir::Hidden), QStringList());
     }
 
     void setUpTwiceChangesNothing()

@@ -575,16 +575,15 @@ bool FloorBuildIndex(const std::string &path)
     Db db(path);
     if (!db.h || !exec(db.h, "PRAGMA cache_size = -65536") || !exec(db.h, "BEGIN IMMEDIATE") ||
         !exec(db.h, "CREATE TABLE WKSEARCH_ITEM (ID INTEGER PRIMARY KEY, PJCODE TEXT COLLATE NOCASE, "
-                    "WKYMD TEXT, WKCODE TEXT)") ||
+                    "WKYMD TEXT, ORD INTEGER)") ||
         !exec(db.h, "CREATE INDEX WKSEARCH_ITEM_DAY ON WKSEARCH_ITEM (PJCODE, WKYMD)") ||
         !exec(db.h, "CREATE VIRTUAL TABLE WKSEARCH USING fts5(BODY, tokenize = 'trigram case_sensitive 1', "
                     "detail = none)"))
         return false;
     {
         Stmt days(db.h, "SELECT PJCODE, WKYMD FROM DF_WKTIME ORDER BY WKYMD, PJCODE");
-        Stmt items(db.h, "SELECT c.PJCODE, c.WKCODE, c.WKHEAD, c.DETAIL FROM DF_WKCONT c WHERE c.PJCODE = ? AND "
-                         "c.WKYMD = ? AND EXISTS (SELECT 1 FROM DF_WKTIME t WHERE t.PJCODE = c.PJCODE AND "
-                         "t.WKYMD = c.WKYMD)");
+        Stmt items(db.h, "SELECT WKHEAD, DETAIL FROM DF_WKCONT WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
+                         "ORDER BY CAST(WKCODE AS INTEGER), WKCODE, rowid");
         Stmt addItem(db.h, "INSERT INTO WKSEARCH_ITEM VALUES (?, ?, ?, ?)");
         Stmt addBody(db.h, "INSERT INTO WKSEARCH (rowid, BODY) VALUES (?, ?)");
         if (!days.s || !items.s || !addItem.s || !addBody.s)
@@ -599,13 +598,13 @@ bool FloorBuildIndex(const std::string &path)
             lastDate = date;
             items.bind(1, code);
             items.bind(2, date);
+            int place = 0; // the item's place in the day's order
             while ((rc = sqlite3_step(items.s)) == SQLITE_ROW) {
-                const std::string itemProject = items.text(0), itemCode = items.text(1);
-                const std::string body = searchForm(items.text(2)) + '\n' + searchForm(items.text(3));
+                const std::string body = searchForm(items.text(0)) + '\n' + searchForm(items.text(1));
                 sqlite3_bind_int64(addItem.s, 1, key);
-                addItem.bind(2, itemProject);
+                addItem.bind(2, code);
                 addItem.bind(3, date);
-                addItem.bind(4, itemCode);
+                sqlite3_bind_int(addItem.s, 4, place++);
                 sqlite3_bind_int64(addBody.s, 1, key);
                 addBody.bind(2, body);
                 if (sqlite3_step(addItem.s) != SQLITE_DONE || sqlite3_step(addBody.s) != SQLITE_DONE)
@@ -627,7 +626,7 @@ bool FloorBuildIndex(const std::string &path)
 std::string IndexCheck(const std::string &path)
 {
     Db db(path);
-    Stmt q(db.h, "SELECT i.ID, i.PJCODE, i.WKYMD, i.WKCODE, f.BODY FROM WKSEARCH_ITEM i JOIN WKSEARCH f "
+    Stmt q(db.h, "SELECT i.ID, i.PJCODE, i.WKYMD, i.ORD, f.BODY FROM WKSEARCH_ITEM i JOIN WKSEARCH f "
                  "ON f.rowid = i.ID ORDER BY i.ID");
     if (!q.s)
         return {};
@@ -652,7 +651,7 @@ bool FloorSearchPage(const std::string &path, const std::string &word, std::vect
     constexpr int PageSize = 100;
     const std::string form = searchForm(word);
     const bool indexed = QString::fromStdString(form).toUcs4().size() >= 3;
-    const std::string sql = std::string("SELECT i.ID, i.PJCODE, i.WKYMD, i.WKCODE FROM WKSEARCH f JOIN "
+    const std::string sql = std::string("SELECT i.ID, i.PJCODE, i.WKYMD, i.ORD FROM WKSEARCH f JOIN "
                                         "WKSEARCH_ITEM i ON i.ID = f.rowid WHERE f.rowid < ? AND f.rowid >= ? AND ") +
                             (indexed ? "f.BODY GLOB ?" : "instr(f.BODY, ?) > 0") + " ORDER BY f.rowid DESC LIMIT ?";
     const std::string pattern = indexed ? "*" + form + "*" : form;
@@ -672,7 +671,7 @@ bool FloorSearchPage(const std::string &path, const std::string &word, std::vect
         while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
             lastId = sqlite3_column_int64(q.s, 0);
             ++fetched;
-            hits.push_back(Hit{q.text(2), q.text(1), {}, q.text(3), {}});
+            hits.push_back(Hit{q.text(2), q.text(1), {}, {}, {}, sqlite3_column_int(q.s, 3)});
         }
         return rc == SQLITE_DONE;
     };
@@ -682,19 +681,40 @@ bool FloorSearchPage(const std::string &path, const std::string &word, std::vect
     if (fetched == PageSize && !take(lastId, std::max(lowest, lastId >> 32 << 32), -1))
         return false;
 
-    Stmt item(db.h, "SELECT WKHEAD, DETAIL FROM DF_WKCONT WHERE PJCODE = ? AND WKYMD = ? AND WKCODE = ? "
-                    "ORDER BY rowid LIMIT 1");
-    Stmt name(db.h, "SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? ORDER BY rowid LIMIT 1");
+    std::stable_sort(hits.begin(), hits.end(), [](const Hit &a, const Hit &b) {
+        if (a.date != b.date)
+            return a.date > b.date;
+        if (a.code != b.code)
+            return folded(a.code) < folded(b.code);
+        return a.place < b.place;
+    });
+    Stmt item(db.h, "SELECT WKCODE, WKHEAD FROM DF_WKCONT WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
+                    "ORDER BY CAST(WKCODE AS INTEGER), WKCODE, rowid LIMIT ?");
+    Stmt name(db.h, "SELECT PJNAME FROM DM_PRJMST WHERE PJCODE = ? COLLATE NOCASE ORDER BY rowid LIMIT 1");
     if (!item.s || !name.s)
         return false;
     std::map<std::string, std::string> names;
-    for (Hit &hit : hits) {
-        sqlite3_reset(item.s);
-        item.bind(1, hit.code);
-        item.bind(2, hit.date);
-        item.bind(3, hit.item);
-        if (sqlite3_step(item.s) == SQLITE_ROW)
-            hit.head = item.text(0);
+    // Each day's items read once, as far as its last hit.
+    std::vector<std::pair<std::string, std::string>> day; // number and title by place
+    for (size_t h = 0; h < hits.size(); ++h) {
+        Hit &hit = hits[h];
+        if (h == 0 || hit.date != hits[h - 1].date || folded(hit.code) != folded(hits[h - 1].code)) {
+            size_t last = h;
+            while (last + 1 < hits.size() && hits[last + 1].date == hit.date &&
+                   folded(hits[last + 1].code) == folded(hit.code))
+                ++last;
+            day.clear();
+            sqlite3_reset(item.s);
+            item.bind(1, hit.code);
+            item.bind(2, hit.date);
+            sqlite3_bind_int(item.s, 3, hits[last].place + 1);
+            while (sqlite3_step(item.s) == SQLITE_ROW)
+                day.emplace_back(item.text(0), item.text(1));
+        }
+        if (size_t(hit.place) < day.size()) {
+            hit.item = day[size_t(hit.place)].first;
+            hit.head = day[size_t(hit.place)].second;
+        }
         auto found = names.find(folded(hit.code));
         if (found == names.end()) {
             sqlite3_reset(name.s);
@@ -703,13 +723,6 @@ bool FloorSearchPage(const std::string &path, const std::string &word, std::vect
         }
         hit.name = found->second;
     }
-    std::stable_sort(hits.begin(), hits.end(), [](const Hit &a, const Hit &b) {
-        if (a.date != b.date)
-            return a.date > b.date;
-        if (a.code != b.code)
-            return folded(a.code) < folded(b.code);
-        return std::atoi(a.item.c_str()) < std::atoi(b.item.c_str());
-    });
     return true;
 }
 

@@ -80,6 +80,7 @@ std::string IndexCheck(const std::string &db);
 
 struct Hit {
     std::string date, code, name, item, head;
+    int place = 0; // the item's place in its day's order
 };
 
 // The first page of a one-word search on a built index, with the store's statements through the C API:

@@ -1,9 +1,7 @@
 #include "common/wholefile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,8 +15,6 @@ namespace worvane
 
 namespace
 {
-const QLatin1String PartSuffix(".worvane-part");
-
 QByteArray encoded(const QString &path)
 {
     return QFile::encodeName(path);
@@ -55,43 +51,22 @@ FileProblem problem(FileFault fault, const char *reason)
     return FileProblem{fault, QString::fromUtf8(reason)};
 }
 
-// Removes the part files of writers that were killed: a part's writer holds a lock on it while it lives.
-void removeDeadParts(const QString &folder)
-{
-    const QStringList parts = QDir(folder).entryList({QLatin1String(".*") + PartSuffix},
-                                                     QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : parts) {
-        const QByteArray path = encoded(folder + QLatin1Char('/') + name);
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (fd < 0)
-            continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlink(path.constData());
-        ::close(fd);
-    }
-}
-
-QByteArray partName(const QString &folder, const QString &fileName)
-{
-    return encoded(QStringLiteral("%1/.%2.%3%4")
-                       .arg(folder, fileName,
-                            QString::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFFF, 36),
-                            PartSuffix));
-}
-
-// A new named part file in folder, locked; its name in name. -1 with errno set when none could be made.
-int newNamedPart(const QString &folder, const QString &fileName, QByteArray &name)
+// Opens the part file at name for a writer, locked: a writer of the same target that is still at work is
+// waited for, and a part left by one that was killed is taken over. -1 with errno set when that fails.
+int lockPart(const QByteArray &name)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = partName(folder, fileName);
-        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::flock(fd, LOCK_EX);
-            return fd;
-        }
-        if (errno != EEXIST)
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0)
             return -1;
+        struct stat held {}, named {};
+        // The writer before may have put its part in place meanwhile: then the name is another file.
+        if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 && ::lstat(name.constData(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+            return fd;
+        ::close(fd);
     }
+    errno = EBUSY;
     return -1;
 }
 } // namespace
@@ -134,14 +109,17 @@ std::optional<FileProblem> CheckWriteTarget(const FileTarget &target)
 {
     const QString file = followLinks(target.path);
     const std::optional<struct stat> status = statOf(file);
-    const QString place = placeOf(file);
+    const QString name = QFileInfo(file).fileName();
     // The same file by device and inode (a hard link), or the same name once links are followed (a journal
-    // that is not there yet).
+    // that is not there yet); folders are compared only where the names are one.
     const auto isOne = [&](const QString &inUse) {
         if (inUse.isEmpty())
             return false;
         const std::optional<struct stat> used = status ? statOf(inUse) : std::nullopt;
-        return (used && used->st_dev == status->st_dev && used->st_ino == status->st_ino) || placeOf(inUse) == place;
+        if (used && used->st_dev == status->st_dev && used->st_ino == status->st_ino)
+            return true;
+        const QString followed = followLinks(inUse);
+        return QFileInfo(followed).fileName() == name && placeOf(followed) == placeOf(file);
     };
     if (std::any_of(target.inUse.database.begin(), target.inUse.database.end(), isOne))
         return problem(FileFault::InUse, "使用中のデータベースファイルです");
@@ -194,28 +172,35 @@ std::optional<FileProblem> WriteWholeFile(const FileTarget &target,
     const QFileInfo info(file);
     const QString folder = info.absolutePath();
     const std::optional<struct stat> old = statOf(file);
-    removeDeadParts(folder);
+    // The one name a part of this target has in the folder; a part left by a killed writer is taken over.
+    const QByteArray partName = encoded(folder + QStringLiteral("/.") + info.fileName() + QStringLiteral(".worvane-part"));
 
-    // An unnamed file where the system has them and /proc names it for a linking and for writers by name.
+    // An unnamed file where the system has them, reached through /proc for its linking and for writers by
+    // name: a writer killed before the end leaves nothing. Elsewhere the part file itself.
     PartFile part;
     part.m_folder = folder;
-    QByteArray named; // the part's name in the folder, once it has one
+    bool named = false;
     part.m_fd = ::access("/proc/self/fd", X_OK) == 0
                     ? ::open(encoded(folder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666)
                     : -1;
     if (part.m_fd >= 0) {
-        ::flock(part.m_fd, LOCK_EX);
+        ::flock(part.m_fd, LOCK_EX); // held once it has the part's name, until it is in place
         part.m_path = QStringLiteral("/proc/self/fd/%1").arg(part.m_fd);
     } else {
-        part.m_fd = newNamedPart(folder, info.fileName(), named);
-        if (part.m_fd < 0)
-            return SystemFileProblem(errno);
-        part.m_path = QFile::decodeName(named);
+        part.m_fd = lockPart(partName);
+        if (part.m_fd < 0 || ::ftruncate(part.m_fd, 0) != 0) {
+            const FileProblem why = SystemFileProblem(errno);
+            if (part.m_fd >= 0)
+                ::close(part.m_fd);
+            return why;
+        }
+        named = true;
+        part.m_path = QFile::decodeName(partName);
     }
     const auto discard = [&](const FileProblem &why) {
+        if (named)
+            ::unlink(partName.constData());
         ::close(part.m_fd);
-        if (!named.isEmpty())
-            ::unlink(named.constData());
         return why;
     };
 
@@ -236,23 +221,23 @@ std::optional<FileProblem> WriteWholeFile(const FileTarget &target,
         if (::fchmod(part.m_fd, old->st_mode & 07777) != 0)
             return discard(SystemFileProblem(errno));
     }
-    if (named.isEmpty()) {
-        named = partName(folder, info.fileName());
-        if (::linkat(AT_FDCWD, encoded(part.m_path).constData(), AT_FDCWD, named.constData(), AT_SYMLINK_FOLLOW) !=
-            0) {
-            named.clear();
+    // Named for the moment of the rename; a part a killed writer left under that name goes first, one a
+    // live writer holds is waited for.
+    for (int attempt = 0; !named && attempt < 100; ++attempt) {
+        if (::linkat(AT_FDCWD, encoded(part.m_path).constData(), AT_FDCWD, partName.constData(), AT_SYMLINK_FOLLOW) == 0)
+            named = true;
+        else if (errno != EEXIST)
             return discard(SystemFileProblem(errno));
+        else if (const int stale = lockPart(partName); stale >= 0) {
+            ::unlink(partName.constData());
+            ::close(stale);
         }
     }
-    if (::rename(named.constData(), encoded(file).constData()) != 0)
+    if (!named)
+        return discard(SystemFileProblem(EBUSY));
+    if (::rename(partName.constData(), encoded(file).constData()) != 0)
         return discard(SystemFileProblem(errno));
     ::close(part.m_fd);
-    // The new name pushed to the disk too.
-    const int dir = ::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
     return std::nullopt;
 }
 

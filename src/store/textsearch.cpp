@@ -261,19 +261,31 @@ SearchPage searchIndex(Connection &db, const SearchRequest &request, const QStri
             return c < 0;
         return a.place < b.place;
     });
-    // Numbers, titles and details from the items themselves, found by their place in the day.
-    Statement item(db, QStringLiteral("SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT WHERE PJCODE = ? COLLATE NOCASE "
-                                      "AND WKYMD = ? ORDER BY CAST(WKCODE AS INTEGER), WKCODE, rowid LIMIT 1 OFFSET ?"));
-    for (Found &each : found) {
-        SearchHit &hit = each.hit;
-        if (!item.run({hit.code, hit.date, each.place}, [&hit](const QByteArrayView *row) {
-                hit.itemCode = QString::fromUtf8(row[0]);
-                hit.head = QString::fromUtf8(row[1]);
-                hit.detail = QString::fromUtf8(row[2]);
-                return false;
+    // Numbers, titles and details from the items themselves, found by their place in the day: each day's
+    // items read once, as far as its last hit.
+    Statement items(db, QStringLiteral("SELECT WKCODE, WKHEAD, DETAIL FROM DF_WKCONT WHERE PJCODE = ? COLLATE NOCASE "
+                                       "AND WKYMD = ? ORDER BY CAST(WKCODE AS INTEGER), WKCODE, rowid LIMIT ?"));
+    for (qsizetype first = 0; first < found.size();) {
+        const SearchHit &day = found.at(first).hit;
+        qsizetype end = first;
+        while (end < found.size() && found.at(end).hit.date == day.date &&
+               asciiFolded(found.at(end).hit.code) == asciiFolded(day.code))
+            ++end;
+        QList<WorkItem> read;
+        if (!items.run({day.code, day.date, found.at(end - 1).place + 1}, [&read](const QByteArrayView *row) {
+                read.append({QString::fromUtf8(row[0]), QString::fromUtf8(row[1]), QString::fromUtf8(row[2])});
+                return true;
             }))
             return failed<SearchPage>(db);
-        page.hits.append(std::move(hit));
+        for (; first < end; ++first) {
+            SearchHit &hit = found[first].hit;
+            if (const int place = found.at(first).place; place < read.size()) {
+                hit.itemCode = read.at(place).code;
+                hit.head = read.at(place).head;
+                hit.detail = read.at(place).detail;
+            }
+            page.hits.append(std::move(hit));
+        }
     }
     if (!nameHits(db, page.hits))
         return failed<SearchPage>(db);

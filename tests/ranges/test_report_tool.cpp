@@ -16,12 +16,14 @@ class TestReportTool : public QObject
         QString out;
         QString err;
     };
-    Run run(const QStringList &args)
+    Run run(const QStringList &args, const QString &tmpdir = {})
     {
         QProcess tool;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"),
                    m_dir.filePath(QStringLiteral("config"))); // no settings
+        if (!tmpdir.isEmpty())
+            env.insert(QStringLiteral("TMPDIR"), tmpdir);
         tool.setProcessEnvironment(env);
         tool.start(QStringLiteral(REPORT_PATH), args);
         tool.waitForFinished(60000);
@@ -117,10 +119,12 @@ private slots:
     {
         const QStringList formats{QStringLiteral("csv"), QStringLiteral("csv-cp932"), QStringLiteral("xlsx"),
                                   QStringLiteral("text")};
-        const auto exportTo = [&](const QString &db, const QString &format, const QString &out) {
+        const auto exportTo = [&](const QString &db, const QString &format, const QString &out,
+                                  const QString &tmpdir = {}) {
             return run({QStringLiteral("--db"), db, QStringLiteral("export"), QStringLiteral("--from"),
                         QStringLiteral("2026-01-01"), QStringLiteral("--to"), QStringLiteral("2026-02-28"),
-                        QStringLiteral("--format"), format, QStringLiteral("--out"), out});
+                        QStringLiteral("--format"), format, QStringLiteral("--out"), out},
+                       tmpdir);
         };
         if (!worvane::test::onServer()) {
             const QString link = m_dir.filePath(QStringLiteral("link.db"));
@@ -145,6 +149,10 @@ private slots:
             QCOMPARE(full.exit, 1);
             QVERIFY2(full.err.contains(QStringLiteral("ディスクの空き容量が足りません")), qPrintable(full.err));
         }
+        // A full temporary folder does not matter: the workbook is made beside its file.
+        const Run besides = exportTo(m_db, QStringLiteral("xlsx"), m_dir.filePath(QStringLiteral("roomy.xlsx")),
+                                     m_dir.filePath(QStringLiteral("full")));
+        QCOMPARE(besides.exit, 0);
     }
 
     void versionAndHelp()

@@ -325,7 +325,10 @@ private slots:
                     told << done << total;
                     return false;
                 }).ok);
-        QCOMPARE(told, (QList<qint64>{200, 283}));
+        // One step told (its size is the days done in its time), then the build stopped.
+        QCOMPARE(told.size(), 2);
+        QVERIFY2(told[0] > 0 && told[0] < 283, qPrintable(QString::number(told[0])));
+        QCOMPARE(told[1], 283);
         QVERIFY(!TextSearch(m_db).status().ready);
         QCOMPARE(find(QStringLiteral("週報"), {}, 1000, false).size(), 280);
         QVERIFY(TextSearch(m_db).build().ok);

@@ -7,7 +7,7 @@
 // Each side of each row runs in a child process of its own, so that its peak memory is its own; the
 // start-up row starts a process per run. Every side checks what it produced, and the two sides of a row
 // must agree: a row whose action did not do the work fails the run instead of printing a fast time.
-#include "rules/messages.h"
+#include "core/messages.h"
 #include "dataset.h"
 #include "floors.h"
 #include "plainwindow.h"
@@ -16,10 +16,10 @@
 #include "app/messagepresenter.h"
 #include "app/savefiledialog.h"
 #include "app/startup.h"
-#include "common/bytelimit.h"
-#include "common/cp932.h"
-#include "common/flexgrid.h"
-#include "common/screen.h"
+#include "widgets/bytelimit.h"
+#include "core/cp932.h"
+#include "widgets/flexgrid.h"
+#include "widgets/screen.h"
 #include "main/program.h"
 #include "models/workitemmodel.h"
 #include "project/frmpjviewer.h"

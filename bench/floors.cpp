@@ -1,6 +1,6 @@
 #include "floors.h"
 
-#include "rules/searchtext.h"
+#include "core/searchtext.h"
 
 #include <QDate>
 #include <QString>

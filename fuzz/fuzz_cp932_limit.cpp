@@ -1,5 +1,5 @@
 // The typing limit: whatever is pasted, what is kept fits the limit and is the longest head that does.
-#include "common/cp932.h"
+#include "core/cp932.h"
 
 #include <cstdint>
 #include <cstdlib>

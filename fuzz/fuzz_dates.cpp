@@ -1,5 +1,5 @@
 // The date rules take any text a user can type or paste into the date field.
-#include "common/modcommon.h"
+#include "core/modcommon.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // The report file: any screen values give a file whose bytes decode back to the text, or a clear
 // refusal when a character has no Shift-JIS form; the layout keeps one block per item.
-#include "common/cp932.h"
+#include "core/cp932.h"
 #include "report/reportfile.h"
 
 #include <cstdint>

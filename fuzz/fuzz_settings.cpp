@@ -1,7 +1,7 @@
 // The settings file is edited by hand: any bytes must read without harm, values stay within 199 bytes,
 // and writing the default code then reading it back gives that code.
 #include "app/inictrl.h"
-#include "common/cp932.h"
+#include "core/cp932.h"
 
 #include <QDir>
 #include <QFile>

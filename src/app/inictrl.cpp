@@ -1,6 +1,6 @@
 #include "app/inictrl.h"
 
-#include "common/cp932.h"
+#include "core/cp932.h"
 
 #include <QFile>
 #include <QFileInfo>

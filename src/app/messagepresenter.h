@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rules/messages.h"
+#include "core/messages.h"
 
 #include <QLoggingCategory>
 #include <QString>

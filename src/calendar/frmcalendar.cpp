@@ -1,9 +1,9 @@
 #include "calendar/frmcalendar.h"
 
 #include "app/messagepresenter.h"
-#include "common/clock.h"
-#include "common/fieldrules.h"
-#include "common/screen.h"
+#include "core/clock.h"
+#include "widgets/fieldrules.h"
+#include "widgets/screen.h"
 
 #include <QBoxLayout>
 #include <QCalendarWidget>

@@ -2,7 +2,7 @@
 
 #include "app/startup.h"
 
-#include "common/screen.h"
+#include "widgets/screen.h"
 #include "report/frmworvane.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rules/searchtext.h"
+#include "core/searchtext.h"
 #include "store/textsearch.h"
 
 #include <QAbstractTableModel>

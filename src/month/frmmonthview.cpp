@@ -2,13 +2,13 @@
 
 #include "app/messagepresenter.h"
 #include "app/savefiledialog.h"
-#include "common/fieldrules.h"
-#include "common/modcommon.h"
-#include "common/screen.h"
-#include "common/waitcursor.h"
+#include "widgets/fieldrules.h"
+#include "core/modcommon.h"
+#include "widgets/screen.h"
+#include "widgets/waitcursor.h"
 #include "models/monthmodel.h"
 #include "ranges/rangeexport.h"
-#include "rules/dayrules.h"
+#include "core/dayrules.h"
 
 #include <QComboBox>
 #include <QHash>

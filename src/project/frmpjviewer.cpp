@@ -1,12 +1,12 @@
 #include "project/frmpjviewer.h"
 
 #include "app/messagepresenter.h"
-#include "common/bytelimit.h"
-#include "common/fieldrules.h"
-#include "common/flexgrid.h"
-#include "common/modcommon.h"
-#include "common/screen.h"
-#include "common/waitcursor.h"
+#include "widgets/bytelimit.h"
+#include "widgets/fieldrules.h"
+#include "widgets/flexgrid.h"
+#include "core/modcommon.h"
+#include "widgets/screen.h"
+#include "widgets/waitcursor.h"
 #include "models/projectmodel.h"
 #include "store/reportstore.h"
 

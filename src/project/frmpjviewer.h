@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rules/values.h"
+#include "core/values.h"
 #include "store/reportstore.h"
 
 #include <QDialog>

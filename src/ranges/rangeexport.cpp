@@ -1,7 +1,7 @@
 #include "ranges/rangeexport.h"
 
-#include "common/cp932.h"
-#include "common/wholefile.h"
+#include "core/cp932.h"
+#include "core/wholefile.h"
 
 #include <QDate>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/wholefile.h"
+#include "core/wholefile.h"
 #include "ranges/rangetotals.h"
 
 #include <QString>

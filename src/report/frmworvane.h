@@ -1,7 +1,7 @@
 #pragma once
 
 #include "report/frmworvane_ui.h"
-#include "rules/dayrules.h"
+#include "core/dayrules.h"
 #include "store/reportstore.h"
 #include "store/textsearch.h"
 

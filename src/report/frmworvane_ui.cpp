@@ -1,10 +1,10 @@
 #include "report/frmworvane_ui.h"
 
-#include "common/bytelimit.h"
-#include "common/fieldrules.h"
-#include "common/flexgrid.h"
-#include "common/screen.h"
-#include "rules/messages.h"
+#include "widgets/bytelimit.h"
+#include "widgets/fieldrules.h"
+#include "widgets/flexgrid.h"
+#include "widgets/screen.h"
+#include "core/messages.h"
 
 #include <QFrame>
 #include <QHeaderView>

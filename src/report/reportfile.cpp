@@ -1,7 +1,7 @@
 #include "report/reportfile.h"
 
-#include "common/cp932.h"
-#include "common/wholefile.h"
+#include "core/cp932.h"
+#include "core/wholefile.h"
 
 #include <QDir>
 #include <QFileInfo>

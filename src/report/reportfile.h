@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/wholefile.h"
+#include "core/wholefile.h"
 #include "store/reportstore.h"
 
 #include <QString>

@@ -1,14 +1,14 @@
 #include "search/frmsearch.h"
 
 #include "app/messagepresenter.h"
-#include "common/fieldrules.h"
-#include "common/modcommon.h"
-#include "common/screen.h"
-#include "common/waitcursor.h"
+#include "widgets/fieldrules.h"
+#include "core/modcommon.h"
+#include "widgets/screen.h"
+#include "widgets/waitcursor.h"
 #include "models/searchmodel.h"
-#include "rules/dayrules.h"
-#include "rules/messages.h"
-#include "rules/searchtext.h"
+#include "core/dayrules.h"
+#include "core/messages.h"
+#include "core/searchtext.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #include "store/reportstore.h"
 
-#include "common/clock.h"
+#include "core/clock.h"
 #include "store/connection.h"
 #include "store/dayindexes.h"
 #include "store/schema.h"

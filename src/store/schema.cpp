@@ -1,6 +1,6 @@
 #include "store/schema.h"
 
-#include "common/clock.h"
+#include "core/clock.h"
 #include "store/connection.h"
 
 #include <QFile>

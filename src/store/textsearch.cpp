@@ -1,6 +1,6 @@
 #include "store/textsearch.h"
 
-#include "rules/searchtext.h"
+#include "core/searchtext.h"
 #include "store/connection.h"
 #include "store/dayindexes.h"
 #include "store/searchindex.h"

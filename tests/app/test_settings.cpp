@@ -1,7 +1,7 @@
 #include "app/inictrl.h"
 #include "testsupport.h"
 
-#include "common/cp932.h"
+#include "core/cp932.h"
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "calendar/frmcalendar.h"
-#include "common/clock.h"
-#include "common/screen.h"
-#include "rules/dayrules.h"
+#include "core/clock.h"
+#include "widgets/screen.h"
+#include "core/dayrules.h"
 
 #include <QApplication>
 #include <QCalendarWidget>

@@ -1,5 +1,5 @@
 #include "app/inictrl.h"
-#include "common/cp932.h"
+#include "core/cp932.h"
 #include "crashversions.h"
 #include "store/compaction.h"
 #include "store/reportstore.h"

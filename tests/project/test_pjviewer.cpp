@@ -2,11 +2,11 @@
 // update with its checks and question, closing without a pick, and a database that cannot be read. The
 // search patterns and the update rule themselves are the store's and tested there.
 
-#include "common/bytelimit.h"
-#include "common/clock.h"
-#include "common/flexgrid.h"
+#include "widgets/bytelimit.h"
+#include "core/clock.h"
+#include "widgets/flexgrid.h"
 #include "project/frmpjviewer.h"
-#include "rules/messages.h"
+#include "core/messages.h"
 #include "testsupport.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "rules/messages.h"
-#include "common/bytelimit.h"
-#include "common/flexgrid.h"
+#include "core/messages.h"
+#include "widgets/bytelimit.h"
+#include "widgets/flexgrid.h"
 #include "windowfixture.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "rules/messages.h"
-#include "common/bytelimit.h"
-#include "common/flexgrid.h"
-#include "common/screen.h"
+#include "core/messages.h"
+#include "widgets/bytelimit.h"
+#include "widgets/flexgrid.h"
+#include "widgets/screen.h"
 #include "store/reportstore.h"
 #include "windowfixture.h"
 

@@ -1,8 +1,8 @@
 #include "windowfixture.h"
 
-#include "common/bytelimit.h"
-#include "common/clock.h"
-#include "common/flexgrid.h"
+#include "widgets/bytelimit.h"
+#include "core/clock.h"
+#include "widgets/flexgrid.h"
 #include "models/workitemmodel.h"
 
 #include <QApplication>

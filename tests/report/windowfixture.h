@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/bytelimit.h"
-#include "common/flexgrid.h"
-#include "common/screen.h"
+#include "widgets/bytelimit.h"
+#include "widgets/flexgrid.h"
+#include "widgets/screen.h"
 #include "report/frmworvane.h"
 #include "testsupport.h"
 

@@ -1,4 +1,4 @@
-#include "common/clock.h"
+#include "core/clock.h"
 #include "store/connection.h"
 #include "store/reportstore.h"
 #include "testsupport.h"

@@ -1,4 +1,4 @@
-#include "common/screen.h"
+#include "widgets/screen.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "common/clock.h"
+#include "core/clock.h"
 
 namespace worvane
 {

@@ -1,4 +1,4 @@
-#include "common/wholefile.h"
+#include "core/wholefile.h"
 
 #include <QFile>
 #include <QFileInfo>

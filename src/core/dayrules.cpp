@@ -1,6 +1,6 @@
-#include "rules/dayrules.h"
+#include "core/dayrules.h"
 
-#include "common/modcommon.h"
+#include "core/modcommon.h"
 
 #include <algorithm>
 

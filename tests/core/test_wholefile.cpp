@@ -1,4 +1,4 @@
-#include "common/wholefile.h"
+#include "core/wholefile.h"
 #include "testsupport.h"
 
 #include <QDir>

@@ -1,10 +1,10 @@
 // Field rules and typing limits on real widgets, driven with real key, mouse, input-method and drop
 // events on the offscreen platform.
 
-#include "common/bytelimit.h"
-#include "common/cp932.h"
-#include "common/fieldrules.h"
-#include "common/modcommon.h"
+#include "widgets/bytelimit.h"
+#include "core/cp932.h"
+#include "widgets/fieldrules.h"
+#include "core/modcommon.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "common/modcommon.h"
+#include "core/modcommon.h"
 
 #include <algorithm>
 #include <cmath>

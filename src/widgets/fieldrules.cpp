@@ -1,6 +1,6 @@
-#include "common/fieldrules.h"
+#include "widgets/fieldrules.h"
 
-#include "common/modcommon.h"
+#include "core/modcommon.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "common/bytelimit.h"
+#include "widgets/bytelimit.h"
 
-#include "common/cp932.h"
-#include "rules/messages.h"
+#include "core/cp932.h"
+#include "core/messages.h"
 
 #include <QApplication>
 #include <QClipboard>

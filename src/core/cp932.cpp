@@ -1,4 +1,4 @@
-#include "common/cp932.h"
+#include "core/cp932.h"
 
 #include <QHash>
 #include <QStringDecoder>

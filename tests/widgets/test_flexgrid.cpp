@@ -1,7 +1,7 @@
 // The grid over a work-item model: current cell and selection, what the two modes draw, keys and mouse,
 // and columns that always fit the view.
 
-#include "common/flexgrid.h"
+#include "widgets/flexgrid.h"
 #include "models/workitemmodel.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The pure field rules: compact dates, the digit filter, trimming and CP932 byte counting.
 
-#include "common/cp932.h"
-#include "common/modcommon.h"
+#include "core/cp932.h"
+#include "core/modcommon.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "rules/searchtext.h"
+#include "core/searchtext.h"
 
 #include <QTest>
 

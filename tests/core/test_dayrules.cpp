@@ -1,4 +1,4 @@
-#include "rules/dayrules.h"
+#include "core/dayrules.h"
 
 #include <QTest>
 

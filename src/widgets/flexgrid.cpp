@@ -1,6 +1,6 @@
-#include "common/flexgrid.h"
+#include "widgets/flexgrid.h"
 
-#include "common/fieldrules.h"
+#include "widgets/fieldrules.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "rules/messages.h"
-#include "rules/values.h"
+#include "core/messages.h"
+#include "core/values.h"
 
 #include <QDate>
 #include <QString>

@@ -27,7 +27,7 @@
 #include "report/reportfile.h"
 #include "models/searchmodel.h"
 #include "search/frmsearch.h"
-#include "store/textsearch.h"
+#include "store/open/openstore.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -558,15 +558,17 @@ int programSide(const Child &c, int argc, char **argv)
     Messages messages;
     Settings settings{QString::fromStdString(c.work + "/Worvane.ini"), QString::fromStdString(c.dataset),
                       QString::fromLatin1(bench::Dataset::BigDayCode)};
+    // The program's one store, as main makes it (rows on a copy of the data make their own).
+    std::unique_ptr<Store> store = OpenStore(settings.databasePath);
 
     if (c.row == "search") {
         // Timed to the first page painted; then on until every project is listed, taking the events as
         // they come, as the window's own loop would.
         const long all = bench::FloorProjectCount(c.dataset);
-        frmWorvane w(settings);
+        frmWorvane w(settings, *store);
         showWindow(&w);
         for (int run = 0; run <= c.runs; ++run) {
-            frmPJViewer viewer(settings.databasePath, &w);
+            frmPJViewer viewer(*store, &w);
             showWindow(&viewer);
             auto *list = viewer.findChild<FlexGrid *>(QStringLiteral("fgdPRJMST"));
             PaintWatch watch(list->viewport());
@@ -593,7 +595,7 @@ int programSide(const Child &c, int argc, char **argv)
                 check(gridDigest(list, 1));
         }
     } else if (c.row == "load") {
-        frmWorvane w(settings);
+        frmWorvane w(settings, *store);
         showWindow(&w);
         ControlOf<QLineEdit>(w, "txtPJCODE")->setText(QString::fromLatin1(bench::Dataset::BigDayCode));
         ControlOf<QLineEdit>(w, "txtWKYMD")->setText(QString::fromLatin1(bench::Dataset::BigDayDate));
@@ -613,16 +615,15 @@ int programSide(const Child &c, int argc, char **argv)
               gridDigest(ControlOf<FlexGrid>(w, "fgdWKCONT"), 0));
         if (std::getenv("WORVANE_BENCH_PARTS")) {
             // Where the time goes: the store calls alone, the click alone, the paint alone.
-            const ReportStore store(settings.databasePath);
             const QString code = ControlOf<QLineEdit>(w, "txtPJCODE")->text(),
                           date = ControlOf<QLineEdit>(w, "txtWKYMD")->text();
             std::vector<double> lookup, load, click, paint;
             auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
             for (int run = 0; run < c.runs; ++run) {
                 auto t0 = Clock::now();
-                store.lookupProjectName(code);
+                store->lookupProjectName(code);
                 auto t1 = Clock::now();
-                store.loadDay(code, date);
+                store->loadDay(code, date);
                 auto t2 = Clock::now();
                 PaintWatch watch(ControlOf<FlexGrid>(w, "fgdWKCONT")->viewport());
                 QTest::mouseClick(ControlOf<QPushButton>(w, "cmdSerch"), Qt::LeftButton);
@@ -645,7 +646,8 @@ int programSide(const Child &c, int argc, char **argv)
         // A file is saved in a copy; the team database's day is saved over with the same day.
         const std::string db = isServer(c.dataset) ? c.dataset : workingCopy(c, "save-program.db");
         settings.databasePath = QString::fromStdString(db);
-        frmWorvane w(settings);
+        store = OpenStore(settings.databasePath);
+        frmWorvane w(settings, *store);
         showWindow(&w);
         loadBigDay(w, messages);
         for (int run = 0; run <= c.runs; ++run) {
@@ -662,7 +664,7 @@ int programSide(const Child &c, int argc, char **argv)
     } else if (c.row == "report") {
         const std::string file = c.work + "/report-program.txt";
         SaveFileDialog::setHandler([&](const SaveDialogRequest &) { return QString::fromStdString(file); });
-        frmWorvane w(settings);
+        frmWorvane w(settings, *store);
         showWindow(&w);
         loadBigDay(w, messages);
         for (int run = 0; run <= c.runs; ++run) {
@@ -679,7 +681,7 @@ int programSide(const Child &c, int argc, char **argv)
     } else if (c.row == "month") {
         // F7 in the main window holding a date of the month; timed until the month window's grid has
         // painted, then the window is closed, which ends the key press.
-        frmWorvane w(settings);
+        frmWorvane w(settings, *store);
         showWindow(&w);
         ControlOf<QLineEdit>(w, "txtWKYMD")->setText(QString::fromStdString(c.param + "/15"));
         MonthPaintWatch watch;
@@ -701,9 +703,10 @@ int programSide(const Child &c, int argc, char **argv)
         for (int run = 0; run < c.runs; ++run) {
             db = workingCopy(c, "index-program.db");
             worvane::Outcome built;
-            timed([&] { built = TextSearch(QString::fromStdString(db)).build([](qint64, qint64) { return true; }); });
-            if (!built.ok || !TextSearch(QString::fromStdString(db)).status().ready)
-                fail("the index was not built: " + built.error.toStdString());
+            store = OpenStore(QString::fromStdString(db));
+            timed([&] { built = store->buildIndex([](qint64, qint64) { return true; }); });
+            if (!built.ok() || !store->indexStatus().value.ready)
+                fail("the index was not built: " + (built.ok() ? std::string() : built.error->text.toStdString()));
         }
         check(bench::IndexCheck(db));
         struct stat st {
@@ -711,14 +714,13 @@ int programSide(const Child &c, int argc, char **argv)
         ::stat(db.c_str(), &st);
         char text[128];
         std::snprintf(text, sizeof text, "The search index takes %.0f MB of the %.0f MB file it is built in.",
-                      double(TextSearch(QString::fromStdString(db)).indexBytes()) / 1e6, double(st.st_size) / 1e6);
+                      double(bench::IndexBytes(db)) / 1e6, double(st.st_size) / 1e6);
         note(text);
         if (std::rename(db.c_str(), indexedCopy(c.work).c_str()) != 0)
             fail("cannot keep the indexed copy");
     } else if (c.row == "find") {
         // Enter in the query field of the search window, timed until the hit list has painted.
-        const TextSearch search(QString::fromStdString(c.dataset));
-        frmSearch w(search);
+        frmSearch w(*store);
         showWindow(&w);
         auto *query = w.findChild<QLineEdit *>(QStringLiteral("txtQUERY"));
         auto *list = w.findChild<QTableView *>(QStringLiteral("fgdRESULT"));
@@ -745,7 +747,7 @@ int programSide(const Child &c, int argc, char **argv)
         check(hitsCheck(hits));
     } else if (c.row == "open") {
         // The click or key in the main window that opens a window, timed until that window has painted.
-        frmWorvane w(settings);
+        frmWorvane w(settings, *store);
         showWindow(&w);
         WindowPaintWatch watch(QString::fromStdString(c.param));
         for (int run = 0; run <= c.runs; ++run) {
@@ -770,12 +772,13 @@ int programSide(const Child &c, int argc, char **argv)
         for (int run = 0; run < c.runs; ++run) {
             db = workingCopy(c, "compact-program.db");
             settings.databasePath = QString::fromStdString(db);
-            frmWorvane w(settings);
+            store = OpenStore(settings.databasePath);
+            frmWorvane w(settings, *store);
             showWindow(&w);
             // Closing the window ends the event loop; the compaction runs on the way out.
             timed([&] {
                 QTest::mouseClick(ControlOf<QPushButton>(w, "cmdClose"), Qt::LeftButton);
-                CompactMdb(settings.databasePath);
+                CompactMdb(*store);
             });
             messages.expectNone();
             if (w.isVisible() || QFile::exists(settings.databasePath + QStringLiteral("TEMP.mdb")))

@@ -1,6 +1,6 @@
 #include "dataset.h"
 
-#include "store/schema.h"
+#include "store/open/openstore.h"
 
 #include <QDate>
 #include <QString>
@@ -173,8 +173,8 @@ std::string EnsureDataset(const std::string &folder, int years, int projects)
     ::unlink(path.c_str());
     ::unlink(done.c_str());
     const auto created = worvane::CreateDatabase(QString::fromStdString(path), false);
-    if (!created.ok) {
-        std::fprintf(stderr, "bench data: %s\n", qPrintable(created.error));
+    if (!created.ok()) {
+        std::fprintf(stderr, "bench data: %s\n", qPrintable(created.error->text));
         return {};
     }
     sqlite3 *db = nullptr;

@@ -623,6 +623,13 @@ bool FloorBuildIndex(const std::string &path)
     return exec(db.h, "COMMIT");
 }
 
+long long IndexBytes(const std::string &path)
+{
+    Db db(path);
+    Stmt q(db.h, "SELECT SUM(pgsize) FROM dbstat WHERE name LIKE 'WKSEARCH%'");
+    return q.s && sqlite3_step(q.s) == SQLITE_ROW ? sqlite3_column_int64(q.s, 0) : -1;
+}
+
 std::string IndexCheck(const std::string &path)
 {
     Db db(path);

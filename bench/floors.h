@@ -83,6 +83,9 @@ struct Hit {
     int place = 0; // the item's place in its day's order
 };
 
+// The bytes of the file the search index takes.
+long long IndexBytes(const std::string &db);
+
 // The first page of a one-word search on a built index, with the store's statements through the C API:
 // the newest 100 hits and the rest of the last one's day, each hit's title and project name, in the
 // order the window shows them. A word of three characters and more is looked up in the trigram index,

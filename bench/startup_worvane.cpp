@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "main/program.h"
 #include "report/frmworvane.h"
+#include "store/open/openstore.h"
 
 #include <QApplication>
 
@@ -16,8 +17,9 @@ int main(int argc, char **argv)
         return 3;
     const worvane::Settings settings =
         worvane::LoadSettings(QCoreApplication::applicationDirPath(), worvane::UserConfigFolder());
-    worvane::CheckDatabaseFile(settings);
-    worvane::frmWorvane window(settings);
+    const std::unique_ptr<worvane::Store> store = worvane::OpenStore(settings.databasePath);
+    worvane::CheckDatabaseFile(*store);
+    worvane::frmWorvane window(settings, *store);
     new bench::ShownReporter(&window);
     window.show();
     return QApplication::exec();

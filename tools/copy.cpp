@@ -1,6 +1,6 @@
 // worvane-copy SOURCE DEST [--user NAME]: one person's reports from a file into the team database, or
 // from the team database into a new file.
-#include "store/transfer.h"
+#include "store/open/openstore.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -49,11 +49,12 @@ int main(int argc, char **argv)
         err << Usage;
         return 2;
     }
-    const CopyReport report = CopyReports(places[0], places[1], user);
-    if (!report.ok) {
-        err << "worvane-copy: nothing was copied: " << report.error << "\n";
+    const Result<CopyCounts> copied = CopyReports(places[0], places[1], user);
+    if (!copied.ok()) {
+        err << "worvane-copy: nothing was copied: " << copied.error->text << "\n";
         return 1;
     }
+    const CopyCounts &report = copied.value;
     out << "projects: " << report.projectsAdded << " added, " << report.projectsKept << " already there\n"
         << "days: " << report.days << "\nitems: " << report.items << "\n";
     return 0;

@@ -1,6 +1,5 @@
 // worvane-newdb PATH [--demo]: creates a new, empty Worvane database file.
-#include "store/connection.h"
-#include "store/schema.h"
+#include "store/open/openstore.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -51,12 +50,11 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    const worvane::Outcome outcome = worvane::CreateDatabase(path, demo);
-    if (!outcome.ok) {
-        err << "worvane-newdb: " << outcome.error << "\n";
+    const worvane::Result<QString> made = worvane::CreateDatabase(path, demo);
+    if (!made.ok()) {
+        err << "worvane-newdb: " << made.error->text << "\n";
         return 1;
     }
-    out << (worvane::IsServerUri(path) ? "set up " : "created ") << path << (demo ? " with demo projects" : "")
-        << "\n";
+    out << made.value << (demo ? " with demo projects" : "") << "\n";
     return 0;
 }

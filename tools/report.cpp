@@ -1,8 +1,7 @@
 // worvane-report: the totals of a date range, or its export to a file, from the command line.
 #include "app/startup.h"
 #include "ranges/rangeexport.h"
-#include "store/connection.h"
-#include "store/textsearch.h"
+#include "store/open/openstore.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -108,21 +107,22 @@ std::optional<QString> storedDate(const QString &typed)
     return date.toString(QStringLiteral("yyyy/MM/dd"));
 }
 // Every hit, page after page; the index is built first when the file has none and may take one.
-int printSearch(const QString &db, const SearchRequest &request, QTextStream &out, QTextStream &err)
+int printSearch(Store &store, const SearchRequest &request, QTextStream &out, QTextStream &err)
 {
-    const TextSearch search(db);
-    if (const IndexStatus status = search.status(); status.ok && !status.ready && status.writable) {
-        if (const Outcome built = search.build(); !built.ok)
-            err << "worvane-report: the search index could not be built (searching without it): " << built.error
-                << "\n";
+    if (const Result<IndexStatus> status = store.indexStatus();
+        status.ok() && !status.value.ready && status.value.writable) {
+        if (const Outcome built = store.buildIndex({}); !built.ok())
+            err << "worvane-report: the search index could not be built (searching without it): "
+                << built.error->text << "\n";
     }
     std::optional<QString> before = QString();
     while (before) {
-        const SearchPage page = search.search(request, *before);
-        if (!page.ok) {
-            err << "worvane-report: cannot search " << db << ": " << page.error << "\n";
+        const Result<SearchPage> found = store.search(request, *before, 100);
+        if (!found.ok()) {
+            err << "worvane-report: cannot search " << store.name() << ": " << found.error->text << "\n";
             return Failed;
         }
+        const SearchPage &page = found.value;
         for (const SearchHit &hit : page.hits)
             out << hit.date << '\t' << hit.code << '\t' << hit.itemCode << '\t'
                 << QString(hit.head).replace(QLatin1Char('\t'), QLatin1Char(' ')) << '\n';
@@ -170,31 +170,26 @@ int main(int argc, char **argv)
             return Failed;
         }
     }
-    if (!IsServerUri(db) && !QFileInfo(db).isFile()) {
-        err << "worvane-report: no database file at " << db << "\n";
+    const std::unique_ptr<Store> store = OpenStore(db);
+    if (const auto missing = store->missingAtStart()) {
+        err << "worvane-report: " << missing->text << "\n";
         return Failed;
     }
 
     if (isSearch)
-        return printSearch(db, SearchRequest{arguments.text, arguments.project, *from, *to}, out, err);
+        return printSearch(*store, SearchRequest{arguments.text, arguments.project, *from, *to}, out, err);
 
-    if (!arguments.person.isEmpty() && !IsServerUri(db)) {
-        err << "worvane-report: --person needs a team database (postgresql://)\n";
-        return Failed;
-    }
     const People people = arguments.person.isEmpty()            ? People{}
                           : arguments.person == QLatin1String("all") ? People::everyone()
                                                                      : People::one(arguments.person);
     const RangeSelection selection{*from, *to, arguments.project, people};
-    const ReportStore store(db);
     if (arguments.command == QLatin1String("totals")) {
-        const RangeSummary range =
-            store.summarizeRange(selection.from, selection.to, selection.codePattern, selection.people);
-        if (!range.ok) {
-            err << "worvane-report: cannot read " << db << ": " << range.error << "\n";
+        const Result<QList<DaySummary>> range = store->summarizeRange(selection, Store::ItemCounts::Counted);
+        if (!range.ok()) {
+            err << "worvane-report: cannot read " << store->name() << ": " << range.error->text << "\n";
             return Failed;
         }
-        const RangeTotals totals = TotalRange(range.days);
+        const RangeTotals totals = TotalRange(range.value);
         const auto line = [&out, &people](const QString &code, const QString &name, const ProjectTotal &total) {
             if (people.others())
                 out << total.person << '\t';
@@ -207,7 +202,7 @@ int main(int argc, char **argv)
         return Success;
     }
 
-    const DaySource days = RangeDays(store, selection);
+    const DaySource days = RangeDays(*store, selection);
     // Never over the database read from, nor over the settings file.
     const FileTarget target{arguments.out, FilesInUse(db, settings.iniPath)};
     std::optional<QString> failure;

@@ -4,7 +4,6 @@
 #include "calendar/frmcalendar.h"
 #include "month/frmmonthview.h"
 #include "search/frmsearch.h"
-#include "store/textsearch.h"
 #include "widgets/bytelimit.h"
 #include "core/clock.h"
 #include "widgets/flexgrid.h"
@@ -12,8 +11,7 @@
 #include "main/program.h"
 #include "project/frmpjviewer.h"
 #include "report/frmworvane.h"
-#include "store/reportstore.h"
-#include "store/schema.h"
+#include "store/open/openstore.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -66,10 +64,11 @@ int main(int argc, char **argv)
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QTemporaryDir dir;
     const QString db = dir.filePath(QStringLiteral("demo.mdb"));
-    if (!CreateDatabase(db, true).ok)
+    if (!CreateDatabase(db, true).ok())
         return 1;
     Clock::setFixed(QDateTime(QDate(2026, 3, 6), QTime(18, 0)));
-    const ReportStore store(db);
+    const std::unique_ptr<Store> opened = OpenStore(db);
+    Store &store = *opened;
     store.saveDay(DaySave{
         QStringLiteral("A0012345"),
         QStringLiteral("2026/03/06"),
@@ -83,7 +82,7 @@ int main(int argc, char **argv)
          {QStringLiteral("10"), QStringLiteral("レビュー対応"), QStringLiteral("指摘事項を修正")}}});
 
     bool ok = true;
-    frmWorvane window(Settings{dir.filePath(QStringLiteral("Worvane.ini")), db, QStringLiteral("A0012345")});
+    frmWorvane window(Settings{dir.filePath(QStringLiteral("Worvane.ini")), db, QStringLiteral("A0012345")}, store);
     window.show();
     settle();
     ControlOf<QLineEdit>(window, "txtWKYMD")->setText(QStringLiteral("2026/03/06"));
@@ -95,7 +94,7 @@ int main(int argc, char **argv)
     ok &= shoot(&window, out.filePath(QStringLiteral("main.png")));
 
     {
-        frmPJViewer viewer(db, &window);
+        frmPJViewer viewer(store, &window);
         viewer.show();
         settle();
         viewer.findChild<QLineEdit *>(QStringLiteral("txtPJCODE"))->setText(QStringLiteral("A*"));
@@ -121,7 +120,7 @@ int main(int argc, char **argv)
                                   d == 17 ? QString() : start, d == 17 ? QString() : end,
                                   {{QStringLiteral("1"), QStringLiteral("作業"), QStringLiteral("内容")}}});
         }
-        frmMonthView month(window.settings(), QDate(2026, 3, 6), &window);
+        frmMonthView month(store, window.settings(), QDate(2026, 3, 6), &window);
         month.show();
         ok &= shoot(&month, out.filePath(QStringLiteral("month.png")));
     }
@@ -138,9 +137,8 @@ int main(int argc, char **argv)
             store.saveDay(DaySave{QStringLiteral("A0012346"), QStringLiteral("2026/03/%1").arg(d, 2, 10, QLatin1Char('0')),
                                   QStringLiteral("09:00"), QStringLiteral("18:00"), list});
         }
-        TextSearch(db).build();
-        const TextSearch index(db);
-        frmSearch search(index, &window);
+        store.buildIndex({});
+        frmSearch search(store, &window);
         search.show();
         settle();
         search.findChild<QLineEdit *>(QStringLiteral("txtQUERY"))->setText(QStringLiteral("ﾃｽﾄ"));

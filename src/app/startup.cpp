@@ -1,10 +1,8 @@
 #include "app/startup.h"
 
-#include "store/connection.h"
-
 #include "app/inictrl.h"
 #include "app/messagepresenter.h"
-#include "store/compaction.h"
+#include "store/store.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -84,24 +82,15 @@ bool FileExists(const QString &path)
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
-void CheckDatabaseFile(const Settings &settings)
+void CheckDatabaseFile(const Store &store)
 {
-    if (IsServerUri(settings.databasePath))
-        return; // a team database is reached when it is first used
-    if (!FileExists(settings.databasePath))
+    if (store.missingAtStart())
         MessagePresenter::show(nullptr, caption::Main, msg::DatabaseMissing);
 }
 
-QString CompactionTemporaryPath(const QString &databasePath)
+void CompactMdb(Store &store)
 {
-    return databasePath + QStringLiteral("TEMP.mdb");
-}
-
-void CompactMdb(const QString &databasePath)
-{
-    if (IsServerUri(databasePath))
-        return; // the server vacuums itself
-    if (!CompactDatabase(databasePath, CompactionTemporaryPath(databasePath)).ok)
+    if (!store.compact().ok())
         MessagePresenter::show(nullptr, caption::Compaction, msg::CompactionFailed);
 }
 

@@ -9,6 +9,8 @@ class QWidget;
 namespace worvane
 {
 
+class Store;
+
 // True when this is the only running copy for this user; the lock is held until the program ends.
 // Otherwise shows the load-error warning and returns false.
 bool CheckPrevInstance();
@@ -32,19 +34,16 @@ QString UserConfigFolder();
 bool FileExists(const QString &path);
 
 // The database check at start: a missing file (or none named) shows the message naming the settings
-// file, and start-up carries on.
-void CheckDatabaseFile(const Settings &settings);
+// file, and start-up carries on. A team database is reached when it is first used.
+void CheckDatabaseFile(const Store &store);
 
-// Compacts the database file at exit. Any failure shows the compaction message; the program then ends
-// all the same.
-void CompactMdb(const QString &databasePath);
+// Compacts the database file at exit (a server looks after itself). Any failure shows the compaction
+// message; the program then ends all the same.
+void CompactMdb(Store &store);
 
 // After a successful save: the code, untrimmed, becomes the default in the settings file and at once in
 // the settings in use. A failed write of the file is not reported.
 void WriteDefaultPJCode(Settings &settings, const QString &code);
-
-// The temporary name of the compaction: the database path followed by "TEMP.mdb".
-QString CompactionTemporaryPath(const QString &databasePath);
 
 // Where the single-instance lock lives: the per-user runtime folder, else the temporary folder.
 QString InstanceLockPath();

@@ -2,12 +2,24 @@
 
 #include <QList>
 
+#include <algorithm>
+
 namespace worvane
 {
 
 QString SearchForm(const QString &text)
 {
     return text.normalized(QString::NormalizationForm_KC).toCaseFolded();
+}
+
+QString SearchBody(const QString &head, const QString &detail)
+{
+    return SearchForm(head) + QLatin1Char('\n') + SearchForm(detail);
+}
+
+bool MatchesAllWords(const QString &body, const QStringList &words)
+{
+    return std::all_of(words.begin(), words.end(), [&body](const QString &word) { return body.contains(word); });
 }
 
 QStringList SearchWords(const QString &query)

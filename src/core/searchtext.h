@@ -12,6 +12,13 @@ namespace worvane
 // NFKC, then case-folded: the form in which both the stored text and the query are compared.
 QString SearchForm(const QString &text);
 
+// An item's title and detail in search form, as one text the words are looked for in (a word is never
+// found across the two).
+QString SearchBody(const QString &head, const QString &detail);
+
+// Whether every word occurs in a search body.
+bool MatchesAllWords(const QString &body, const QStringList &words);
+
 // The words of a query in search form: split at blanks (full-width ones too), empty and repeated
 // words left out. Every word must occur for an item to match.
 QStringList SearchWords(const QString &query);

@@ -2,8 +2,9 @@
 
 #include "app/startup.h"
 
-#include "widgets/screen.h"
 #include "report/frmworvane.h"
+#include "store/open/openstore.h"
+#include "widgets/screen.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -67,15 +68,17 @@ int RunProgram(int argc, char **argv)
     if (!CheckPrevInstance())
         return 0; // another copy runs: no window, no settings read, no compaction
     Settings settings = LoadSettings(QCoreApplication::applicationDirPath(), UserConfigFolder());
-    CheckDatabaseFile(settings);
+    // The one store of the session, over the settings' database: a file, or the team database.
+    const std::unique_ptr<Store> store = OpenStore(settings.databasePath);
+    CheckDatabaseFile(*store);
     int status = 0;
     {
-        frmWorvane window(settings);
+        frmWorvane window(settings, *store);
         window.show();
         status = QApplication::exec();
     }
     // Closing the window, by any way, ends here: the database is compacted on the way out.
-    CompactMdb(settings.databasePath);
+    CompactMdb(*store);
     return status;
 }
 

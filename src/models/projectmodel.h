@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/reportstore.h"
+#include "core/values.h"
 
 #include <QAbstractTableModel>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/searchtext.h"
-#include "store/textsearch.h"
+#include "core/values.h"
 
 #include <QAbstractTableModel>
 #include <optional>

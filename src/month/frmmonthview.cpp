@@ -124,8 +124,8 @@ private:
 
 } // namespace
 
-frmMonthView::frmMonthView(Settings settings, const QDate &month, QWidget *parent)
-    : QDialog(parent), m_settings(std::move(settings)), m_databasePath(m_settings.databasePath),
+frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, QWidget *parent)
+    : QDialog(parent), m_store(store), m_settings(std::move(settings)),
       m_model(new MonthModel(this))
 {
     setObjectName(QStringLiteral("frmMonthView"));
@@ -148,7 +148,7 @@ frmMonthView::frmMonthView(Settings settings, const QDate &month, QWidget *paren
     cmbPERSON->setAccessibleName(PersonHeading);
     PlaceTwips(cmbPERSON, 13200, 90, 3195, 315);
     auto *personLabel = MakeLabel(this, "lblPerson", PersonHeading, {12450, 135, 700, 195});
-    const TeamPeople team = ReportStore(m_databasePath).teamPeople();
+    const TeamPeople team = m_store.teamPeople().value;
     m_self = team.self;
     if (team.lead) {
         QStringList names = team.names;
@@ -222,9 +222,10 @@ frmMonthView::frmMonthView(Settings settings, const QDate &month, QWidget *paren
     fgdMONTH->setFocus();
 }
 
-std::optional<frmMonthView::Pick> frmMonthView::open(const Settings &settings, const QDate &month, QWidget *parent)
+std::optional<frmMonthView::Pick> frmMonthView::open(Store &store, const Settings &settings, const QDate &month,
+                                                     QWidget *parent)
 {
-    frmMonthView view(settings, month, parent);
+    frmMonthView view(store, settings, month, parent);
     view.exec();
     ReturnFocusTo(parent);
     return view.picked();
@@ -234,16 +235,15 @@ void frmMonthView::showMonth(const QDate &month)
 {
     const QDate first(month.year(), month.month(), 1);
     const QDate last = first.addDays(first.daysInMonth() - 1);
-    const RangeSummary range = [&] {
+    const Result<QList<DaySummary>> range = [&] {
         WaitCursor hourglass;
         // The grid shows hours, not item counts.
-        return ReportStore(m_databasePath)
-            .summarizeRange(ymdText(first), ymdText(last), patternOf(txtPJCODE), people(),
-                            ReportStore::ItemCounts::NotCounted);
+        return m_store.summarizeRange({ymdText(first), ymdText(last), patternOf(txtPJCODE), people()},
+                                      Store::ItemCounts::NotCounted);
     }();
-    if (!range.ok)
+    if (!range.ok())
         MessagePresenter::show(this, caption::Month, msg::LoadFailed);
-    m_model->setMonth(first, range.days, people().others());
+    m_model->setMonth(first, range.value, people().others());
     lblMonth->setText(QStringLiteral("%1年%2月").arg(first.year()).arg(first.month()));
     txtFROM->setText(ymdText(first));
     txtTO->setText(ymdText(last));
@@ -289,8 +289,8 @@ void frmMonthView::exportRange(Format format)
         return;
     WaitCursor hourglass;
     const RangeSelection selection{from, to, patternOf(txtPJCODE), people()};
-    const DaySource days = RangeDays(ReportStore(m_databasePath), selection);
-    const FileTarget target{*path, FilesInUse(m_databasePath, m_settings.iniPath)};
+    const DaySource days = RangeDays(m_store, selection);
+    const FileTarget target{*path, FilesInUse(m_settings.databasePath, m_settings.iniPath)};
     std::optional<QString> error;
     switch (format) {
     case Format::Csv:

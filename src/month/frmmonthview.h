@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/values.h"
-#include "store/reportstore.h"
+#include "store/store.h"
 
 #include <QDate>
 #include <QDialog>
@@ -33,11 +33,11 @@ public:
         QString date;
     };
 
-    // The database is the settings' one; an export never writes over it or over the settings file.
-    frmMonthView(Settings settings, const QDate &month, QWidget *parent = nullptr);
+    // The store is the settings' database's; an export never writes over it or over the settings file.
+    frmMonthView(Store &store, Settings settings, const QDate &month, QWidget *parent = nullptr);
 
     // Shows the window modally on the month of `month`; the day opened, or nothing.
-    static std::optional<Pick> open(const Settings &settings, const QDate &month, QWidget *parent);
+    static std::optional<Pick> open(Store &store, const Settings &settings, const QDate &month, QWidget *parent);
     const std::optional<Pick> &picked() const { return m_picked; }
 
 private:
@@ -47,8 +47,8 @@ private:
     void exportRange(Format format);
     People people() const;
 
+    Store &m_store;
     Settings m_settings;
-    QString m_databasePath;
     MonthModel *m_model;
     QLabel *lblMonth;
     QLineEdit *txtPJCODE;

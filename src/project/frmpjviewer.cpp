@@ -8,7 +8,7 @@
 #include "widgets/screen.h"
 #include "widgets/waitcursor.h"
 #include "models/projectmodel.h"
-#include "store/reportstore.h"
+#include "store/store.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -45,8 +45,8 @@ std::optional<QString> patternOf(const QLineEdit *field)
 }
 } // namespace
 
-frmPJViewer::frmPJViewer(QString databasePath, QWidget *parent)
-    : QDialog(parent), m_databasePath(std::move(databasePath)), m_projects(new ProjectModel(this)),
+frmPJViewer::frmPJViewer(Store &store, QWidget *parent)
+    : QDialog(parent), m_store(store), m_projects(new ProjectModel(this)),
       m_nextPage(new QTimer(this))
 {
     m_nextPage->setSingleShot(true);
@@ -127,9 +127,9 @@ frmPJViewer::frmPJViewer(QString databasePath, QWidget *parent)
     txtPJCODE->setFocus();
 }
 
-std::optional<ProjectRow> frmPJViewer::pick(const QString &databasePath, QWidget *parent)
+std::optional<ProjectRow> frmPJViewer::pick(Store &store, QWidget *parent)
 {
-    frmPJViewer viewer(databasePath, parent);
+    frmPJViewer viewer(store, parent);
     viewer.exec();
     return viewer.picked();
 }
@@ -137,9 +137,10 @@ std::optional<ProjectRow> frmPJViewer::pick(const QString &databasePath, QWidget
 frmPJViewer::Search frmPJViewer::SearchProjects()
 {
     const std::optional<QString> codePattern = patternOf(txtPJCODE), namePattern = patternOf(txtPJNAME);
-    ProjectSearch found = ReportStore(m_databasePath).searchProjects(codePattern, namePattern, FirstPageRows);
-    if (!found.ok)
+    Result<ProjectPage> searched = m_store.searchProjects({codePattern, namePattern, FirstPageRows});
+    if (!searched.ok())
         return Search::Failed;
+    ProjectPage &found = searched.value;
     if (found.rows.isEmpty())
         return Search::NotFound;
 
@@ -165,15 +166,15 @@ void frmPJViewer::ListNextPage()
 {
     if (!m_paging)
         return;
-    ProjectSearch found = ReportStore(m_databasePath)
-                              .searchProjects(m_paging->codePattern, m_paging->namePattern, NextPageRows,
-                                              m_paging->after);
-    if (!found.ok) {
+    Result<ProjectPage> searched =
+        m_store.searchProjects({m_paging->codePattern, m_paging->namePattern, NextPageRows, m_paging->after});
+    if (!searched.ok()) {
         // The rows listed stay; the user is told that the list stops short.
         m_paging.reset();
         MessagePresenter::show(this, caption::Project, msg::ProjectSearchFailed);
         return;
     }
+    ProjectPage &found = searched.value;
     m_projects->appendProjects(std::move(found.rows));
     if (!found.next) {
         m_paging.reset();
@@ -231,12 +232,12 @@ void frmPJViewer::cmdUpdate_Click()
         return;
     WaitCursor wait;
     // The text exactly as typed: blanks around a code are part of it.
-    const Outcome updated = ReportStore(m_databasePath).updateProjectMaster(txtPJCODE->text(), txtPJNAME->text());
+    const Outcome updated = m_store.updateProjectMaster(txtPJCODE->text(), txtPJNAME->text());
     wait.restore();
     MessagePresenter::show(this, caption::Project,
-                           updated.ok     ? msg::ProjectUpdated
-                           : updated.busy ? msg::DatabaseBusy
-                                          : msg::ProjectUpdateFailed);
+                           updated.ok()                                ? msg::ProjectUpdated
+                           : updated.failedAs(StoreError::Kind::Busy) ? msg::DatabaseBusy
+                                                                      : msg::ProjectUpdateFailed);
 }
 void frmPJViewer::fgdPRJMST_KeyPress(int &keyCode)
 {

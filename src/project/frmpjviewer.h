@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/values.h"
-#include "store/reportstore.h"
+#include "store/store.h"
 
 #include <QDialog>
 #include <QString>
@@ -31,10 +31,10 @@ public:
     static constexpr int FirstPageRows = 32768;
     static constexpr int NextPageRows = 8192;
 
-    explicit frmPJViewer(QString databasePath, QWidget *parent = nullptr);
+    explicit frmPJViewer(Store &store, QWidget *parent = nullptr);
 
     // Shows the window modally; the project picked, or nothing when it was closed without a pick.
-    static std::optional<ProjectRow> pick(const QString &databasePath, QWidget *parent);
+    static std::optional<ProjectRow> pick(Store &store, QWidget *parent);
 
     // The project picked before the window closed; nothing while none was.
     const std::optional<ProjectRow> &picked() const { return m_picked; }
@@ -60,7 +60,7 @@ private:
     void cmdUpdate_Click();
     void fgdPRJMST_KeyPress(int &keyCode);
 
-    QString m_databasePath;
+    Store &m_store;
     std::optional<ProjectRow> m_picked;
     ProjectModel *m_projects;
     // The search whose later pages are still to come, and where its last page ended.

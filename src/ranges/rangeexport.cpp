@@ -49,7 +49,7 @@ QString csvField(const QString &value)
 
 QString hoursOf(const StoredDay &day)
 {
-    const auto minutes = DayMinutes(day.startTime, day.endTime);
+    const auto minutes = DayMinutes(day.summary.startTime, day.summary.endTime);
     return minutes ? FormatHours(*minutes) : QString();
 }
 
@@ -102,12 +102,12 @@ QString namedPlace(const QString &where, const QString &character)
 // The place of the first character of a day that CP932 cannot hold, as "2026/01/05 A0012345 作業内容「😀」".
 std::optional<QString> placeOfNonCp932(const StoredDay &day)
 {
-    const QString place = day.date + QLatin1Char(' ') + day.code + QLatin1Char(' ');
-    const std::pair<QString, QString> fields[] = {{QStringLiteral("PJコード"), day.code},
-                                                  {QStringLiteral("PJ名称"), day.name},
-                                                  {QStringLiteral("日付"), day.date},
-                                                  {QStringLiteral("開始"), day.startTime},
-                                                  {QStringLiteral("終了"), day.endTime}};
+    const QString place = day.summary.date + QLatin1Char(' ') + day.summary.code + QLatin1Char(' ');
+    const std::pair<QString, QString> fields[] = {{QStringLiteral("PJコード"), day.summary.code},
+                                                  {QStringLiteral("PJ名称"), day.summary.name},
+                                                  {QStringLiteral("日付"), day.summary.date},
+                                                  {QStringLiteral("開始"), day.summary.startTime},
+                                                  {QStringLiteral("終了"), day.summary.endTime}};
     for (const auto &[what, value] : fields)
         if (const auto c = firstNonCp932(value))
             return namedPlace(place + what, *c);
@@ -123,11 +123,6 @@ std::optional<QString> placeOfNonCp932(const StoredDay &day)
     return std::nullopt;
 }
 
-DaySummary summaryOf(const StoredDay &day)
-{
-    return DaySummary{day.code, day.name, day.date, day.startTime, day.endTime, int(day.items.size()), day.person};
-}
-
 QString readFailure(const QString &engineText)
 {
     return QStringLiteral("データベースを読めません: %1").arg(engineText);
@@ -141,10 +136,10 @@ QString csvHeader(bool withPeople)
 // The rows of one day: one per item, or one with empty item columns.
 QString csvRows(const StoredDay &day, bool withPeople)
 {
-    const QString head = QStringList{csvField(day.date),      csvField(day.code),    csvField(day.name),
-                                     csvField(day.startTime), csvField(day.endTime), hoursOf(day)}
+    const QString head = QStringList{csvField(day.summary.date),      csvField(day.summary.code),    csvField(day.summary.name),
+                                     csvField(day.summary.startTime), csvField(day.summary.endTime), hoursOf(day)}
                              .join(QLatin1Char(','));
-    const QString tail = withPeople ? QLatin1Char(',') + csvField(day.person) : QString();
+    const QString tail = withPeople ? QLatin1Char(',') + csvField(day.summary.person) : QString();
     QString rows;
     for (const WorkItem &item : rowsOf(day))
         rows += head + QLatin1Char(',') + csvField(item.code) + QLatin1Char(',') + csvField(item.head) +
@@ -155,8 +150,8 @@ QString csvRows(const StoredDay &day, bool withPeople)
 // The monthly report's block of one day, under its project: the layout of a day's report file.
 QString monthlyDayBlock(const StoredDay &day, bool withPeople)
 {
-    QString text = QStringLiteral("■") + day.code + Tab + day.name + (withPeople ? Tab + day.person : QString()) + CrLf;
-    text += day.date + Tab + day.startTime + QStringLiteral("～") + day.endTime + CrLf + CrLf;
+    QString text = QStringLiteral("■") + day.summary.code + Tab + day.summary.name + (withPeople ? Tab + day.summary.person : QString()) + CrLf;
+    text += day.summary.date + Tab + day.summary.startTime + QStringLiteral("～") + day.summary.endTime + CrLf + CrLf;
     for (const WorkItem &item : day.items) {
         text += item.code + QStringLiteral(".") + Tab + item.head + CrLf;
         text += Tab + Tab + crLfBreaks(item.detail).replace(CrLf, CrLf + Tab + Tab) + CrLf + CrLf;
@@ -227,7 +222,7 @@ std::optional<QString> writeByDay(const FileTarget &target, const DaySource &day
         bool written = true;
         const Outcome read = days([&](const StoredDay &day) {
             if (!append(layout.part(day))) {
-                refuse(placeOfNonCp932(day).value_or(day.date + QLatin1Char(' ') + day.code));
+                refuse(placeOfNonCp932(day).value_or(day.summary.date + QLatin1Char(' ') + day.summary.code));
                 return false;
             }
             if (chunk.size() >= (1 << 16)) {
@@ -236,9 +231,9 @@ std::optional<QString> writeByDay(const FileTarget &target, const DaySource &day
             }
             return written;
         });
-        if (!read.ok)
-            why = readFailure(read.error);
-        if (!read.ok || !why.isEmpty() || !written)
+        if (!read.ok())
+            why = readFailure(read.error->text);
+        if (!read.ok() || !why.isEmpty() || !written)
             return false;
         append(layout.tail()); // only codes and names, each already written once
         return file.write(chunk);
@@ -246,11 +241,9 @@ std::optional<QString> writeByDay(const FileTarget &target, const DaySource &day
 }
 } // namespace
 
-DaySource RangeDays(const ReportStore &store, const RangeSelection &selection)
+DaySource RangeDays(Store &store, const RangeSelection &selection)
 {
-    return [store, selection](const DaySink &take) {
-        return store.forEachDay(selection.from, selection.to, selection.codePattern, take, selection.people);
-    };
+    return [&store, selection](const DaySink &take) { return store.forEachDay(selection, take); };
 }
 
 std::optional<QString> WriteCsv(const FileTarget &target, const DaySource &days, CsvEncoding encoding,
@@ -271,7 +264,7 @@ std::optional<QString> WriteMonthlyText(const FileTarget &target, const RangeSel
     return writeByDay(target, days,
                       TextLayout{QByteArray(), monthlyHead(selection),
                                  [&tally, withPeople](const StoredDay &day) {
-                                     tally.add(summaryOf(day));
+                                     tally.add(day.summary);
                                      return monthlyDayBlock(day, withPeople);
                                  },
                                  [&tally, withPeople] { return monthlyTotals(tally.totals(), withPeople); }, true,
@@ -374,17 +367,17 @@ std::optional<WorkbookError> buildWorkbook(const QByteArray &file, const QByteAr
     std::map<QString, RangeTally> monthTallies;
     lxw_row_t row = 1;
     const Outcome read = days([&](const StoredDay &day) {
-        const DaySummary counted = summaryOf(day);
+        const DaySummary &counted = day.summary;
         tally.add(counted);
-        monthTallies[day.date.left(7)].add(counted);
-        const QDate date = QDate::fromString(day.date, QStringLiteral("yyyy/MM/dd"));
-        const auto minutes = DayMinutes(day.startTime, day.endTime);
-        const auto start = DayMinutes(QStringLiteral("00:00"), day.startTime);
-        const auto end = DayMinutes(QStringLiteral("00:00"), day.endTime);
+        monthTallies[day.summary.date.left(7)].add(counted);
+        const QDate date = QDate::fromString(day.summary.date, QStringLiteral("yyyy/MM/dd"));
+        const auto minutes = DayMinutes(day.summary.startTime, day.summary.endTime);
+        const auto start = DayMinutes(QStringLiteral("00:00"), day.summary.startTime);
+        const auto end = DayMinutes(QStringLiteral("00:00"), day.summary.endTime);
         // The day's own cells, the same on each of its rows: converted once.
         const lxw_datetime when = date.isValid() ? dateOf(date) : lxw_datetime{};
-        const QByteArray dateText = day.date.toUtf8(), code = day.code.toUtf8(), name = day.name.toUtf8(),
-                         person = day.person.toUtf8();
+        const QByteArray dateText = day.summary.date.toUtf8(), code = day.summary.code.toUtf8(), name = day.summary.name.toUtf8(),
+                         person = day.summary.person.toUtf8();
         bool first = true;
         for (const WorkItem &item : rowsOf(day)) {
             if (date.isValid()) {
@@ -395,8 +388,8 @@ std::optional<WorkbookError> buildWorkbook(const QByteArray &file, const QByteAr
             }
             utf8(sheet, row, 1, code);
             utf8(sheet, row, 2, name);
-            time(row, 3, day.startTime, start);
-            time(row, 4, day.endTime, end);
+            time(row, 3, day.summary.startTime, start);
+            time(row, 4, day.summary.endTime, end);
             if (minutes)
                 keep(worksheet_write_number(sheet, row, 5, *minutes / MinutesPerDay, hoursFormat));
             text(sheet, row, 6, item.code);
@@ -419,9 +412,9 @@ std::optional<WorkbookError> buildWorkbook(const QByteArray &file, const QByteAr
         }
         return error == LXW_NO_ERROR;
     });
-    if (!read.ok) {
+    if (!read.ok()) {
         workbook_close(book);
-        return WorkbookError{readFailure(read.error)};
+        return WorkbookError{readFailure(read.error->text)};
     }
 
     // 集計: a row per project, a column per month, and the totals; every cell a formula over 日報.

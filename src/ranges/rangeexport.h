@@ -2,6 +2,7 @@
 
 #include "core/wholefile.h"
 #include "ranges/rangetotals.h"
+#include "store/store.h"
 
 #include <QString>
 #include <functional>
@@ -22,8 +23,9 @@ enum class CsvEncoding { Utf8WithBom, Cp932 };
 using DaySink = std::function<bool(const StoredDay &)>;
 using DaySource = std::function<Outcome(const DaySink &take)>;
 
-// The saved days of the selection, read from the store one day at a time as the export takes them.
-DaySource RangeDays(const ReportStore &store, const RangeSelection &selection);
+// The saved days of the selection, read from the store one day at a time as the export takes them; the
+// store is the caller's, and lives as long as the source.
+DaySource RangeDays(Store &store, const RangeSelection &selection);
 
 // The column every export adds for the person, and the name of everyone.
 inline const QString PersonHeading = QStringLiteral("担当者");

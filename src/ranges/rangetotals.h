@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/reportstore.h"
+#include "core/values.h"
 
 #include <QList>
 #include <QString>
@@ -12,15 +12,6 @@
 
 namespace worvane
 {
-
-// What a range report covers: two "YYYY/MM/DD" dates, both included, and a project code pattern
-// (* and ? as in the project search) or every project.
-struct RangeSelection {
-    QString from;
-    QString to;
-    std::optional<QString> codePattern;
-    People people = {}; // on the team database: whose days; with others, each person's days apart
-};
 
 // Minutes of a day from its saved "HH:MM" times (09:00 to 25:30 is 990), or nothing when either time
 // is empty or unreadable or the end comes before the start. Such a day counts 0 and is shown as marked,

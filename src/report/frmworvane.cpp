@@ -17,7 +17,6 @@
 #include "project/frmpjviewer.h"
 #include "report/reportfile.h"
 #include "core/dayrules.h"
-#include "store/connection.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -41,8 +40,8 @@ const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
     {Qt::Key_F8, false, &frmWorvane::openSearch},       {Qt::Key_F11, true, &frmWorvane::copyLastDay},
 };
 
-frmWorvane::frmWorvane(Settings settings, QWidget *parent)
-    : QWidget(parent), m_settings(std::move(settings)), m_search(m_settings.databasePath)
+frmWorvane::frmWorvane(Settings settings, Store &store, QWidget *parent)
+    : QWidget(parent), m_settings(std::move(settings)), m_store(store)
 {
     setupUi(this);
     m_items = new WorkItemModel(this);
@@ -201,14 +200,12 @@ frmWorvane::Lookup frmWorvane::lookupProject()
 {
     if (TrimBlanks(txtPJCODE->text()).isEmpty())
         return Lookup::NotFound;
-    const NameLookup lookup = store().lookupProjectName(txtPJCODE->text());
-    if (!lookup.ok) {
-        m_lastFailure = lookup;
+    const Result<std::optional<QString>> lookup = m_store.lookupProjectName(txtPJCODE->text());
+    if (!lookup.ok())
         return Lookup::Failed;
-    }
-    if (!lookup.found)
+    if (!lookup.value)
         return Lookup::NotFound;
-    lblPJNAME->setText(lookup.name);
+    lblPJNAME->setText(*lookup.value);
     return Lookup::Found;
 }
 
@@ -260,7 +257,7 @@ void frmWorvane::txtWETIME_LostFocus()
 
 void frmWorvane::cmdCallPJViewer_Click()
 {
-    if (const std::optional<ProjectRow> project = frmPJViewer::pick(m_settings.databasePath, this)) {
+    if (const std::optional<ProjectRow> project = frmPJViewer::pick(m_store, this)) {
         txtPJCODE->setText(project->code);
         lblPJNAME->setText(project->name);
     }
@@ -272,7 +269,7 @@ void frmWorvane::openMonthView()
 {
     // The month of the date field, or this month when the field holds no date.
     const QDate date = QDate::fromString(QString(txtWKYMD->text()).remove(u'/'), QStringLiteral("yyyyMMdd"));
-    if (const auto pick = frmMonthView::open(m_settings, date.isValid() ? date : Clock::today(), this))
+    if (const auto pick = frmMonthView::open(m_store, m_settings, date.isValid() ? date : Clock::today(), this))
         openDay(pick->code, pick->date);
 }
 
@@ -287,7 +284,7 @@ void frmWorvane::openDay(const QString &code, const QString &date)
 
 void frmWorvane::openSearch()
 {
-    const auto pick = frmSearch::open(m_search, this);
+    const auto pick = frmSearch::open(m_store, this);
     if (!pick)
         return;
     // The day opens with the item found current in the list.
@@ -303,29 +300,30 @@ void frmWorvane::openSearch()
 void frmWorvane::copyLastDay()
 {
     WaitCursor hourglass;
-    const EarlierDay earlier = store().loadLatestDayBefore(txtPJCODE->text(), txtWKYMD->text());
+    const Result<std::optional<EarlierDay>> found = m_store.loadLatestDayBefore(txtPJCODE->text(), txtWKYMD->text());
     hourglass.restore();
-    if (!earlier.ok) {
-        say(msg::LoadFailed);
+    if (!found.ok()) {
+        say(failureMessage(*found.error, msg::LoadFailed));
         return;
     }
-    if (earlier.date.isEmpty()) {
+    if (!found.value) {
         say(msg::NoEarlierDay);
         return;
     }
+    const EarlierDay &earlier = *found.value;
     const bool screenHoldsDay = !TrimBlanks(txtWSTIME->text()).isEmpty() ||
                                 !TrimBlanks(txtWETIME->text()).isEmpty() || !m_items->isEmpty();
     if (screenHoldsDay && !say(msg::ConfirmCopyDay(earlier.date)))
         return;
     // Only the screen changes: the day is stored by 更新 (F1), as any other.
-    txtWSTIME->setText(earlier.startTime);
-    txtWETIME->setText(earlier.endTime);
+    txtWSTIME->setText(earlier.day.startTime);
+    txtWETIME->setText(earlier.day.endTime);
     InitWorkGrid();
     txtWKCODE->clear();
     txtWKHEAD->clear();
     txtDETAIL->clear();
-    if (!earlier.items.isEmpty()) {
-        m_items->setItems(earlier.items);
+    if (!earlier.day.items.isEmpty()) {
+        m_items->setItems(earlier.day.items);
         fgdWKCONT->setMode(FlexGrid::Mode::List);
         fgdWKCONT->selectRow(0);
     }
@@ -356,12 +354,13 @@ void frmWorvane::cmdSerch_Click()
     WaitCursor hourglass;
     // The project's name and the day in one visit, read before anything on the screen changes: a failure
     // leaves the window as it was.
-    const DayLoad day = store().loadDay(txtPJCODE->text(), txtWKYMD->text());
-    if (!day.ok) {
+    const Result<DayLoad> loaded = m_store.loadDay(txtPJCODE->text(), txtWKYMD->text());
+    if (!loaded.ok()) {
         hourglass.restore();
-        say(failureMessage(day, msg::LoadFailed));
+        say(failureMessage(*loaded.error, msg::LoadFailed));
         return;
     }
+    const DayLoad &day = loaded.value;
     if (!day.projectName) {
         say(msg::ProjectUnknown);
         hourglass.restore();
@@ -488,7 +487,7 @@ bool frmWorvane::CheckReportHeader()
     return !fault;
 }
 
-bool frmWorvane::SaveReport()
+Outcome frmWorvane::SaveReport()
 {
     // The day loaded is checked for changes made since; a day saved under other keys than it was loaded
     // with was never seen, and is written as it always was.
@@ -497,26 +496,30 @@ bool frmWorvane::SaveReport()
     const DaySave day{txtPJCODE->text(), txtWKYMD->text(), TrimBlanks(txtWSTIME->text()),
                       TrimBlanks(txtWETIME->text()), listItems(),
                       sameDay ? std::optional(m_loaded->stamp) : std::nullopt};
-    m_lastFailure = store().saveDay(day);
-    if (!m_lastFailure.ok)
-        return false;
+    const Result<QString> saved = m_store.saveDay(day);
+    if (!saved.ok())
+        return Outcome::failure(saved);
     // The day stored is now the one on the screen.
-    m_loaded = LoadedDay{day.code, day.date, DayStamp(true, day.startTime, day.endTime, day.items)};
+    m_loaded = LoadedDay{day.code, day.date, saved.value};
     fgdWKCONT->selectRow(0);
-    return true;
+    return {};
 }
 
-Message frmWorvane::failureMessage(const Outcome &outcome, const Message &otherwise) const
+Message frmWorvane::failureMessage(const StoreError &error, const Message &otherwise) const
 {
-    if (outcome.unreachable)
-        return msg::ServerUnreachable(ServerName(m_settings.databasePath));
-    if (outcome.conflict)
+    switch (error.kind) {
+    case StoreError::Kind::Unreachable:
+    case StoreError::Kind::Authentication:
+        return msg::ServerUnreachable(m_store.name());
+    case StoreError::Kind::Conflict:
         return msg::DayChangedElsewhere;
-    if (outcome.busy)
+    case StoreError::Kind::Busy:
         return msg::DatabaseBusy;
-    if (outcome.diskFull)
+    case StoreError::Kind::DiskFull:
         return msg::DatabaseDiskFull;
-    return otherwise;
+    default:
+        return otherwise;
+    }
 }
 
 void frmWorvane::cmdUpdate_Click()
@@ -526,13 +529,13 @@ void frmWorvane::cmdUpdate_Click()
     if (!say(msg::ConfirmSave))
         return;
     WaitCursor hourglass;
-    const bool saved = SaveReport();
+    const Outcome saved = SaveReport();
     hourglass.restore();
-    if (saved) {
+    if (saved.ok()) {
         say(msg::Saved);
         WriteDefaultPJCode(m_settings, txtPJCODE->text());
     } else {
-        say(failureMessage(m_lastFailure, msg::SaveFailed));
+        say(failureMessage(*saved.error, msg::SaveFailed));
     }
 }
 
@@ -553,11 +556,6 @@ void frmWorvane::cmdOutput_Click()
 }
 
 // ---- Helpers ----------------------------------------------------------------------------------------
-
-ReportStore frmWorvane::store() const
-{
-    return ReportStore(m_settings.databasePath);
-}
 
 DayHeader frmWorvane::header() const
 {

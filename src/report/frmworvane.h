@@ -2,8 +2,7 @@
 
 #include "report/frmworvane_ui.h"
 #include "core/dayrules.h"
-#include "store/reportstore.h"
-#include "store/textsearch.h"
+#include "store/store.h"
 
 #include <QWidget>
 
@@ -20,8 +19,9 @@ class frmWorvane : public QWidget, private frmWorvaneUi
 {
     Q_OBJECT
 public:
-    // Opens in the start state, with the settings' default code; the database is the settings' one.
-    explicit frmWorvane(Settings settings, QWidget *parent = nullptr);
+    // Opens in the start state, with the settings' default code, on the store of the settings' database,
+    // which the caller owns and which outlives the window.
+    frmWorvane(Settings settings, Store &store, QWidget *parent = nullptr);
 
     const Settings &settings() const { return m_settings; }
 
@@ -35,7 +35,7 @@ public:
     bool LoadDayReport(const DayLoad &day);
     bool CheckWorkItem();
     bool CheckReportHeader();
-    bool SaveReport();
+    Outcome SaveReport();
 
 private:
     enum class Lookup { Found, NotFound, Failed };
@@ -71,20 +71,19 @@ private:
     void cmdClose_Click();
 
     Lookup lookupProject();
-    ReportStore store() const;
     DayHeader header() const;
     WorkItem editorItem() const;
     // A check's fault: its message, then the focus on its field (text selected).
     void showFault(const Fault &fault);
     // Every box of this window: the message under the window's caption; true when a question got Yes.
     bool say(const Message &message);
-    // The message of a failed load or save: the server out of reach, the day changed elsewhere, or the
-    // one given.
-    Message failureMessage(const Outcome &outcome, const Message &otherwise) const;
+    // The message of a failed load or save: the server out of reach, the day changed elsewhere, the file
+    // held by another program or its disk full, or the one given.
+    Message failureMessage(const StoreError &error, const Message &otherwise) const;
     QList<WorkItem> listItems() const;
     void focusField(QWidget *field);
     Settings m_settings;
-    TextSearch m_search; // the full-text search of the settings' database, for the session
+    Store &m_store;
     WorkItemModel *m_items;
     bool m_movingFocus = false; // the program moves the focus to a field at fault
     // The day the search loaded (or the save stored), and what it was then.
@@ -94,7 +93,6 @@ private:
         QString stamp;
     };
     std::optional<LoadedDay> m_loaded;
-    Outcome m_lastFailure; // of the last lookup or save that failed
 };
 
 } // namespace worvane

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/wholefile.h"
-#include "store/reportstore.h"
+#include "core/values.h"
 
 #include <QString>
 

@@ -89,8 +89,8 @@ std::optional<QString> dateBound(const QLineEdit *field)
 }
 } // namespace
 
-frmSearch::frmSearch(const TextSearch &search, QWidget *parent)
-    : QDialog(parent), m_search(search), m_model(new SearchModel(this))
+frmSearch::frmSearch(Store &store, QWidget *parent)
+    : QDialog(parent), m_store(store), m_model(new SearchModel(this))
 {
     setObjectName(QStringLiteral("frmSearch"));
     setWindowTitle(caption::Search);
@@ -167,9 +167,9 @@ frmSearch::frmSearch(const TextSearch &search, QWidget *parent)
     txtQUERY->setFocus();
 }
 
-std::optional<frmSearch::Pick> frmSearch::open(const TextSearch &search, QWidget *parent)
+std::optional<frmSearch::Pick> frmSearch::open(Store &store, QWidget *parent)
 {
-    frmSearch window(search, parent);
+    frmSearch window(store, parent);
     window.m_indexed = window.buildIndex();
     window.showCount();
     window.exec();
@@ -179,28 +179,27 @@ std::optional<frmSearch::Pick> frmSearch::open(const TextSearch &search, QWidget
 
 bool frmSearch::buildIndex()
 {
-    const TextSearch &search = m_search;
-    const IndexStatus status = search.status();
-    if (status.ready || !status.ok)
-        return status.ready;
-    if (!status.writable)
+    const Result<IndexStatus> status = m_store.indexStatus();
+    if (!status.ok() || status.value.ready)
+        return status.value.ready;
+    if (!status.value.writable)
         return false;
     QProgressDialog progress(msg::IndexBuilding, QStringLiteral("キャンセル"), 0, 0, parentWidget());
     progress.setObjectName(QStringLiteral("dlgIndexProgress"));
     progress.setWindowTitle(caption::Search);
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(400);
-    const Outcome built = search.build([&progress](qint64 done, qint64 total) {
+    const Outcome built = m_store.buildIndex([&progress](qint64 done, qint64 total) {
         progress.setMaximum(int(std::min<qint64>(total, INT_MAX)));
         progress.setValue(int(std::min<qint64>(done, INT_MAX)));
         return !progress.wasCanceled();
     });
     progress.reset();
-    if (!built.ok)
-        qCWarning(lcSearch).noquote() << "the search index could not be built:" << built.error;
-    if (built.diskFull)
+    if (!built.ok())
+        qCWarning(lcSearch).noquote() << "the search index could not be built:" << built.error->text;
+    if (built.failedAs(StoreError::Kind::DiskFull))
         MessagePresenter::show(parentWidget(), caption::Search, msg::IndexNoRoom);
-    return search.status().ready;
+    return m_store.indexStatus().value.ready;
 }
 
 SearchRequest frmSearch::request() const
@@ -218,15 +217,16 @@ void frmSearch::runSearch()
 {
     m_shown = request();
     WaitCursor hourglass;
-    const SearchPage page = m_search.search(m_shown);
+    const Result<SearchPage> found = m_store.search(m_shown, {}, SearchPageSize);
     hourglass.restore();
-    if (!page.ok) {
+    if (!found.ok()) {
         m_model->setHits({}, {});
         m_nextPage.reset();
         if (!std::exchange(m_failed, true))
             MessagePresenter::show(this, caption::Search, msg::SearchFailed);
         return;
     }
+    const SearchPage &page = found.value;
     m_failed = false;
     m_indexed = page.indexed || SearchWords(m_shown.text).isEmpty();
     m_model->setHits(SearchWords(m_shown.text), page.hits);
@@ -241,11 +241,12 @@ void frmSearch::fetchNextPage()
     if (!m_nextPage)
         return;
     WaitCursor hourglass;
-    const SearchPage page = m_search.search(m_shown, *m_nextPage);
-    if (!page.ok) {
+    const Result<SearchPage> found = m_store.search(m_shown, *m_nextPage, SearchPageSize);
+    if (!found.ok()) {
         m_nextPage.reset();
         return;
     }
+    const SearchPage &page = found.value;
     m_model->appendHits(page.hits);
     m_nextPage = page.nextBefore;
     showCount();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/textsearch.h"
+#include "store/store.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -31,11 +31,12 @@ public:
         QString itemCode;
     };
 
-    // The search lives as long as the program's session; it remembers a build that found no room.
-    explicit frmSearch(const TextSearch &search, QWidget *parent = nullptr);
+    // The store is the program's: it remembers a build that found no room, for the session.
+    explicit frmSearch(Store &store, QWidget *parent = nullptr);
+    static constexpr int SearchPageSize = 100;
 
     // Builds the index when the file has none yet and may take one, then shows the window modally.
-    static std::optional<Pick> open(const TextSearch &search, QWidget *parent);
+    static std::optional<Pick> open(Store &store, QWidget *parent);
     const std::optional<Pick> &picked() const { return m_picked; }
 
     // The first page of the words and filters as they stand now (what the typing timer runs).
@@ -49,7 +50,7 @@ private:
     SearchRequest request() const;
     void showCount();
 
-    const TextSearch &m_search;
+    Store &m_store;
     SearchModel *m_model;
     QLineEdit *txtQUERY;
     QLineEdit *txtPJCODE;

@@ -1,6 +1,6 @@
 #include "app/startup.h"
-#include "store/compaction.h"
-#include "store/reportstore.h"
+#include "store/open/openstore.h"
+#include "store/sqlite/sqlitefile.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -199,12 +199,12 @@ private slots:
         const qint64 sizeBefore = QFileInfo(m_db).size();
         m_settings.databasePath = m_db;
         test::MessageLog log;
-        CompactMdb(m_settings.databasePath);
+        CompactMdb(*OpenStore(m_settings.databasePath));
         QCOMPARE(log.count(), 0);
         QVERIFY2(QFileInfo(m_db).size() < sizeBefore / 4,
                  qPrintable(QStringLiteral("%1 -> %2").arg(sizeBefore).arg(QFileInfo(m_db).size())));
         QCOMPARE(contents(), before);
-        QVERIFY(!QFileInfo::exists(CompactionTemporaryPath(m_db)));
+        QVERIFY(!QFileInfo::exists(sqlite::CompactionTemporaryPath(m_db)));
         QCOMPARE(sql(m_db, QStringLiteral("PRAGMA integrity_check"))[0][0].toString(), QStringLiteral("ok"));
     }
 
@@ -241,7 +241,7 @@ private slots:
 
             m_settings.databasePath = m_db;
             test::MessageLog log;
-            CompactMdb(m_settings.databasePath);
+            CompactMdb(*OpenStore(m_settings.databasePath));
             QCOMPARE(log.count(), 0);
 
             QVERIFY2(q.exec(QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME) VALUES ('OTHER001', "
@@ -262,20 +262,20 @@ private slots:
         QCOMPARE(QFileInfo(m_db).isSymLink(), link);
         QCOMPARE(inodeOf(m_db), inode);
         QVERIFY(QFileInfo(m_db).size() < sizeBefore / 4);
-        QVERIFY(!QFileInfo::exists(CompactionTemporaryPath(m_db)));
+        QVERIFY(!QFileInfo::exists(sqlite::CompactionTemporaryPath(m_db)));
     }
 
     void aLeftoverTemporaryFileMakesCompactionFailAndIsLeftAlone()
     {
         fillDatabase();
         const QByteArray bytes = test::readBytes(m_db);
-        test::writeBytes(CompactionTemporaryPath(m_db), "leftover");
+        test::writeBytes(sqlite::CompactionTemporaryPath(m_db), "leftover");
         m_settings.databasePath = m_db;
         test::MessageLog log;
-        CompactMdb(m_settings.databasePath);
+        CompactMdb(*OpenStore(m_settings.databasePath));
         QCOMPARE(log.count(), 1);
         QCOMPARE(test::readBytes(m_db), bytes);
-        QCOMPARE(test::readBytes(CompactionTemporaryPath(m_db)), QByteArray("leftover"));
+        QCOMPARE(test::readBytes(sqlite::CompactionTemporaryPath(m_db)), QByteArray("leftover"));
     }
 
     void compactionWaitsForNoWriterAndFailsWhileOneHoldsTheFile()
@@ -291,15 +291,15 @@ private slots:
             QSqlQuery q(other);
             QVERIFY(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
             QVERIFY(q.exec(QStringLiteral("DELETE FROM DF_WKCONT")));
-            const Outcome outcome = CompactDatabase(m_db, CompactionTemporaryPath(m_db), 200);
-            QVERIFY(!outcome.ok);
+            const Outcome outcome = sqlite::CompactDatabaseFile(m_db, sqlite::CompactionTemporaryPath(m_db), 200);
+            QVERIFY(!outcome.ok());
             QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
             other.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("writer"));
         QCOMPARE(test::readBytes(m_db), bytes);
         QCOMPARE(inodeOf(m_db), inode);
-        QVERIFY(!QFileInfo::exists(CompactionTemporaryPath(m_db)));
+        QVERIFY(!QFileInfo::exists(sqlite::CompactionTemporaryPath(m_db)));
     }
 
     void missingReadOnlyOrForeignFilesAreNotCompacted_data()
@@ -339,12 +339,12 @@ private slots:
         const QByteArray bytes = test::readBytes(path);
         m_settings.databasePath = path;
         test::MessageLog log;
-        CompactMdb(m_settings.databasePath);
+        CompactMdb(*OpenStore(m_settings.databasePath));
         QCOMPARE(log.count(), 1);
         QCOMPARE(log.last().title, QStringLiteral("MDB最適化"));
         if (!path.isEmpty()) {
             QCOMPARE(test::readBytes(path), bytes);
-            QVERIFY(!QFileInfo::exists(CompactionTemporaryPath(path)));
+            QVERIFY(!QFileInfo::exists(sqlite::CompactionTemporaryPath(path)));
         }
     }
 

@@ -8,8 +8,8 @@
 #include "app/inictrl.h"
 #include "crashversions.h"
 #include "report/reportfile.h"
-#include "store/compaction.h"
-#include "store/reportstore.h"
+#include "store/open/openstore.h"
+#include "store/sqlite/sqlitefile.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>
@@ -39,14 +39,16 @@ int main(int argc, char **argv)
         for (;;)
             QThread::sleep(1);
     }
+    // One store, as the program has, its connection kept between saves.
+    const std::unique_ptr<Store> store = OpenStore(path);
     std::printf("ready\n");
     std::fflush(stdout);
     for (int round = 0;; ++round) {
         const int version = round % 2;
         if (mode == QLatin1String("save")) {
-            ReportStore(path).saveDay(crash::day(version));
+            store->saveDay(crash::day(version));
         } else if (mode == QLatin1String("compact")) {
-            CompactDatabase(path, path + QStringLiteral("TEMP.mdb"));
+            sqlite::CompactDatabaseFile(path, path + QStringLiteral("TEMP.mdb"), Store::DefaultWaitMs);
         } else if (mode == QLatin1String("ini")) {
             WriteIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), crash::code(version),
                            path);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "report/reportfile.h"
-#include "store/reportstore.h"
+#include "core/values.h"
 
 // The two versions the crash child writes in turn, so that the test can tell "all old" or "all new"
 // from anything in between.

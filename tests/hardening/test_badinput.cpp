@@ -4,7 +4,7 @@
 #include "widgets/bytelimit.h"
 #include "widgets/flexgrid.h"
 #include "project/frmpjviewer.h"
-#include "store/reportstore.h"
+#include "store/store.h"
 #include "windowfixture.h"
 
 #include <QApplication>
@@ -33,7 +33,7 @@ const QString ReadFailed = msg::LoadFailed.text;
 // Adds or changes a project through the project window, answering Yes; returns the result message.
 QString updateProject(WindowFixture &f, const QString &code, const QString &name)
 {
-    frmPJViewer viewer(f.dbPath(), &f.w());
+    frmPJViewer viewer(f.store(), &f.w());
     viewer.findChild<QLineEdit *>(QStringLiteral("txtPJCODE"))->setText(code);
     viewer.findChild<QLineEdit *>(QStringLiteral("txtPJNAME"))->setText(name);
     f.log().answer(true);
@@ -71,7 +71,7 @@ private slots:
         QCOMPARE(updateProject(f, code, name), msg::ProjectUpdated.text);
 
         // The project window finds it when its code is typed (wildcards and all) and picks it whole.
-        frmPJViewer viewer(f.dbPath(), &f.w());
+        frmPJViewer viewer(f.store(), &f.w());
         viewer.findChild<QLineEdit *>(QStringLiteral("txtPJCODE"))->setText(code);
         f.log().clear();
         viewer.findChild<QPushButton *>(QStringLiteral("cmdSerch"))->click();
@@ -103,7 +103,7 @@ private slots:
         const QString name = QString(10000, QChar(0x540D));
         QCOMPARE(updateProject(f, QStringLiteral("LONG0001"), name),
                  msg::ProjectUpdated.text);
-        QCOMPARE(ReportStore(f.dbPath()).lookupProjectName(QStringLiteral("LONG0001")).name, name);
+        QCOMPARE(f.store().lookupProjectName(QStringLiteral("LONG0001")).value, name);
         lineOf(f.w(), "txtPJCODE")->setFocus();
         lineOf(f.w(), "txtPJCODE")->setText(QStringLiteral("LONG0001"));
         WindowFixture::press(Qt::Key_Tab);
@@ -220,7 +220,7 @@ private slots:
         QElapsedTimer waited;
         waited.start();
         QCOMPARE(save(f), msg::DatabaseBusy.text); // says who holds the file
-        QVERIFY(waited.elapsed() >= ReportStore::DefaultBusyTimeoutMs - 500);
+        QVERIFY(waited.elapsed() >= Store::DefaultWaitMs - 500);
         QCOMPARE(f.listRows().size(), 2); // the screen keeps the day
         locker.kill();
         locker.waitForFinished();

@@ -1,8 +1,8 @@
 #include "app/inictrl.h"
 #include "core/cp932.h"
 #include "crashversions.h"
-#include "store/compaction.h"
-#include "store/reportstore.h"
+#include "store/open/openstore.h"
+#include "store/sqlite/sqlitefile.h"
 #include "testsupport.h"
 
 #include <QProcess>
@@ -46,9 +46,9 @@ class TestCrash : public QObject
     // The day on disk is exactly one of the two versions; returns which.
     static int storedVersion(const QString &db)
     {
-        const DayLoad load =
-            ReportStore(db).loadDay(QStringLiteral("A0012345"), QStringLiteral("2024/03/01"));
-        if (!load.ok)
+        const Result<DayLoad> loaded = OpenStore(db)->loadDay(QStringLiteral("A0012345"), QStringLiteral("2024/03/01"));
+        const DayLoad &load = loaded.value;
+        if (!loaded.ok())
             return -1;
         for (int version : {0, 1}) {
             const DaySave expected = crash::day(version);
@@ -64,7 +64,7 @@ private slots:
     {
         const QString db = m_dir.filePath(QStringLiteral("save.mdb"));
         test::makeDatabase(db, true);
-        QVERIFY(ReportStore(db).saveDay(crash::day(0)).ok);
+        QVERIFY(OpenStore(db)->saveDay(crash::day(0)).ok());
         QSet<int> seen;
         for (int i = 0; i < 80; ++i) {
             killDuring(QStringLiteral("save"), db, 60);
@@ -80,7 +80,7 @@ private slots:
     {
         const QString db = m_dir.filePath(QStringLiteral("compact.mdb"));
         test::makeDatabase(db, true);
-        QVERIFY(ReportStore(db).saveDay(crash::day(1)).ok);
+        QVERIFY(OpenStore(db)->saveDay(crash::day(1)).ok());
         sql(db, QStringLiteral(
                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4000) "
                     "INSERT INTO DF_WKCONT SELECT 'Z', '2024/01/01', i, 't', hex(randomblob(300)) FROM n"));
@@ -98,7 +98,7 @@ private slots:
             QVERIFY(!QFileInfo::exists(temporary));
         }
         QVERIFY(interrupted > 0); // some kills landed inside the rewrite
-        QVERIFY(CompactDatabase(db, temporary).ok);
+        QVERIFY(sqlite::CompactDatabaseFile(db, temporary, Store::DefaultWaitMs).ok());
         verifyIntegrity(db);
     }
 

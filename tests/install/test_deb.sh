@@ -30,7 +30,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
   fail "lintian: $(cat "$work/lintian.log")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6widgets6 libqt6sql6 libqt6sql6-sqlite; do
+for p in libqt6widgets6 libsqlite3-0 libpq5 libxlsxwriter4; do
   [[ ", $depends," == *", $p"[\ ,]* ]] || fail "the package does not depend on $p: $depends"
 done
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')

@@ -70,13 +70,13 @@ private slots:
     void f7OpensTheMonthAndEnterOpensADay()
     {
         WindowFixture f;
-        const ReportStore store(f.dbPath());
-        QVERIFY(store.saveDay({"A0012345", "2024/03/02", "09:00", "18:00", {{"1", "t", "d"}}}).ok);
-        QVERIFY(store.saveDay({"A0012345", "2024/02/27", "09:00", "10:00", {}}).ok);
+        Store &store = f.store();
+        QVERIFY(store.saveDay({"A0012345", "2024/03/02", "09:00", "18:00", {{"1", "t", "d"}}}).ok());
+        QVERIFY(store.saveDay({"A0012345", "2024/02/27", "09:00", "10:00", {}}).ok());
         // A name that is widest by its trailing blanks, which a cell's layout counts too, beside a longer one.
-        QVERIFY(store.updateProjectMaster(QStringLiteral("A0012345"), QStringLiteral("名前") + QString(30, u' ')).ok);
-        QVERIFY(store.updateProjectMaster(QStringLiteral("B1"), QStringLiteral("もっと長い案件の名前")).ok);
-        QVERIFY(store.saveDay({"B1", "2024/03/04", "09:00", "10:00", {}}).ok);
+        QVERIFY(store.updateProjectMaster(QStringLiteral("A0012345"), QStringLiteral("名前") + QString(30, u' ')).ok());
+        QVERIFY(store.updateProjectMaster(QStringLiteral("B1"), QStringLiteral("もっと長い案件の名前")).ok());
+        QVERIFY(store.saveDay({"B1", "2024/03/04", "09:00", "10:00", {}}).ok());
         QString shown;
         QImage drawn, drawnPlain;
         QTimer::singleShot(0, [&] {
@@ -120,7 +120,7 @@ private slots:
     void anExportNeverReplacesTheDatabase()
     {
         WindowFixture f;
-        QVERIFY(ReportStore(f.dbPath()).saveDay({"A0012345", "2024/03/02", "09:00", "18:00", {{"1", "t", "d"}}}).ok);
+        QVERIFY(f.store().saveDay({"A0012345", "2024/03/02", "09:00", "18:00", {{"1", "t", "d"}}}).ok());
         const QByteArray database = test::readBytes(f.dbPath());
         SaveFileDialog::setHandler([&f](const SaveDialogRequest &) { return std::optional(f.dbPath()); });
         f.log().answer(true); // an overwrite question, were there one

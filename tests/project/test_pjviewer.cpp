@@ -7,6 +7,7 @@
 #include "widgets/flexgrid.h"
 #include "project/frmpjviewer.h"
 #include "core/messages.h"
+#include "store/open/openstore.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -93,12 +94,16 @@ class TestPJViewer : public QObject
 
     QTemporaryDir m_dir;
     QString m_db;
+    std::unique_ptr<Store> m_store; // the program's store of m_db
+    std::unique_ptr<Store> m_other; // of another path, when a test opens one
     std::unique_ptr<QWidget> m_host; // the main window's place
     std::unique_ptr<frmPJViewer> m_viewer;
 
     Controls open(const QString &path = QString())
     {
-        m_viewer = std::make_unique<frmPJViewer>(path.isEmpty() ? m_db : path, m_host.get());
+        if (!path.isEmpty())
+            m_other = OpenStore(path);
+        m_viewer = std::make_unique<frmPJViewer>(path.isEmpty() ? *m_store : *m_other, m_host.get());
         m_viewer->show();
         if (!QTest::qWaitForWindowActive(m_viewer.get()))
             qFatal("project window not active");
@@ -116,6 +121,7 @@ private slots:
         m_db = m_dir.filePath(QStringLiteral("%1.db").arg(QTest::currentTestFunction()));
         QFile::remove(m_db);
         test::makeDatabase(m_db, true);
+        m_store = OpenStore(m_db);
         sql(m_db, QStringLiteral("INSERT INTO DM_PRJMST (PJCODE, PJNAME) VALUES (' SP1', '空白付き'), ('N1', NULL)"));
         Clock::setFixed(Now);
         m_host = std::make_unique<QWidget>();
@@ -189,7 +195,7 @@ private slots:
             if (w->isVisible())
                 w->reject(); // not picked: let the test fail, not hang
         });
-        const std::optional<ProjectRow> picked = frmPJViewer::pick(m_db, m_host.get());
+        const std::optional<ProjectRow> picked = frmPJViewer::pick(*m_store, m_host.get());
 
         QCOMPARE(log.count(), 0);
         QCOMPARE(listed, (QStringList{"1|A0012345|ワーベーン開発", "2|A0012346|販売管理システム保守"}));
@@ -349,7 +355,7 @@ private slots:
             if (w->isVisible())
                 w->done(-1); // still open: let the test fail, not hang
         });
-        QVERIFY(!frmPJViewer::pick(m_db, m_host.get()));
+        QVERIFY(!frmPJViewer::pick(*m_store, m_host.get()));
         QVERIFY(modal);
         QCOMPARE(log.count(), 0);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/reportstore.h"
+#include "store/open/openstore.h"
 #include "testsupport.h"
 
 // Two months of days over three projects, with hand-computed totals for 2026/01/01 to 2026/02/28:
@@ -16,7 +16,7 @@ inline void makeRangeFixture(const QString &path, bool setUp = false)
 {
     if (!setUp)
         makeDatabase(path, true);
-    const ReportStore store(path);
+    const std::unique_ptr<Store> store = OpenStore(path);
     const auto item = [](const char *code, const QString &head = QStringLiteral("作業"),
                          const QString &detail = QString()) {
         return WorkItem{QString::fromLatin1(code), head, detail};
@@ -32,7 +32,7 @@ inline void makeRangeFixture(const QString &path, bool setUp = false)
         {"A0012345", "2026/03/01", "09:00", "10:00", {item("1")}},
     };
     for (const DaySave &day : days)
-        if (!store.saveDay(day).ok)
+        if (!store->saveDay(day).ok())
             qFatal("cannot save the fixture's day %s", qPrintable(day.date));
 }
 } // namespace worvane::test

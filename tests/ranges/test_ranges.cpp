@@ -22,23 +22,21 @@ const RangeSelection TwoMonths{QStringLiteral("2026/01/01"), QStringLiteral("202
 QList<StoredDay> daysOf(const QString &db, const RangeSelection &selection)
 {
     QList<StoredDay> days;
-    const Outcome read = ReportStore(db).forEachDay(selection.from, selection.to, selection.codePattern,
-                                                    [&](const StoredDay &day) {
-                                                        days << day;
-                                                        return true;
-                                                    });
-    if (!read.ok)
-        qFatal("range not read: %s", qPrintable(read.error));
+    const Outcome read = OpenStore(db)->forEachDay(selection, [&](const StoredDay &day) {
+        days << day;
+        return true;
+    });
+    if (!read.ok())
+        qFatal("range not read: %s", qPrintable(read.error->text));
     return days;
 }
 
 QList<DaySummary> summariesOf(const QString &db, const RangeSelection &selection)
 {
-    const RangeSummary range =
-        ReportStore(db).summarizeRange(selection.from, selection.to, selection.codePattern);
-    if (!range.ok)
-        qFatal("range not read: %s", qPrintable(range.error));
-    return range.days;
+    const Result<QList<DaySummary>> range = OpenStore(db)->summarizeRange(selection, Store::ItemCounts::Counted);
+    if (!range.ok())
+        qFatal("range not read: %s", qPrintable(range.error->text));
+    return range.value;
 }
 
 // A day as both range queries give it: "date code name start-end items".
@@ -97,14 +95,11 @@ QStringList totalLines(const RangeTotals &totals)
 QList<StoredDay> quotingDays()
 {
     return {
-        StoredDay{QStringLiteral("A1"),
-                  QStringLiteral("名前, 株式会社"),
-                  QStringLiteral("2026/01/05"),
-                  QStringLiteral("09:00"),
-                  QStringLiteral("25:30"),
+        StoredDay{DaySummary{QStringLiteral("A1"), QStringLiteral("名前, 株式会社"), QStringLiteral("2026/01/05"),
+                             QStringLiteral("09:00"), QStringLiteral("25:30"), 1},
                   {WorkItem{QStringLiteral("1"), QStringLiteral("「見積」\"案\""),
                             QStringLiteral("一行目\r\n二行目\n三行目")}}},
-        StoredDay{QStringLiteral("B2"), QString(), QStringLiteral("2026/01/06"), QString(), QString(), {}}};
+        StoredDay{DaySummary{QStringLiteral("B2"), QString(), QStringLiteral("2026/01/06"), QString(), QString(), 0}, {}}};
 }
 const QByteArray QuotingCsv = "日付,PJコード,PJ名称,開始,終了,時間,作業項目№,作業項目,作業内容\r\n"
                               "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,1,\"「見積」\"\"案\"\"\","
@@ -167,8 +162,8 @@ private slots:
             QStringList items;
             for (const WorkItem &item : day.items)
                 items << item.code;
-            days << day.date + QLatin1Char(' ') + day.code + QLatin1Char(' ') + day.name + QLatin1Char(' ') +
-                        items.join(QLatin1Char(','));
+            days << day.summary.date + QLatin1Char(' ') + day.summary.code + QLatin1Char(' ') + day.summary.name +
+                        QLatin1Char(' ') + items.join(QLatin1Char(','));
         }
         QCOMPARE(days, (QStringList{QStringLiteral("2026/01/05 A0012345 ワーベーン開発 1,2,10"),
                                     QStringLiteral("2026/01/05 B0000001 社内ネットワーク更改 1"),
@@ -215,8 +210,7 @@ private slots:
         for (const DaySummary &day : summariesOf(db, pattern))
             summarized << dayLine(day);
         for (const StoredDay &day : daysOf(db, pattern))
-            walked << dayLine(
-                DaySummary{day.code, day.name, day.date, day.startTime, day.endTime, int(day.items.size())});
+            walked << dayLine(day.summary);
         QCOMPARE(summarized, expected);
         QCOMPARE(walked, expected);
         // Every project: the totals of the file without the extra rows.
@@ -265,7 +259,7 @@ private slots:
         // The character is in the second day, after the first one's text has been taken.
         QList<StoredDay> days = quotingDays();
         days.append(days[0]);
-        days[2].date = QStringLiteral("2026/01/07");
+        days[2].summary.date = QStringLiteral("2026/01/07");
         days[2].items[0].detail = QStringLiteral("完了😀");
         const QString path = m_dir.filePath(QStringLiteral("refused.csv"));
         test::writeBytes(path, "kept");
@@ -281,7 +275,7 @@ private slots:
         // A database that fails while the days are read.
         const DaySource failing = [](const DaySink &take) {
             take(quotingDays()[0]);
-            return Outcome{false, QStringLiteral("disk I/O error")};
+            return Outcome::failure({StoreError::Kind::Other, QStringLiteral("disk I/O error")});
         };
         for (const auto &error :
              {WriteCsv({path, {}}, failing, CsvEncoding::Utf8WithBom), WriteMonthlyText({path, {}}, TwoMonths, failing),
@@ -298,7 +292,7 @@ private slots:
     {
         const RangeSelection selection{TwoMonths.from, TwoMonths.to, QStringLiteral("B*")};
         const QString path = m_dir.filePath(QStringLiteral("month.txt"));
-        QCOMPARE(WriteMonthlyText({path, {}}, selection, RangeDays(ReportStore(m_db), selection)), std::nullopt);
+        QCOMPARE(WriteMonthlyText({path, {}}, selection, RangeDays(*OpenStore(m_db), selection)), std::nullopt);
         bool ok = false;
         const QString text = FromCp932(readBytes(path), &ok);
         QVERIFY(ok);
@@ -316,7 +310,7 @@ private slots:
         if (QStringLiteral(PYTHON3_PATH).endsWith(QStringLiteral("NOTFOUND")))
             QSKIP("no python3 with openpyxl (scripts/setup.sh --test)");
         const QString path = m_dir.filePath(QStringLiteral("range.xlsx"));
-        QCOMPARE(WriteXlsx({path, {}}, TwoMonths, RangeDays(ReportStore(m_db), TwoMonths)), std::nullopt);
+        QCOMPARE(WriteXlsx({path, {}}, TwoMonths, RangeDays(*OpenStore(m_db), TwoMonths)), std::nullopt);
 
         const QJsonObject book = readBook(path);
         QCOMPARE(book[QStringLiteral("sheets")].toArray(),
@@ -343,8 +337,9 @@ private slots:
     void exportsKeepPeopleApart()
     {
         const auto of = [](const char *person, const char *start) {
-            return StoredDay{QStringLiteral("A1"), QStringLiteral("名"), QStringLiteral("2026/01/05"),
-                             QString::fromLatin1(start), QStringLiteral("18:00"), {}, QString::fromLatin1(person)};
+            return StoredDay{DaySummary{QStringLiteral("A1"), QStringLiteral("名"), QStringLiteral("2026/01/05"),
+                                        QString::fromLatin1(start), QStringLiteral("18:00"), 0, QString::fromLatin1(person)},
+                             {}};
         };
         const QString csv = m_dir.filePath(QStringLiteral("people.csv"));
         QCOMPARE(WriteCsv({csv, {}}, listed({of("alice", "09:00"), of("bob", "10:00")}), CsvEncoding::Utf8WithBom, true),

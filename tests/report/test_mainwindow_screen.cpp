@@ -2,7 +2,7 @@
 #include "widgets/bytelimit.h"
 #include "widgets/flexgrid.h"
 #include "widgets/screen.h"
-#include "store/reportstore.h"
+#include "store/store.h"
 #include "windowfixture.h"
 
 #include <QApplication>

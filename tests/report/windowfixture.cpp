@@ -4,6 +4,7 @@
 #include "core/clock.h"
 #include "widgets/flexgrid.h"
 #include "models/workitemmodel.h"
+#include "store/open/openstore.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -29,7 +30,9 @@ void WindowFixture::useDatabase(const QString &path)
 {
     if (m_window)
         m_window->hide();
-    m_window = std::make_unique<frmWorvane>(Settings{iniPath(), path, m_code});
+    m_window.reset();
+    m_store = OpenStore(path);
+    m_window = std::make_unique<frmWorvane>(Settings{iniPath(), path, m_code}, *m_store);
     m_window->show();
     QApplication::setActiveWindow(m_window.get());
     if (!QTest::qWaitForWindowActive(m_window.get()))
@@ -42,6 +45,7 @@ WindowFixture::~WindowFixture()
 {
     m_window->hide();
     m_window.reset();
+    m_store.reset();
     Clock::clearFixed();
 }
 

@@ -51,6 +51,7 @@ public:
     ~WindowFixture();
 
     frmWorvane &w() { return *m_window; }
+    Store &store() { return *m_store; }
     MessageLog &log() { return m_log; }
     QString dbPath() const { return m_db; }
     QString iniPath() const { return m_dir.filePath(QStringLiteral("Worvane.ini")); }
@@ -79,6 +80,7 @@ private:
     QString m_db;
     QString m_code;
     MessageLog m_log;
+    std::unique_ptr<Store> m_store; // the program's one store, as main makes it
     std::unique_ptr<frmWorvane> m_window;
 };
 

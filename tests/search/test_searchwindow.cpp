@@ -21,11 +21,11 @@ private slots:
     void f8FindsAsYouTypeAndOpensTheItem()
     {
         WindowFixture f;
-        const ReportStore store(f.dbPath());
+        Store &store = f.store();
         QVERIFY(store.saveDay({"A0012345", "2024/03/01", "09:00", "18:00",
                                {{"1", "打合せ", "請求バッチの件"}, {"2", "請求バッチ修正", "二行目\r\nも直した"}}})
-                    .ok);
-        QVERIFY(store.saveDay({"B0000001", "2024/03/04", "09:00", "18:00", {{"7", "設定", "無関係"}}}).ok);
+                    .ok());
+        QVERIFY(store.saveDay({"B0000001", "2024/03/04", "09:00", "18:00", {{"7", "設定", "無関係"}}}).ok());
         QStringList shown;
         QTimer::singleShot(0, [&] {
             auto *window = qobject_cast<frmSearch *>(QApplication::activeModalWidget());
@@ -56,11 +56,11 @@ private slots:
     void f11CopiesTheLastEarlierDayOntoTheScreenOnly()
     {
         WindowFixture f;
-        const ReportStore store(f.dbPath());
-        QVERIFY(store.saveDay({"A0012345", "2024/02/20", "08:00", "17:00", {{"3", "古い", "x"}}}).ok);
-        QVERIFY(store.saveDay({"A0012345", "2024/02/27", "09:00", "18:30", {{"1", "定例", "週次\r\n報告"}}}).ok);
-        QVERIFY(store.saveDay({"A0012345", "2024/02/28", "", "", {}}).ok); // nothing in it: passed over
-        QVERIFY(store.saveDay({"B0000001", "2024/02/29", "07:00", "08:00", {{"1", "他", "y"}}}).ok);
+        Store &store = f.store();
+        QVERIFY(store.saveDay({"A0012345", "2024/02/20", "08:00", "17:00", {{"3", "古い", "x"}}}).ok());
+        QVERIFY(store.saveDay({"A0012345", "2024/02/27", "09:00", "18:30", {{"1", "定例", "週次\r\n報告"}}}).ok());
+        QVERIFY(store.saveDay({"A0012345", "2024/02/28", "", "", {}}).ok()); // nothing in it: passed over
+        QVERIFY(store.saveDay({"B0000001", "2024/02/29", "07:00", "08:00", {{"1", "他", "y"}}}).ok());
 
         f.search(QStringLiteral("A0012345"), QStringLiteral("20240301"));
         WindowFixture::press(Qt::Key_F11); // an empty screen: no question
@@ -68,7 +68,7 @@ private slots:
         QCOMPARE(lineOf(f.w(), "txtWSTIME")->text(), QStringLiteral("09:00"));
         QCOMPARE(lineOf(f.w(), "txtWETIME")->text(), QStringLiteral("18:30"));
         QCOMPARE(f.listRows(), QStringList{QStringLiteral("1|定例|週次\r\n報告")});
-        QVERIFY(!store.loadDay(QStringLiteral("A0012345"), QStringLiteral("2024/03/01")).hasTimeRow);
+        QVERIFY(!store.loadDay(QStringLiteral("A0012345"), QStringLiteral("2024/03/01")).value.hasTimeRow);
 
         // The screen holds a day now: a question first, No keeps it.
         lineOf(f.w(), "txtWSTIME")->setText(QStringLiteral("10:00"));

@@ -1,7 +1,6 @@
 #include "testsupport.h"
 
-#include "store/connection.h"
-#include "store/schema.h"
+#include "store/open/openstore.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -24,9 +23,9 @@ namespace worvane::test
 
 void makeDatabase(const QString &path, bool demo)
 {
-    const Outcome outcome = CreateDatabase(path, demo);
-    if (!outcome.ok)
-        qFatal("cannot create the test database %s: %s", qPrintable(path), qPrintable(outcome.error));
+    const Result<QString> made = CreateDatabase(path, demo);
+    if (!made.ok())
+        qFatal("cannot create the test database %s: %s", qPrintable(path), qPrintable(made.error->text));
 }
 
 bool onServer()
@@ -61,12 +60,10 @@ QString withPerson(const QString &uri, const QString &person)
 
 void adminExec(const QString &database, const QStringList &statements)
 {
-    Connection db(adminUri(database), 5000);
-    if (!db.open())
-        qFatal("cannot reach the test cluster: %s", qPrintable(db.error()));
+    Session admin(adminUri(database));
     for (const QString &statement : statements)
-        if (!db.exec(statement))
-            qFatal("%s: %s", qPrintable(statement), qPrintable(db.error()));
+        if (!admin.exec(statement))
+            qFatal("%s: %s", qPrintable(statement), qPrintable(admin.error()));
 }
 } // namespace
 
@@ -103,48 +100,83 @@ QString serverAdmin(const QString &database)
     return IsServerUri(database) ? withPerson(database, QStringLiteral("postgres")) : database;
 }
 
-QList<QVariantList> sql(const QString &path, const QString &statement, const QVariantList &values)
+Session::Session(const QString &database)
 {
     static QAtomicInt counter;
-    const QString name = QStringLiteral("test-%1").arg(counter.fetchAndAddRelaxed(1));
-    QList<QVariantList> rows;
-    {
-        QSqlDatabase db;
-        if (IsServerUri(path)) {
-            const QUrl url(path);
-            db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-            db.setHostName(url.host());
-            db.setPort(url.port(5432));
-            db.setDatabaseName(url.path().mid(1));
-            db.setUserName(url.userName());
-        } else {
-            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(path);
-        }
-        if (!db.open())
-            qFatal("cannot open %s: %s", qPrintable(path), qPrintable(db.lastError().text()));
-        QSqlQuery query(db);
-        const QString text = IsServerUri(path) ? ServerSql(statement) : statement;
-        bool ran = false;
-        if (values.isEmpty()) {
-            ran = query.exec(text);
-        } else {
-            query.prepare(text);
-            for (const QVariant &value : values)
-                query.addBindValue(value);
-            ran = query.exec();
-        }
-        if (!ran)
-            qFatal("test SQL failed: %s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
-        while (query.next()) {
-            QVariantList row;
-            for (int i = 0; i < query.record().count(); ++i)
-                row << query.value(i);
-            rows << row;
-        }
+    m_name = QStringLiteral("test-%1").arg(counter.fetchAndAddRelaxed(1));
+    QSqlDatabase db;
+    if (IsServerUri(database)) {
+        const QUrl url(database);
+        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        db.setHostName(url.host());
+        db.setPort(url.port(5432));
+        db.setDatabaseName(url.path().mid(1));
+        db.setUserName(url.userName());
+    } else {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(database);
     }
-    QSqlDatabase::removeDatabase(name);
+    if (!db.open())
+        qFatal("cannot open %s: %s", qPrintable(database), qPrintable(db.lastError().text()));
+}
+
+Session::~Session()
+{
+    QSqlDatabase::database(m_name, false).close();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+bool Session::exec(const QString &statement, const QVariantList &values, QList<QVariantList> *rows)
+{
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    bool ran = false;
+    if (values.isEmpty()) {
+        ran = query.exec(statement);
+    } else {
+        query.prepare(statement);
+        for (const QVariant &value : values)
+            query.addBindValue(value);
+        ran = query.exec();
+    }
+    if (!ran) {
+        m_error = query.lastError().text();
+        return false;
+    }
+    while (rows && query.next()) {
+        QVariantList row;
+        for (int i = 0; i < query.record().count(); ++i)
+            row << query.value(i);
+        rows->append(row);
+    }
+    return true;
+}
+
+QVariant Session::first(const QString &statement, const QVariantList &values)
+{
+    QList<QVariantList> rows;
+    if (!exec(statement, values, &rows))
+        qFatal("test SQL failed: %s: %s", qPrintable(statement), qPrintable(m_error));
+    return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
+}
+
+QString rowOrder(const QString &database)
+{
+    return IsServerUri(database) ? QStringLiteral("ROWNO") : QStringLiteral("rowid");
+}
+
+QList<QVariantList> sql(const QString &path, const QString &statement, const QVariantList &values)
+{
+    QList<QVariantList> rows;
+    Session session(path);
+    if (!session.exec(statement, values, &rows))
+        qFatal("test SQL failed: %s: %s", qPrintable(statement), qPrintable(session.error()));
     return rows;
+}
+
+QList<QVariantList> sql(const QString &path, const QString &sqliteWords, const QString &postgresWords,
+                        const QVariantList &values)
+{
+    return sql(path, IsServerUri(path) ? postgresWords : sqliteWords, values);
 }
 
 QByteArray readBytes(const QString &path)

@@ -26,9 +26,41 @@ QString asPerson(const QString &database, const QString &person);
 // The cluster's superuser, for what no person may do (stopping the server's connections).
 QString serverAdmin(const QString &database);
 
-// Runs SQL straight against a database, outside the program's store; rows of values. Written in SQLite's
-// words; on a server it runs as the URI's person, in PostgreSQL's words.
+// A connection of another program (Qt SQL) to a database, outside the program's store: a file, or on a
+// server as the URI's person. Statements are in the database's own words.
+class Session
+{
+public:
+    explicit Session(const QString &database);
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    // False on failure (error() says why); the rows when asked for.
+    bool exec(const QString &statement, const QVariantList &values = {}, QList<QVariantList> *rows = nullptr);
+    // The first column of the first row; the test stops when the statement fails.
+    QVariant first(const QString &statement, const QVariantList &values = {});
+    QString error() const { return m_error; }
+
+private:
+    QString m_name;
+    QString m_error;
+};
+
+// A store result's failure in words, or nothing when it went well (for a test's message).
+template <class Result> QString why(const Result &result)
+{
+    return result.error ? result.error->text : QString();
+}
+
+// The column that holds the order rows were stored in: SQLite's rowid, the team database's ROWNO.
+QString rowOrder(const QString &database);
+
+// Runs SQL straight against a database in a session of its own; rows of values. The statement must read
+// alike to both engines, or be given in each one's words.
 QList<QVariantList> sql(const QString &path, const QString &statement, const QVariantList &values = {});
+QList<QVariantList> sql(const QString &path, const QString &sqliteWords, const QString &postgresWords,
+                        const QVariantList &values);
 
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);

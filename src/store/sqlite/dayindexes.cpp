@@ -1,13 +1,13 @@
-#include "store/dayindexes.h"
+#include "store/sqlite/dayindexes.h"
 
-#include "store/connection.h"
+#include "store/sqlite/sqlitedb.h"
 
 #include <QLoggingCategory>
 #include <QStringList>
 
 #include <algorithm>
 
-namespace worvane
+namespace worvane::sqlite
 {
 
 Q_LOGGING_CATEGORY(lcDayIndexes, "worvane.store.indexes")
@@ -39,29 +39,29 @@ struct IndexKey {
     QString collation;
 };
 
-bool indexKeys(Connection &db, const char *table, QList<QList<IndexKey>> &indexes)
+bool indexKeys(Database &db, const char *table, QList<QList<IndexKey>> &indexes)
 {
     QStringList names;
-    if (!db.eachRow(QStringLiteral("SELECT name FROM pragma_index_list(?) WHERE partial = 0"),
-                    {QLatin1String(table)}, [&names](const QByteArrayView *row) {
-                        names << QString::fromUtf8(row[0]);
-                        return true;
-                    }))
+    if (!db.run("SELECT name FROM pragma_index_list(?) WHERE partial = 0", {QString::fromLatin1(table)},
+                [&names](const Row &row) {
+                    names << row.text(0);
+                    return true;
+                }))
         return false;
     for (const QString &name : names) {
         QList<IndexKey> keys;
-        if (!db.eachRow(QStringLiteral("SELECT name, coll FROM pragma_index_xinfo(?) WHERE key = 1 ORDER BY seqno"),
-                        {name}, [&keys](const QByteArrayView *row) {
-                            keys.append({QString::fromUtf8(row[0]), QString::fromUtf8(row[1])});
-                            return true;
-                        }))
+        if (!db.run("SELECT name, coll FROM pragma_index_xinfo(?) WHERE key = 1 ORDER BY seqno", {name},
+                    [&keys](const Row &row) {
+                        keys.append({row.text(0), row.text(1)});
+                        return true;
+                    }))
             return false;
         indexes.append(keys);
     }
     return true;
 }
 
-bool serves(const QList<IndexKey> &keys, const WantedIndex &index, Connection &db)
+bool serves(const QList<IndexKey> &keys, const WantedIndex &index, Database &db)
 {
     if (keys.size() < index.columns.size())
         return false;
@@ -78,13 +78,12 @@ bool serves(const QList<IndexKey> &keys, const WantedIndex &index, Connection &d
 }
 
 // The program's name for the index, or the first numbered one no object of the file holds.
-QString freeName(Connection &db, const char *name)
+QString freeName(Database &db, const char *name)
 {
     for (int n = 1;; ++n) {
         const QString candidate = n == 1 ? QLatin1String(name) : QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(n);
         std::optional<QVariant> taken;
-        if (!db.queryFirst(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = ? COLLATE NOCASE"), {candidate},
-                           taken))
+        if (!db.first("SELECT 1 FROM sqlite_master WHERE name = ? COLLATE NOCASE", {candidate}, taken))
             return QString();
         if (!taken)
             return candidate;
@@ -92,10 +91,10 @@ QString freeName(Connection &db, const char *name)
 }
 } // namespace
 
-void EnsureDayIndexes(Connection &db)
+void EnsureDayIndexes(Database &db)
 {
-    if (db.isServer() || !ReadOnlyReason(db.path()).isEmpty())
-        return; // a team database is made with its indexes
+    if (!ReadOnlyReason(db.path()).isEmpty())
+        return;
     QList<const WantedIndex *> missing;
     for (const WantedIndex &index : wanted) {
         QList<QList<IndexKey>> indexes;
@@ -115,9 +114,9 @@ void EnsureDayIndexes(Connection &db)
                                                                                 QLatin1String(column.collation))
                                          : QLatin1String(column.name));
         if (name.isEmpty() ||
-            !db.exec(QStringLiteral("CREATE INDEX \"%1\" ON %2 (%3)")
+            !db.run(QStringLiteral("CREATE INDEX \"%1\" ON %2 (%3)")
                          .arg(name, QLatin1String(index->table), columns.join(QStringLiteral(", "))))) {
-            qCWarning(lcDayIndexes).noquote() << db.path() << ": an index could not be added:" << db.error();
+            qCWarning(lcDayIndexes).noquote() << db.path() << ": an index could not be added:" << db.error().text;
             db.rollback();
             return;
         }
@@ -125,4 +124,4 @@ void EnsureDayIndexes(Connection &db)
     db.commit();
 }
 
-} // namespace worvane
+} // namespace worvane::sqlite

@@ -8,12 +8,12 @@
 // comparisons, never by its name, and one that is missing is added under the program's name, or under a
 // numbered one where that name is taken.
 
-namespace worvane
+namespace worvane::sqlite
 {
 
-class Connection;
+class Database;
 
 // Adds the indexes a writable file lacks. A file that cannot take them is still read, only more slowly.
-void EnsureDayIndexes(Connection &db);
+void EnsureDayIndexes(Database &db);
 
-} // namespace worvane
+} // namespace worvane::sqlite

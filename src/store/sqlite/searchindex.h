@@ -12,10 +12,10 @@
 // anything else with the file, and built anew when next asked for. Names held by another program's
 // objects are left to it, and the file then has no index.
 
-namespace worvane
+namespace worvane::sqlite
 {
 
-class Connection;
+class Database;
 
 enum class IndexShape {
     Absent,  // nothing of the index is there
@@ -25,23 +25,23 @@ enum class IndexShape {
 };
 
 // What the file holds of the index.
-IndexShape InspectSearchIndex(Connection &db);
+IndexShape InspectSearchIndex(Database &db);
 
 // Removes every object of the index that is ours, triggers first, in one transaction. False when that
 // could not be done.
-bool RemoveSearchIndex(Connection &db);
+bool RemoveSearchIndex(Database &db);
 
 // Run when a file is opened and whenever its schema has changed since: an index that is not whole is
 // removed, so that no trigger writes to a table that is not there. A file that cannot be written is left
 // as it is.
-void GuardSearchIndex(Connection &db);
+void GuardSearchIndex(Database &db);
 
 // Makes the index's tables and triggers in one transaction, on a file without any of them. False when that
 // could not be done (nothing is left behind).
-bool CreateSearchIndex(Connection &db);
+bool CreateSearchIndex(Database &db);
 
 // The statement that makes the trigger number `which` (0 to 5) of the index.
 QString SearchTriggerStatement(int which);
 inline constexpr int SearchTriggerCount = 6;
 
-} // namespace worvane
+} // namespace worvane::sqlite

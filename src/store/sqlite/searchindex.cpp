@@ -1,12 +1,12 @@
-#include "store/searchindex.h"
+#include "store/sqlite/searchindex.h"
 
-#include "store/connection.h"
+#include "store/sqlite/sqlitedb.h"
 
 #include <QLoggingCategory>
 
 #include <iterator>
 
-namespace worvane
+namespace worvane::sqlite
 {
 
 Q_LOGGING_CATEGORY(lcIndex, "worvane.index")
@@ -54,14 +54,13 @@ struct SchemaObject {
 };
 
 // The objects of the file whose names begin like the index's (SQLite's names ignore ASCII case).
-bool readObjects(Connection &db, QList<SchemaObject> &objects)
+bool readObjects(Database &db, QList<SchemaObject> &objects)
 {
-    return db.eachRow(QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE name LIKE 'WKSEARCH%'"), {},
-                      [&objects](const QByteArrayView *row) {
-                          objects.append({QString::fromUtf8(row[0]), QString::fromUtf8(row[1]),
-                                          QString::fromUtf8(row[2])});
-                          return true;
-                      });
+    return db.run("SELECT type, name, sql FROM sqlite_master WHERE name LIKE 'WKSEARCH%'", {},
+                  [&objects](const Row &row) {
+                      objects.append({row.text(0), row.text(1), row.text(2)});
+                      return true;
+                  });
 }
 
 bool sameName(const QString &a, const char *b)
@@ -130,7 +129,7 @@ QString SearchTriggerStatement(int which)
              body);
 }
 
-IndexShape InspectSearchIndex(Connection &db)
+IndexShape InspectSearchIndex(Database &db)
 {
     QList<SchemaObject> objects;
     if (!readObjects(db, objects))
@@ -157,7 +156,7 @@ IndexShape InspectSearchIndex(Connection &db)
     return current == WholeCount ? IndexShape::Whole : IndexShape::Damaged;
 }
 
-bool RemoveSearchIndex(Connection &db)
+bool RemoveSearchIndex(Database &db)
 {
     QList<SchemaObject> objects;
     if (!readObjects(db, objects) || !db.begin())
@@ -165,7 +164,7 @@ bool RemoveSearchIndex(Connection &db)
     // Triggers first, on their own: once they are gone no write to the day tables needs the index.
     for (const SchemaObject &object : objects)
         if (object.type == QLatin1String("trigger") && partOf(object) != Part::None &&
-            !db.exec(QStringLiteral("DROP TRIGGER \"%1\"").arg(object.name))) {
+            !db.run(QStringLiteral("DROP TRIGGER \"%1\"").arg(object.name))) {
             db.rollback();
             return false;
         }
@@ -183,7 +182,7 @@ bool RemoveSearchIndex(Connection &db)
         for (const SchemaObject &object : left)
             if (object.name.compare(name, Qt::CaseInsensitive) == 0 && object.type == QLatin1String("table") &&
                 partOf(object) != Part::Foreign && partOf(object) != Part::None) {
-                if (db.begin() && db.exec(QStringLiteral("DROP TABLE \"%1\"").arg(object.name)) && db.commit())
+                if (db.begin() && db.run(QStringLiteral("DROP TABLE \"%1\"").arg(object.name)) && db.commit())
                     return true;
                 db.rollback();
                 return false;
@@ -196,11 +195,11 @@ bool RemoveSearchIndex(Connection &db)
     for (const char *name : {"WKSEARCH_ITEM", "WKSEARCH_DIRTY", "WKSEARCH_STATE"})
         removed &= drop(QLatin1String(name));
     if (!removed)
-        qCWarning(lcIndex).noquote() << db.path() << ": part of the search index could not be removed:" << db.error();
+        qCWarning(lcIndex).noquote() << db.path() << ": part of the search index could not be removed:" << db.error().text;
     return true;
 }
 
-void GuardSearchIndex(Connection &db)
+void GuardSearchIndex(Database &db)
 {
     const IndexShape shape = InspectSearchIndex(db);
     if (shape == IndexShape::Absent || shape == IndexShape::Whole)
@@ -211,29 +210,29 @@ void GuardSearchIndex(Connection &db)
         qCInfo(lcIndex).noquote() << db.path() << ": a search index that was not whole was removed";
     else
         qCWarning(lcIndex).noquote() << db.path() << ": the search index is not whole and could not be removed:"
-                                     << db.error();
+                                     << db.error().text;
 }
 
-bool CreateSearchIndex(Connection &db)
+bool CreateSearchIndex(Database &db)
 {
     if (!db.begin())
         return false;
     for (const char *sql : tableStatements)
-        if (!db.exec(QString::fromLatin1(sql))) {
+        if (!db.run(QString::fromLatin1(sql))) {
             db.rollback();
             return false;
         }
-    if (!db.exec(QStringLiteral("INSERT INTO WKSEARCH_STATE VALUES ('built_to', ''), ('built_code', ''), "
-                                "('built_days', '0'), ('ready', '0')"))) {
+    if (!db.run("INSERT INTO WKSEARCH_STATE VALUES ('built_to', ''), ('built_code', ''), ('built_days', '0'), "
+                "('ready', '0')")) {
         db.rollback();
         return false;
     }
     for (int t = 0; t < SearchTriggerCount; ++t)
-        if (!db.exec(SearchTriggerStatement(t))) {
+        if (!db.run(SearchTriggerStatement(t))) {
             db.rollback();
             return false;
         }
     return db.commit();
 }
 
-} // namespace worvane
+} // namespace worvane::sqlite

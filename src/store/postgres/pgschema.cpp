@@ -1,0 +1,89 @@
+#include "store/postgres/pgschema.h"
+
+#include "core/clock.h"
+#include "store/postgres/pgdb.h"
+#include "store/store.h"
+#include "store/storerules.h"
+
+namespace worvane::postgres
+{
+
+namespace
+{
+// The same three tables as a file's (names unquoted, so that psql and hand-written SQL use the file's
+// names), each with a row number ROWNO in place of SQLite's rowid, the code folded (PJKEY) and on the
+// master the name folded too (PJNAMEKEY), as AsciiFolded folds them, for the comparisons that ignore ASCII
+// case; the day tables with the person (WKUSER, the login role) whose day it is, and the items with their
+// search body. The server computes every one of these columns itself. Row-level security keeps each
+// person to their own days, whatever SQL they type: members of worvane_user read and write their own,
+// members of worvane_lead read everyone's too. The project master is shared. Every statement may run again.
+const char *const SetUp = R"SQL(
+SET LOCAL client_min_messages = warning;
+DO $$ BEGIN
+  -- Roles belong to the whole cluster: a set-up of another database at the same moment may make them
+  -- first, which is as good.
+  BEGIN
+    CREATE ROLE worvane_user NOLOGIN;
+  EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL;
+  END;
+  BEGIN
+    CREATE ROLE worvane_lead NOLOGIN IN ROLE worvane_user;
+  EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL;
+  END;
+END $$;
+CREATE EXTENSION IF NOT EXISTS pg_trgm;
+CREATE TABLE IF NOT EXISTS DM_PRJMST (PJCODE text, PJNAME text, ENTYMD text, UPDYMD text,
+  ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  PJKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED,
+  PJNAMEKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJNAME, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED);
+CREATE UNIQUE INDEX IF NOT EXISTS DM_PRJMST_PJCODE ON DM_PRJMST (PJKEY);
+CREATE TABLE IF NOT EXISTS DF_WKTIME (PJCODE text, WKYMD text, WSTIME text, WETIME text, ENTYMD text, UPDYMD text,
+  WKUSER text NOT NULL DEFAULT current_user,
+  ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  PJKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED);
+CREATE UNIQUE INDEX IF NOT EXISTS DF_WKTIME_DAY ON DF_WKTIME (WKUSER, PJKEY, WKYMD);
+CREATE INDEX IF NOT EXISTS DF_WKTIME_YMD ON DF_WKTIME (WKYMD);
+CREATE TABLE IF NOT EXISTS DF_WKCONT (PJCODE text, WKYMD text, WKCODE text, WKHEAD text, DETAIL text,
+  WKUSER text NOT NULL DEFAULT current_user,
+  ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  PJKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED,
+  BODY text GENERATED ALWAYS AS (lower(normalize(coalesce(WKHEAD, ''), NFKC)) || E'\n' ||
+                                 lower(normalize(coalesce(DETAIL, ''), NFKC))) STORED);
+CREATE INDEX IF NOT EXISTS DF_WKCONT_DAY ON DF_WKCONT (PJKEY, WKYMD, WKUSER);
+CREATE INDEX IF NOT EXISTS DF_WKCONT_BODY ON DF_WKCONT USING gin (BODY gin_trgm_ops);
+GRANT SELECT, INSERT, UPDATE, DELETE ON DM_PRJMST, DF_WKTIME, DF_WKCONT TO worvane_user;
+DO $$ DECLARE t text; BEGIN
+  FOREACH t IN ARRAY ARRAY['df_wktime', 'df_wkcont'] LOOP
+    EXECUTE format('ALTER TABLE %I ENABLE ROW LEVEL SECURITY', t);
+    EXECUTE format('ALTER TABLE %I FORCE ROW LEVEL SECURITY', t);
+    IF NOT EXISTS (SELECT 1 FROM pg_policies WHERE tablename = t AND policyname = 'own_days') THEN
+      EXECUTE format('CREATE POLICY own_days ON %I TO worvane_user '
+                     'USING (WKUSER = current_user) WITH CHECK (WKUSER = current_user)', t);
+    END IF;
+    IF NOT EXISTS (SELECT 1 FROM pg_policies WHERE tablename = t AND policyname = 'lead_reads') THEN
+      EXECUTE format('CREATE POLICY lead_reads ON %I FOR SELECT TO worvane_lead '
+                     'USING (current_setting(''worvane.people'', true) = ''all'')', t);
+    END IF;
+  END LOOP;
+END $$;
+)SQL";
+} // namespace
+
+Outcome SetUpServer(const QString &uri, bool demo)
+{
+    Database db(uri, Store::DefaultWaitMs);
+    Operation op(db);
+    if (!op.open() || !db.begin() || !db.script(SetUp))
+        return Outcome::failure(db.error());
+    const QString timestamp = Clock::timestamp();
+    if (demo)
+        for (const ProjectRow &project : DemoProjects())
+            if (!db.run("INSERT INTO DM_PRJMST (PJCODE, PJNAME, ENTYMD) VALUES ($1, $2, $3) ON CONFLICT DO NOTHING",
+                        {project.code, project.name, timestamp}))
+                return Outcome::failure(db.error());
+    if (!db.commit())
+        return Outcome::failure(db.error());
+    return {};
+}
+
+} // namespace worvane::postgres

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+// What a store operation gives back: its value, and beside it, when it failed, an error with a kind the
+// caller can act on and the engine's own words for the log.
+
+namespace worvane
+{
+
+struct StoreError {
+    enum class Kind {
+        Unreachable,    // the server could not be reached, or went away
+        Authentication, // the server refused the login
+        TimedOut,       // the server did not answer in time
+        Conflict,       // another writer won: the day changed since it was loaded, or was saved at once
+        Busy,           // another program held the database file for longer than the wait
+        Refused,        // the database refused it: a permission, a rule of its own, a file that is read-only
+        DiskFull,       // no room left on the disk for the change
+        Other,
+    };
+    Kind kind = Kind::Other;
+    QString text; // the engine's words (never a password)
+};
+
+template <class T> struct Result {
+    T value{};
+    std::optional<StoreError> error;
+
+    bool ok() const { return !error.has_value(); }
+    bool failedAs(StoreError::Kind kind) const { return error && error->kind == kind; }
+
+    static Result failure(StoreError why)
+    {
+        Result result;
+        result.error = std::move(why);
+        return result;
+    }
+    template <class U> static Result failure(const Result<U> &other) { return failure(*other.error); }
+};
+
+// An operation that gives back nothing but whether it went well.
+struct Done {
+};
+using Outcome = Result<Done>;
+
+} // namespace worvane

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "core/values.h"
+#include "store/results.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// The store: every operation the program asks of its database, one interface with one implementation per
+// engine (store/sqlite: a file through SQLite's C API; store/postgres: the team database through libpq),
+// each in its own engine's words. store/open picks one for a path. Plain values in and out; an operation
+// never shows anything, and its failure comes back beside its value (see results.h).
+//
+// A store owns its connection and keeps it between operations; it is made once by the program and used
+// from one thread. Work on another thread asks for a store of its own (another()).
+
+namespace worvane
+{
+
+// What one person's reports are when they move between a file and the team database.
+struct ReportRows {
+    struct Project {
+        QString code;
+        std::optional<QString> name, entered, updated;
+    };
+    struct Day {
+        QString code, date;
+        std::optional<QString> start, end, entered, updated;
+    };
+    struct Item {
+        QString code, date;
+        std::optional<QString> number, head, detail;
+    };
+    QList<Project> projects;
+    QList<Day> days;
+    QList<Item> items;
+};
+
+struct CopyCounts {
+    int projectsAdded = 0; // projects the destination did not have (codes compared without ASCII case)
+    int projectsKept = 0;  // projects it had already: left as they are
+    int days = 0;          // working-time rows copied
+    int items = 0;         // work items copied
+};
+
+class Store
+{
+public:
+    static constexpr int DefaultWaitMs = 5000;
+
+    virtual ~Store() = default;
+
+    // The database for messages: a file's path, or a server as "host:port/dbname" (never a password).
+    virtual QString name() const = 0;
+    // A store of its own on the same database, for work on another thread.
+    virtual std::unique_ptr<Store> another() const = 0;
+
+    // At start: why the database cannot be used at all (a file that is not there), or nothing. A server is
+    // reached when it is first used.
+    virtual std::optional<StoreError> missingAtStart() const = 0;
+
+    // ---- The project master ----
+    // The name of the project with the code (codes compare without ASCII letter case), or nothing.
+    virtual Result<std::optional<QString>> lookupProjectName(const QString &code) = 0;
+    virtual Result<ProjectPage> searchProjects(const ProjectQuery &query) = 0;
+    // Adds the project, or overwrites the first row whose code or name equals the one given. Refuses to
+    // give a second row a code that another row already has.
+    virtual Outcome updateProjectMaster(const QString &code, const QString &name) = 0;
+
+    // ---- Days ----
+    // The day, and the project's name, in one visit to the database.
+    virtual Result<DayLoad> loadDay(const QString &code, const QString &date) = 0;
+    // The project's latest saved day before date with times or items, however far back; nothing when there
+    // is none.
+    virtual Result<std::optional<EarlierDay>> loadLatestDayBefore(const QString &code, const QString &date) = 0;
+    // One transaction: the working-time row (added with ENTYMD or changed with UPDYMD), the delete of the
+    // day's items and the insert of every item commit together or not at all. The stamp of the day as
+    // saved comes back.
+    virtual Result<QString> saveDay(const DaySave &day) = 0;
+
+    // ---- A range of days ----
+    // Every saved day from one date to the other, both included, in date order, then code order (then
+    // person, with others); a second working-time row of a day is passed over, and items without a
+    // working-time row are not part of a day. Counting each day's items reads its item index entries; a
+    // caller that shows hours only leaves them uncounted (itemCount 0).
+    enum class ItemCounts { Counted, NotCounted };
+    virtual Result<QList<DaySummary>> summarizeRange(const RangeSelection &range, ItemCounts counts) = 0;
+    // The same days with their items, handed to take one at a time as they are read, so that a range of any
+    // length is never held whole; take returns false to stop early.
+    virtual Outcome forEachDay(const RangeSelection &range, const std::function<bool(const StoredDay &)> &take) = 0;
+    // Whether the reader is a lead, and the people whose days a lead may read.
+    virtual Result<TeamPeople> teamPeople() = 0;
+
+    // ---- Full-text search ----
+    virtual Result<IndexStatus> indexStatus() = 0;
+    // Builds the index, in steps: progress is told the days done and the days in all after each, and
+    // stops the build by returning false; what is built stays, and the next build goes on from there.
+    virtual Outcome buildIndex(const std::function<bool(qint64 done, qint64 total)> &progress) = 0;
+    // The hits on days before `before` (a date; empty for the newest), at least pageSize of them when
+    // there are that many. No words: no hits.
+    virtual Result<SearchPage> search(const SearchRequest &request, const QString &before, int pageSize) = 0;
+
+    // ---- Upkeep and moving reports ----
+    // At exit: a file is compacted in place; a server looks after itself.
+    virtual Outcome compact() = 0;
+    // One person's reports (a file holds one person's), and their writing into this database as the days
+    // of `person` in one transaction, the counts checked.
+    virtual Result<ReportRows> readReports(const QString &person) = 0;
+    virtual Result<CopyCounts> writeReports(const ReportRows &rows, const QString &person) = 0;
+};
+
+} // namespace worvane

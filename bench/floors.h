@@ -95,6 +95,9 @@ bool FloorSearchPage(const std::string &db, const std::string &word, std::vector
 // The same load and save on the team database's server, through libpq: a connection of their own each,
 // the store's statements as the server is told them (the save reads the day locked first, as a save that
 // checks for another PC's change does).
+// The same page on the team database: the SELECTs through libpq, each day's hits in list order and
+// compared in the search form.
+bool TeamFloorSearchPage(const std::string &uri, const std::string &word, std::vector<Hit> &hits);
 bool TeamFloorLoadDay(const std::string &uri, const std::string &code, const std::string &date, Day &day);
 bool TeamFloorSaveDay(const std::string &uri, const std::string &code, const std::string &date, const Day &day,
                       const std::string &timestamp);

@@ -1,6 +1,11 @@
 #include "floors.h"
 
+#include "core/searchtext.h"
+
 #include <libpq-fe.h>
+
+#include <algorithm>
+#include <tuple>
 
 #include <cstdio>
 #include <initializer_list>
@@ -117,6 +122,63 @@ bool TeamFloorSaveDay(const std::string &uri, const std::string &code, const std
     if (!day.items.empty() && !run(db, insert.c_str(), values))
         return false;
     return bool(run(db, "COMMIT"));
+}
+
+bool TeamFloorSearchPage(const std::string &uri, const std::string &word, std::vector<Hit> &hits)
+{
+    PGconn *db = connect(uri);
+    if (!db)
+        return false;
+    // The reader's items that may hold the word, newest day first, with the day's code and project name;
+    // the page's last day whole.
+    const std::string pattern = "%" + worvane::SearchForm(QString::fromStdString(word)).toStdString() + "%";
+    const std::string select =
+        "SELECT c.WKYMD, t.PJCODE, c.WKCODE, c.WKHEAD, c.DETAIL, p.PJNAME FROM DF_WKCONT c JOIN LATERAL (SELECT "
+        "w.PJCODE FROM DF_WKTIME w WHERE w.WKUSER = c.WKUSER AND w.PJKEY = c.PJKEY AND w.WKYMD = c.WKYMD ORDER BY "
+        "w.ROWNO LIMIT 1) t ON true LEFT JOIN LATERAL (SELECT m.PJNAME FROM DM_PRJMST m WHERE m.PJKEY = c.PJKEY ORDER "
+        "BY m.ROWNO LIMIT 1) p ON true WHERE c.WKUSER = current_user AND c.BODY LIKE $1 ESCAPE '\\'";
+    const std::string order = " ORDER BY c.WKYMD DESC, c.PJKEY, c.ROWNO";
+    struct Found {
+        Hit hit;
+        std::string detail;
+    };
+    std::vector<Found> found;
+    const auto take = [&found](const Result &r) {
+        for (int i = 0; r && i < PQntuples(r.get()); ++i)
+            found.push_back({Hit{PQgetvalue(r.get(), i, 0), PQgetvalue(r.get(), i, 1), PQgetvalue(r.get(), i, 5),
+                                 PQgetvalue(r.get(), i, 2), PQgetvalue(r.get(), i, 3), 0},
+                             PQgetvalue(r.get(), i, 4)});
+        return bool(r);
+    };
+    if (!take(run(db, (select + order + " LIMIT 100").c_str(), {&pattern})))
+        return false;
+    if (found.size() == 100) {
+        const std::string last = found.back().hit.date;
+        while (!found.empty() && found.back().hit.date == last)
+            found.pop_back();
+        if (!take(run(db, (select + " AND c.WKYMD = $2" + order).c_str(), {&pattern, &last})))
+            return false;
+    }
+    // Each day's hits in its list order (number, then its text), those holding the word in the search form.
+    const auto lowered = [](std::string code) {
+        for (char &c : code)
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+        return code;
+    };
+    std::stable_sort(found.begin(), found.end(), [&](const Found &a, const Found &b) {
+        if (a.hit.date != b.hit.date)
+            return a.hit.date > b.hit.date;
+        if (lowered(a.hit.code) != lowered(b.hit.code))
+            return lowered(a.hit.code) < lowered(b.hit.code);
+        return std::make_tuple(std::atoll(a.hit.item.c_str()), a.hit.item) <
+               std::make_tuple(std::atoll(b.hit.item.c_str()), b.hit.item);
+    });
+    const QString form = worvane::SearchForm(QString::fromStdString(word));
+    for (Found &f : found)
+        if (worvane::SearchBody(QString::fromStdString(f.hit.head), QString::fromStdString(f.detail)).contains(form))
+            hits.push_back(std::move(f.hit));
+    return true;
 }
 
 } // namespace bench

@@ -92,7 +92,8 @@ private slots:
             QVERIFY(build());
         QCOMPARE(status().ready, built || test::onServer());
         const auto is = [&](const char *text, QStringList expected) {
-            QCOMPARE(find(QString::fromUtf8(text), {}, PageSize, built), expected);
+            const QStringList found = find(QString::fromUtf8(text), {}, PageSize, built);
+            QVERIFY2(found == expected, qPrintable(QString::fromUtf8(text) + QStringLiteral(": ") + found.join(u',')));
         };
         const QString a1 = QStringLiteral("2024/03/01 A0012345#1"), a2 = QStringLiteral("2024/03/01 A0012345#2"),
                       b1 = QStringLiteral("2024/03/01 B0000001#1"), c9 = QStringLiteral("2024/03/04 A0012345#9"),

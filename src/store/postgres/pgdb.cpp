@@ -104,7 +104,14 @@ bool Database::connect()
     m_conn = PQconnectdbParams(keys, values, 1);
     if (PQstatus(m_conn) == CONNECTION_OK) {
         PQsetClientEncoding(m_conn, "UTF8");
-        return true;
+        const ResultPtr who(PQexec(m_conn, "SELECT current_user"), PQclear);
+        if (PQresultStatus(who.get()) == PGRES_TUPLES_OK && PQntuples(who.get()) == 1) {
+            m_person = QString::fromUtf8(PQgetvalue(who.get(), 0, 0));
+            return true;
+        }
+        failed(who.get());
+        close();
+        return false;
     }
     const QString why = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
     const bool login = why.contains(QLatin1String("authentication failed")) ||

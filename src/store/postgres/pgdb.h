@@ -53,6 +53,9 @@ public:
 
     QString name() const { return ServerName(m_uri); }
     const QString &uri() const { return m_uri; }
+    // The login the connection's days are: statements name it, so that the indexes that lead with the
+    // person serve them (a comparison with current_user itself is not one an index takes).
+    const QString &person() const { return m_person; }
 
     bool beginOperation();
     void endOperation();
@@ -84,6 +87,7 @@ private:
     QString m_uri;
     int m_waitMs;
     pg_conn *m_conn = nullptr;
+    QString m_person;
     bool m_kept = false;          // the connection was made by an earlier operation
     int m_statementsRun = 0;      // in this operation
     bool m_inTransaction = false;

@@ -1,14 +1,17 @@
 // The full-text search of the team database. The server keeps each item's search body (BODY, a column it
-// computes itself from the title and the detail: NFKC, lower case) under a trigram index (pg_trgm), which
-// finds the items that may hold a word of three characters or more; shorter words are looked for in
-// every item of the reader's days. Each item found is then compared in the program's own search form, as
-// a file's are, so the hits are the same whatever the server's case rules.
+// computes itself from the title and the detail: NFKC, lower case). The page's items are found two ways:
+// the reader's newest items are walked in the page's order (an index leads with the person, then the
+// date), which finds a common word at once; when that walk does not fill the page, a trigram index
+// (pg_trgm) looks the word up among all of the reader's items (worvane_items_holding), which finds a rare
+// one at once. Each item found is then compared in the program's own search form, as a file's are, so the
+// hits are the same whatever the server's case rules.
 #include "store/postgres/pgstore.h"
 
 #include "core/searchtext.h"
 #include "store/storerules.h"
 
-#include <QHash>
+#include <algorithm>
+#include <limits>
 
 namespace worvane::postgres
 {
@@ -27,10 +30,34 @@ QString containing(const QString &word)
     return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
 
+// How many of the reader's newest items the walk looks at before the trigram index is asked.
+constexpr int WalkRows = 4000;
+
+// What a page's rows are read with: each item's date, its day's code (the first working-time row's), the
+// item, and the project's name; newest day first, then code, then the order the items were stored in.
+const char *const Columns = "SELECT c.WKYMD, t.PJCODE, c.WKCODE, c.WKHEAD, c.DETAIL, c.WKCODE IS NULL, p.PJNAME";
+const char *const Joined =
+    " JOIN LATERAL (SELECT w.PJCODE FROM DF_WKTIME w WHERE w.WKUSER = c.WKUSER AND w.PJKEY = c.PJKEY AND "
+    "w.WKYMD = c.WKYMD ORDER BY w.ROWNO LIMIT 1) t ON true LEFT JOIN LATERAL (SELECT m.PJNAME FROM DM_PRJMST m "
+    "WHERE m.PJKEY = c.PJKEY ORDER BY m.ROWNO LIMIT 1) p ON true";
+const char *const Order = " ORDER BY c.WKYMD DESC, c.PJKEY, c.ROWNO";
+
 struct Candidate {
     SearchHit hit;
     ReadItem item;
 };
+
+// The bounds of a search as values, shared by the statements below.
+struct Bounds {
+    QString pattern;          // the longest word, as a LIKE pattern
+    QVariant codePattern;     // folded, or NULL
+    QVariant from, to;        // dates, or NULL
+};
+
+QVariant orNull(const QString &text)
+{
+    return text.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text);
+}
 } // namespace
 
 Result<IndexStatus> PgStore::indexStatus()
@@ -48,62 +75,75 @@ Result<SearchPage> PgStore::search(const SearchRequest &request, const QString &
     const QStringList words = SearchWords(request.text);
     if (words.isEmpty())
         return {};
-    // The reader's items that may hold every word, newest day first, each day's code the one of its first
-    // working-time row.
-    QString sql = QStringLiteral(
-        "SELECT c.WKYMD, t.PJCODE, c.WKCODE, c.WKHEAD, c.DETAIL, c.WKCODE IS NULL, p.PJNAME FROM DF_WKCONT c "
-        "JOIN LATERAL (SELECT w.PJCODE FROM DF_WKTIME w WHERE w.WKUSER = c.WKUSER AND w.PJKEY = c.PJKEY AND "
-        "w.WKYMD = c.WKYMD ORDER BY w.ROWNO LIMIT 1) t ON true "
-        "LEFT JOIN LATERAL (SELECT m.PJNAME FROM DM_PRJMST m WHERE m.PJKEY = c.PJKEY ORDER BY m.ROWNO LIMIT 1) p "
-        "ON true WHERE c.WKUSER = current_user");
-    QVariantList values;
-    const auto bound = [&](const QString &condition, const QVariant &value) {
-        values << value;
-        sql += condition.arg(values.size());
-    };
-    for (const QString &word : words)
-        bound(QStringLiteral(" AND c.BODY LIKE $%1 ESCAPE '\\'"), containing(word));
-    if (request.codePattern)
-        bound(QStringLiteral(" AND c.PJKEY LIKE $%1 ESCAPE '\\'"), AsciiFolded(LikePattern(*request.codePattern)));
-    if (!request.from.isEmpty())
-        bound(QStringLiteral(" AND c.WKYMD >= $%1"), request.from);
-    if (!request.to.isEmpty())
-        bound(QStringLiteral(" AND c.WKYMD <= $%1"), request.to);
-    const QString order = QStringLiteral(" ORDER BY c.WKYMD DESC, c.PJKEY, c.ROWNO");
+    // The server looks for the longest word, the most telling one; the program compares every word.
+    const QString longest = *std::max_element(words.begin(), words.end(), [](const QString &a, const QString &b) {
+        return a.size() < b.size();
+    });
+    const Bounds bounds{containing(longest),
+                        request.codePattern ? QVariant(AsciiFolded(LikePattern(*request.codePattern)))
+                                            : QVariant(QMetaType(QMetaType::QString)),
+                        orNull(request.from), orNull(request.to)};
 
     Operation op(m_db);
     if (!op.open())
         return failed<SearchPage>();
+    QList<Candidate> found;
+    const auto take = [&found](const Row &row) {
+        found.append({SearchHit{row.text(0), row.text(1), row.text(6), {}, {}, {}},
+                      ReadItem{WorkItem{row.text(2), row.text(3), row.text(4)}, row.truth(5)}});
+        return true;
+    };
+    // The reader's items below `upTo` (a date; none: the newest) that may hold the word, up to `wanted` of
+    // them in the page's order; with a day, that day's whole.
+    const auto walk = [&](const QString &upTo, int wanted) {
+        QVariantList values{m_db.person(), bounds.pattern, wanted};
+        QString newest = QStringLiteral("SELECT c.* FROM DF_WKCONT c WHERE c.WKUSER = $1");
+        const auto bound = [&](const char *condition, const QVariant &value) {
+            if (value.isNull())
+                return;
+            values << value;
+            newest += QString::fromLatin1(condition).arg(values.size());
+        };
+        bound(" AND c.WKYMD < $%1", orNull(upTo));
+        bound(" AND c.WKYMD >= $%1", bounds.from);
+        bound(" AND c.WKYMD <= $%1", bounds.to);
+        bound(" AND c.PJKEY LIKE $%1 ESCAPE '\\'", bounds.codePattern);
+        newest += QStringLiteral(" ORDER BY c.WKYMD DESC, c.PJKEY, c.ROWNO LIMIT %1").arg(WalkRows);
+        return m_db.run(QLatin1String(Columns) + QStringLiteral(" FROM (") + newest + QStringLiteral(") c") +
+                            QLatin1String(Joined) + QStringLiteral(" WHERE c.BODY LIKE $2 ESCAPE '\\'") +
+                            QLatin1String(Order) + QStringLiteral(" LIMIT $3"),
+                        values, take);
+    };
+    const auto lookUp = [&](const QString &upTo, const QString &onDay, int wanted) {
+        return m_db.run(QLatin1String(Columns) +
+                            QStringLiteral(" FROM worvane_items_holding($1, $2, $3, $4, $5, $6, $7) h JOIN DF_WKCONT c "
+                                           "ON c.ROWNO = h.rowno") +
+                            QLatin1String(Joined) + QLatin1String(Order),
+                        {bounds.pattern, bounds.codePattern, bounds.from, bounds.to, orNull(upTo), orNull(onDay), wanted},
+                        take);
+    };
+
     Result<SearchPage> result;
     SearchPage &page = result.value;
     page.indexed = true;
     // Pages of candidates until the page holds enough hits, or none are left; a page ends with a whole day.
     QString upTo = before;
     for (;;) {
-        QList<Candidate> found;
-        const auto take = [&found](const Row &row) {
-            found.append({SearchHit{row.text(0), row.text(1), row.text(6), {}, {}, {}},
-                          ReadItem{WorkItem{row.text(2), row.text(3), row.text(4)}, row.truth(5)}});
-            return true;
-        };
-        QVariantList bounds = values;
-        QString page1 = sql;
-        if (!upTo.isEmpty()) {
-            bounds << upTo;
-            page1 += QStringLiteral(" AND c.WKYMD < $%1").arg(bounds.size());
-        }
-        bounds << pageSize;
-        if (!m_db.run(page1 + order + QStringLiteral(" LIMIT $%1").arg(bounds.size()), bounds, take))
+        found.clear();
+        if (!walk(upTo, pageSize))
             return failed<SearchPage>();
+        if (found.size() < pageSize) {
+            found.clear();
+            if (!lookUp(upTo, {}, pageSize))
+                return failed<SearchPage>();
+        }
         const bool full = found.size() == pageSize;
         if (full) {
             // The last day whole: its rows read again, all of them.
             const QString lastDay = found.last().hit.date;
             while (!found.isEmpty() && found.last().hit.date == lastDay)
                 found.removeLast();
-            QVariantList rest = values;
-            rest << lastDay;
-            if (!m_db.run(sql + QStringLiteral(" AND c.WKYMD = $%1").arg(rest.size()) + order, rest, take))
+            if (!lookUp({}, lastDay, std::numeric_limits<int>::max()))
                 return failed<SearchPage>();
             upTo = lastDay;
         }

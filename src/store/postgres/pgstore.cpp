@@ -157,7 +157,7 @@ bool PgStore::readDay(const QString &code, const QString &date, DayLoad &day, bo
 {
     day = DayLoad{};
     qint64 rowNumber = 0;
-    const QVariantList key{AsciiFolded(code), date};
+    const QVariantList key{AsciiFolded(code), date, m_db.person()};
     const auto timeRead = [&](const Row &row) {
         day.hasTimeRow = true;
         day.startTime = row.text(0);
@@ -165,10 +165,10 @@ bool PgStore::readDay(const QString &code, const QString &date, DayLoad &day, bo
         rowNumber = row.integer(2);
         return true;
     };
-    if (!(timeRow ? m_db.run("SELECT WSTIME, WETIME, ROWNO FROM DF_WKTIME WHERE WKUSER = current_user AND PJKEY = $1 "
+    if (!(timeRow ? m_db.run("SELECT WSTIME, WETIME, ROWNO FROM DF_WKTIME WHERE WKUSER = $3 AND PJKEY = $1 "
                              "AND WKYMD = $2 ORDER BY ROWNO LIMIT 1 FOR UPDATE",
                              key, timeRead)
-                  : m_db.run("SELECT WSTIME, WETIME, ROWNO FROM DF_WKTIME WHERE WKUSER = current_user AND PJKEY = $1 "
+                  : m_db.run("SELECT WSTIME, WETIME, ROWNO FROM DF_WKTIME WHERE WKUSER = $3 AND PJKEY = $1 "
                              "AND WKYMD = $2 ORDER BY ROWNO LIMIT 1",
                              key, timeRead)))
         return false;
@@ -179,8 +179,8 @@ bool PgStore::readDay(const QString &code, const QString &date, DayLoad &day, bo
     StampTexts stamped(100);
     std::vector<ReadItem> read;
     if (day.hasTimeRow &&
-        !m_db.run("SELECT WKCODE, WKHEAD, DETAIL, WKCODE IS NULL FROM DF_WKCONT WHERE WKUSER = current_user AND "
-                  "PJKEY = $1 AND WKYMD = $2 ORDER BY ROWNO",
+        !m_db.run("SELECT WKCODE, WKHEAD, DETAIL, WKCODE IS NULL FROM DF_WKCONT WHERE WKUSER = $3 AND PJKEY = $1 "
+                  "AND WKYMD = $2 ORDER BY ROWNO",
                   key, [&](const Row &row) {
                       stamped.add(row.bytes(0), row.bytes(1), row.bytes(2));
                       read.push_back({WorkItem{row.text(0), row.text(1), row.text(2)}, row.truth(3)});
@@ -208,11 +208,11 @@ Result<std::optional<EarlierDay>> PgStore::loadLatestDayBefore(const QString &co
     Operation op(m_db);
     std::optional<QString> found;
     if (!op.open() ||
-        !m_db.first("SELECT t.WKYMD FROM DF_WKTIME t WHERE t.WKUSER = current_user AND t.PJKEY = $1 AND t.WKYMD < $2 "
+        !m_db.first("SELECT t.WKYMD FROM DF_WKTIME t WHERE t.WKUSER = $3 AND t.PJKEY = $1 AND t.WKYMD < $2 "
                     "AND (COALESCE(t.WSTIME, '') <> '' OR COALESCE(t.WETIME, '') <> '' OR EXISTS (SELECT 1 FROM "
                     "DF_WKCONT c WHERE c.WKUSER = t.WKUSER AND c.PJKEY = t.PJKEY AND c.WKYMD = t.WKYMD)) "
                     "ORDER BY t.WKYMD DESC LIMIT 1",
-                    {AsciiFolded(code), date}, found))
+                    {AsciiFolded(code), date, m_db.person()}, found))
         return failed<std::optional<EarlierDay>>();
     Result<std::optional<EarlierDay>> result;
     if (!found)
@@ -247,8 +247,8 @@ Result<QString> PgStore::saveDay(const DaySave &day)
                        {nullWhenEmpty(day.startTime), nullWhenEmpty(day.endTime), timestamp, timeRow})
             : m_db.run("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME, ENTYMD) VALUES ($1, $2, $3, $4, $5)",
                        {day.code, day.date, nullWhenEmpty(day.startTime), nullWhenEmpty(day.endTime), timestamp});
-    if (!timeWritten || !m_db.run("DELETE FROM DF_WKCONT WHERE WKUSER = current_user AND PJKEY = $1 AND WKYMD = $2",
-                                  {AsciiFolded(day.code), day.date}))
+    if (!timeWritten || !m_db.run("DELETE FROM DF_WKCONT WHERE WKUSER = $3 AND PJKEY = $1 AND WKYMD = $2",
+                                  {AsciiFolded(day.code), day.date, m_db.person()}))
         return failed<QString>();
     QList<QVariantList> rows;
     rows.reserve(day.items.size());
@@ -278,10 +278,8 @@ bool PgStore::walkRange(const RangeSelection &range, bool countItems, const std:
                               "AND c.WKYMD = t.WKYMD)");
     sql += QStringLiteral(" FROM DF_WKTIME t WHERE t.WKYMD BETWEEN $1 AND $2");
     QVariantList values{range.from, range.to};
-    if (range.people.kind == People::Kind::Own) {
-        sql += QStringLiteral(" AND t.WKUSER = current_user");
-    } else if (range.people.kind == People::Kind::One) {
-        values << range.people.name;
+    if (range.people.kind != People::Kind::Everyone) {
+        values << (range.people.kind == People::Kind::Own ? m_db.person() : range.people.name);
         sql += QStringLiteral(" AND t.WKUSER = $%1").arg(values.size());
     }
     if (range.codePattern) {

@@ -101,7 +101,8 @@ check_installed() {
   [ ! -s "$work/desktop.log" ] || fail "desktop-file-validate has remarks: $(cat "$work/desktop.log")"
   appstreamcli validate --no-net --pedantic "$metainfo" >"$work/appstream.log" 2>&1 ||
     fail "appstreamcli validate: $(cat "$work/appstream.log")"
-  grep -q "<release version=\"$version\" date=\"[0-9-]*\">" "$metainfo" || fail "the metadata does not name $version"
+  grep -q "<release type=\"stable\" version=\"$version\" date=\"[0-9-]*T00:00:00Z\">" "$metainfo" ||
+    fail "the metadata does not name $version"
   local license copyright
   license=$(sed -n 's|.*<project_license>\(.*\)</project_license>.*|\1|p' "$metainfo")
   copyright=$(awk '/^Files: \*$/ { files = 1 } files && /^License:/ { print $2; exit }' \

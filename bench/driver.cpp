@@ -453,8 +453,8 @@ void Run::teamRows()
         "find",
         "team database (local PostgreSQL 15): full-text search for テスト (3 characters: the trigram index), "
         "Enter to the first page painted",
-        "the store's SELECTs for the page through libpq, each day's hits in list order and compared in the "
-        "search form, into a plain QTableView, painted",
+        "one SELECT of the reader's items holding the word, newest first, 100 of them, then the last day whole, through "
+        "libpq (the policies and the planner's own plan), into a plain QTableView, painted",
         50, 0, "テスト");
     frame();
     m_rowDataset = m_dataset;

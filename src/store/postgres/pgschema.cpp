@@ -80,19 +80,19 @@ DO $setup$ DECLARE above boolean; BEGIN
   SELECT rolsuper OR rolbypassrls INTO above FROM pg_roles WHERE rolname = current_user;
   EXECUTE format($f$
     CREATE OR REPLACE FUNCTION worvane_items_holding(pattern text, code_pattern text, date_from text,
-                                                     date_to text, date_before text, on_day text, upto integer)
+                                                     date_to text, date_before text, upto integer)
     RETURNS TABLE (rowno bigint) LANGUAGE sql STABLE %s SET search_path = pg_catalog, public AS $body$
       SELECT c.ROWNO FROM DF_WKCONT c
       WHERE c.WKUSER = session_user AND c.BODY LIKE pattern ESCAPE '\'
         AND (code_pattern IS NULL OR c.PJKEY LIKE code_pattern ESCAPE '\')
         AND (date_from IS NULL OR c.WKYMD >= date_from) AND (date_to IS NULL OR c.WKYMD <= date_to)
-        AND (date_before IS NULL OR c.WKYMD < date_before) AND (on_day IS NULL OR c.WKYMD = on_day)
+        AND (date_before IS NULL OR c.WKYMD < date_before)
       ORDER BY c.WKYMD DESC, c.PJKEY, c.ROWNO LIMIT upto
     $body$
   $f$, CASE WHEN above THEN 'SECURITY DEFINER' ELSE 'SECURITY INVOKER' END);
 END $setup$;
-REVOKE ALL ON FUNCTION worvane_items_holding(text, text, text, text, text, text, integer) FROM PUBLIC;
-GRANT EXECUTE ON FUNCTION worvane_items_holding(text, text, text, text, text, text, integer) TO worvane_user;
+REVOKE ALL ON FUNCTION worvane_items_holding(text, text, text, text, text, integer) FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION worvane_items_holding(text, text, text, text, text, integer) TO worvane_user;
 )SQL";
 } // namespace
 

@@ -11,7 +11,6 @@
 #include "store/storerules.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace worvane::postgres
 {
@@ -114,13 +113,25 @@ Result<SearchPage> PgStore::search(const SearchRequest &request, const QString &
                             QLatin1String(Order) + QStringLiteral(" LIMIT $3"),
                         values, take);
     };
-    const auto lookUp = [&](const QString &upTo, const QString &onDay, int wanted) {
+    const auto lookUp = [&](const QString &upTo, int wanted) {
         return m_db.run(QLatin1String(Columns) +
-                            QStringLiteral(" FROM worvane_items_holding($1, $2, $3, $4, $5, $6, $7) h JOIN DF_WKCONT c "
+                            QStringLiteral(" FROM worvane_items_holding($1, $2, $3, $4, $5, $6) h JOIN DF_WKCONT c "
                                            "ON c.ROWNO = h.rowno") +
                             QLatin1String(Joined) + QLatin1String(Order),
-                        {bounds.pattern, bounds.codePattern, bounds.from, bounds.to, orNull(upTo), orNull(onDay), wanted},
-                        take);
+                        {bounds.pattern, bounds.codePattern, bounds.from, bounds.to, orNull(upTo), wanted}, take);
+    };
+    // Every item of one of the reader's days that may hold the word (the index by person and date finds the
+    // day; the trigram index would gather the word's every item first).
+    const auto wholeDay = [&](const QString &day) {
+        QVariantList values{m_db.person(), day, bounds.pattern};
+        QString where = QStringLiteral(" WHERE c.WKUSER = $1 AND c.WKYMD = $2 AND c.BODY LIKE $3 ESCAPE '\\'");
+        if (!bounds.codePattern.isNull()) {
+            values << bounds.codePattern;
+            where += QStringLiteral(" AND c.PJKEY LIKE $4 ESCAPE '\\'");
+        }
+        return m_db.run(QLatin1String(Columns) + QStringLiteral(" FROM DF_WKCONT c") + QLatin1String(Joined) + where +
+                            QLatin1String(Order),
+                        values, take);
     };
 
     Result<SearchPage> result;
@@ -134,7 +145,7 @@ Result<SearchPage> PgStore::search(const SearchRequest &request, const QString &
             return failed<SearchPage>();
         if (found.size() < pageSize) {
             found.clear();
-            if (!lookUp(upTo, {}, pageSize))
+            if (!lookUp(upTo, pageSize))
                 return failed<SearchPage>();
         }
         const bool full = found.size() == pageSize;
@@ -143,7 +154,7 @@ Result<SearchPage> PgStore::search(const SearchRequest &request, const QString &
             const QString lastDay = found.last().hit.date;
             while (!found.isEmpty() && found.last().hit.date == lastDay)
                 found.removeLast();
-            if (!lookUp({}, lastDay, std::numeric_limits<int>::max()))
+            if (!wholeDay(lastDay))
                 return failed<SearchPage>();
             upTo = lastDay;
         }

@@ -225,6 +225,22 @@ std::optional<ProjectPageEnd> NextPageStart(const ProjectRows &rows, int limit,
     return ProjectPageEnd{rows.code(last), listed};
 }
 
+void RangeDays::share(QString &text)
+{
+    const auto seen = m_texts.constFind(text);
+    if (seen != m_texts.constEnd())
+        text = *seen;
+    else
+        m_texts.insert(text);
+}
+
+void RangeDays::append(DaySummary &&day)
+{
+    for (QString *text : {&day.code, &day.name, &day.date, &day.startTime, &day.endTime, &day.person})
+        share(*text);
+    m_days.append(std::move(day));
+}
+
 QList<ProjectRow> DemoProjects()
 {
     return {{QStringLiteral("A0012345"), QStringLiteral("ワーベーン開発")},

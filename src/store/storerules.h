@@ -3,6 +3,7 @@
 #include "core/values.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -63,6 +64,20 @@ private:
 // when it did not. Codes are compared as the engines compare them (ASCII case aside).
 std::optional<ProjectPageEnd> NextPageStart(const ProjectRows &rows, int limit,
                                             const std::optional<ProjectPageEnd> &after);
+
+// The days of a range, held with each text that comes back on many days (a code, a name, a date, a time)
+// stored once.
+class RangeDays
+{
+public:
+    void append(DaySummary &&day);
+    QList<DaySummary> take() { return std::move(m_days); }
+
+private:
+    void share(QString &text);
+    QList<DaySummary> m_days;
+    QSet<QString> m_texts;
+};
 
 // The projects a new database is given when a demonstration is asked for.
 QList<ProjectRow> DemoProjects();

@@ -312,13 +312,13 @@ bool PgStore::walkRange(const RangeSelection &range, bool countItems, const std:
 Result<QList<DaySummary>> PgStore::summarizeRange(const RangeSelection &range, ItemCounts counts)
 {
     Operation op(m_db);
-    Result<QList<DaySummary>> result;
-    if (!op.open() || !walkRange(range, counts == ItemCounts::Counted, [&result](DaySummary &&day) {
-            result.value.append(std::move(day));
+    RangeDays days;
+    if (!op.open() || !walkRange(range, counts == ItemCounts::Counted, [&days](DaySummary &&day) {
+            days.append(std::move(day));
             return true;
         }))
         return failed<QList<DaySummary>>();
-    return result;
+    return {days.take(), std::nullopt};
 }
 
 Outcome PgStore::forEachDay(const RangeSelection &range, const std::function<bool(const StoredDay &)> &take)

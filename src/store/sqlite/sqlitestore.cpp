@@ -296,13 +296,13 @@ Result<QList<DaySummary>> SqliteStore::summarizeRange(const RangeSelection &rang
     if (!op.open())
         return failed<QList<DaySummary>>();
     EnsureDayIndexes(m_db);
-    Result<QList<DaySummary>> result;
-    if (!walkRange(range, counts == ItemCounts::Counted, [&result](DaySummary &&day) {
-            result.value.append(std::move(day));
+    RangeDays days;
+    if (!walkRange(range, counts == ItemCounts::Counted, [&days](DaySummary &&day) {
+            days.append(std::move(day));
             return true;
         }))
         return failed<QList<DaySummary>>();
-    return result;
+    return {days.take(), std::nullopt};
 }
 
 Outcome SqliteStore::forEachDay(const RangeSelection &range, const std::function<bool(const StoredDay &)> &take)

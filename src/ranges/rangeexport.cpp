@@ -37,8 +37,12 @@ QString crLfBreaks(QString text)
     return text.replace(QLatin1Char('\n'), CrLf);
 }
 
-QString csvField(const QString &value)
+// A text cell. One that a spreadsheet would take as a formula (beginning with = + - @, a tab or a
+// carriage return) starts with an apostrophe, which spreadsheets read as "this is text".
+QString csvField(const QString &text)
 {
+    static const QString formula = QStringLiteral("=+-@\t\r");
+    const QString value = !text.isEmpty() && formula.contains(text.front()) ? QLatin1Char('\'') + text : text;
     static const QString special = QStringLiteral(",\"\r\n");
     if (std::none_of(value.begin(), value.end(), [](QChar c) { return special.contains(c); }))
         return value;

@@ -98,12 +98,20 @@ QList<StoredDay> quotingDays()
         StoredDay{DaySummary{QStringLiteral("A1"), QStringLiteral("名前, 株式会社"), QStringLiteral("2026/01/05"),
                              QStringLiteral("09:00"), QStringLiteral("25:30"), 1},
                   {WorkItem{QStringLiteral("1"), QStringLiteral("「見積」\"案\""),
-                            QStringLiteral("一行目\r\n二行目\n三行目")}}},
+                            QStringLiteral("一行目\r\n二行目\n三行目")},
+                   // Texts a spreadsheet would run as formulas are written as text.
+                   WorkItem{QStringLiteral("2"), QStringLiteral("=HYPERLINK(\"http://x\",\"y\")"), QStringLiteral("@SUM(1+1)")},
+                   WorkItem{QStringLiteral("3"), QStringLiteral("+1+1"), QStringLiteral("-2")},
+                   WorkItem{QStringLiteral("4"), QStringLiteral("\tx"), QStringLiteral("\ry")}}},
         StoredDay{DaySummary{QStringLiteral("B2"), QString(), QStringLiteral("2026/01/06"), QString(), QString(), 0}, {}}};
 }
 const QByteArray QuotingCsv = "日付,PJコード,PJ名称,開始,終了,時間,作業項目№,作業項目,作業内容\r\n"
                               "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,1,\"「見積」\"\"案\"\"\","
                               "\"一行目\r\n二行目\r\n三行目\"\r\n"
+                              "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,2,"
+                              "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",'@SUM(1+1)\r\n"
+                              "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,3,'+1+1,'-2\r\n"
+                              "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,4,'\tx,\"'\r\ny\"\r\n"
                               "2026/01/06,B2,,,,,,,\r\n";
 } // namespace
 

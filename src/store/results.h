@@ -20,10 +20,21 @@ struct StoreError {
         Busy,           // another program held the database file for longer than the wait
         Refused,        // the database refused it: a permission, a rule of its own, a file that is read-only
         DiskFull,       // no room left on the disk for the change
+        Cancelled,      // the user stopped it while it ran
         Other,
+    };
+    // Which rule of the database a refusal is, where the user is told it apart.
+    enum class Rule {
+        None,
+        PasswordInUri,      // the team database's URI holds a password
+        Permission,         // the team database's permissions do not let this login do it
+        LeadOnly,           // renaming a project's code, or deleting a project, is a lead's
+        ProjectInUse,       // a day uses the project's code
+        UnstorableCharacter // a text holds a character the database cannot store
     };
     Kind kind = Kind::Other;
     QString text; // the engine's words (never a password)
+    Rule rule = Rule::None;
 };
 
 template <class T> struct Result {

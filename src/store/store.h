@@ -14,7 +14,9 @@
 // never shows anything, and its failure comes back beside its value (see results.h).
 //
 // A store owns its connection and keeps it between operations; it is made once by the program and used
-// from one thread. Work on another thread asks for a store of its own (another()).
+// by one thread at a time (the windows run each call on a thread of its own, so that they keep painting
+// while the database works: see app/storecall.h). Work that runs beside the windows' calls, such as the
+// search index build, asks for a store of its own (another()).
 
 namespace worvane
 {
@@ -60,6 +62,9 @@ public:
     // At start: why the database cannot be used at all (a file that is not there), or nothing. A server is
     // reached when it is first used.
     virtual std::optional<StoreError> missingAtStart() const = 0;
+    // Stops the operation running now on another thread, as soon as its database lets it: the operation
+    // fails as Cancelled. Safe to call from any thread, and when nothing runs.
+    virtual void cancel() = 0;
 
     // ---- The project master ----
     // The name of the project with the code (codes compare without ASCII letter case), or nothing.

@@ -1,5 +1,7 @@
 #include "store/storerules.h"
 
+#include "store/store.h"
+
 #include <QCryptographicHash>
 #include <QVarLengthArray>
 
@@ -225,7 +227,7 @@ std::optional<ProjectPageEnd> NextPageStart(const ProjectRows &rows, int limit,
     return ProjectPageEnd{rows.code(last), listed};
 }
 
-void RangeDays::share(QString &text)
+void RangeSummaries::share(QString &text)
 {
     const auto seen = m_texts.constFind(text);
     if (seen != m_texts.constEnd())
@@ -234,7 +236,7 @@ void RangeDays::share(QString &text)
         m_texts.insert(text);
 }
 
-void RangeDays::append(DaySummary &&day)
+void RangeSummaries::append(DaySummary &&day)
 {
     for (QString *text : {&day.code, &day.name, &day.date, &day.startTime, &day.endTime, &day.person})
         share(*text);
@@ -248,6 +250,88 @@ QList<ProjectRow> DemoProjects()
             {QStringLiteral("B0000001"), QStringLiteral("社内ネットワーク更改")},
             {QStringLiteral("C1000010"), QStringLiteral("顧客サポート")},
             {QStringLiteral("Z9999999"), QStringLiteral("社内業務")}};
+}
+
+// ---- Characters a server cannot store -------------------------------------------------------------
+
+namespace
+{
+std::optional<char32_t> firstUnstorable(QStringView text)
+{
+    if (text.contains(QChar(0)))
+        return U'\0';
+    return std::nullopt;
+}
+
+struct Place {
+    QStringView text;
+    Unstorable::Field field;
+};
+
+std::optional<Unstorable> firstIn(std::initializer_list<Place> places, const QString &code, const QString &date,
+                                  const QString &item)
+{
+    for (const Place &place : places)
+        if (const std::optional<char32_t> c = firstUnstorable(place.text))
+            return Unstorable{code, date, item, place.field, *c};
+    return std::nullopt;
+}
+
+QString orEmpty(const std::optional<QString> &text)
+{
+    return text.value_or(QString());
+}
+} // namespace
+
+QString Unstorable::describe() const
+{
+    static const char *const names[] = {"code", "name", "start time", "end time", "number", "title", "detail"};
+    QString where = date.isEmpty() ? QStringLiteral("project %1").arg(code) : QStringLiteral("%1 %2").arg(date, code);
+    if (!item.isEmpty())
+        where += QStringLiteral(", item %1").arg(item);
+    return QStringLiteral("%1, its %2 holds U+%3, which the team database cannot store")
+        .arg(where, QLatin1String(names[int(field)]), QStringLiteral("%1").arg(uint(character), 4, 16, QLatin1Char('0')).toUpper());
+}
+
+std::optional<Unstorable> FindUnstorable(const DaySave &day)
+{
+    using F = Unstorable::Field;
+    if (auto found = firstIn({{day.code, F::Code}, {day.date, F::Code}, {day.startTime, F::Start}, {day.endTime, F::End}},
+                             day.code, day.date, {}))
+        return found;
+    for (const WorkItem &item : day.items)
+        if (auto found = firstIn({{item.code, F::Number}, {item.head, F::Title}, {item.detail, F::Detail}}, day.code,
+                                 day.date, item.code))
+            return found;
+    return std::nullopt;
+}
+
+std::optional<Unstorable> FindUnstorable(const ReportRows &rows)
+{
+    using F = Unstorable::Field;
+    for (const ReportRows::Project &p : rows.projects)
+        if (auto found = FindUnstorableProject(p.code, orEmpty(p.name)))
+            return found;
+    for (const ReportRows::Day &d : rows.days)
+        if (auto found = firstIn({{d.code, F::Code}, {d.date, F::Code}, {orEmpty(d.start), F::Start},
+                                  {orEmpty(d.end), F::End}},
+                                 d.code, d.date, {}))
+            return found;
+    for (const ReportRows::Item &i : rows.items)
+        if (auto found = firstIn({{i.code, F::Code},
+                                  {i.date, F::Code},
+                                  {orEmpty(i.number), F::Number},
+                                  {orEmpty(i.head), F::Title},
+                                  {orEmpty(i.detail), F::Detail}},
+                                 i.code, i.date, orEmpty(i.number)))
+            return found;
+    return std::nullopt;
+}
+
+std::optional<Unstorable> FindUnstorableProject(const QString &code, const QString &name)
+{
+    using F = Unstorable::Field;
+    return firstIn({{code, F::Code}, {name, F::Name}}, code, {}, {});
 }
 
 } // namespace worvane

@@ -16,6 +16,8 @@
 namespace worvane
 {
 
+struct ReportRows;
+
 // A code or a name as both engines compare them: ASCII letters folded to lower case, nothing else (a
 // full-width Ａ stays as it is), as SQLite's NOCASE does.
 QString AsciiFolded(QString text);
@@ -67,7 +69,7 @@ std::optional<ProjectPageEnd> NextPageStart(const ProjectRows &rows, int limit,
 
 // The days of a range, held with each text that comes back on many days (a code, a name, a date, a time)
 // stored once.
-class RangeDays
+class RangeSummaries
 {
 public:
     void append(DaySummary &&day);
@@ -78,6 +80,20 @@ private:
     QList<DaySummary> m_days;
     QSet<QString> m_texts;
 };
+
+// A character the team database cannot store: NUL (a text ends at it there). Where the first one is: the day (the project, for the master), the item's
+// number (empty for the day's own texts), the text, and the character.
+struct Unstorable {
+    enum class Field { Code, Name, Start, End, Number, Title, Detail };
+    QString code, date, item;
+    Field field = Field::Title;
+    char32_t character = 0;
+    // In English, for the log and the tools: "2024/03/01 A0012345, item 3, its detail holds U+0000".
+    QString describe() const;
+};
+std::optional<Unstorable> FindUnstorable(const DaySave &day);
+std::optional<Unstorable> FindUnstorable(const ReportRows &rows);
+std::optional<Unstorable> FindUnstorableProject(const QString &code, const QString &name);
 
 // The projects a new database is given when a demonstration is asked for.
 QList<ProjectRow> DemoProjects();

@@ -6,11 +6,14 @@
 #include <QString>
 #include <QVariantList>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <optional>
 
 struct pg_conn;
 struct pg_result;
+struct pg_cancel;
 
 // The team database on a PostgreSQL server, reached through libpq.
 namespace worvane::postgres
@@ -35,14 +38,21 @@ private:
 
 using TakeRow = std::function<bool(const Row &row)>;
 
-// The server as messages name it: "host:port/dbname", never the user-info part of the URI; the URI as it
-// is when it does not parse.
+// The server as messages name it before a connection is made: "host:port/dbname" as libpq would resolve
+// the URI (its environment and defaults filling in what the URI leaves out), never the user-info part.
 QString ServerName(const QString &uri);
 
-// One server connection, made from the URI as libpq takes it (the password from libpq's own places,
-// ~/.pgpass or PGPASSWORD), and kept from one operation to the next: a login costs round trips and a
-// password exchange. No state is left on it outside a transaction. A connection the server has dropped
-// meanwhile is replaced at the first statement of the next operation, which then runs again.
+// How long a server call may take: an interactive one (a day, a page, a save) a few seconds, the reading
+// or writing of a range (totals, exports, copies) longer.
+enum class Wait { Short, Long };
+
+// One server connection, made from the URI exactly as libpq takes it (every parameter and environment
+// variable of libpq's; the password only from libpq's own places, ~/.pgpass or PGPASSWORD: a URI holding
+// one is refused), and kept from one operation to the next: a login costs round trips and a password
+// exchange. Each operation is one transaction with a lock and a statement timeout of its own, so no state
+// is left on the connection between operations; a connection the server has dropped meanwhile is
+// replaced when the next operation begins. A call waits for the server's answer in slices, so that
+// cancel(), from any thread, stops it on the server.
 class Database
 {
 public:
@@ -51,14 +61,22 @@ public:
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
-    QString name() const { return ServerName(m_uri); }
+    // The server as messages name it, "host:port/dbname" as libpq resolves it (never the user-info part of
+    // the URI).
+    QString name() const;
     const QString &uri() const { return m_uri; }
-    // The login the connection's days are: statements name it, so that the indexes that lead with the
-    // person serve them (a comparison with current_user itself is not one an index takes).
+    // Why the URI cannot be used at all (a password in it, or it does not parse), or nothing.
+    const std::optional<StoreError> &unusable() const { return m_unusable; }
+    // The login the connection's days are (session_user): statements name it, so that the indexes that
+    // lead with the person serve them (a comparison with session_user itself is not one an index takes).
     const QString &person() const { return m_person; }
 
-    bool beginOperation();
+    // Begins an operation: connects when need be and opens its transaction, with its timeouts.
+    bool beginOperation(Wait wait);
+    // Ends it: what was not committed is rolled back.
     void endOperation();
+    // Stops the statement running now, from any thread: the server cancels it.
+    void cancel();
 
     // Runs one statement (its values numbered $1, $2, ... in the text, sent as text and typed by the
     // server) in one round trip, handing each row to take until it returns false. False on failure.
@@ -72,33 +90,40 @@ public:
     // The first column of the first row, or nothing when there is no row; false on failure.
     bool first(const char *sql, const QVariantList &values, std::optional<QString> &value);
 
-    bool begin();
     bool commit();
-    void rollback();
 
     const StoreError &error() const { return m_error; }
-    void fail(StoreError::Kind kind, const QString &text);
+    void fail(StoreError::Kind kind, const QString &text, StoreError::Rule rule = StoreError::Rule::None);
 
 private:
     bool connect();
     void close();
     bool failed(const pg_result *result);
+    // Sends what send() sends and gathers its results; false when the server did not answer in time, or
+    // the connection broke (the error set).
+    pg_result *await(const std::function<int()> &send);
+    bool begin(Wait wait);
 
     QString m_uri;
     int m_waitMs;
+    std::optional<StoreError> m_unusable;
+    QString m_resolvedName;
     pg_conn *m_conn = nullptr;
     QString m_person;
-    bool m_kept = false;          // the connection was made by an earlier operation
-    int m_statementsRun = 0;      // in this operation
+    int m_statementMs = 0; // of the operation running
     bool m_inTransaction = false;
     StoreError m_error;
+
+    std::mutex m_cancelLock; // guards m_cancel, which another thread may use
+    pg_cancel *m_cancel = nullptr;
+    std::atomic_bool m_cancelled = false;
 };
 
-// One operation on the server, from its start to its end.
+// One operation on the server, from its start to its end: one transaction.
 class Operation
 {
 public:
-    explicit Operation(Database &db) : m_db(db), m_open(db.beginOperation()) {}
+    explicit Operation(Database &db, Wait wait = Wait::Short) : m_db(db), m_open(db.beginOperation(wait)) {}
     ~Operation() { m_db.endOperation(); }
     Operation(const Operation &) = delete;
     Operation &operator=(const Operation &) = delete;

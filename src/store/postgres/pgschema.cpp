@@ -38,13 +38,14 @@ CREATE TABLE IF NOT EXISTS DM_PRJMST (PJCODE text, PJNAME text, ENTYMD text, UPD
   PJNAMEKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJNAME, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED);
 CREATE UNIQUE INDEX IF NOT EXISTS DM_PRJMST_PJCODE ON DM_PRJMST (PJKEY);
 CREATE TABLE IF NOT EXISTS DF_WKTIME (PJCODE text, WKYMD text, WSTIME text, WETIME text, ENTYMD text, UPDYMD text,
-  WKUSER text NOT NULL DEFAULT current_user,
+  WKUSER text NOT NULL DEFAULT session_user,
   ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
   PJKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED);
 CREATE UNIQUE INDEX IF NOT EXISTS DF_WKTIME_DAY ON DF_WKTIME (WKUSER, PJKEY, WKYMD);
 CREATE INDEX IF NOT EXISTS DF_WKTIME_YMD ON DF_WKTIME (WKYMD);
+CREATE INDEX IF NOT EXISTS DF_WKTIME_PROJECT ON DF_WKTIME (PJKEY);
 CREATE TABLE IF NOT EXISTS DF_WKCONT (PJCODE text, WKYMD text, WKCODE text, WKHEAD text, DETAIL text,
-  WKUSER text NOT NULL DEFAULT current_user,
+  WKUSER text NOT NULL DEFAULT session_user,
   ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
   PJKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED,
   BODY text GENERATED ALWAYS AS (lower(normalize(coalesce(WKHEAD, ''), NFKC)) || E'\n' ||
@@ -52,14 +53,23 @@ CREATE TABLE IF NOT EXISTS DF_WKCONT (PJCODE text, WKYMD text, WKCODE text, WKHE
 CREATE INDEX IF NOT EXISTS DF_WKCONT_DAY ON DF_WKCONT (PJKEY, WKYMD, WKUSER);
 CREATE INDEX IF NOT EXISTS DF_WKCONT_BODY ON DF_WKCONT USING gin (BODY gin_trgm_ops);
 CREATE INDEX IF NOT EXISTS DF_WKCONT_NEWEST ON DF_WKCONT (WKUSER, WKYMD DESC, PJKEY, ROWNO);
-GRANT SELECT, INSERT, UPDATE, DELETE ON DM_PRJMST, DF_WKTIME, DF_WKCONT TO worvane_user;
+GRANT SELECT, INSERT, UPDATE, DELETE ON DF_WKTIME, DF_WKCONT TO worvane_user;
+REVOKE DELETE, TRUNCATE ON DM_PRJMST FROM worvane_user;
+GRANT SELECT, INSERT, UPDATE ON DM_PRJMST TO worvane_user;
+GRANT DELETE ON DM_PRJMST TO worvane_lead;
 DO $$ DECLARE t text; BEGIN
   FOREACH t IN ARRAY ARRAY['df_wktime', 'df_wkcont'] LOOP
+    -- A day is the login's own (session_user): SET ROLE to a group role changes current_user, never
+    -- whose day a row is.
+    EXECUTE format('ALTER TABLE %I ALTER COLUMN WKUSER SET DEFAULT session_user', t);
     EXECUTE format('ALTER TABLE %I ENABLE ROW LEVEL SECURITY', t);
     EXECUTE format('ALTER TABLE %I FORCE ROW LEVEL SECURITY', t);
     IF NOT EXISTS (SELECT 1 FROM pg_policies WHERE tablename = t AND policyname = 'own_days') THEN
       EXECUTE format('CREATE POLICY own_days ON %I TO worvane_user '
-                     'USING (WKUSER = current_user) WITH CHECK (WKUSER = current_user)', t);
+                     'USING (WKUSER = session_user) WITH CHECK (WKUSER = session_user)', t);
+    ELSE
+      EXECUTE format('ALTER POLICY own_days ON %I TO worvane_user '
+                     'USING (WKUSER = session_user) WITH CHECK (WKUSER = session_user)', t);
     END IF;
     IF NOT EXISTS (SELECT 1 FROM pg_policies WHERE tablename = t AND policyname = 'lead_reads') THEN
       EXECUTE format('CREATE POLICY lead_reads ON %I FOR SELECT TO worvane_lead '
@@ -67,6 +77,40 @@ DO $$ DECLARE t text; BEGIN
     END IF;
   END LOOP;
 END $$;
+-- Members add projects and change their names; changing a project's code or deleting a project is a
+-- lead's (deleting by the grants above), and a project that any day uses keeps its code and its row,
+-- whoever asks. The check runs as the caller: a member is refused before it, a lead reads every
+-- person's days for it (lead_reads), a superuser is above the policies. WV001 and WV002 are the
+-- program's own states for the two refusals.
+CREATE OR REPLACE FUNCTION worvane_project_kept() RETURNS trigger LANGUAGE plpgsql
+SET search_path = pg_catalog, public AS $$
+BEGIN
+  IF TG_OP = 'UPDATE' AND NEW.PJCODE IS NOT DISTINCT FROM OLD.PJCODE THEN
+    RETURN NEW;
+  END IF;
+  IF NOT pg_has_role(session_user, 'worvane_lead', 'MEMBER')
+     AND NOT (SELECT rolsuper FROM pg_roles WHERE rolname = session_user) THEN
+    RAISE EXCEPTION 'only a lead changes or deletes project %', OLD.PJCODE USING ERRCODE = 'WV001';
+  END IF;
+  PERFORM set_config('worvane.people', 'all', true);
+  IF EXISTS (SELECT 1 FROM DF_WKTIME WHERE PJKEY = OLD.PJKEY) OR EXISTS (SELECT 1 FROM DF_WKCONT WHERE PJKEY = OLD.PJKEY) THEN
+    RAISE EXCEPTION 'project % is used by a day', OLD.PJCODE USING ERRCODE = 'WV002';
+  END IF;
+  RETURN CASE TG_OP WHEN 'DELETE' THEN OLD ELSE NEW END;
+END $$;
+CREATE OR REPLACE TRIGGER dm_prjmst_kept BEFORE UPDATE OR DELETE ON DM_PRJMST
+  FOR EACH ROW EXECUTE FUNCTION worvane_project_kept();
+-- A day being written holds its project's row (a share lock, until its transaction ends), so that a
+-- lead's change or deletion of that project waits for it and then sees the day.
+CREATE OR REPLACE FUNCTION worvane_project_held() RETURNS trigger LANGUAGE plpgsql
+SET search_path = pg_catalog, public AS $$
+BEGIN
+  PERFORM 1 FROM DM_PRJMST
+    WHERE PJKEY = translate(NEW.PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') FOR KEY SHARE;
+  RETURN NEW;
+END $$;
+CREATE OR REPLACE TRIGGER df_wktime_project_held BEFORE INSERT OR UPDATE ON DF_WKTIME
+  FOR EACH ROW EXECUTE FUNCTION worvane_project_held();
 )SQL";
 
 // The trigram index cannot serve a LIKE under row-level security (the operator is not leakproof, so the
@@ -99,8 +143,8 @@ GRANT EXECUTE ON FUNCTION worvane_items_holding(text, text, text, text, text, in
 Outcome SetUpServer(const QString &uri, bool demo)
 {
     Database db(uri, Store::DefaultWaitMs);
-    Operation op(db);
-    if (!op.open() || !db.begin() || !db.script(SetUp) || !db.script(TrigramLookup))
+    Operation op(db, Wait::Long);
+    if (!op.open() || !db.script(SetUp) || !db.script(TrigramLookup))
         return Outcome::failure(db.error());
     const QString timestamp = Clock::timestamp();
     if (demo)

@@ -60,12 +60,18 @@ bool readProjectName(Database &db, const QString &code, std::optional<QString> &
                   });
 }
 
-// The person the reports of a copy are: the one named, else the session's own.
-constexpr const char *PersonSql = "COALESCE(NULLIF($1, ''), current_user)";
+// The person the reports of a copy are: the one named, else the login's own.
+constexpr const char *PersonSql = "COALESCE(NULLIF($1, ''), session_user)";
 } // namespace
 
 PgStore::PgStore(QString uri, int waitMs) : m_waitMs(waitMs), m_db(std::move(uri), waitMs)
 {
+}
+
+StoreError PgStore::unstorable(const Unstorable &where)
+{
+    m_db.fail(StoreError::Kind::Refused, where.describe(), StoreError::Rule::UnstorableCharacter);
+    return m_db.error();
 }
 
 std::unique_ptr<Store> PgStore::another() const
@@ -121,9 +127,11 @@ Result<ProjectPage> PgStore::searchProjects(const ProjectQuery &query)
 
 Outcome PgStore::updateProjectMaster(const QString &code, const QString &name)
 {
+    if (const std::optional<Unstorable> bad = FindUnstorableProject(code, name))
+        return Outcome::failure(unstorable(*bad));
     const QString timestamp = Clock::timestamp();
     Operation op(m_db);
-    if (!op.open() || !m_db.begin())
+    if (!op.open())
         return failed<Done>();
     std::optional<QString> row, others;
     if (!m_db.first("SELECT ROWNO FROM DM_PRJMST WHERE PJKEY = $1 OR PJNAMEKEY = $2 ORDER BY ROWNO LIMIT 1 FOR UPDATE",
@@ -228,9 +236,11 @@ Result<std::optional<EarlierDay>> PgStore::loadLatestDayBefore(const QString &co
 
 Result<QString> PgStore::saveDay(const DaySave &day)
 {
+    if (const std::optional<Unstorable> bad = FindUnstorable(day))
+        return Result<QString>::failure(unstorable(*bad));
     const QString timestamp = Clock::timestamp();
     Operation op(m_db);
-    if (!op.open() || !m_db.begin())
+    if (!op.open())
         return failed<QString>();
     // The day as stored, its row locked: its items only when it must still be the one loaded.
     DayLoad stored;
@@ -262,11 +272,11 @@ Result<QString> PgStore::saveDay(const DaySave &day)
 
 // ---- A range of days --------------------------------------------------------------------------------
 
-// A lead's reading of other people's days, for this transaction only (the lead_reads policy); anyone
-// else still reads their own only.
+// A lead's reading of other people's days, for this operation's transaction only (the lead_reads
+// policy); anyone else still reads their own only.
 bool PgStore::readOthers(const People &people)
 {
-    return !people.others() || (m_db.begin() && m_db.run("SELECT set_config('worvane.people', 'all', true)"));
+    return !people.others() || m_db.run("SELECT set_config('worvane.people', 'all', true)");
 }
 
 bool PgStore::walkRange(const RangeSelection &range, bool countItems, const std::function<bool(DaySummary &&)> &visit)
@@ -306,13 +316,13 @@ bool PgStore::walkRange(const RangeSelection &range, bool countItems, const std:
     for (DaySummary &day : days)
         if (!visit(std::move(day)))
             break;
-    return !range.people.others() || m_db.commit();
+    return true;
 }
 
 Result<QList<DaySummary>> PgStore::summarizeRange(const RangeSelection &range, ItemCounts counts)
 {
-    Operation op(m_db);
-    RangeDays days;
+    Operation op(m_db, Wait::Long);
+    RangeSummaries days;
     if (!op.open() || !walkRange(range, counts == ItemCounts::Counted, [&days](DaySummary &&day) {
             days.append(std::move(day));
             return true;
@@ -323,7 +333,7 @@ Result<QList<DaySummary>> PgStore::summarizeRange(const RangeSelection &range, I
 
 Outcome PgStore::forEachDay(const RangeSelection &range, const std::function<bool(const StoredDay &)> &take)
 {
-    Operation op(m_db);
+    Operation op(m_db, Wait::Long);
     if (!op.open())
         return failed<Done>();
     // Each day's items are the person's, for two people may save the same project and date.
@@ -352,7 +362,7 @@ Result<TeamPeople> PgStore::teamPeople()
     Operation op(m_db);
     Result<TeamPeople> result;
     TeamPeople &people = result.value;
-    if (!op.open() || !m_db.run("SELECT current_user, pg_has_role('worvane_lead', 'MEMBER')", {},
+    if (!op.open() || !m_db.run("SELECT session_user, pg_has_role(session_user, 'worvane_lead', 'MEMBER')", {},
                                 [&people](const Row &row) {
                                     people.self = row.text(0);
                                     people.lead = row.truth(1);
@@ -362,8 +372,7 @@ Result<TeamPeople> PgStore::teamPeople()
         !m_db.run("SELECT DISTINCT WKUSER COLLATE \"C\" FROM DF_WKTIME ORDER BY 1", {}, [&people](const Row &row) {
             people.names << row.text(0);
             return true;
-        }) ||
-        !m_db.commit())
+        }))
         return failed<TeamPeople>();
     return result;
 }
@@ -372,7 +381,7 @@ Result<TeamPeople> PgStore::teamPeople()
 
 Result<ReportRows> PgStore::readReports(const QString &person)
 {
-    Operation op(m_db);
+    Operation op(m_db, Wait::Long);
     Result<ReportRows> result;
     ReportRows &rows = result.value;
     const QVariantList whose{person};
@@ -398,22 +407,23 @@ Result<ReportRows> PgStore::readReports(const QString &person)
                   [&rows](const Row &row) {
                       rows.items.append({row.text(0), row.text(1), row.nullable(2), row.nullable(3), row.nullable(4)});
                       return true;
-                  }) ||
-        !m_db.commit())
+                  }))
         return failed<ReportRows>();
     return result;
 }
 
 Result<CopyCounts> PgStore::writeReports(const ReportRows &rows, const QString &person)
 {
-    Operation op(m_db);
-    if (!op.open() || !m_db.begin())
+    if (const std::optional<Unstorable> bad = FindUnstorable(rows))
+        return Result<CopyCounts>::failure(unstorable(*bad));
+    Operation op(m_db, Wait::Long);
+    if (!op.open())
         return failed<CopyCounts>();
     const auto count = [&](qint64 &days, qint64 &items) {
         std::optional<QString> d, i;
         const bool read =
-            m_db.first("SELECT COUNT(*) FROM DF_WKTIME WHERE WKUSER = COALESCE(NULLIF($1, ''), current_user)", {person}, d) &&
-            m_db.first("SELECT COUNT(*) FROM DF_WKCONT WHERE WKUSER = COALESCE(NULLIF($1, ''), current_user)", {person}, i);
+            m_db.first("SELECT COUNT(*) FROM DF_WKTIME WHERE WKUSER = COALESCE(NULLIF($1, ''), session_user)", {person}, d) &&
+            m_db.first("SELECT COUNT(*) FROM DF_WKCONT WHERE WKUSER = COALESCE(NULLIF($1, ''), session_user)", {person}, i);
         days = d ? d->toLongLong() : 0;
         items = i ? i->toLongLong() : 0;
         return read;
@@ -437,7 +447,7 @@ Result<CopyCounts> PgStore::writeReports(const ReportRows &rows, const QString &
         ++counts.projectsAdded;
     }
     std::optional<QString> who;
-    if (!m_db.first("SELECT COALESCE(NULLIF($1, ''), current_user)", {person}, who))
+    if (!m_db.first("SELECT COALESCE(NULLIF($1, ''), session_user)", {person}, who))
         return failed<CopyCounts>();
     QList<QVariantList> days, items;
     for (const ReportRows::Day &d : rows.days)

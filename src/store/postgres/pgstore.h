@@ -2,6 +2,7 @@
 
 #include "store/postgres/pgdb.h"
 #include "store/store.h"
+#include "store/storerules.h"
 
 namespace worvane::postgres
 {
@@ -17,7 +18,8 @@ public:
 
     QString name() const override { return m_db.name(); }
     std::unique_ptr<Store> another() const override;
-    std::optional<StoreError> missingAtStart() const override { return std::nullopt; }
+    std::optional<StoreError> missingAtStart() const override { return m_db.unusable(); }
+    void cancel() override { m_db.cancel(); }
 
     Result<std::optional<QString>> lookupProjectName(const QString &code) override;
     Result<ProjectPage> searchProjects(const ProjectQuery &query) override;
@@ -44,6 +46,7 @@ private:
     bool readDay(const QString &code, const QString &date, DayLoad &day, bool items, qint64 *timeRow = nullptr);
     bool walkRange(const RangeSelection &range, bool countItems, const std::function<bool(DaySummary &&)> &visit);
     bool readOthers(const People &people);
+    StoreError unstorable(const Unstorable &where);
 
     int m_waitMs;
     Database m_db;

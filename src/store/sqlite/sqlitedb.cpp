@@ -58,6 +58,8 @@ StoreError::Kind kindOf(int code)
         return StoreError::Kind::Busy;
     case SQLITE_FULL:
         return StoreError::Kind::DiskFull;
+    case SQLITE_INTERRUPT:
+        return StoreError::Kind::Cancelled;
     case SQLITE_READONLY:
     case SQLITE_PERM:
     case SQLITE_AUTH:
@@ -210,6 +212,7 @@ Database::~Database()
 void Database::close()
 {
     m_statements.clear();
+    const std::lock_guard hold(m_handleLock);
     if (m_handle)
         sqlite3_close_v2(m_handle);
     m_handle = nullptr;
@@ -244,7 +247,12 @@ bool Database::openFile()
     m_file = fileIdOf(m_path);
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX |
                       (m_mode == Open::Create ? SQLITE_OPEN_CREATE : 0);
-    const int rc = sqlite3_open_v2(uriOf(m_path, m_mode).constData(), &m_handle, flags, nullptr);
+    sqlite3 *opened = nullptr;
+    const int rc = sqlite3_open_v2(uriOf(m_path, m_mode).constData(), &opened, flags, nullptr);
+    {
+        const std::lock_guard hold(m_handleLock);
+        m_handle = opened;
+    }
     if (rc != SQLITE_OK) {
         failWith(rc);
         close();
@@ -252,6 +260,13 @@ bool Database::openFile()
     }
     sqlite3_extended_result_codes(m_handle, 1);
     return true;
+}
+
+void Database::interrupt()
+{
+    const std::lock_guard hold(m_handleLock);
+    if (m_handle)
+        sqlite3_interrupt(m_handle);
 }
 
 bool Database::beginOperation()

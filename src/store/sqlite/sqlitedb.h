@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -119,6 +120,8 @@ public:
     // The comparison a column of the file is declared with ("BINARY" when none is).
     QString columnCollation(const QString &table, const QString &column);
     sqlite3 *handle() const { return m_handle; }
+    // Stops the statement running now, from any thread (it fails as Cancelled).
+    void interrupt();
 
 private:
     bool openFile();
@@ -129,6 +132,7 @@ private:
     int m_waitMs;
     Open m_mode;
     sqlite3 *m_handle = nullptr;
+    std::mutex m_handleLock; // held while the handle is made or closed, as interrupt() may use it meanwhile
     std::optional<std::pair<quint64, quint64>> m_file; // the file opened: its device and inode
     std::map<const char *, std::unique_ptr<Statement>> m_statements;
     qint64 m_checkedSchema = -1;

@@ -296,7 +296,7 @@ Result<QList<DaySummary>> SqliteStore::summarizeRange(const RangeSelection &rang
     if (!op.open())
         return failed<QList<DaySummary>>();
     EnsureDayIndexes(m_db);
-    RangeDays days;
+    RangeSummaries days;
     if (!walkRange(range, counts == ItemCounts::Counted, [&days](DaySummary &&day) {
             days.append(std::move(day));
             return true;

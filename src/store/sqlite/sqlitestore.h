@@ -17,6 +17,7 @@ public:
     QString name() const override { return m_db.path(); }
     std::unique_ptr<Store> another() const override;
     std::optional<StoreError> missingAtStart() const override;
+    void cancel() override { m_db.interrupt(); }
 
     Result<std::optional<QString>> lookupProjectName(const QString &code) override;
     Result<ProjectPage> searchProjects(const ProjectQuery &query) override;

@@ -84,8 +84,9 @@ bool FileExists(const QString &path)
 
 void CheckDatabaseFile(const Store &store)
 {
-    if (store.missingAtStart())
-        MessagePresenter::show(nullptr, caption::Main, msg::DatabaseMissing);
+    if (const std::optional<StoreError> why = store.missingAtStart())
+        MessagePresenter::show(nullptr, caption::Main,
+                               why->rule == StoreError::Rule::PasswordInUri ? msg::PasswordInPath : msg::DatabaseMissing);
 }
 
 void CompactMdb(Store &store)

@@ -67,6 +67,38 @@ inline Message ServerUnreachable(const QString &server)
                                             "入力内容は画面に残っています。接続を確かめてからやり直して下さい。")
                                  .arg(server)};
 }
+inline Message ServerLoginFailed(const QString &server)
+{
+    return Message{Critical, QStringLiteral("サーバー %1 にログインできませんでした。\r\n"
+                                            "ユーザー名とパスワードを確かめて下さい。パスワードは ~/.pgpass か"
+                                            "環境変数 PGPASSWORD に置きます。")
+                                 .arg(server)};
+}
+inline Message ServerTimedOut(const QString &server)
+{
+    return Message{Critical, QStringLiteral("サーバー %1 が時間内に応答しませんでした。\r\n"
+                                            "入力内容は画面に残っています。しばらくしてからやり直して下さい。")
+                                 .arg(server)};
+}
+inline Message ServerRefused(const QString &server)
+{
+    return Message{Critical, QStringLiteral("サーバー %1 に拒否されました（権限がありません）。\r\n"
+                                            "入力内容は画面に残っています。")
+                                 .arg(server)};
+}
+inline const Message PasswordInPath{
+    Critical, QStringLiteral("Worvane.ini の Path にパスワードが書かれているため、接続しません。\r\n"
+                             "パスワードは ~/.pgpass か環境変数 PGPASSWORD に置いて下さい。")};
+inline const Message Cancelled{Information, QStringLiteral("処理を中止しました。\r\n入力内容は画面に残っています。")};
+inline const QString WaitingForDatabase = QStringLiteral("データベースの応答を待っています…");
+inline const QString CancelButton = QStringLiteral("キャンセル");
+// A text holding a character the team database cannot store: where, and which (U+0000).
+inline Message UnstorableCharacter(const QString &where, const QString &character)
+{
+    return Message{Warning, QStringLiteral("%1に、データベースに保存できない文字（%2）があります。\r\n"
+                                           "入力内容は画面に残っています。その文字を除いてから更新して下さい。")
+                                .arg(where, character)};
+}
 // The report file.
 inline const Message ReportWritten{Information, QStringLiteral("レポート出力が完了しました。")};
 // The project window.
@@ -76,6 +108,10 @@ inline const Message ProjectNameRequired{Warning, QStringLiteral("PJ名称は必
 inline const Message ConfirmProjectUpdate{
     Question, QStringLiteral("入力内容でプロジェクトマスタを更新します。\r\n処理を実行してよろしいですか？")};
 inline const Message ProjectUpdated{Information, QStringLiteral("プロジェクトマスタの更新が完了しました。")};
+inline const Message ProjectCodeLeadOnly{
+    Warning, QStringLiteral("プロジェクトコードの変更と削除は、リーダー（worvane_lead）だけができます。")};
+inline const Message ProjectCodeInUse{
+    Warning, QStringLiteral("このプロジェクトコードは日報で使われているため、変更も削除もできません。")};
 inline const Message ProjectUpdateFailed{Critical,
                                          QStringLiteral("プロジェクトマスタの更新に失敗しました。")};
 

@@ -1,6 +1,7 @@
 #include "month/frmmonthview.h"
 
 #include "app/messagepresenter.h"
+#include "app/storecall.h"
 #include "app/savefiledialog.h"
 #include "widgets/fieldrules.h"
 #include "core/modcommon.h"
@@ -148,7 +149,7 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
     cmbPERSON->setAccessibleName(PersonHeading);
     PlaceTwips(cmbPERSON, 13200, 90, 3195, 315);
     auto *personLabel = MakeLabel(this, "lblPerson", PersonHeading, {12450, 135, 700, 195});
-    const TeamPeople team = m_store.teamPeople().value;
+    const TeamPeople team = CallStore(this, m_store, [this] { return m_store.teamPeople(); }).value;
     m_self = team.self;
     if (team.lead) {
         QStringList names = team.names;
@@ -235,14 +236,15 @@ void frmMonthView::showMonth(const QDate &month)
 {
     const QDate first(month.year(), month.month(), 1);
     const QDate last = first.addDays(first.daysInMonth() - 1);
+    const RangeSelection selection{ymdText(first), ymdText(last), patternOf(txtPJCODE), people()};
     const Result<QList<DaySummary>> range = [&] {
         WaitCursor hourglass;
         // The grid shows hours, not item counts.
-        return m_store.summarizeRange({ymdText(first), ymdText(last), patternOf(txtPJCODE), people()},
-                                      Store::ItemCounts::NotCounted);
+        return CallStore(this, m_store,
+                         [&] { return m_store.summarizeRange(selection, Store::ItemCounts::NotCounted); });
     }();
     if (!range.ok())
-        MessagePresenter::show(this, caption::Month, msg::LoadFailed);
+        MessagePresenter::show(this, caption::Month, FailureMessage(*range.error, m_store.name(), msg::LoadFailed));
     m_model->setMonth(first, range.value, people().others());
     lblMonth->setText(QStringLiteral("%1年%2月").arg(first.year()).arg(first.month()));
     txtFROM->setText(ymdText(first));
@@ -291,18 +293,21 @@ void frmMonthView::exportRange(Format format)
     const RangeSelection selection{from, to, patternOf(txtPJCODE), people()};
     const DaySource days = RangeDays(m_store, selection);
     const FileTarget target{*path, FilesInUse(m_settings.databasePath, m_settings.iniPath)};
+    // The days are read as the file is written, on the store's thread.
     std::optional<QString> error;
-    switch (format) {
-    case Format::Csv:
-        error = WriteCsv(target, days, CsvEncoding::Utf8WithBom, selection.people.others());
-        break;
-    case Format::Xlsx:
-        error = WriteXlsx(target, selection, days);
-        break;
-    case Format::Text:
-        error = WriteMonthlyText(target, selection, days);
-        break;
-    }
+    AwaitStoreCall(this, m_store, [&] {
+        switch (format) {
+        case Format::Csv:
+            error = WriteCsv(target, days, CsvEncoding::Utf8WithBom, selection.people.others());
+            break;
+        case Format::Xlsx:
+            error = WriteXlsx(target, selection, days);
+            break;
+        case Format::Text:
+            error = WriteMonthlyText(target, selection, days);
+            break;
+        }
+    });
     hourglass.restore();
     MessagePresenter::show(this, caption::Month, error ? msg::ExportFailed(*error) : msg::ExportWritten);
 }

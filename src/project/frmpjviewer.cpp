@@ -1,6 +1,7 @@
 #include "project/frmpjviewer.h"
 
 #include "app/messagepresenter.h"
+#include "app/storecall.h"
 #include "widgets/bytelimit.h"
 #include "widgets/fieldrules.h"
 #include "widgets/flexgrid.h"
@@ -137,7 +138,8 @@ std::optional<ProjectRow> frmPJViewer::pick(Store &store, QWidget *parent)
 frmPJViewer::Search frmPJViewer::SearchProjects()
 {
     const std::optional<QString> codePattern = patternOf(txtPJCODE), namePattern = patternOf(txtPJNAME);
-    Result<ProjectPage> searched = m_store.searchProjects({codePattern, namePattern, FirstPageRows});
+    Result<ProjectPage> searched =
+        CallStore(this, m_store, [&] { return m_store.searchProjects({codePattern, namePattern, FirstPageRows}); });
     if (!searched.ok())
         return Search::Failed;
     ProjectPage &found = searched.value;
@@ -166,8 +168,8 @@ void frmPJViewer::ListNextPage()
 {
     if (!m_paging)
         return;
-    Result<ProjectPage> searched =
-        m_store.searchProjects({m_paging->codePattern, m_paging->namePattern, NextPageRows, m_paging->after});
+    const ProjectQuery next{m_paging->codePattern, m_paging->namePattern, NextPageRows, m_paging->after};
+    Result<ProjectPage> searched = CallStore(this, m_store, [&] { return m_store.searchProjects(next); });
     if (!searched.ok()) {
         // The rows listed stay; the user is told that the list stops short.
         m_paging.reset();
@@ -232,12 +234,18 @@ void frmPJViewer::cmdUpdate_Click()
         return;
     WaitCursor wait;
     // The text exactly as typed: blanks around a code are part of it.
-    const Outcome updated = m_store.updateProjectMaster(txtPJCODE->text(), txtPJNAME->text());
+    const QString code = txtPJCODE->text(), name = txtPJNAME->text();
+    const Outcome updated = CallStore(this, m_store, [&] { return m_store.updateProjectMaster(code, name); });
     wait.restore();
-    MessagePresenter::show(this, caption::Project,
-                           updated.ok()                                ? msg::ProjectUpdated
-                           : updated.failedAs(StoreError::Kind::Busy) ? msg::DatabaseBusy
-                                                                      : msg::ProjectUpdateFailed);
+    if (updated.ok())
+        MessagePresenter::show(this, caption::Project, msg::ProjectUpdated);
+    else if (const auto where = updated.error->rule == StoreError::Rule::UnstorableCharacter
+                                    ? FindUnstorableProject(code, name)
+                                    : std::nullopt)
+        MessagePresenter::show(this, caption::Project, UnstorableMessage(*where));
+    else
+        MessagePresenter::show(this, caption::Project,
+                               FailureMessage(*updated.error, m_store.name(), msg::ProjectUpdateFailed));
 }
 void frmPJViewer::fgdPRJMST_KeyPress(int &keyCode)
 {

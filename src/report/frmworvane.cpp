@@ -1,6 +1,7 @@
 #include "report/frmworvane.h"
 
 #include "app/messagepresenter.h"
+#include "app/storecall.h"
 #include "app/savefiledialog.h"
 #include "app/startup.h"
 #include "calendar/frmcalendar.h"
@@ -200,7 +201,9 @@ frmWorvane::Lookup frmWorvane::lookupProject()
 {
     if (TrimBlanks(txtPJCODE->text()).isEmpty())
         return Lookup::NotFound;
-    const Result<std::optional<QString>> lookup = m_store.lookupProjectName(txtPJCODE->text());
+    const QString code = txtPJCODE->text();
+    const Result<std::optional<QString>> lookup =
+        CallStore(this, m_store, [&] { return m_store.lookupProjectName(code); });
     if (!lookup.ok())
         return Lookup::Failed;
     if (!lookup.value)
@@ -300,10 +303,12 @@ void frmWorvane::openSearch()
 void frmWorvane::copyLastDay()
 {
     WaitCursor hourglass;
-    const Result<std::optional<EarlierDay>> found = m_store.loadLatestDayBefore(txtPJCODE->text(), txtWKYMD->text());
+    const QString code = txtPJCODE->text(), date = txtWKYMD->text();
+    const Result<std::optional<EarlierDay>> found =
+        CallStore(this, m_store, [&] { return m_store.loadLatestDayBefore(code, date); });
     hourglass.restore();
     if (!found.ok()) {
-        say(failureMessage(*found.error, msg::LoadFailed));
+        say(FailureMessage(*found.error, m_store.name(), msg::LoadFailed));
         return;
     }
     if (!found.value) {
@@ -354,10 +359,11 @@ void frmWorvane::cmdSerch_Click()
     WaitCursor hourglass;
     // The project's name and the day in one visit, read before anything on the screen changes: a failure
     // leaves the window as it was.
-    const Result<DayLoad> loaded = m_store.loadDay(txtPJCODE->text(), txtWKYMD->text());
+    const QString code = txtPJCODE->text(), date = txtWKYMD->text();
+    const Result<DayLoad> loaded = CallStore(this, m_store, [&] { return m_store.loadDay(code, date); });
     if (!loaded.ok()) {
         hourglass.restore();
-        say(failureMessage(*loaded.error, msg::LoadFailed));
+        say(FailureMessage(*loaded.error, m_store.name(), msg::LoadFailed));
         return;
     }
     const DayLoad &day = loaded.value;
@@ -487,39 +493,27 @@ bool frmWorvane::CheckReportHeader()
     return !fault;
 }
 
-Outcome frmWorvane::SaveReport()
+DaySave frmWorvane::screenDay() const
 {
     // The day loaded is checked for changes made since; a day saved under other keys than it was loaded
     // with was never seen, and is written as it always was.
     const bool sameDay = m_loaded && m_loaded->code.compare(txtPJCODE->text(), Qt::CaseInsensitive) == 0 &&
                          m_loaded->date == txtWKYMD->text();
-    const DaySave day{txtPJCODE->text(), txtWKYMD->text(), TrimBlanks(txtWSTIME->text()),
-                      TrimBlanks(txtWETIME->text()), listItems(),
-                      sameDay ? std::optional(m_loaded->stamp) : std::nullopt};
-    const Result<QString> saved = m_store.saveDay(day);
+    return DaySave{txtPJCODE->text(), txtWKYMD->text(), TrimBlanks(txtWSTIME->text()),
+                   TrimBlanks(txtWETIME->text()), listItems(),
+                   sameDay ? std::optional(m_loaded->stamp) : std::nullopt};
+}
+
+Outcome frmWorvane::SaveReport()
+{
+    const DaySave day = screenDay();
+    const Result<QString> saved = CallStore(this, m_store, [&] { return m_store.saveDay(day); });
     if (!saved.ok())
         return Outcome::failure(saved);
     // The day stored is now the one on the screen.
     m_loaded = LoadedDay{day.code, day.date, saved.value};
     fgdWKCONT->selectRow(0);
     return {};
-}
-
-Message frmWorvane::failureMessage(const StoreError &error, const Message &otherwise) const
-{
-    switch (error.kind) {
-    case StoreError::Kind::Unreachable:
-    case StoreError::Kind::Authentication:
-        return msg::ServerUnreachable(m_store.name());
-    case StoreError::Kind::Conflict:
-        return msg::DayChangedElsewhere;
-    case StoreError::Kind::Busy:
-        return msg::DatabaseBusy;
-    case StoreError::Kind::DiskFull:
-        return msg::DatabaseDiskFull;
-    default:
-        return otherwise;
-    }
 }
 
 void frmWorvane::cmdUpdate_Click()
@@ -534,8 +528,13 @@ void frmWorvane::cmdUpdate_Click()
     if (saved.ok()) {
         say(msg::Saved);
         WriteDefaultPJCode(m_settings, txtPJCODE->text());
+    } else if (const auto where = saved.failedAs(StoreError::Kind::Refused) &&
+                                          saved.error->rule == StoreError::Rule::UnstorableCharacter
+                                      ? FindUnstorable(screenDay())
+                                      : std::nullopt) {
+        say(UnstorableMessage(*where));
     } else {
-        say(failureMessage(*saved.error, msg::SaveFailed));
+        say(FailureMessage(*saved.error, m_store.name(), msg::SaveFailed));
     }
 }
 

@@ -36,6 +36,7 @@ public:
     bool CheckWorkItem();
     bool CheckReportHeader();
     Outcome SaveReport();
+    DaySave screenDay() const;
 
 private:
     enum class Lookup { Found, NotFound, Failed };
@@ -79,7 +80,6 @@ private:
     bool say(const Message &message);
     // The message of a failed load or save: the server out of reach, the day changed elsewhere, the file
     // held by another program or its disk full, or the one given.
-    Message failureMessage(const StoreError &error, const Message &otherwise) const;
     QList<WorkItem> listItems() const;
     void focusField(QWidget *field);
     Settings m_settings;

@@ -1,6 +1,7 @@
 #include "search/frmsearch.h"
 
 #include "app/messagepresenter.h"
+#include "app/storecall.h"
 #include "widgets/fieldrules.h"
 #include "core/modcommon.h"
 #include "widgets/screen.h"
@@ -217,7 +218,7 @@ void frmSearch::runSearch()
 {
     m_shown = request();
     WaitCursor hourglass;
-    const Result<SearchPage> found = m_store.search(m_shown, {}, SearchPageSize);
+    const Result<SearchPage> found = CallStore(this, m_store, [this] { return m_store.search(m_shown, {}, SearchPageSize); });
     hourglass.restore();
     if (!found.ok()) {
         m_model->setHits({}, {});
@@ -241,7 +242,9 @@ void frmSearch::fetchNextPage()
     if (!m_nextPage)
         return;
     WaitCursor hourglass;
-    const Result<SearchPage> found = m_store.search(m_shown, *m_nextPage, SearchPageSize);
+    const QString before = *m_nextPage;
+    const Result<SearchPage> found =
+        CallStore(this, m_store, [&] { return m_store.search(m_shown, before, SearchPageSize); });
     if (!found.ok()) {
         m_nextPage.reset();
         return;

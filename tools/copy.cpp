@@ -49,6 +49,21 @@ int main(int argc, char **argv)
         err << Usage;
         return 2;
     }
+    // Another person's days are a lead's to read: a member naming someone else is told so, rather than
+    // given an empty copy (the server would show them nothing).
+    if (!user.isEmpty())
+        for (const QString &place : places) {
+            const Result<TeamPeople> team = OpenStore(place)->teamPeople();
+            if (!team.ok()) {
+                err << "worvane-copy: nothing was copied: " << team.error->text << "\n";
+                return 1;
+            }
+            if (!team.value.self.isEmpty() && !team.value.lead && team.value.self != user) {
+                err << "worvane-copy: --user " << user
+                    << ": only a lead (a member of worvane_lead) reaches other people's days\n";
+                return 2;
+            }
+        }
     const Result<CopyCounts> copied = CopyReports(places[0], places[1], user);
     if (!copied.ok()) {
         err << "worvane-copy: nothing was copied: " << copied.error->text << "\n";

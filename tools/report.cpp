@@ -182,6 +182,20 @@ int main(int argc, char **argv)
     const People people = arguments.person.isEmpty()            ? People{}
                           : arguments.person == QLatin1String("all") ? People::everyone()
                                                                      : People::one(arguments.person);
+    // Other people's days are a lead's to read: a member asking for them is told so, rather than given
+    // an empty answer (the server would show them nothing).
+    if (people.others()) {
+        const Result<TeamPeople> team = store->teamPeople();
+        if (!team.ok()) {
+            err << "worvane-report: cannot read " << store->name() << ": " << team.error->text << "\n";
+            return Failed;
+        }
+        if (!team.value.lead && !(people.kind == People::Kind::One && people.name == team.value.self)) {
+            err << "worvane-report: --person " << arguments.person
+                << ": only a lead (a member of worvane_lead) reads other people's days\n";
+            return BadArguments;
+        }
+    }
     const RangeSelection selection{*from, *to, arguments.project, people};
     if (arguments.command == QLatin1String("totals")) {
         const Result<QList<DaySummary>> range = store->summarizeRange(selection, Store::ItemCounts::Counted);

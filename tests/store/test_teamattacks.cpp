@@ -1,0 +1,400 @@
+// The team database under attack by its own people: SQL typed by hand as a member and as a lead, the
+// program's own calls with hostile texts and URIs, a table locked by someone. The server, not the
+// program, must hold each rule. Runs against the throwaway cluster only.
+#include "app/storecall.h"
+#include "core/clock.h"
+#include "report/frmworvane.h"
+#include "store/open/openstore.h"
+#include "store/storerules.h"
+#include "testsupport.h"
+#include "widgets/screen.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+using namespace worvane;
+using worvane::test::sql;
+
+namespace
+{
+const QString Used = QStringLiteral("A0012345");   // a project alice's day uses
+const QString Unused = QStringLiteral("C1000010"); // a project no day uses
+const QString Date = QStringLiteral("2024/03/01");
+
+DaySave dayOf(const QString &detail)
+{
+    return DaySave{Used, Date, QStringLiteral("09:00"), QStringLiteral("18:00"),
+                   {WorkItem{QStringLiteral("1"), QStringLiteral("作業"), detail}}};
+}
+
+QString scalar(const QString &db, const QString &statement)
+{
+    return sql(db, statement).first().first().toString();
+}
+
+// Runs a tool of the program; its exit status and what it wrote to both streams.
+struct Ran {
+    int status;
+    QString output;
+};
+Ran runTool(const char *path, const QStringList &arguments)
+{
+    QProcess tool;
+    tool.start(QString::fromUtf8(path), arguments);
+    tool.waitForFinished(60000);
+    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput() + tool.readAllStandardError())};
+}
+
+// Every line the program logs while it lives.
+class LogTaker
+{
+public:
+    LogTaker() { s_lines.clear(), m_before = qInstallMessageHandler(take); }
+    ~LogTaker() { qInstallMessageHandler(m_before); }
+    QString all() const { return s_lines.join(QLatin1Char('\n')); }
+
+private:
+    static void take(QtMsgType, const QMessageLogContext &, const QString &line) { s_lines << line; }
+    static inline QStringList s_lines;
+    QtMessageHandler m_before;
+};
+} // namespace
+
+class TestTeamAttacks : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_alice, m_bob, m_lea, m_admin;
+
+    QString withUri(const QString &person, const QString &userInfo)
+    {
+        QUrl url(test::asPerson(m_alice, person));
+        url.setUserInfo(userInfo);
+        return url.toString();
+    }
+
+private slots:
+    void init()
+    {
+        if (!test::onServer())
+            QSKIP("needs the test cluster");
+        m_alice = test::freshDatabase(m_dir.path(), QString::fromLatin1(QTest::currentTestFunction()), true);
+        m_bob = test::asPerson(m_alice, QStringLiteral("bob"));
+        m_lea = test::asPerson(m_alice, QStringLiteral("lea"));
+        m_admin = test::serverAdmin(m_alice);
+        QVERIFY(OpenStore(m_alice)->saveDay(dayOf(QStringLiteral("alice"))).ok());
+        QVERIFY(OpenStore(m_bob)->saveDay(dayOf(QStringLiteral("bob"))).ok());
+    }
+
+    // Each row: who types it, the statements (one session), whether the server lets it through, and
+    // what the database holds afterwards as its superuser reads it.
+    void sqlTypedByHand_data()
+    {
+        QTest::addColumn<QString>("who");
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<bool>("allowed");
+        QTest::addColumn<QString>("check");
+        QTest::addColumn<QString>("expected");
+        const QString projects = QStringLiteral("SELECT COUNT(*) FROM dm_prjmst");
+        const QString codes = QStringLiteral("SELECT string_agg(pjcode, ',' ORDER BY pjcode) FROM dm_prjmst");
+        const QString allCodes = QStringLiteral("A0012345,A0012346,B0000001,C1000010,Z9999999");
+        const QString owners = QStringLiteral("SELECT string_agg(wkuser, ',' ORDER BY wkuser) FROM df_wktime");
+        const auto row = [](const char *name, const char *who, QStringList statements, bool allowed,
+                            const QString &check, const QString &expected) {
+            QTest::newRow(name) << QString::fromLatin1(who) << statements << allowed << check << expected;
+        };
+        // The shared project master.
+        row("member deletes every project", "alice", {QStringLiteral("DELETE FROM dm_prjmst")}, false, projects,
+            QStringLiteral("5"));
+        row("member truncates the master", "alice", {QStringLiteral("TRUNCATE dm_prjmst")}, false, projects,
+            QStringLiteral("5"));
+        row("member renames a used code", "alice",
+            {QStringLiteral("UPDATE dm_prjmst SET pjcode = 'QQQ00001' WHERE pjcode = 'A0012345'")}, false, codes,
+            allCodes);
+        row("member renames an unused code", "alice",
+            {QStringLiteral("UPDATE dm_prjmst SET pjcode = 'QQQ00001' WHERE pjcode = 'C1000010'")}, false, codes,
+            allCodes);
+        row("member renames a project", "alice",
+            {QStringLiteral("UPDATE dm_prjmst SET pjname = '新名称' WHERE pjcode = 'A0012345'")}, true,
+            QStringLiteral("SELECT pjname FROM dm_prjmst WHERE pjcode = 'A0012345'"), QStringLiteral("新名称"));
+        row("member adds a project", "alice",
+            {QStringLiteral("INSERT INTO dm_prjmst (pjcode, pjname) VALUES ('D0000001', '新規')")}, true, projects,
+            QStringLiteral("6"));
+        row("lead renames a used code", "lea",
+            {QStringLiteral("UPDATE dm_prjmst SET pjcode = 'QQQ00001' WHERE pjcode = 'A0012345'")}, false, codes,
+            allCodes);
+        row("lead deletes a used project", "lea", {QStringLiteral("DELETE FROM dm_prjmst WHERE pjcode = 'A0012345'")},
+            false, projects, QStringLiteral("5"));
+        row("lead renames an unused code", "lea",
+            {QStringLiteral("UPDATE dm_prjmst SET pjcode = 'C1000011' WHERE pjcode = 'C1000010'")}, true,
+            QStringLiteral("SELECT COUNT(*) FROM dm_prjmst WHERE pjcode = 'C1000011'"), QStringLiteral("1"));
+        row("lead deletes an unused project", "lea", {QStringLiteral("DELETE FROM dm_prjmst WHERE pjcode = 'C1000010'")},
+            true, projects, QStringLiteral("4"));
+        // Days owned by a group role, or by someone else.
+        row("member writes a day as worvane_user", "alice",
+            {QStringLiteral("SET ROLE worvane_user"),
+             QStringLiteral("INSERT INTO df_wktime (pjcode, wkymd, wkuser) VALUES ('A0012345', '2024/03/02', 'worvane_user')")},
+            false, owners, QStringLiteral("alice,bob"));
+        row("member's day after SET ROLE is still theirs", "alice",
+            {QStringLiteral("SET ROLE worvane_user"),
+             QStringLiteral("INSERT INTO df_wktime (pjcode, wkymd) VALUES ('A0012345', '2024/03/02')")},
+            true, owners, QStringLiteral("alice,alice,bob"));
+        row("lead writes a day as worvane_lead", "lea",
+            {QStringLiteral("SET ROLE worvane_lead"),
+             QStringLiteral("INSERT INTO df_wktime (pjcode, wkymd, wkuser) VALUES ('A0012345', '2024/03/02', 'worvane_lead')")},
+            false, owners, QStringLiteral("alice,bob"));
+        row("member writes a day as bob", "alice",
+            {QStringLiteral("INSERT INTO df_wktime (pjcode, wkymd, wkuser) VALUES ('A0012345', '2024/03/02', 'bob')")},
+            false, owners, QStringLiteral("alice,bob"));
+        row("member changes bob's day", "alice",
+            {QStringLiteral("UPDATE df_wkcont SET detail = 'x' WHERE wkuser = 'bob'")}, true,
+            QStringLiteral("SELECT detail FROM df_wkcont WHERE wkuser = 'bob'"), QStringLiteral("bob"));
+        row("member asks for everyone's days", "alice",
+            {QStringLiteral("SELECT set_config('worvane.people', 'all', false)"),
+             QStringLiteral("UPDATE df_wkcont SET detail = 'x' WHERE wkuser = 'bob'")},
+            true, QStringLiteral("SELECT detail FROM df_wkcont WHERE wkuser = 'bob'"), QStringLiteral("bob"));
+        // The rules themselves.
+        row("member turns the policies off", "alice",
+            {QStringLiteral("ALTER TABLE df_wktime DISABLE ROW LEVEL SECURITY")}, false,
+            QStringLiteral("SELECT relrowsecurity::text FROM pg_class WHERE relname = 'df_wktime'"),
+            QStringLiteral("true"));
+        row("member drops the master's trigger", "alice",
+            {QStringLiteral("DROP TRIGGER dm_prjmst_kept ON dm_prjmst")}, false,
+            QStringLiteral("SELECT COUNT(*) FROM pg_trigger WHERE tgname = 'dm_prjmst_kept'"), QStringLiteral("1"));
+        row("member disables the master's trigger", "alice",
+            {QStringLiteral("ALTER TABLE dm_prjmst DISABLE TRIGGER ALL")}, false,
+            QStringLiteral("SELECT tgenabled::text FROM pg_trigger WHERE tgname = 'dm_prjmst_kept'"), QStringLiteral("O"));
+        row("member replaces the trigger's function", "alice",
+            {QStringLiteral("CREATE OR REPLACE FUNCTION worvane_project_kept() RETURNS trigger LANGUAGE "
+                            "plpgsql AS $$ BEGIN RETURN NEW; END $$")},
+            false, codes, allCodes);
+        row("member shadows pg_has_role in their own schema", "alice",
+            {QStringLiteral("CREATE SCHEMA alice"),
+             QStringLiteral("CREATE FUNCTION alice.pg_has_role(name, text, text) RETURNS boolean LANGUAGE sql AS 'SELECT true'"),
+             QStringLiteral("UPDATE dm_prjmst SET pjcode = 'QQQ00001' WHERE pjcode = 'C1000010'")},
+            false, codes, allCodes);
+    }
+
+    void sqlTypedByHand()
+    {
+        QFETCH(QString, who);
+        QFETCH(QStringList, statements);
+        QFETCH(bool, allowed);
+        QFETCH(QString, check);
+        QFETCH(QString, expected);
+        bool went = true;
+        QString why;
+        {
+            test::Session session(test::asPerson(m_alice, who));
+            for (const QString &statement : statements)
+                if (!session.exec(statement)) {
+                    went = false;
+                    why = session.error();
+                    break;
+                }
+        }
+        QVERIFY2(went == allowed, qPrintable(why.isEmpty() ? QStringLiteral("it went through") : why));
+        QCOMPARE(scalar(m_admin, check), expected);
+    }
+
+    // The program says why the server refused a change of the master.
+    void theProjectWindowIsToldWhy()
+    {
+        // Overwriting the row whose name equals would change its code.
+        const Outcome member = OpenStore(m_alice)->updateProjectMaster(QStringLiteral("QQQ00001"), QStringLiteral("顧客サポート"));
+        QVERIFY(!member.ok());
+        QCOMPARE(FailureMessage(*member.error, {}, msg::ProjectUpdateFailed), msg::ProjectCodeLeadOnly);
+        const Outcome lead = OpenStore(m_lea)->updateProjectMaster(QStringLiteral("QQQ00001"), QStringLiteral("ワーベーン開発"));
+        QVERIFY(!lead.ok());
+        QCOMPARE(FailureMessage(*lead.error, {}, msg::ProjectUpdateFailed), msg::ProjectCodeInUse);
+        QVERIFY(OpenStore(m_alice)->updateProjectMaster(Used, QStringLiteral("名前だけ")).ok());
+        QCOMPARE(scalar(m_admin, QStringLiteral("SELECT pjname FROM dm_prjmst WHERE pjcode = 'A0012345'")),
+                 QStringLiteral("名前だけ"));
+    }
+
+    // A NUL would be cut off by the server: refused before anything is written, named.
+    void aCharacterTheServerCannotStoreIsRefused()
+    {
+        const std::unique_ptr<Store> alice = OpenStore(m_alice);
+        const QString before = alice->loadDay(Used, Date).value.stamp;
+        const DaySave day = dayOf(QStringLiteral("before") + QChar(0) + QStringLiteral("after"));
+        const Result<QString> saved = alice->saveDay(day);
+        QVERIFY(saved.failedAs(StoreError::Kind::Refused));
+        QCOMPARE(saved.error->rule, StoreError::Rule::UnstorableCharacter);
+        QCOMPARE(alice->loadDay(Used, Date).value.stamp, before);
+        QCOMPARE(UnstorableMessage(*FindUnstorable(day)).text.section(QStringLiteral("\r\n"), 0, 0),
+                 QStringLiteral("2024/03/01 A0012345 の作業項目№ 1 の作業内容に、データベースに保存できない文字（U+0000）があります。"));
+
+        // worvane-copy of a file holding one: nothing copied, the place named.
+        const QString file = m_dir.filePath(QStringLiteral("nul.db"));
+        QFile::remove(file);
+        test::makeDatabase(file, true);
+        test::Session other(file);
+        QVERIFY(other.exec(QStringLiteral("INSERT INTO DF_WKTIME (PJCODE, WKYMD) VALUES ('A0012346', '2024/04/01')")));
+        QVERIFY(other.exec(QStringLiteral("INSERT INTO DF_WKCONT (PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL) "
+                                          "VALUES ('A0012346', '2024/04/01', '3', ?, 'x')"),
+                           {QStringLiteral("a") + QChar(0) + QStringLiteral("b")}));
+        const Ran copy = runTool(COPY_PATH, {file, m_alice});
+        QCOMPARE(copy.status, 1);
+        QVERIFY2(copy.output.contains(QStringLiteral("2024/04/01 A0012346, item 3, its title holds U+0000")),
+                 qPrintable(copy.output));
+        QCOMPARE(scalar(m_admin, QStringLiteral("SELECT COUNT(*) FROM df_wktime WHERE wkymd = '2024/04/01'")),
+                 QStringLiteral("0"));
+    }
+
+    // The URI goes to libpq as it is; a password in it is refused and never shown or logged.
+    void theUriIsLibpqs()
+    {
+        const QUrl alice(m_alice);
+        const QString host = alice.host(), port = QString::number(alice.port()), db = alice.path().mid(1);
+        {
+            const LogTaker log;
+            const std::unique_ptr<Store> withPassword = OpenStore(withUri(QStringLiteral("alice"), QStringLiteral("alice:S3cretPW")));
+            QCOMPARE(withPassword->missingAtStart()->rule, StoreError::Rule::PasswordInUri);
+            const Result<DayLoad> refused = withPassword->loadDay(Used, Date);
+            QCOMPARE(refused.error->rule, StoreError::Rule::PasswordInUri);
+            QCOMPARE(withPassword->name(), QStringLiteral("%1:%2/%3").arg(host, port, db));
+            QVERIFY(!log.all().contains(QLatin1String("S3cretPW")));
+        }
+        const Ran report = runTool(REPORT_PATH, {QStringLiteral("--db"), withUri(QStringLiteral("alice"), QStringLiteral("alice:S3cretPW")),
+                                                 QStringLiteral("totals"), QStringLiteral("--from"), QStringLiteral("2024-03-01"),
+                                                 QStringLiteral("--to"), QStringLiteral("2024-03-31")});
+        QCOMPARE(report.status, 1);
+        QVERIFY2(!report.output.contains(QLatin1String("S3cretPW")) && report.output.contains(QLatin1String("~/.pgpass")),
+                 qPrintable(report.output));
+
+        // Parameters in the query, and libpq's environment: all of them count.
+        const QString query = QStringLiteral("postgresql:///%1?host=%2&port=%3&user=alice").arg(db, host, port);
+        QCOMPARE(OpenStore(query)->loadDay(Used, Date).value.items.size(), 1);
+        QCOMPARE(OpenStore(query)->name(), QStringLiteral("%1:%2/%3").arg(host, port, db));
+        qputenv("PGHOST", host.toUtf8());
+        qputenv("PGPORT", port.toUtf8());
+        qputenv("PGUSER", "alice");
+        const std::unique_ptr<Store> fromEnvironment = OpenStore(QStringLiteral("postgresql:///%1").arg(db));
+        const bool loaded = fromEnvironment->loadDay(Used, Date).ok();
+        qunsetenv("PGHOST");
+        qunsetenv("PGPORT");
+        qunsetenv("PGUSER");
+        QVERIFY(loaded);
+        // An application name is a value, not a way into the session's options.
+        // (libpq refuses the unencoded "=" of the value; encoded, it is one value).
+        QCOMPARE(OpenStore(m_alice + QStringLiteral("?application_name=x%20options=-csearch_path%3Devil"))
+                     ->loadDay(Used, Date)
+                     .error->text,
+                 QStringLiteral("the database URI does not parse"));
+        const QString injected = m_alice + QStringLiteral("?application_name=x%20options%3D-csearch_path%3Devil");
+        const Result<DayLoad> injectedLoad = OpenStore(injected)->loadDay(Used, Date);
+        QVERIFY2(injectedLoad.ok(), qPrintable(test::why(injectedLoad)));
+        QCOMPARE(injectedLoad.value.items.size(), 1);
+    }
+
+    // Each cause of a failure told apart, in the store and in the tools.
+    void failuresSayTheirCause()
+    {
+        sql(m_admin, QStringLiteral("DO $$ BEGIN CREATE ROLE carol LOGIN PASSWORD 'not-the-one-in-pgpass' IN ROLE worvane_user; "
+                                    "EXCEPTION WHEN duplicate_object THEN NULL; END $$"));
+        sql(m_admin, QStringLiteral("DO $$ BEGIN CREATE ROLE dave LOGIN PASSWORD 'secret'; "
+                                    "EXCEPTION WHEN duplicate_object THEN NULL; END $$"));
+        QVERIFY(OpenStore(test::asPerson(m_alice, QStringLiteral("carol")))->loadDay(Used, Date).failedAs(StoreError::Kind::Authentication));
+        QUrl nowhere(m_alice);
+        nowhere.setPort(1);
+        QVERIFY(OpenStore(nowhere.toString())->loadDay(Used, Date).failedAs(StoreError::Kind::Unreachable));
+        const Result<DayLoad> outsider = OpenStore(test::asPerson(m_alice, QStringLiteral("dave")))->loadDay(Used, Date);
+        QVERIFY2(outsider.failedAs(StoreError::Kind::Refused), qPrintable(test::why(outsider)));
+        QCOMPARE(FailureMessage(*outsider.error, QStringLiteral("h:1/d"), msg::LoadFailed), msg::ServerRefused(QStringLiteral("h:1/d")));
+
+        // Other people's days are a lead's to read: a member is told so.
+        const QStringList totals{QStringLiteral("--db"), m_alice, QStringLiteral("totals"), QStringLiteral("--from"),
+                                 QStringLiteral("2024-03-01"), QStringLiteral("--to"), QStringLiteral("2024-03-31"),
+                                 QStringLiteral("--person")};
+        for (const char *person : {"all", "bob"}) {
+            const Ran member = runTool(REPORT_PATH, totals + QStringList{QString::fromLatin1(person)});
+            QCOMPARE(member.status, 2);
+            QVERIFY2(member.output.contains(QLatin1String("only a lead")), qPrintable(member.output));
+        }
+        QCOMPARE(runTool(REPORT_PATH, QStringList(totals).replaceInStrings(m_alice, m_lea) << QStringLiteral("all")).status, 0);
+        const Ran copy = runTool(COPY_PATH, {m_alice, m_dir.filePath(QStringLiteral("dave.db")), QStringLiteral("--user"),
+                                             QStringLiteral("dave")});
+        QCOMPARE(copy.status, 2);
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("dave.db"))));
+    }
+
+    // Set up again, the tool prints its result and nothing else (no server notices).
+    void settingUpAgainPrintsOnlyTheResult()
+    {
+        const Ran again = runTool(NEWDB_PATH, {m_admin});
+        QCOMPARE(again.status, 0);
+        QCOMPARE(again.output, QStringLiteral("set up %1\n").arg(OpenStore(m_admin)->name()));
+    }
+
+    // Someone holds a table locked: the call gives up within its timeout, and the window goes on
+    // painting meanwhile.
+    void aLockedTableNeitherFreezesNorHangs()
+    {
+        // The window holds alice's day, loaded before anyone locks anything.
+        const std::unique_ptr<Store> store = OpenStore(m_alice, 1000);
+        test::MessageLog log;
+        Clock::setFixed(QDateTime(QDate(2024, 3, 1), QTime(18, 30, 0)));
+        frmWorvane window(Settings{m_dir.filePath(QStringLiteral("Worvane.ini")), m_alice, Used}, *store);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        ControlOf<QLineEdit>(window, "txtWKYMD")->setText(Date);
+        QTest::mouseClick(ControlOf<QPushButton>(window, "cmdSerch"), Qt::LeftButton);
+        QCOMPARE(log.count(), 0);
+        ControlOf<QLineEdit>(window, "txtWSTIME")->setText(QStringLiteral("08:30"));
+        ControlOf<QLineEdit>(window, "txtWSTIME")->setFocus();
+
+        test::Session locker(m_bob);
+        QVERIFY(locker.exec(QStringLiteral("BEGIN")));
+        QVERIFY(locker.exec(QStringLiteral("LOCK TABLE df_wktime IN ACCESS EXCLUSIVE MODE")));
+
+        // The store gives up within its timeout.
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(OpenStore(m_alice, 1000)->loadDay(Used, Date).failedAs(StoreError::Kind::TimedOut));
+        QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+
+        // F1 while the lock is held: paints go on, the box names the server, nothing typed is lost.
+        int ticks = 0, paints = 0;
+        struct PaintCounter : QObject {
+            int *count = nullptr;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                if (e->type() == QEvent::Paint)
+                    ++*count;
+                return false;
+            }
+        } counter;
+        counter.count = &paints;
+        window.installEventFilter(&counter);
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            ++ticks;
+            window.update();
+        });
+        tick.start(50);
+        log.answer(true);
+        clock.restart();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+        tick.stop();
+        Clock::clearFixed();
+        QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(ticks >= 5 && paints >= 5,
+                 qPrintable(QStringLiteral("%1 ticks, %2 paints; %3").arg(ticks).arg(paints).arg(log.texts().join(u'|'))));
+        QCOMPARE(log.last().text, msg::ServerTimedOut(store->name()).text);
+        QVERIFY(store->name().contains(QUrl(m_alice).host()));
+        QCOMPARE(ControlOf<QLineEdit>(window, "txtWSTIME")->text(), QStringLiteral("08:30"));
+    }
+};
+
+QTEST_MAIN(TestTeamAttacks)
+#include "test_teamattacks.moc"

@@ -20,6 +20,7 @@ namespace bench
 
 const char *const Dataset::BigDayCode = "P00001";
 const char *const Dataset::BigDayDate = "2025/06/30";
+const char *const Dataset::CrowdedDayDate = "2026/01/05";
 
 namespace
 {

@@ -47,6 +47,21 @@ if [ "$server" = yes ]; then
     "DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD, WKUSER)"
   copy "SELECT PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL, 'alice' FROM DF_WKCONT" \
     "DF_WKCONT (PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL, WKUSER)"
+  # A copy of the 99-item day (P00001, 2025/06/30) on 2026/01/05, and another person's 300,000 items of
+  # that project and date beside it: the row that shows a load does not pass over other people's rows.
+  echo "putting another person's 300,000 items beside a copy of the 99-item day ..." >&2
+  psql "${admin%/postgres}/bench" -q <<'SQL'
+CREATE ROLE bob LOGIN PASSWORD 'secret' IN ROLE worvane_user;
+INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME, WKUSER)
+  SELECT PJCODE, '2026/01/05', WSTIME, WETIME, WKUSER FROM DF_WKTIME WHERE PJCODE = 'P00001' AND WKYMD = '2025/06/30';
+INSERT INTO DF_WKCONT (PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL, WKUSER)
+  SELECT PJCODE, '2026/01/05', WKCODE, WKHEAD, DETAIL, WKUSER FROM DF_WKCONT WHERE PJCODE = 'P00001' AND WKYMD = '2025/06/30'
+  ORDER BY ROWNO;
+INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME, WKUSER) VALUES ('P00001', '2026/01/05', '09:00', '18:00', 'bob');
+INSERT INTO DF_WKCONT (PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL, WKUSER)
+  SELECT 'P00001', '2026/01/05', (i % 99 + 1)::text, 'bob ' || i, 'detail of bob''s item ' || i, 'bob'
+  FROM generate_series(1, 300000) i;
+SQL
   psql "${admin%/postgres}/bench" -qc "VACUUM ANALYZE"
   url=${admin#postgresql://postgres@}
   args+=(--server "postgresql://alice@${url%/postgres}/bench")

@@ -1,5 +1,6 @@
 // A day looked up in the main window (検索), to its items painted; the floor, the two SELECTs into a plain
-// table.
+// table. The day is the 99-item day, on the date given (the team database's copy of it beside another
+// person's items) or its own.
 #include "rows.h"
 
 #include "report/frmworvane.h"
@@ -25,7 +26,7 @@ void program(Program &p, const Child &c)
     frmWorvane w(p.settings, *p.store);
     showWindow(&w);
     ControlOf<QLineEdit>(w, "txtPJCODE")->setText(QString::fromLatin1(Dataset::BigDayCode));
-    ControlOf<QLineEdit>(w, "txtWKYMD")->setText(QString::fromLatin1(Dataset::BigDayDate));
+    ControlOf<QLineEdit>(w, "txtWKYMD")->setText(QString::fromStdString(c.param.empty() ? Dataset::BigDayDate : c.param));
     for (int run = 0; run <= c.runs; ++run) {
         PaintWatch watch(ControlOf<FlexGrid>(w, "fgdWKCONT")->viewport());
         const auto t0 = Clock::now();
@@ -73,7 +74,7 @@ void program(Program &p, const Child &c)
 
 void floor(const Child &c)
 {
-    const std::string code = Dataset::BigDayCode, date = Dataset::BigDayDate;
+    const std::string code = Dataset::BigDayCode, date = c.param.empty() ? Dataset::BigDayDate : c.param;
     Day day;
     const auto load = isServer(c.dataset) ? TeamFloorLoadDay : FloorLoadDay;
     floorRuns(

@@ -140,8 +140,11 @@ frmPJViewer::Search frmPJViewer::SearchProjects()
     const std::optional<QString> codePattern = patternOf(txtPJCODE), namePattern = patternOf(txtPJNAME);
     Result<ProjectPage> searched =
         CallStore(this, m_store, [&] { return m_store.searchProjects({codePattern, namePattern, FirstPageRows}); });
-    if (!searched.ok())
+    if (!searched.ok()) {
+        MessagePresenter::show(this, caption::Project,
+                               FailureMessage(*searched.error, m_store.name(), msg::ProjectSearchFailed));
         return Search::Failed;
+    }
     ProjectPage &found = searched.value;
     if (found.rows.isEmpty())
         return Search::NotFound;
@@ -173,7 +176,8 @@ void frmPJViewer::ListNextPage()
     if (!searched.ok()) {
         // The rows listed stay; the user is told that the list stops short.
         m_paging.reset();
-        MessagePresenter::show(this, caption::Project, msg::ProjectSearchFailed);
+        MessagePresenter::show(this, caption::Project,
+                               FailureMessage(*searched.error, m_store.name(), msg::ProjectSearchFailed));
         return;
     }
     ProjectPage &found = searched.value;
@@ -221,8 +225,8 @@ void frmPJViewer::cmdSerch_Click()
         MoveFocus(fgdPRJMST);
         return;
     }
-    MessagePresenter::show(this, caption::Project,
-                           result == Search::Failed ? msg::ProjectSearchFailed : msg::NoProjectFound);
+    if (result == Search::NotFound) // a failure has told its cause
+        MessagePresenter::show(this, caption::Project, msg::NoProjectFound);
     MoveFocus(txtPJCODE);
 }
 

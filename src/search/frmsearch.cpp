@@ -224,7 +224,7 @@ void frmSearch::runSearch()
         m_model->setHits({}, {});
         m_nextPage.reset();
         if (!std::exchange(m_failed, true))
-            MessagePresenter::show(this, caption::Search, msg::SearchFailed);
+            MessagePresenter::show(this, caption::Search, FailureMessage(*found.error, m_store.name(), msg::SearchFailed));
         return;
     }
     const SearchPage &page = found.value;

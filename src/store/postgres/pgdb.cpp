@@ -164,6 +164,7 @@ void Database::close()
         PQfinish(m_conn);
     m_conn = nullptr;
     m_inTransaction = false;
+    m_endSent = false;
 }
 
 void Database::fail(StoreError::Kind kind, const QString &text, StoreError::Rule rule)
@@ -300,6 +301,12 @@ bool Database::beginOperation(Wait wait)
         return false;
     }
     m_cancelled = false;
+    // The end of the operation before, sent without waiting for it: its answer is here by now.
+    if (m_conn && m_endSent) {
+        m_endSent = false;
+        m_statementMs = m_waitMs;
+        PQclear(await([] { return 1; }));
+    }
     if (m_conn && PQstatus(m_conn) != CONNECTION_OK)
         close();
     if (!m_conn)
@@ -315,8 +322,10 @@ bool Database::beginOperation(Wait wait)
 
 void Database::endOperation()
 {
+    // What was not committed ends on the server at once; its answer is read when the next operation
+    // begins, so that an operation that only read costs no round trip for its end.
     if (m_inTransaction && m_conn && PQstatus(m_conn) == CONNECTION_OK)
-        PQclear(await([this] { return PQsendQuery(m_conn, "ROLLBACK"); }));
+        m_endSent = PQsendQuery(m_conn, "ROLLBACK") == 1;
     m_inTransaction = false;
     if (m_conn && PQstatus(m_conn) != CONNECTION_OK)
         close();

@@ -112,6 +112,7 @@ private:
     QString m_person;
     int m_statementMs = 0; // of the operation running
     bool m_inTransaction = false;
+    bool m_endSent = false; // the ROLLBACK that ended the operation before, its answer not read yet
     StoreError m_error;
 
     std::mutex m_cancelLock; // guards m_cancel, which another thread may use

@@ -339,19 +339,23 @@ private slots:
     // painting meanwhile.
     void aLockedTableNeitherFreezesNorHangs()
     {
-        // The window holds alice's day, loaded before anyone locks anything.
-        const std::unique_ptr<Store> store = OpenStore(m_alice, 1000);
+        // Two windows hold alice's day, loaded before anyone locks anything: one gives up after a second,
+        // the other would wait ten.
         test::MessageLog log;
         Clock::setFixed(QDateTime(QDate(2024, 3, 1), QTime(18, 30, 0)));
-        frmWorvane window(Settings{m_dir.filePath(QStringLiteral("Worvane.ini")), m_alice, Used}, *store);
-        window.show();
-        QApplication::setActiveWindow(&window);
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        ControlOf<QLineEdit>(window, "txtWKYMD")->setText(Date);
-        QTest::mouseClick(ControlOf<QPushButton>(window, "cmdSerch"), Qt::LeftButton);
+        const std::unique_ptr<Store> store = OpenStore(m_alice, 1000), patient = OpenStore(m_alice, 10000);
+        const Settings settings{m_dir.filePath(QStringLiteral("Worvane.ini")), m_alice, Used};
+        frmWorvane window(settings, *store), other(settings, *patient);
+        for (frmWorvane *w : {&other, &window}) {
+            w->show();
+            QApplication::setActiveWindow(w);
+            QVERIFY(QTest::qWaitForWindowActive(w));
+            ControlOf<QLineEdit>(*w, "txtWKYMD")->setText(Date);
+            QTest::mouseClick(ControlOf<QPushButton>(*w, "cmdSerch"), Qt::LeftButton);
+            ControlOf<QLineEdit>(*w, "txtWSTIME")->setText(QStringLiteral("08:30"));
+            ControlOf<QLineEdit>(*w, "txtWSTIME")->setFocus();
+        }
         QCOMPARE(log.count(), 0);
-        ControlOf<QLineEdit>(window, "txtWSTIME")->setText(QStringLiteral("08:30"));
-        ControlOf<QLineEdit>(window, "txtWSTIME")->setFocus();
 
         test::Session locker(m_bob);
         QVERIFY(locker.exec(QStringLiteral("BEGIN")));
@@ -393,6 +397,28 @@ private slots:
         QCOMPARE(log.last().text, msg::ServerTimedOut(store->name()).text);
         QVERIFY(store->name().contains(QUrl(m_alice).host()));
         QCOMPARE(ControlOf<QLineEdit>(window, "txtWSTIME")->text(), QStringLiteral("08:30"));
+
+        // The other window's F1: after a second the box; its キャンセル stops the statement on the server.
+        QApplication::setActiveWindow(&other);
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        ControlOf<QLineEdit>(other, "txtWSTIME")->setFocus();
+        bool boxShown = false;
+        QTimer::singleShot(1500, [&] {
+            for (QWidget *top : QApplication::topLevelWidgets())
+                if (top->objectName() == QLatin1String("dlgWaiting") && top->isVisible()) {
+                    boxShown = true;
+                    QTest::mouseClick(top->findChild<QPushButton *>(), Qt::LeftButton);
+                }
+        });
+        log.answer(true);
+        clock.restart();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+        QVERIFY(boxShown);
+        QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(log.last().text, msg::Cancelled.text);
+        QCOMPARE(scalar(m_admin, QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE usename = 'alice' AND "
+                                                "state = 'active'")),
+                 QStringLiteral("0"));
     }
 };
 

@@ -4,10 +4,12 @@
 # widget has the focus; a key handled twice, or a focus that does not come back, shows only here.
 # Every box and file dialog the program shows is read from its log (category worvane.ui), so a box shown
 # twice is seen even when both are answered.
-# Usage: test_realkeys.sh PROGRAM NEWDB
+# Usage: test_realkeys.sh PROGRAM NEWDB [server]
+#   server: only the team database's case, on the test cluster that WORVANE_TEST_SERVER names.
 set -uo pipefail
 program=$1
 newdb=$2
+mode=${3:-file}
 work=$(mktemp -d)
 xvfb=
 app=
@@ -102,6 +104,49 @@ save_day() {
   answer Return
   expected+=("answer ok")
 }
+
+# The team database, a table locked by someone else: F1 waits, the box that says so takes Escape, which
+# cancels the save on the server; the keyboard comes back to the window after each box.
+if [ "$mode" == server ]; then
+  admin=$(cat "$WORVANE_TEST_SERVER/admin")
+  team=${admin%/postgres}/realkeys
+  psql -q "$admin" -c "DROP DATABASE IF EXISTS realkeys WITH (FORCE)" -c "CREATE DATABASE realkeys"
+  "$newdb" "$team" --demo >/dev/null
+  psql -q "$team" -c "DO \$\$ BEGIN CREATE ROLE alice LOGIN PASSWORD 'secret' IN ROLE worvane_user;
+    CREATE ROLE bob LOGIN PASSWORD 'secret' IN ROLE worvane_user;
+    EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL; END \$\$"
+  printf '[MDB Path]\nPath=%s\n\n[Default Value]\nPJCode=A0012345\n' "${team/postgres@/alice@}" >"$work/Worvane.ini"
+  start
+  key Return
+  type 20240301
+  key Return Return
+  type 0900
+  key Tab
+  type 1800
+  key shift+Tab
+  check "a day of the team database opens without a box"
+  psql -q "${team/postgres@/bob@}" -c "BEGIN" -c "LOCK TABLE df_wktime IN ACCESS EXCLUSIVE MODE" \
+    -c "SELECT pg_sleep(30)" >/dev/null 2>&1 &
+  locker=$!
+  sleep 1
+  key F1
+  expected+=("message question ワーベーン 入力内容でデータベースを更新します。 / 処理を実行してよろしいですか？")
+  reply y
+  expected+=("answer yes")
+  sleep 1.5 # the box that says the database is working
+  reply Escape
+  expected+=("message information ワーベーン 処理を中止しました。 / 入力内容は画面に残っています。")
+  answer Return
+  expected+=("answer ok")
+  check "Escape in the waiting box cancels the save, and says so once"
+  kill "$locker" 2>/dev/null
+  psql -q "$admin" -c "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = 'realkeys' AND usename = 'bob'" >/dev/null
+  saved=$(psql -tA "$team" -c "SELECT COUNT(*) FROM df_wktime" 2>/dev/null || echo error)
+  [ "$saved" == 0 ] && ok "nothing was saved" || fail "saved: $saved"
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+fi
 
 start
 # Header state: the keys that need an open day do nothing and say nothing.

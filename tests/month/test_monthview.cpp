@@ -79,8 +79,8 @@ private slots:
         QVERIFY(store.saveDay({"B1", "2024/03/04", "09:00", "10:00", {}}).ok());
         QString shown;
         QImage drawn, drawnPlain;
-        QTimer::singleShot(0, [&] {
-            auto *view = qobject_cast<frmMonthView *>(QApplication::activeModalWidget());
+        test::whenModal([&](QWidget *modal) {
+            auto *view = qobject_cast<frmMonthView *>(modal);
             QVERIFY(view);
             auto *grid = view->findChild<QTableView *>(QStringLiteral("fgdMONTH"));
             QCOMPARE(grid->model()->rowCount(), 3); // the projects, the totals
@@ -124,8 +124,8 @@ private slots:
         const QByteArray database = test::readBytes(f.dbPath());
         SaveFileDialog::setHandler([&f](const SaveDialogRequest &) { return std::optional(f.dbPath()); });
         f.log().answer(true); // an overwrite question, were there one
-        QTimer::singleShot(0, [] {
-            auto *view = qobject_cast<frmMonthView *>(QApplication::activeModalWidget());
+        test::whenModal([](QWidget *modal) {
+            auto *view = qobject_cast<frmMonthView *>(modal);
             QVERIFY(view);
             for (Qt::Key key : {Qt::Key_F5, Qt::Key_F6, Qt::Key_F7})
                 QTest::keyClick(view->findChild<QTableView *>(QStringLiteral("fgdMONTH")), key);

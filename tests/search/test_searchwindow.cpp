@@ -27,8 +27,8 @@ private slots:
                     .ok());
         QVERIFY(store.saveDay({"B0000001", "2024/03/04", "09:00", "18:00", {{"7", "設定", "無関係"}}}).ok());
         QStringList shown;
-        QTimer::singleShot(0, [&] {
-            auto *window = qobject_cast<frmSearch *>(QApplication::activeModalWidget());
+        test::whenModal([&](QWidget *modal) {
+            auto *window = qobject_cast<frmSearch *>(modal);
             QVERIFY(window);
             auto *grid = window->findChild<QTableView *>(QStringLiteral("fgdRESULT"));
             const auto closeOnFailure = qScopeGuard([window] { window->reject(); }); // no-op once accepted

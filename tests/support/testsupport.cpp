@@ -10,6 +10,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <QApplication>
+#include <QTimer>
 #include <QUrl>
 
 #include <cerrno>
@@ -243,6 +245,20 @@ QStringList MessageLog::texts() const
     for (const MessageRequest &m : m_messages)
         texts << m.text;
     return texts;
+}
+
+void whenModal(const std::function<void(QWidget *)> &act)
+{
+    auto *poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(modal);
+    });
+    poll->start(5);
 }
 
 } // namespace worvane::test

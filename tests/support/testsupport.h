@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+
 namespace worvane::test
 {
 
@@ -84,6 +86,11 @@ private:
     QString m_folder;
     bool m_mounted = false;
 };
+
+// Runs act on the modal window that the program opens next, once it is open: a window may read its
+// database before it shows, and a call to the database lets the event loop turn meanwhile, so the first
+// turn of the loop is not yet the window's.
+void whenModal(const std::function<void(QWidget *)> &act);
 
 // Takes every message the program shows while it lives; questions get the answers queued with
 // answer(), No when none is queued.

@@ -124,6 +124,13 @@ inline Message ExportFailed(const QString &why)
 }
 
 // Copy of the last day (F11) and the full-text search window.
+// Opening a day (from 月報 or 全文検索) over input not saved yet.
+inline Message ConfirmOpenDay(const QString &code, const QString &date)
+{
+    return Message{Question, QStringLiteral("%1 %2 の日報を開き、画面の保存されていない内容を置き換えます。\r\n"
+                                            "処理を実行してよろしいですか？")
+                                 .arg(date, code)};
+}
 inline Message ConfirmCopyDay(const QString &date)
 {
     return Message{Question, QStringLiteral("%1 の就労時間と作業項目で画面の内容を置き換えます。\r\n"

@@ -237,6 +237,7 @@ void frmMonthView::showMonth(const QDate &month)
     const QDate first(month.year(), month.month(), 1);
     const QDate last = first.addDays(first.daysInMonth() - 1);
     const RangeSelection selection{ymdText(first), ymdText(last), patternOf(txtPJCODE), people()};
+    m_shownPattern = selection.codePattern;
     const Result<QList<DaySummary>> range = [&] {
         WaitCursor hourglass;
         // The grid shows hours, not item counts.
@@ -290,7 +291,8 @@ void frmMonthView::exportRange(Format format)
     if (!path)
         return;
     WaitCursor hourglass;
-    const RangeSelection selection{from, to, patternOf(txtPJCODE), people()};
+    // The projects the grid shows: a filter typed but not applied (no Enter) is not what the user sees.
+    const RangeSelection selection{from, to, m_shownPattern, people()};
     const DaySource days = RangeDays(m_store, selection);
     const FileTarget target{*path, FilesInUse(m_settings.databasePath, m_settings.iniPath)};
     // The days are read as the file is written, on the store's thread.

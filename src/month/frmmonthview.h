@@ -54,6 +54,7 @@ private:
     QLineEdit *txtPJCODE;
     QComboBox *cmbPERSON; // a lead's only
     QString m_self;       // the reader's login role on the team database
+    std::optional<QString> m_shownPattern; // the code filter the grid was read with
     QTableView *fgdMONTH;
     QLineEdit *txtFROM;
     QLineEdit *txtTO;

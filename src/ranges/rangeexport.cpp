@@ -86,8 +86,11 @@ std::optional<QString> replaceFile(const FileTarget &target, const Fill &fill)
     return std::nullopt;
 }
 
-std::optional<QString> firstNonCp932(const QString &text)
+// The first character CP932 cannot hold, once the marks that have a CP932 form (〜 − ‖ ¢ £ ¬, as the
+// window converts them when typed) are taken in it.
+std::optional<QString> firstNonCp932(const QString &typed)
 {
+    const QString text = ToCp932Forms(typed);
     if (IsCp932Representable(text))
         return std::nullopt;
     const QString kept = DropNonCp932(text);
@@ -212,7 +215,7 @@ std::optional<QString> writeByDay(const FileTarget &target, const DaySource &day
                 return true;
             }
             bool ok = true;
-            chunk += ToCp932(text, &ok);
+            chunk += ToCp932(ToCp932Forms(text), &ok);
             return ok;
         };
         const auto refuse = [&why](const QString &place) {

@@ -2,6 +2,7 @@
 
 #include "app/messagepresenter.h"
 #include "app/storecall.h"
+#include "store/storerules.h"
 #include "app/savefiledialog.h"
 #include "app/startup.h"
 #include "calendar/frmcalendar.h"
@@ -276,13 +277,26 @@ void frmWorvane::openMonthView()
         openDay(pick->code, pick->date);
 }
 
-void frmWorvane::openDay(const QString &code, const QString &date)
+bool frmWorvane::holdsUnsavedInput() const
 {
+    const DaySave screen = screenDay();
+    if (screen.startTime.isEmpty() && screen.endTime.isEmpty() && screen.items.isEmpty())
+        return false;
+    // The day as it was loaded or saved last, unchanged since, is nothing to lose.
+    return !screen.loadedStamp ||
+           DayStamp(true, screen.startTime, screen.endTime, screen.items) != *screen.loadedStamp;
+}
+
+bool frmWorvane::openDay(const QString &code, const QString &date)
+{
+    if (holdsUnsavedInput() && !say(msg::ConfirmOpenDay(code, date)))
+        return false;
     // As if typed and searched.
     txtPJCODE->setText(code);
     txtWKYMD->setText(date);
     LookupProjectName();
     cmdSerch_Click();
+    return true;
 }
 
 void frmWorvane::openSearch()
@@ -291,8 +305,7 @@ void frmWorvane::openSearch()
     if (!pick)
         return;
     // The day opens with the item found current in the list.
-    openDay(pick->code, pick->date);
-    if (!fraPanel->isEnabled())
+    if (!openDay(pick->code, pick->date) || !fraPanel->isEnabled())
         return;
     if (const int row = m_items->firstRowOf(pick->itemCode); row >= 0) {
         fgdWKCONT->selectRow(row);

@@ -59,7 +59,10 @@ private:
     void cmdCallCalendar_Click();
     void openMonthView(); // F7: the month window (月報)
     void openSearch();    // F8: the full-text search window (全文検索)
-    void openDay(const QString &code, const QString &date); // a day picked in another window
+    // A day picked in another window, opened as if typed and searched; asks first when it would replace
+    // input not saved yet (false: the user keeps the screen).
+    bool openDay(const QString &code, const QString &date);
+    bool holdsUnsavedInput() const;
     void copyLastDay();   // F11: the hours and items of the project's last earlier day
     void cmdSerch_Click();
     void fgdWKCONT_Pick();

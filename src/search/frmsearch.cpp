@@ -150,6 +150,14 @@ frmSearch::frmSearch(Store &store, QWidget *parent)
         connect(events(field), &FieldEvents::keyDown, this, [this](int key, Qt::KeyboardModifiers) {
             if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Down)
                 return;
+            // A date that is not one is said, at Enter, rather than left out of the search unseen.
+            for (QLineEdit *date : {txtFROM, txtTO})
+                if (key != Qt::Key_Down && !dateBound(date)) {
+                    m_typing.stop();
+                    MessagePresenter::show(this, caption::Search, msg::RangeInvalid);
+                    MoveFocus(date);
+                    return;
+                }
             if (m_typing.isActive() || key != Qt::Key_Down) {
                 m_typing.stop();
                 runSearch();

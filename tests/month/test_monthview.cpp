@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QLineEdit>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTest>
@@ -116,6 +117,37 @@ private slots:
         QCOMPARE(f.listRows(), QStringList{QStringLiteral("1|t|d")});
     }
 
+    // A day picked in 月報 replaces the screen only after asking, when the screen holds input not saved.
+    void openingADayAsksBeforeReplacingInputNotSaved()
+    {
+        WindowFixture f;
+        QVERIFY(f.store().saveDay({"A0012345", "2024/03/04", "09:00", "10:00", {{"1", "stored", "d"}}}).ok());
+        f.search(QStringLiteral("A0012345"), QStringLiteral("2024/03/01"));
+        lineOf(f.w(), "txtWSTIME")->setText(QStringLiteral("08:00"));
+        lineOf(f.w(), "txtWETIME")->setText(QStringLiteral("17:00"));
+        f.addItem(QStringLiteral("1"), QStringLiteral("typed"), QStringLiteral("not saved"));
+        const auto pickMarch4 = [] {
+            test::whenModal([](QWidget *modal) {
+                auto *grid = modal->findChild<QTableView *>(QStringLiteral("fgdMONTH"));
+                grid->setCurrentIndex(grid->model()->index(0, MonthModel::FirstDay + 3));
+                QTest::keyClick(grid, Qt::Key_Return);
+            });
+            WindowFixture::press(Qt::Key_F7);
+        };
+        pickMarch4(); // いいえ, the default
+        QCOMPARE(f.log().texts(), QStringList{msg::ConfirmOpenDay(QStringLiteral("A0012345"), QStringLiteral("2024/03/04")).text});
+        QCOMPARE(lineOf(f.w(), "txtWKYMD")->text(), QStringLiteral("2024/03/01"));
+        QCOMPARE(f.listRows(), QStringList{QStringLiteral("1|typed|not saved")});
+
+        f.log().answer(true);
+        pickMarch4();
+        QCOMPARE(f.listRows(), QStringList{QStringLiteral("1|stored|d")});
+        // The day as loaded, unchanged: another day opens without a question.
+        f.log().clear();
+        pickMarch4();
+        QCOMPARE(f.log().count(), 0);
+    }
+
     // An export chosen onto the database file is refused with why, and the database stays whole.
     void anExportNeverReplacesTheDatabase()
     {
@@ -138,6 +170,30 @@ private slots:
             QVERIFY2(shown.kind == MessageKind::Critical && shown.text.contains(QStringLiteral("使用中のデータベースファイルです")),
                      qPrintable(shown.text));
         QCOMPARE(test::readBytes(f.dbPath()), database);
+    }
+
+    // An export writes the projects the grid shows: a filter typed without Enter is not applied.
+    void anExportWritesWhatTheGridShows()
+    {
+        WindowFixture f;
+        QVERIFY(f.store().saveDay({"A0012345", "2024/03/02", "09:00", "18:00", {}}).ok());
+        QVERIFY(f.store().saveDay({"C1000010", "2024/03/02", "09:00", "10:00", {}}).ok());
+        const QString csv = f.filePath(QStringLiteral("shown.csv"));
+        SaveFileDialog::setHandler([&csv](const SaveDialogRequest &) { return std::optional(csv); });
+        int shown = 0;
+        test::whenModal([&shown](QWidget *modal) {
+            auto *grid = modal->findChild<QTableView *>(QStringLiteral("fgdMONTH"));
+            modal->findChild<QLineEdit *>(QStringLiteral("txtPJCODE"))->setText(QStringLiteral("C*"));
+            QTest::keyClick(grid, Qt::Key_F5);
+            shown = grid->model()->rowCount() - 1; // without the totals
+            qobject_cast<QDialog *>(modal)->reject();
+        });
+        WindowFixture::press(Qt::Key_F7);
+        SaveFileDialog::setHandler({});
+        QCOMPARE(shown, 2);
+        const QString written = QString::fromUtf8(test::readBytes(csv));
+        QVERIFY2(written.contains(QStringLiteral("A0012345")) && written.contains(QStringLiteral("C1000010")),
+                 qPrintable(written));
     }
 };
 

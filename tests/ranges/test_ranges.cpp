@@ -268,7 +268,13 @@ private slots:
         QList<StoredDay> days = quotingDays();
         days.append(days[0]);
         days[2].summary.date = QStringLiteral("2026/01/07");
-        days[2].items[0].detail = QStringLiteral("完了😀");
+        // The marks other programs write where the window writes their CP932 forms are written in those.
+        days[2].items[0].detail = QStringLiteral("9時\u301C18時 \u2212 \u2016 \u00A2\u00A3\u00AC");
+        const QString marks = m_dir.filePath(QStringLiteral("marks.csv"));
+        QCOMPARE(WriteCsv({marks, {}}, listed(days), CsvEncoding::Cp932), std::nullopt);
+        QVERIFY(readBytes(marks).contains(ToCp932(QStringLiteral("9時\uFF5E18時 \uFF0D \u2225 \uFFE0\uFFE1\uFFE2"))));
+        QCOMPARE(WriteMonthlyText({marks, {}}, TwoMonths, listed(days)), std::nullopt);
+        days[2].items[0].detail = QStringLiteral("完了\u301C😀");
         const QString path = m_dir.filePath(QStringLiteral("refused.csv"));
         test::writeBytes(path, "kept");
         for (const auto &error : {WriteCsv({path, {}}, listed(days), CsvEncoding::Cp932),

@@ -53,6 +53,39 @@ private slots:
         QCOMPARE(f.log().count(), 0);
     }
 
+    // An impossible 期間 is said at Enter; a hit opened over input not saved asks first (いいえ keeps it).
+    void anInvalidDateIsSaidAndOpeningAHitAsksFirst()
+    {
+        WindowFixture f;
+        QVERIFY(f.store().saveDay({"A0012345", "2024/03/01", "09:00", "18:00", {{"1", "打合せ", "請求"}}}).ok());
+        f.search(QStringLiteral("A0012345"), QStringLiteral("2024/03/05"));
+        lineOf(f.w(), "txtWSTIME")->setText(QStringLiteral("08:00"));
+        lineOf(f.w(), "txtWETIME")->setText(QStringLiteral("17:00"));
+        f.addItem(QStringLiteral("1"), QStringLiteral("typed"), QStringLiteral("not saved"));
+        QLineEdit *to = nullptr;
+        QWidget *focusAfterBox = nullptr;
+        test::whenModal([&](QWidget *modal) {
+            auto *window = qobject_cast<frmSearch *>(modal);
+            const auto closeOnFailure = qScopeGuard([window] { window->reject(); });
+            QTRY_VERIFY(window->isActiveWindow());
+            WindowFixture::type(QStringLiteral("打合せ"));
+            to = window->findChild<QLineEdit *>(QStringLiteral("txtTO"));
+            to->setText(QStringLiteral("2026/13/02"));
+            WindowFixture::press(Qt::Key_Return);
+            focusAfterBox = WindowFixture::focus();
+            to->clear();
+            WindowFixture::press(Qt::Key_Return); // searches, to the hits
+            WindowFixture::press(Qt::Key_Return); // opens the hit
+        });
+        WindowFixture::press(Qt::Key_F8);
+        QCOMPARE(f.log().texts(),
+                 (QStringList{msg::RangeInvalid.text,
+                              msg::ConfirmOpenDay(QStringLiteral("A0012345"), QStringLiteral("2024/03/01")).text}));
+        QCOMPARE(focusAfterBox, to);
+        QCOMPARE(lineOf(f.w(), "txtWKYMD")->text(), QStringLiteral("2024/03/05"));
+        QCOMPARE(f.listRows(), QStringList{QStringLiteral("1|typed|not saved")});
+    }
+
     void f11CopiesTheLastEarlierDayOntoTheScreenOnly()
     {
         WindowFixture f;

@@ -1,5 +1,7 @@
 #include "core/searchtext.h"
 
+#include "core/cp932.h"
+
 #include <QList>
 
 #include <algorithm>
@@ -9,7 +11,9 @@ namespace worvane
 
 QString SearchForm(const QString &text)
 {
-    return text.normalized(QString::NormalizationForm_KC).toCaseFolded();
+    // The marks an input method types in another form than the window keeps (〜 for ～, − for －, …)
+    // are taken in the window's form first, so that either finds the other.
+    return ToCp932Forms(text).normalized(QString::NormalizationForm_KC).toCaseFolded();
 }
 
 QString SearchBody(const QString &head, const QString &detail)

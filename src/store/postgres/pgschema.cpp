@@ -47,11 +47,21 @@ CREATE INDEX IF NOT EXISTS DF_WKTIME_PROJECT ON DF_WKTIME (PJKEY);
 CREATE TABLE IF NOT EXISTS DF_WKCONT (PJCODE text, WKYMD text, WKCODE text, WKHEAD text, DETAIL text,
   WKUSER text NOT NULL DEFAULT session_user,
   ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
-  PJKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED,
-  BODY text GENERATED ALWAYS AS (lower(normalize(coalesce(WKHEAD, ''), NFKC)) || E'\n' ||
-                                 lower(normalize(coalesce(DETAIL, ''), NFKC))) STORED);
+  PJKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED);
 CREATE INDEX IF NOT EXISTS DF_WKCONT_DAY ON DF_WKCONT (PJKEY, WKYMD, WKUSER);
-CREATE INDEX IF NOT EXISTS DF_WKCONT_BODY ON DF_WKCONT USING gin (BODY gin_trgm_ops);
+-- The items' search body, in the program's search form (the input methods' marks in the window's form,
+-- NFKC, lower case) under a trigram index; a body of an earlier form is made again.
+DO $$ BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_attrdef d JOIN pg_attribute a ON a.attrelid = d.adrelid AND a.attnum = d.adnum
+                 WHERE d.adrelid = 'df_wkcont'::regclass AND a.attname = 'body'
+                   AND pg_get_expr(d.adbin, d.adrelid) LIKE '%translate%') THEN
+    ALTER TABLE DF_WKCONT DROP COLUMN IF EXISTS BODY;
+    ALTER TABLE DF_WKCONT ADD COLUMN BODY text GENERATED ALWAYS AS (
+      lower(normalize(translate(coalesce(WKHEAD, ''), '〜−‖¢£¬', '～－∥￠￡￢'), NFKC)) || E'\n' ||
+      lower(normalize(translate(coalesce(DETAIL, ''), '〜−‖¢£¬', '～－∥￠￡￢'), NFKC))) STORED;
+    CREATE INDEX DF_WKCONT_BODY ON DF_WKCONT USING gin (BODY gin_trgm_ops);
+  END IF;
+END $$;
 CREATE INDEX IF NOT EXISTS DF_WKCONT_NEWEST ON DF_WKCONT (WKUSER, WKYMD DESC, PJKEY, ROWNO);
 GRANT SELECT, INSERT, UPDATE, DELETE ON DF_WKTIME, DF_WKCONT TO worvane_user;
 REVOKE DELETE, TRUNCATE ON DM_PRJMST FROM worvane_user;

@@ -13,6 +13,9 @@ Q_LOGGING_CATEGORY(lcIndex, "worvane.index")
 
 namespace
 {
+// The search form of the entries (SearchForm): 2 takes the input methods' marks in the window's form.
+constexpr char SearchFormVersion[] = "2";
+
 // The index's tables as this version makes them, in the order they are made; each is told apart from
 // another program's by its statement, which SQLite keeps as it was given.
 const char *const tableStatements[] = {
@@ -199,10 +202,21 @@ bool RemoveSearchIndex(Database &db)
     return true;
 }
 
+namespace
+{
+// Whether the index's entries are in this version's search form; one made before is built anew.
+bool inCurrentForm(Database &db)
+{
+    std::optional<QVariant> form;
+    return db.first("SELECT VALUE FROM WKSEARCH_STATE WHERE NAME = 'form'", {}, form) && form &&
+           form->toString() == QLatin1String(SearchFormVersion);
+}
+} // namespace
+
 void GuardSearchIndex(Database &db)
 {
     const IndexShape shape = InspectSearchIndex(db);
-    if (shape == IndexShape::Absent || shape == IndexShape::Whole)
+    if (shape == IndexShape::Absent || (shape == IndexShape::Whole && inCurrentForm(db)))
         return;
     if (!ReadOnlyReason(db.path()).isEmpty())
         return; // nothing can be written to it, by this program or another
@@ -223,7 +237,8 @@ bool CreateSearchIndex(Database &db)
             return false;
         }
     if (!db.run("INSERT INTO WKSEARCH_STATE VALUES ('built_to', ''), ('built_code', ''), ('built_days', '0'), "
-                "('ready', '0')")) {
+                "('ready', '0'), ('form', ?)",
+                {QString::fromLatin1(SearchFormVersion)})) {
         db.rollback();
         return false;
     }

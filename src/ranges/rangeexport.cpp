@@ -462,10 +462,15 @@ std::optional<WorkbookError> buildWorkbook(const QByteArray &file, const QByteAr
             text(summary, at, 0, project.person);
         text(summary, at, lxw_col_t(first), project.code);
         text(summary, at, lxw_col_t(first + 1), project.name);
-        const QByteArray ofPerson = withPeople ? ",'日報'!$K:$K,$A" + r : QByteArray();
+        // SUMIFS reads a criterion as a pattern (* ? ~, a leading < > =): each code and person is compared
+        // as it is, by "=" and its wildcards escaped.
+        const auto literal = [](const QByteArray &cell) {
+            return "\"=\"&SUBSTITUTE(SUBSTITUTE(SUBSTITUTE(" + cell + ",\"~\",\"~~\"),\"*\",\"~*\"),\"?\",\"~?\")";
+        };
+        const QByteArray ofPerson = withPeople ? ",'日報'!$K:$K," + literal("$A" + r) : QByteArray();
         for (int m = 0; m < months.size(); ++m) {
             const QByteArray c = columnName(first + 2 + m);
-            const QByteArray formula = "=SUMIFS('日報'!$J:$J,'日報'!$B:$B,$" + codeColumn + r + ofPerson +
+            const QByteArray formula = "=SUMIFS('日報'!$J:$J,'日報'!$B:$B," + literal("$" + codeColumn + r) + ofPerson +
                                        ",'日報'!$A:$A,\">=\"&" + c + "$1,'日報'!$A:$A,\"<\"&DATE(YEAR(" + c +
                                        "$1),MONTH(" + c + "$1)+1,1))";
             keep(worksheet_write_formula_num(summary, at, lxw_col_t(first + 2 + m), formula.constData(),

@@ -38,17 +38,28 @@ QStringList SearchWords(const QString &query)
 
 Snippet SnippetOf(const QString &text, const QStringList &words, int context)
 {
-    // The search form of the text one character at a time, with where each piece came from, so that a
-    // hit found in that form can be shown in the text as written.
+    // The search form of the text a character at a time, a character taken with the marks that follow it
+    // (ﾊﾞ is バ only together), with where each piece came from, so that a hit found in that form can be
+    // shown in the text as written, and a snippet never starts or ends between a character and its mark.
+    const auto joinsBefore = [](QChar c) { return c.unicode() == 0xFF9E || c.unicode() == 0xFF9F || c.isMark(); };
     QString folded;
-    QList<qsizetype> origin; // for each character of `folded`, the index in `text` it came from
+    QList<qsizetype> origin; // for each character of `folded`, the index in `text` its character starts at
+    QList<qsizetype> starts; // where each character of `text` starts
     for (qsizetype i = 0; i < text.size();) {
-        const qsizetype width = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString piece = SearchForm(text.mid(i, width));
+        qsizetype end = i + (text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1);
+        while (end < text.size() && joinsBefore(text.at(end)))
+            ++end;
+        const QString piece = SearchForm(text.mid(i, end - i));
         folded += piece;
         origin.insert(origin.size(), piece.size(), i);
-        i += width;
+        starts << i;
+        i = end;
     }
+    // The start of the character that holds index at (at itself when one starts there).
+    const auto characterAt = [&starts](qsizetype at) {
+        const auto next = std::upper_bound(starts.begin(), starts.end(), at);
+        return next == starts.begin() ? qsizetype(0) : *(next - 1);
+    };
     qsizetype hitAt = -1, hitEnd = -1;
     for (const QString &word : words) {
         const qsizetype at = folded.indexOf(word);
@@ -68,8 +79,12 @@ Snippet SnippetOf(const QString &text, const QStringList &words, int context)
 
     const qsizetype from = origin.at(hitAt);
     const qsizetype to = hitEnd < origin.size() ? origin.at(hitEnd) : text.size();
-    const qsizetype start = std::max<qsizetype>(0, from - context);
-    const qsizetype stop = std::min<qsizetype>(text.size(), to + context);
+    const qsizetype start = characterAt(std::max<qsizetype>(0, from - context));
+    qsizetype stop = std::min<qsizetype>(text.size(), to + context);
+    if (characterAt(stop) != stop) { // inside a character: to its end
+        const auto next = std::upper_bound(starts.begin(), starts.end(), stop);
+        stop = next == starts.end() ? text.size() : *next;
+    }
     Snippet s{shown(text.mid(start, from - start)), shown(text.mid(from, to - from)), shown(text.mid(to, stop - to))};
     if (start > 0)
         s.before.prepend(QStringLiteral("…"));

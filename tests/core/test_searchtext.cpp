@@ -25,6 +25,11 @@ private slots:
         QCOMPARE(SnippetOf(text, {QStringLiteral("修正")}, 40),
                  (Snippet{QStringLiteral("一二三四五六七八九十 Ｉｎｖｏｉｃｅ batch "), QStringLiteral("修正"), {}}));
         QCOMPARE(SnippetOf(QStringLiteral("abc"), {QStringLiteral("x")}), (Snippet{{}, {}, QStringLiteral("abc")}));
+        // Half-width kana with their voiced marks: found and marked whole, never cut from their marks.
+        QCOMPARE(SnippetOf(QStringLiteral("請求ﾊﾞｯﾁ修正"), SearchWords(QStringLiteral("バッチ")), 2),
+                 (Snippet{QStringLiteral("請求"), QStringLiteral("ﾊﾞｯﾁ"), QStringLiteral("修正")}));
+        QCOMPARE(SnippetOf(QStringLiteral("ｶﾞｷﾞ確認ｸﾞｹﾞ"), {QStringLiteral("確認")}, 1),
+                 (Snippet{QStringLiteral("…ｷﾞ"), QStringLiteral("確認"), QStringLiteral("ｸﾞ…")}));
     }
 };
 

@@ -2,13 +2,18 @@
 
 #include "app/inictrl.h"
 #include "app/messagepresenter.h"
+#include "app/storecall.h"
 #include "store/store.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QLoggingCategory>
+#include <QProgressDialog>
+#include <QTimer>
 
 #include <memory>
 #include <unistd.h>
@@ -35,7 +40,12 @@ QString InstanceLockPath()
     return QDir(folder).filePath(QStringLiteral("worvane-%1.lock").arg(::getuid()));
 }
 
-bool CheckPrevInstance()
+QString CompactionLockPath()
+{
+    return InstanceLockPath().replace(QLatin1String(".lock"), QLatin1String("-compacting.lock"));
+}
+
+bool CheckPrevInstance(int waitMs)
 {
     if (instanceLock())
         return true;
@@ -44,6 +54,29 @@ bool CheckPrevInstance()
     if (lock->tryLock(0)) {
         instanceLock() = std::move(lock);
         return true;
+    }
+    // A copy that is closing and compacting its database: this start waits for it, in sight.
+    QLockFile compacting(CompactionLockPath());
+    compacting.setStaleLockTime(0);
+    if (!compacting.tryLock(0)) {
+        QProgressDialog box(msg::WaitingForCompaction, msg::CancelButton, 0, 0);
+        box.setObjectName(QStringLiteral("dlgWaitingForCompaction"));
+        box.setWindowTitle(caption::Main);
+        box.setMinimumDuration(0);
+        box.show();
+        QElapsedTimer waited;
+        waited.start();
+        while (!box.wasCanceled() && waited.elapsed() < waitMs) {
+            if (lock->tryLock(0)) {
+                instanceLock() = std::move(lock);
+                return true;
+            }
+            QEventLoop pause;
+            QTimer::singleShot(50, &pause, &QEventLoop::quit);
+            pause.exec();
+        }
+        if (box.wasCanceled())
+            return false;
     }
     MessagePresenter::show(nullptr, caption::LoadError, msg::AlreadyRunning);
     return false;
@@ -91,8 +124,17 @@ void CheckDatabaseFile(const Store &store)
 
 void CompactMdb(Store &store)
 {
-    if (!store.compact().ok())
+    // A start meanwhile waits for this instead of saying that the program is open; the instance lock is
+    // let go first, so that such a start never finds the one held and the other free.
+    QLockFile compacting(CompactionLockPath());
+    compacting.setStaleLockTime(0);
+    compacting.tryLock(0);
+    Outcome compacted;
+    AwaitStoreCall(nullptr, store, [&] { compacted = store.compact(); },
+                   WaitBox{msg::Compacting, caption::Compaction, 200, false});
+    if (!compacted.ok())
         MessagePresenter::show(nullptr, caption::Compaction, msg::CompactionFailed);
+    instanceLock().reset();
 }
 
 void WriteDefaultPJCode(Settings &settings, const QString &code)

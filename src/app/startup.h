@@ -11,9 +11,11 @@ namespace worvane
 
 class Store;
 
-// True when this is the only running copy for this user; the lock is held until the program ends.
-// Otherwise shows the load-error warning and returns false.
-bool CheckPrevInstance();
+// True when this is the only running copy for this user; the lock is held until the program ends (or its
+// compaction at exit is done). A copy that is closing and compacting its database is waited for, up to
+// waitMs, with a box saying so (キャンセル gives up). Otherwise shows the load-error warning and returns
+// false.
+bool CheckPrevInstance(int waitMs = 120000);
 
 // The settings in the file that SettingsFilePath chooses; empty values where the file, a section or a
 // key is missing.
@@ -37,8 +39,9 @@ bool FileExists(const QString &path);
 // file, and start-up carries on. A team database is reached when it is first used.
 void CheckDatabaseFile(const Store &store);
 
-// Compacts the database file at exit (a server looks after itself). Any failure shows the compaction
-// message; the program then ends all the same.
+// Compacts the database file at exit (a server looks after itself), with a box saying so when it takes a
+// moment, and then lets the single-instance lock go. Any failure shows the compaction message; the program
+// then ends all the same.
 void CompactMdb(Store &store);
 
 // After a successful save: the code, untrimmed, becomes the default in the settings file and at once in
@@ -47,5 +50,7 @@ void WriteDefaultPJCode(Settings &settings, const QString &code);
 
 // Where the single-instance lock lives: the per-user runtime folder, else the temporary folder.
 QString InstanceLockPath();
+// The lock a copy holds while it compacts its database at exit, beside the instance lock.
+QString CompactionLockPath();
 
 } // namespace worvane

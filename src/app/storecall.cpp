@@ -22,7 +22,6 @@ namespace
 // A call shorter than this never enters the event loop: the window has nothing to paint meanwhile.
 constexpr auto Quick = std::chrono::milliseconds(4);
 constexpr int HourglassAfterMs = 200;
-constexpr int BoxAfterMs = 1000;
 
 // One store's calls one after another, whichever window or timer asks.
 std::mutex &lockOf(const Store &store)
@@ -48,7 +47,7 @@ protected:
 };
 } // namespace
 
-void AwaitStoreCall(QWidget *window, Store &store, const std::function<void()> &work)
+void AwaitStoreCall(QWidget *window, Store &store, const std::function<void()> &work, const WaitBox &waitBox)
 {
     struct Shared {
         std::mutex lock;
@@ -97,8 +96,10 @@ void AwaitStoreCall(QWidget *window, Store &store, const std::function<void()> &
         QTimer boxTimer;
         boxTimer.setSingleShot(true);
         QObject::connect(&boxTimer, &QTimer::timeout, [&] {
-            box = std::make_unique<QProgressDialog>(msg::WaitingForDatabase, msg::CancelButton, 0, 0, window);
-            box->setWindowTitle(caption::Main);
+            box = std::make_unique<QProgressDialog>(waitBox.text, msg::CancelButton, 0, 0, window);
+            box->setWindowTitle(waitBox.title);
+            if (!waitBox.cancellable)
+                box->setCancelButton(nullptr);
             box->setObjectName(QStringLiteral("dlgWaiting"));
             box->setWindowModality(Qt::ApplicationModal);
             box->setMinimumDuration(0);
@@ -106,7 +107,7 @@ void AwaitStoreCall(QWidget *window, Store &store, const std::function<void()> &
             box->show();
             loop.quit(); // to run again taking input, for the box
         });
-        boxTimer.start(BoxAfterMs);
+        boxTimer.start(waitBox.showAfterMs);
         for (;;) {
             {
                 const std::lock_guard hold(shared->lock);

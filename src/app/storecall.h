@@ -18,7 +18,14 @@ namespace worvane
 // hourglass shows; after a second a box says that the database is working, with a キャンセル button
 // that stops the call in the database itself (the call then fails as Cancelled). Calls on one store run
 // one after another.
-void AwaitStoreCall(QWidget *window, Store &store, const std::function<void()> &work);
+// The box a long call shows: what it says, after how long, and whether it offers キャンセル.
+struct WaitBox {
+    QString text = msg::WaitingForDatabase;
+    QString title = caption::Main;
+    int showAfterMs = 1000;
+    bool cancellable = true;
+};
+void AwaitStoreCall(QWidget *window, Store &store, const std::function<void()> &work, const WaitBox &box = {});
 
 template <class Call> auto CallStore(QWidget *window, Store &store, Call &&call) -> decltype(call())
 {

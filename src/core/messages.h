@@ -92,6 +92,9 @@ inline const Message PasswordInPath{
 inline const Message Cancelled{Information, QStringLiteral("処理を中止しました。\r\n入力内容は画面に残っています。")};
 inline const QString WaitingForDatabase = QStringLiteral("データベースの応答を待っています…");
 inline const QString CancelButton = QStringLiteral("キャンセル");
+inline const QString Compacting = QStringLiteral("データベースを最適化しています…");
+inline const QString WaitingForCompaction =
+    QStringLiteral("前回の終了処理（データベースの最適化）が終わるのを待っています…");
 // A text holding a character the team database cannot store: where, and which (U+0000).
 inline Message UnstorableCharacter(const QString &where, const QString &character)
 {

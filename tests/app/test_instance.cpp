@@ -2,11 +2,13 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using worvane::test::sql;
 
@@ -101,6 +103,33 @@ private slots:
         QVERIFY(QFileInfo(m_db).size() < bytes.size());
         QCOMPARE(inodeOf(m_db), inode); // in place
         QCOMPARE(sql(m_db, QStringLiteral("SELECT COUNT(*) FROM DM_PRJMST"))[0][0].toInt(), 5);
+    }
+
+    // A start while the copy before is still compacting its database at exit waits for it and opens.
+    void aStartWaitsForTheCompactionOfTheCopyBefore()
+    {
+        worvane::test::writeBytes(m_dir.filePath(QStringLiteral("bin/Worvane.ini")),
+                                  "[MDB Path]\nPath=" + QFile::encodeName(m_db) + "\n");
+        QProcess first;
+        start(first);
+        QByteArray firstOut;
+        waitFor(first, "READY", &firstOut);
+        // The first copy as it is while it compacts: its instance lock and the compaction's (held here).
+        QLockFile compacting(m_dir.filePath(QStringLiteral("worvane-%1-compacting.lock").arg(::getuid())));
+        QVERIFY(compacting.tryLock(0));
+
+        QProcess second;
+        start(second);
+        QTest::qWait(1500);
+        QCOMPARE(second.state(), QProcess::Running); // waiting, not refused
+        QByteArray secondOut = second.readAllStandardOutput();
+        QVERIFY2(!secondOut.contains("MESSAGE") && !secondOut.contains("READY"), secondOut.constData());
+
+        firstOut += finish(first);
+        compacting.unlock();
+        waitFor(second, "READY", &secondOut);
+        secondOut += finish(second);
+        QVERIFY2(!secondOut.contains("MESSAGE"), secondOut.constData());
     }
 
     void aLockLeftByACrashedCopyIsTakenOver()

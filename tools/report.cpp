@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 using namespace worvane;
@@ -31,6 +32,7 @@ const char *const Usage =
     "  --project  a project code pattern: * any characters, ? one character, letter case ignored.\n"
     "  --person   on a team database (postgresql://), for a member of worvane_lead: all, or one\n"
     "             person's login name; totals and exports then name each day's person.\n"
+    "  Dates are YYYY-MM-DD or YYYY/MM/DD. The words of a search need no quotes.\n"
     "  Exit status: 0 done, 1 failed (the reason on standard error), 2 bad arguments.\n";
 
 struct Arguments {
@@ -72,8 +74,9 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
                 parsed.project = args.at(i);
         } else if (!arg.startsWith(QLatin1String("--")) && parsed.command.isEmpty()) {
             parsed.command = arg;
-        } else if (parsed.command == QLatin1String("search") && parsed.text.isNull()) {
-            parsed.text = arg;
+        } else if (parsed.command == QLatin1String("search") && !arg.startsWith(QLatin1String("--"))) {
+            // The words of a search, quoted together or not.
+            parsed.text = parsed.text.isNull() ? arg : parsed.text + QLatin1Char(' ') + arg;
         } else {
             return QStringLiteral("unexpected argument: %1").arg(arg);
         }
@@ -82,8 +85,8 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
     const bool isSearch = parsed.command == QLatin1String("search");
     if (parsed.command != QLatin1String("totals") && !isExport && !isSearch)
         return QStringLiteral("name a command: totals, export or search");
-    if (isSearch && parsed.text.isNull())
-        return QStringLiteral("search needs the text to find");
+    if (isSearch && parsed.text.trimmed().isEmpty())
+        return QStringLiteral("search needs the words to find");
     if (!isSearch && (parsed.from.isEmpty() || parsed.to.isEmpty()))
         return QStringLiteral("--from and --to are needed");
     if (isExport != !parsed.format.isEmpty() || isExport != !parsed.out.isEmpty())
@@ -98,10 +101,12 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
     return std::nullopt;
 }
 
-// "2026-01-31" as the stored "2026/01/31", or nothing for a date that does not exist.
+// "2026-01-31" or "2026/01/31" as the stored "2026/01/31", or nothing for a date that does not exist.
 std::optional<QString> storedDate(const QString &typed)
 {
-    const QDate date = QDate::fromString(typed, QStringLiteral("yyyy-MM-dd"));
+    QDate date = QDate::fromString(typed, QStringLiteral("yyyy-MM-dd"));
+    if (!date.isValid())
+        date = QDate::fromString(typed, QStringLiteral("yyyy/MM/dd"));
     if (!date.isValid())
         return std::nullopt;
     return date.toString(QStringLiteral("yyyy/MM/dd"));
@@ -135,6 +140,10 @@ int printSearch(Store &store, const SearchRequest &request, QTextStream &out, QT
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // Each failure is told once, by this tool, on standard error: the program's own log lines would
+    // repeat it.
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("worvane.*=false"));
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QStringList args = QCoreApplication::arguments().mid(1);
@@ -156,9 +165,14 @@ int main(int argc, char **argv)
     // A search may leave either end of its range open.
     const auto from = isSearch && arguments.from.isEmpty() ? QString() : storedDate(arguments.from);
     const auto to = isSearch && arguments.to.isEmpty() ? QString() : storedDate(arguments.to);
-    if (!from || !to || (!to->isEmpty() && *to < *from)) {
-        err << "worvane-report: not a date range: " << arguments.from << " to " << arguments.to << "\n";
-        return Failed;
+    if (!from || !to) {
+        err << "worvane-report: not a date: " << (!from ? arguments.from : arguments.to)
+            << " (give dates as YYYY-MM-DD or YYYY/MM/DD)\n";
+        return BadArguments;
+    }
+    if (!to->isEmpty() && *to < *from) {
+        err << "worvane-report: --from " << arguments.from << " is after --to " << arguments.to << "\n";
+        return BadArguments;
     }
 
     const Settings settings = LoadSettings(QCoreApplication::applicationDirPath(), UserConfigFolder());
@@ -189,6 +203,11 @@ int main(int argc, char **argv)
         if (!team.ok()) {
             err << "worvane-report: cannot read " << store->name() << ": " << team.error->text << "\n";
             return Failed;
+        }
+        if (team.value.self.isEmpty()) {
+            err << "worvane-report: --person belongs to a team database (postgresql://); a file holds one "
+                   "person's days\n";
+            return BadArguments;
         }
         if (!team.value.lead && !(people.kind == People::Kind::One && people.name == team.value.self)) {
             err << "worvane-report: --person " << arguments.person

@@ -79,7 +79,16 @@ private slots:
         QTest::newRow("no such date")
             << QStringList{QStringLiteral("totals"), QStringLiteral("--from"), QStringLiteral("2026-02-30"),
                            QStringLiteral("--to"), QStringLiteral("2026-03-01")}
-            << 1 << "not a date range";
+            << 2 << "YYYY-MM-DD or YYYY/MM/DD";
+        QTest::newRow("from after to")
+            << QStringList{QStringLiteral("totals"), QStringLiteral("--from"), QStringLiteral("2026/03/02"),
+                           QStringLiteral("--to"), QStringLiteral("2026-03-01")}
+            << 2 << "is after --to";
+        if (!worvane::test::onServer())
+            QTest::newRow("person on a file")
+                << QStringList{QStringLiteral("--db"), m_db} + range + QStringList{QStringLiteral("--person"), QStringLiteral("all")}
+                << 2 << "team database";
+        QTest::newRow("empty search") << QStringList{QStringLiteral("search"), QStringLiteral(" ")} << 2 << "words to find";
         QTest::newRow("no command") << QStringList{QStringLiteral("--from"), QStringLiteral("2026-01-01")}
                                     << 2 << "usage:";
         QTest::newRow("unknown format")
@@ -101,6 +110,16 @@ private slots:
         QCOMPARE(result.exit, exit);
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         QCOMPARE(result.out, QString());
+    }
+
+    // The words of a search, quoted or not, and dates with slashes too.
+    void searchTakesItsWordsWithoutQuotes()
+    {
+        const Run apart = run({QStringLiteral("--db"), m_db, QStringLiteral("search"), QStringLiteral("夜間"),
+                               QStringLiteral("切替"), QStringLiteral("--from"), QStringLiteral("2026/01/01")});
+        QCOMPARE(apart.exit, 0);
+        QCOMPARE(apart.out, QStringLiteral("2026/01/05\tB0000001\t1\t夜間切替\n"));
+        QCOMPARE(run({QStringLiteral("--db"), m_db, QStringLiteral("search"), QStringLiteral("夜間 切替")}).out, apart.out);
     }
 
     void anExportThatCannotBeWrittenExitsOne()

@@ -198,7 +198,10 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
 
     connect(previous, &QPushButton::clicked, this, [this] { showMonth(m_model->month().addMonths(-1)); });
     connect(next, &QPushButton::clicked, this, [this] { showMonth(m_model->month().addMonths(1)); });
-    connect(txtPJCODE, &QLineEdit::returnPressed, this, [this] { showMonth(m_model->month()); });
+    connect(txtPJCODE, &QLineEdit::returnPressed, this, [this] {
+        txtPJCODE->setText(txtPJCODE->text().toUpper()); // codes are upper case, as the main window keeps them
+        showMonth(m_model->month());
+    });
     connect(cmbPERSON, &QComboBox::currentTextChanged, this, [this] { showMonth(m_model->month()); });
     connect(fgdMONTH, &QTableView::activated, this, &frmMonthView::openDay);
     connect(fgdMONTH, &QTableView::doubleClicked, this, &frmMonthView::openDay);

@@ -158,7 +158,10 @@ QString csvRows(const StoredDay &day, bool withPeople)
 QString monthlyDayBlock(const StoredDay &day, bool withPeople)
 {
     QString text = QStringLiteral("■") + day.summary.code + Tab + day.summary.name + (withPeople ? Tab + day.summary.person : QString()) + CrLf;
-    text += day.summary.date + Tab + day.summary.startTime + QStringLiteral("～") + day.summary.endTime + CrLf + CrLf;
+    // A day without times shows its date alone.
+    const bool timed = !day.summary.startTime.isEmpty() || !day.summary.endTime.isEmpty();
+    text += day.summary.date +
+            (timed ? Tab + day.summary.startTime + QStringLiteral("～") + day.summary.endTime : QString()) + CrLf + CrLf;
     for (const WorkItem &item : day.items) {
         text += item.code + QStringLiteral(".") + Tab + item.head + CrLf;
         text += Tab + Tab + crLfBreaks(item.detail).replace(CrLf, CrLf + Tab + Tab) + CrLf + CrLf;

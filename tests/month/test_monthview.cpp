@@ -181,16 +181,23 @@ private slots:
         const QString csv = f.filePath(QStringLiteral("shown.csv"));
         SaveFileDialog::setHandler([&csv](const SaveDialogRequest &) { return std::optional(csv); });
         int shown = 0;
-        test::whenModal([&shown](QWidget *modal) {
+        QString filtered;
+        test::whenModal([&shown, &filtered](QWidget *modal) {
             auto *grid = modal->findChild<QTableView *>(QStringLiteral("fgdMONTH"));
             modal->findChild<QLineEdit *>(QStringLiteral("txtPJCODE"))->setText(QStringLiteral("C*"));
             QTest::keyClick(grid, Qt::Key_F5);
             shown = grid->model()->rowCount() - 1; // without the totals
+            // Enter applies the filter, in upper case.
+            auto *code = modal->findChild<QLineEdit *>(QStringLiteral("txtPJCODE"));
+            code->setText(QStringLiteral("c*"));
+            QTest::keyClick(code, Qt::Key_Return);
+            filtered = code->text() + QLatin1Char(' ') + QString::number(grid->model()->rowCount() - 1);
             qobject_cast<QDialog *>(modal)->reject();
         });
         WindowFixture::press(Qt::Key_F7);
         SaveFileDialog::setHandler({});
         QCOMPARE(shown, 2);
+        QCOMPARE(filtered, QStringLiteral("C* 1"));
         const QString written = QString::fromUtf8(test::readBytes(csv));
         QVERIFY2(written.contains(QStringLiteral("A0012345")) && written.contains(QStringLiteral("C1000010")),
                  qPrintable(written));

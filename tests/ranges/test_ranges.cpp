@@ -317,6 +317,11 @@ private slots:
                                       "1.\t作業\r\n\t\t\r\n\r\n2.\t作業\r\n\t\t\r\n\r\n\r\n"
                                       "集計\r\nB0000001\t社内ネットワーク更改\t2日\t3項目\t8:15\r\n"
                                       "合計\t\t2日\t3項目\t8:15\r\n"));
+        // A day without times: its date alone, no stray →～.
+        const RangeSelection a{TwoMonths.from, TwoMonths.to, QStringLiteral("A*")};
+        QCOMPARE(WriteMonthlyText({path, {}}, a, RangeDays(*OpenStore(m_db), a)), std::nullopt);
+        const QString untimed = FromCp932(readBytes(path), &ok);
+        QVERIFY2(untimed.contains(QStringLiteral("\r\n2026/01/20\r\n\r\n")), qPrintable(untimed));
     }
 
     void workbookReadsBackInAnotherReader()

@@ -440,7 +440,7 @@ bool FloorCsv(const std::string &path, const std::string &from, const std::strin
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    std::string out = "\xEF\xBB\xBF日付,PJコード,PJ名称,開始,終了,時間,作業項目№,作業項目,作業内容\r\n";
+    std::string out = "\xEF\xBB\xBF日付,PJコード,PJ名称,開始,終了,時間,作業項目№,作業項目,作業内容,日計\r\n";
     Db db(path);
     bool ok = eachDay(db.h, from, to, true,
                       [&](const std::string &code, const std::string &name, const std::string &date,
@@ -456,8 +456,10 @@ bool FloorCsv(const std::string &path, const std::string &from, const std::strin
                           head += ',';
                           csvField(head, end);
                           head += ',';
+                          std::string dayHours; // on the day's first row only
                           if (const auto m = dayMinutes(start, end))
-                              head += hours(*m);
+                              dayHours = hours(*m);
+                          head += dayHours;
                           const auto row = [&](const Item &item) {
                               out += head;
                               out += ',';
@@ -466,6 +468,9 @@ bool FloorCsv(const std::string &path, const std::string &from, const std::strin
                               csvField(out, item.head);
                               out += ',';
                               csvField(out, item.detail);
+                              out += ',';
+                              out += dayHours;
+                              dayHours.clear();
                               out += "\r\n";
                           };
                           if (items.empty())

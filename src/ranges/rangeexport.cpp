@@ -137,20 +137,24 @@ QString readFailure(const QString &engineText)
 
 QString csvHeader(bool withPeople)
 {
-    return ColumnNames.join(QLatin1Char(',')) + (withPeople ? QLatin1Char(',') + PersonHeading : QString()) + CrLf;
+    return ColumnNames.join(QLatin1Char(',')) + QStringLiteral(",日計") +
+           (withPeople ? QLatin1Char(',') + PersonHeading : QString()) + CrLf;
 }
 
-// The rows of one day: one per item, or one with empty item columns.
+// The rows of one day: one per item, or one with empty item columns. 日計 holds the day's hours on its
+// first row only, so that the column sums to the range's hours, as the workbook's does.
 QString csvRows(const StoredDay &day, bool withPeople)
 {
     const QString head = QStringList{csvField(day.summary.date),      csvField(day.summary.code),    csvField(day.summary.name),
                                      csvField(day.summary.startTime), csvField(day.summary.endTime), hoursOf(day)}
                              .join(QLatin1Char(','));
     const QString tail = withPeople ? QLatin1Char(',') + csvField(day.summary.person) : QString();
-    QString rows;
-    for (const WorkItem &item : rowsOf(day))
+    QString rows, dayHours = hoursOf(day);
+    for (const WorkItem &item : rowsOf(day)) {
         rows += head + QLatin1Char(',') + csvField(item.code) + QLatin1Char(',') + csvField(item.head) +
-                QLatin1Char(',') + csvField(item.detail) + tail + CrLf;
+                QLatin1Char(',') + csvField(item.detail) + QLatin1Char(',') + dayHours + tail + CrLf;
+        dayHours.clear();
+    }
     return rows;
 }
 

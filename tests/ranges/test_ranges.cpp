@@ -105,14 +105,14 @@ QList<StoredDay> quotingDays()
                    WorkItem{QStringLiteral("4"), QStringLiteral("\tx"), QStringLiteral("\ry")}}},
         StoredDay{DaySummary{QStringLiteral("B2"), QString(), QStringLiteral("2026/01/06"), QString(), QString(), 0}, {}}};
 }
-const QByteArray QuotingCsv = "日付,PJコード,PJ名称,開始,終了,時間,作業項目№,作業項目,作業内容\r\n"
+const QByteArray QuotingCsv = "日付,PJコード,PJ名称,開始,終了,時間,作業項目№,作業項目,作業内容,日計\r\n"
                               "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,1,\"「見積」\"\"案\"\"\","
-                              "\"一行目\r\n二行目\r\n三行目\"\r\n"
+                              "\"一行目\r\n二行目\r\n三行目\",16:30\r\n"
                               "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,2,"
-                              "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",'@SUM(1+1)\r\n"
-                              "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,3,'+1+1,'-2\r\n"
-                              "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,4,'\tx,\"'\r\ny\"\r\n"
-                              "2026/01/06,B2,,,,,,,\r\n";
+                              "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",'@SUM(1+1),\r\n"
+                              "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,3,'+1+1,'-2,\r\n"
+                              "2026/01/05,A1,\"名前, 株式会社\",09:00,25:30,16:30,4,'\tx,\"'\r\ny\",\r\n"
+                              "2026/01/06,B2,,,,,,,,\r\n";
 } // namespace
 
 class TestRanges : public QObject
@@ -369,8 +369,8 @@ private slots:
         QFile written(csv);
         QVERIFY(written.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(written.readAll()).split(QStringLiteral("\r\n"));
-        QVERIFY(lines[0].endsWith(QStringLiteral(",作業内容,担当者")));
-        QCOMPARE(lines[2], QStringLiteral("2026/01/05,A1,名,10:00,18:00,8:00,,,,bob"));
+        QVERIFY(lines[0].endsWith(QStringLiteral(",作業内容,日計,担当者")));
+        QCOMPARE(lines[2], QStringLiteral("2026/01/05,A1,名,10:00,18:00,8:00,,,,8:00,bob"));
 
         if (QStringLiteral(PYTHON3_PATH).endsWith(QStringLiteral("NOTFOUND")))
             QSKIP("no python3 with openpyxl (scripts/setup.sh --test)");

@@ -187,6 +187,15 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
         connect(events(field), &FieldEvents::gotFocus, field, [field] { SelectAllOnFocus(field); });
         connect(events(field), &FieldEvents::lostFocus, field, [field] { field->setText(formatYmd(field->text())); });
     }
+    // As the main window's date: digits only, and Enter goes on, from 開始 to 終了 to the first export.
+    for (const auto &[field, then] : {std::pair<QLineEdit *, QWidget *>{txtFROM, txtTO}, {txtTO, cmdCsv}})
+        connect(events(field), &FieldEvents::keyPress, this, [then = then](int &code) {
+            DigitKeyFilter(code);
+            if (code == KeyEnter) {
+                code = KeyNone;
+                MoveFocus(then);
+            }
+        });
     setTabOrder(txtPJCODE, cmbPERSON);
     setTabOrder(cmbPERSON, fgdMONTH);
     setTabOrder(fgdMONTH, txtFROM);

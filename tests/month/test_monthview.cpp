@@ -192,12 +192,20 @@ private slots:
             code->setText(QStringLiteral("c*"));
             QTest::keyClick(code, Qt::Key_Return);
             filtered = code->text() + QLatin1Char(' ') + QString::number(grid->model()->rowCount() - 1);
+            // 期間 takes digits, tidied when left; Enter goes on to 終了, then to the first export.
+            auto *from = modal->findChild<QLineEdit *>(QStringLiteral("txtFROM"));
+            from->setFocus();
+            from->clear();
+            QTest::keyClicks(from, QStringLiteral("2024/03/02"));
+            QTest::keyClick(from, Qt::Key_Return);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            filtered += QLatin1Char(' ') + from->text() + QLatin1Char(' ') + QApplication::focusWidget()->objectName();
             qobject_cast<QDialog *>(modal)->reject();
         });
         WindowFixture::press(Qt::Key_F7);
         SaveFileDialog::setHandler({});
         QCOMPARE(shown, 2);
-        QCOMPARE(filtered, QStringLiteral("C* 1"));
+        QCOMPARE(filtered, QStringLiteral("C* 1 2024/03/02 cmdCsv"));
         const QString written = QString::fromUtf8(test::readBytes(csv));
         QVERIFY2(written.contains(QStringLiteral("A0012345")) && written.contains(QStringLiteral("C1000010")),
                  qPrintable(written));

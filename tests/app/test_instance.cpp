@@ -44,6 +44,12 @@ class TestInstance : public QObject
         program.start(m_exe, {});
         QVERIFY(program.waitForStarted(10000));
     }
+    // The settings file beside the program names the test's database.
+    void nameTheDatabase()
+    {
+        worvane::test::writeBytes(m_dir.filePath(QStringLiteral("bin/Worvane.ini")),
+                                  "[MDB Path]\nPath=" + QFile::encodeName(m_db) + "\n");
+    }
     static void waitFor(QProcess &program, const QByteArray &line, QByteArray *seen)
     {
         QTRY_VERIFY_WITH_TIMEOUT((*seen += program.readAllStandardOutput()).contains(line), 20000);
@@ -75,8 +81,7 @@ private slots:
 
     void aSecondCopyIsRefusedAndNeverCompacts()
     {
-        worvane::test::writeBytes(m_dir.filePath(QStringLiteral("bin/Worvane.ini")),
-                                  "[MDB Path]\nPath=" + QFile::encodeName(m_db) + "\n");
+        nameTheDatabase();
         QProcess first;
         start(first);
         QByteArray firstOut;
@@ -108,8 +113,7 @@ private slots:
     // A start while the copy before is still compacting its database at exit waits for it and opens.
     void aStartWaitsForTheCompactionOfTheCopyBefore()
     {
-        worvane::test::writeBytes(m_dir.filePath(QStringLiteral("bin/Worvane.ini")),
-                                  "[MDB Path]\nPath=" + QFile::encodeName(m_db) + "\n");
+        nameTheDatabase();
         QProcess first;
         start(first);
         QByteArray firstOut;
@@ -134,8 +138,7 @@ private slots:
 
     void aLockLeftByACrashedCopyIsTakenOver()
     {
-        worvane::test::writeBytes(m_dir.filePath(QStringLiteral("bin/Worvane.ini")),
-                                  "[MDB Path]\nPath=" + QFile::encodeName(m_db) + "\n");
+        nameTheDatabase();
         QProcess crashed;
         start(crashed);
         QByteArray out;

@@ -25,7 +25,7 @@ const char *const Dataset::CrowdedDayDate = "2026/01/05";
 namespace
 {
 // Bump when the generated content changes, so that an old cached file is not reused.
-constexpr const char *GeneratorVersion = "v1";
+constexpr const char *GeneratorVersion = "v2";
 
 std::uint64_t mix(std::uint64_t x)
 {
@@ -36,6 +36,7 @@ std::uint64_t mix(std::uint64_t x)
     return x ^ (x >> 33);
 }
 
+const char *const RareLine = "ぴったり会議室を予約";
 const char *const heads[] = {"仕様確認",   "設計レビュー", "実装",     "単体テスト", "結合テスト",
                              "不具合調査", "打ち合わせ",   "資料作成", "顧客対応",   "環境構築"};
 const char *const lines[] = {"関係者と内容を確認した", "指摘事項を修正",        "テスト結果を記録",
@@ -126,6 +127,9 @@ bool fill(sqlite3 *db, int years, int projects)
                         detail += "\r\n";
                     detail += lines[(r >> (8 + 4 * l)) % 8];
                 }
+                // About one item in 20,000 holds words found nowhere else: a search with few hits.
+                if (mix(r ^ 0x5eedULL) % 20000 == 0)
+                    detail += "\r\n" + std::string(RareLine);
                 bindText(item.s, 1, code);
                 bindText(item.s, 2, date);
                 bindText(item.s, 3, std::to_string(i));

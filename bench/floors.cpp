@@ -583,7 +583,9 @@ bool FloorBuildIndex(const std::string &path)
                     "WKYMD TEXT, ORD INTEGER)") ||
         !exec(db.h, "CREATE INDEX WKSEARCH_ITEM_DAY ON WKSEARCH_ITEM (PJCODE, WKYMD)") ||
         !exec(db.h, "CREATE VIRTUAL TABLE WKSEARCH USING fts5(BODY, tokenize = 'trigram case_sensitive 1', "
-                    "detail = none)"))
+                    "detail = none)") ||
+        !exec(db.h, "CREATE VIRTUAL TABLE WKSEARCH_GRAM USING fts5(GRAMS, content = '', tokenize = 'ascii', "
+                    "detail = none, columnsize = 0)"))
         return false;
     {
         Stmt days(db.h, "SELECT PJCODE, WKYMD FROM DF_WKTIME ORDER BY WKYMD, PJCODE");
@@ -591,7 +593,8 @@ bool FloorBuildIndex(const std::string &path)
                          "ORDER BY CAST(WKCODE AS INTEGER), WKCODE, rowid");
         Stmt addItem(db.h, "INSERT INTO WKSEARCH_ITEM VALUES (?, ?, ?, ?)");
         Stmt addBody(db.h, "INSERT INTO WKSEARCH (rowid, BODY) VALUES (?, ?)");
-        if (!days.s || !items.s || !addItem.s || !addBody.s)
+        Stmt addGrams(db.h, "INSERT INTO WKSEARCH_GRAM (rowid, GRAMS) VALUES (?, ?)");
+        if (!days.s || !items.s || !addItem.s || !addBody.s || !addGrams.s)
             return false;
         int rc;
         std::string lastDate;
@@ -612,10 +615,14 @@ bool FloorBuildIndex(const std::string &path)
                 sqlite3_bind_int(addItem.s, 4, place++);
                 sqlite3_bind_int64(addBody.s, 1, key);
                 addBody.bind(2, body);
-                if (sqlite3_step(addItem.s) != SQLITE_DONE || sqlite3_step(addBody.s) != SQLITE_DONE)
+                sqlite3_bind_int64(addGrams.s, 1, key);
+                addGrams.bind(2, worvane::SearchGrams(QString::fromStdString(body)).toStdString());
+                if (sqlite3_step(addItem.s) != SQLITE_DONE || sqlite3_step(addBody.s) != SQLITE_DONE ||
+                    sqlite3_step(addGrams.s) != SQLITE_DONE)
                     return false;
                 sqlite3_reset(addItem.s);
                 sqlite3_reset(addBody.s);
+                sqlite3_reset(addGrams.s);
                 ++key;
             }
             if (rc != SQLITE_DONE)
@@ -662,11 +669,14 @@ bool FloorSearchPage(const std::string &path, const std::string &word, std::vect
 {
     constexpr int PageSize = 100;
     const std::string form = searchForm(word);
-    const bool indexed = QString::fromStdString(form).toUcs4().size() >= 3;
-    const std::string sql = std::string("SELECT i.ID, i.PJCODE, i.WKYMD, i.ORD FROM WKSEARCH f JOIN "
-                                        "WKSEARCH_ITEM i ON i.ID = f.rowid WHERE f.rowid < ? AND f.rowid >= ? AND ") +
-                            (indexed ? "f.BODY GLOB ?" : "instr(f.BODY, ?) > 0") + " ORDER BY f.rowid DESC LIMIT ?";
-    const std::string pattern = indexed ? "*" + form + "*" : form;
+    const bool pairs = QString::fromStdString(form).toUcs4().size() < 3;
+    const std::string sql =
+        pairs ? "SELECT i.ID, i.PJCODE, i.WKYMD, i.ORD FROM WKSEARCH_GRAM f JOIN WKSEARCH_ITEM i ON i.ID = f.rowid "
+                "WHERE f.rowid < ? AND f.rowid >= ? AND WKSEARCH_GRAM MATCH ? ORDER BY f.rowid DESC LIMIT ?"
+              : "SELECT i.ID, i.PJCODE, i.WKYMD, i.ORD FROM WKSEARCH f JOIN WKSEARCH_ITEM i ON i.ID = f.rowid "
+                "WHERE f.rowid < ? AND f.rowid >= ? AND f.BODY GLOB ? ORDER BY f.rowid DESC LIMIT ?";
+    const std::string pattern =
+        pairs ? worvane::GramQuery(QString::fromStdString(form)).toStdString() : "*" + form + "*";
     Db db(path);
     Stmt q(db.h, sql.c_str());
     if (!q.s)

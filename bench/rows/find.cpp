@@ -27,9 +27,19 @@ void program(Program &p, const Child &c)
         query->setFocus();
         settle();
         PaintWatch watch(list->viewport());
+        // The search runs beside the window: timed until its last page is in the list and painted.
+        int paintsBefore = -1;
+        const QMetaObject::Connection shown = QObject::connect(&w, &frmSearch::pageShown, [&] {
+            if (!w.searching())
+                paintsBefore = watch.count;
+        });
         const auto t0 = Clock::now();
         QTest::keyClick(query, Qt::Key_Return);
-        waitForPaint(watch, 0);
+        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        while (paintsBefore < 0 && Clock::now() < deadline)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QObject::disconnect(shown);
+        waitForPaint(watch, std::max(0, paintsBefore));
         const auto took = Clock::now() - t0;
         if (run > 0)
             sample(took);

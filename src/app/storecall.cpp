@@ -122,6 +122,75 @@ void AwaitStoreCall(QWidget *window, Store &store, const std::function<void()> &
     worker.join();
 }
 
+BackgroundCall::~BackgroundCall()
+{
+    if (m_running)
+        m_store.cancel();
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+bool BackgroundCall::startWork(std::function<void()> work, QObject *context, std::function<void()> done)
+{
+    if (m_running)
+        return false;
+    if (m_worker.joinable())
+        m_worker.join();
+    m_running = true;
+    m_back = false;
+    m_done = std::move(done);
+    const quint64 call = ++m_calls;
+    std::mutex &storeLock = lockOf(m_store);
+    // The context owns this call, so it outlives the thread (the destructor waits for it); an answer
+    // posted to a context gone meanwhile is dropped with it.
+    m_worker = std::thread([this, work = std::move(work), &storeLock, context, call] {
+        {
+            const std::lock_guard hold(storeLock);
+            work();
+        }
+        {
+            const std::lock_guard hold(m_lock);
+            m_back = true;
+        }
+        m_cameBack.notify_all();
+        QMetaObject::invokeMethod(
+            context,
+            [this, call] {
+                if (m_running && call == m_calls) // not one that settle() took already
+                    finish();
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void BackgroundCall::finish()
+{
+    m_worker.join();
+    m_running = false;
+    const std::function<void()> done = std::exchange(m_done, {});
+    done();
+}
+
+void BackgroundCall::cancel()
+{
+    if (m_running)
+        m_store.cancel();
+}
+
+bool BackgroundCall::settle(int ms)
+{
+    if (!m_running)
+        return true;
+    {
+        std::unique_lock hold(m_lock);
+        if (!m_cameBack.wait_for(hold, std::chrono::milliseconds(ms), [this] { return m_back; }))
+            return false;
+    }
+    finish();
+    return true;
+}
+
 Message FailureMessage(const StoreError &error, const QString &database, const Message &otherwise)
 {
     using Kind = StoreError::Kind;

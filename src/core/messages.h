@@ -153,6 +153,7 @@ inline QString HitCount(qsizetype hits, bool more)
 inline const QString IndexBuilding = QStringLiteral("全文検索の索引を作成しています…");
 inline const Message IndexNoRoom{Warning, QStringLiteral("ディスクの空き容量が足りないため、全文検索の索引を作れませんでした。\r\n"
                                                          "索引を使わずに検索します。")};
+inline const QString Searching = QStringLiteral("検索しています…");
 inline const QString SearchWithoutIndex = QStringLiteral("索引がないため、全件を読んで検索しています。");
 
 // The error box of a report file that could not be written: its number and source.

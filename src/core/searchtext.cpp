@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <vector>
 
 namespace worvane
 {
@@ -24,6 +25,49 @@ QString SearchBody(const QString &head, const QString &detail)
 bool MatchesAllWords(const QString &body, const QStringList &words)
 {
     return std::all_of(words.begin(), words.end(), [&body](const QString &word) { return body.contains(word); });
+}
+
+namespace
+{
+// A character as six hex digits: every code point fits, and a pair's first character is the first six.
+void appendHex(QString &out, char32_t c)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    for (int shift = 20; shift >= 0; shift -= 4)
+        out += QLatin1Char(digits[(c >> shift) & 0xF]);
+}
+} // namespace
+
+QString SearchGrams(const QString &body)
+{
+    const QList<uint> chars = body.toUcs4();
+    std::vector<quint64> pairs;
+    pairs.reserve(chars.size());
+    for (qsizetype i = 0; i < chars.size(); ++i)
+        pairs.push_back(quint64(chars[i]) << 32 | (i + 1 < chars.size() ? chars[i + 1] : 0));
+    std::sort(pairs.begin(), pairs.end());
+    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    QString grams;
+    grams.reserve(qsizetype(pairs.size()) * 13);
+    for (const quint64 pair : pairs) {
+        if (!grams.isEmpty())
+            grams += QLatin1Char(' ');
+        appendHex(grams, char32_t(pair >> 32));
+        appendHex(grams, char32_t(pair & 0xFFFFFFFF));
+    }
+    return grams;
+}
+
+QString GramQuery(const QString &word)
+{
+    const QList<uint> chars = word.toUcs4();
+    if (chars.isEmpty() || chars.size() > 2)
+        return {};
+    QString token;
+    for (const uint c : chars)
+        appendHex(token, c);
+    // One character: every pair it begins (the end mark makes its last place one too).
+    return QLatin1Char('"') + token + (chars.size() == 1 ? QStringLiteral("\"*") : QStringLiteral("\""));
 }
 
 QStringList SearchWords(const QString &query)

@@ -19,6 +19,16 @@ QString SearchBody(const QString &head, const QString &detail);
 // Whether every word occurs in a search body.
 bool MatchesAllWords(const QString &body, const QStringList &words);
 
+// The short-word index of a search body: each pair of neighbouring characters (the last one paired with
+// an end mark) as a token of ASCII hex digits, each pair once, blank-separated. Two-character words are
+// found as a pair, one-character words as the pairs that begin with them; any tokenizer that splits at
+// blanks takes the tokens as they are. What it gives for a body never changes: an index removes an
+// entry by giving the same tokens again.
+QString SearchGrams(const QString &body);
+
+// A word of one or two characters as a query of those tokens (FTS5 syntax); empty for a longer word.
+QString GramQuery(const QString &word);
+
 // The words of a query in search form: split at blanks (full-width ones too), empty and repeated
 // words left out. Every word must occur for an item to match.
 QStringList SearchWords(const QString &query);

@@ -91,7 +91,7 @@ std::optional<QString> dateBound(const QLineEdit *field)
 } // namespace
 
 frmSearch::frmSearch(Store &store, QWidget *parent)
-    : QDialog(parent), m_store(store), m_model(new SearchModel(this))
+    : QDialog(parent), m_store(store), m_model(new SearchModel(this)), m_call(store)
 {
     setObjectName(QStringLiteral("frmSearch"));
     setWindowTitle(caption::Search);
@@ -144,8 +144,20 @@ frmSearch::frmSearch(Store &store, QWidget *parent)
     m_typing.setSingleShot(true);
     m_typing.setInterval(200);
     connect(&m_typing, &QTimer::timeout, this, &frmSearch::runSearch);
+    m_busy.setSingleShot(true);
+    m_busy.setInterval(150);
+    connect(&m_busy, &QTimer::timeout, this, [this] {
+        m_busyShown = true;
+        showCount();
+    });
     for (QLineEdit *field : {txtQUERY, txtPJCODE, txtFROM, txtTO}) {
-        connect(field, &QLineEdit::textEdited, &m_typing, qOverload<>(&QTimer::start));
+        // A key that changes the search stops the one running: its hits would be for other words.
+        connect(field, &QLineEdit::textEdited, this, [this] {
+            m_typing.start();
+            m_stale = true;
+            m_toHitsWhenFound = false;
+            m_call.cancel();
+        });
         connect(events(field), &FieldEvents::gotFocus, field, [field] { SelectAllOnFocus(field); });
         connect(events(field), &FieldEvents::keyDown, this, [this](int key, Qt::KeyboardModifiers) {
             if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Down)
@@ -160,10 +172,11 @@ frmSearch::frmSearch(Store &store, QWidget *parent)
                 }
             if (m_typing.isActive() || key != Qt::Key_Down) {
                 m_typing.stop();
+                m_toHitsWhenFound = true;
                 runSearch();
-            }
-            if (m_model->rowCount() > 0)
+            } else if (m_model->rowCount() > 0) {
                 MoveFocus(fgdRESULT);
+            }
         });
     }
     connect(fgdRESULT, &QTableView::activated, this, &frmSearch::openHit);
@@ -222,52 +235,102 @@ SearchRequest frmSearch::request() const
     return r;
 }
 
+namespace
+{
+// How long a key waits for its search: no longer than a frame.
+constexpr int FrameMs = 16;
+} // namespace
+
 void frmSearch::runSearch()
 {
-    m_shown = request();
-    WaitCursor hourglass;
-    const Result<SearchPage> found = CallStore(this, m_store, [this] { return m_store.search(m_shown, {}, SearchPageSize); });
-    hourglass.restore();
+    m_typing.stop();
+    m_wanted = request();
+    m_stale = false;
+    if (m_call.running()) {
+        m_startWanted = true;
+        m_call.cancel();
+        return;
+    }
+    startPage(true);
+}
+
+void frmSearch::startPage(bool first)
+{
+    const SearchRequest asked = first ? m_wanted : m_shown;
+    const QString before = first ? QString() : m_nextPage.value_or(QString());
+    m_call.start(
+        this, [&store = m_store, asked, before] { return store.search(asked, before, SearchPageSize); },
+        [this, first, asked](const Result<SearchPage> &found) { pageFound(first, asked, found); });
+    if (!m_busy.isActive())
+        m_busy.start();
+    m_call.settle(FrameMs); // a quick page shows with the key that asked for it, before the next key
+}
+
+void frmSearch::pageFound(bool first, const SearchRequest &asked, const Result<SearchPage> &found)
+{
+    m_busy.stop();
+    if (std::exchange(m_startWanted, false)) {
+        startPage(true); // asked for while this one ran: this one's hits are for other words
+        return;
+    }
+    if (m_stale || found.failedAs(StoreError::Kind::Cancelled)) {
+        m_busyShown = false;
+        showCount(); // the keys changed the search: the timer starts the new one
+        return;
+    }
     if (!found.ok()) {
-        m_model->setHits({}, {});
+        m_busyShown = false;
+        if (first)
+            m_model->setHits({}, {});
         m_nextPage.reset();
-        if (!std::exchange(m_failed, true))
+        m_toHitsWhenFound = false;
+        showCount();
+        if (first && !std::exchange(m_failed, true))
             MessagePresenter::show(this, caption::Search, FailureMessage(*found.error, m_store.name(), msg::SearchFailed));
         return;
     }
     const SearchPage &page = found.value;
-    m_failed = false;
-    m_indexed = page.indexed || SearchWords(m_shown.text).isEmpty();
-    m_model->setHits(SearchWords(m_shown.text), page.hits);
+    if (first) {
+        m_shown = asked;
+        m_failed = false;
+        m_indexed = page.indexed || SearchWords(asked.text).isEmpty();
+        m_model->setHits(SearchWords(asked.text), page.hits);
+        if (m_model->rowCount() > 0)
+            fgdRESULT->setCurrentIndex(m_model->index(0, SearchModel::Date));
+    } else {
+        m_model->appendHits(page.hits);
+    }
     m_nextPage = page.nextBefore;
-    if (m_model->rowCount() > 0)
-        fgdRESULT->setCurrentIndex(m_model->index(0, SearchModel::Date));
+    // A page read item by item ends early, to show what it found: reading goes on until the list holds a
+    // page.
+    const bool more = m_nextPage && page.hits.size() < SearchPageSize && m_model->rowCount() < SearchPageSize;
+    if (m_toHitsWhenFound && (m_model->rowCount() > 0 || !more)) {
+        m_toHitsWhenFound = false;
+        if (m_model->rowCount() > 0 && focusWidget() != fgdRESULT && focusWidget() != cmdClose)
+            MoveFocus(fgdRESULT);
+    }
+    if (more)
+        startPage(false);
+    else
+        m_busyShown = false;
     showCount();
+    emit pageShown();
 }
 
 void frmSearch::fetchNextPage()
 {
-    if (!m_nextPage)
-        return;
-    WaitCursor hourglass;
-    const QString before = *m_nextPage;
-    const Result<SearchPage> found =
-        CallStore(this, m_store, [&] { return m_store.search(m_shown, before, SearchPageSize); });
-    if (!found.ok()) {
-        m_nextPage.reset();
-        return;
-    }
-    const SearchPage &page = found.value;
-    m_model->appendHits(page.hits);
-    m_nextPage = page.nextBefore;
-    showCount();
+    if (m_nextPage && !m_call.running() && !m_stale)
+        startPage(false);
 }
 
 void frmSearch::showCount()
 {
+    const bool running = m_call.running() && m_busyShown;
     QString text;
     if (!SearchWords(m_shown.text).isEmpty())
-        text = msg::HitCount(m_model->rowCount(), m_nextPage.has_value());
+        text = msg::HitCount(m_model->rowCount(), m_nextPage.has_value() || running);
+    if (running)
+        text += (text.isEmpty() ? QString() : QStringLiteral("　")) + msg::Searching;
     if (!m_indexed)
         text += (text.isEmpty() ? QString() : QStringLiteral("　")) + msg::SearchWithoutIndex;
     lblCount->setText(text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/storecall.h"
 #include "store/store.h"
 
 #include <QDialog>
@@ -39,12 +40,22 @@ public:
     static std::optional<Pick> open(Store &store, QWidget *parent);
     const std::optional<Pick> &picked() const { return m_picked; }
 
-    // The first page of the words and filters as they stand now (what the typing timer runs).
+    // The first page of the words and filters as they stand now (what the typing timer runs). The search
+    // runs beside the window: keys go on being taken, and a key that changes the search stops it.
     void runSearch();
+    // Whether a search is running now.
+    bool searching() const { return m_call.running(); }
+
+signals:
+    // A search's page has been put in the list.
+    void pageShown();
 
 private:
     // Builds the index, showing progress when it takes a while; true when it is ready.
     bool buildIndex();
+    // Runs the search for a page: the first of `wanted`, or the one after the list's.
+    void startPage(bool first);
+    void pageFound(bool first, const SearchRequest &asked, const Result<SearchPage> &found);
     void fetchNextPage();
     void openHit(const QModelIndex &index);
     SearchRequest request() const;
@@ -60,6 +71,13 @@ private:
     QLabel *lblCount;
     QPushButton *cmdClose;
     QTimer m_typing;
+    QTimer m_busy;            // says that a search runs, once it has taken a moment
+    bool m_busyShown = false; // and it says so
+    BackgroundCall m_call;
+    SearchRequest m_wanted;            // the search asked for last
+    bool m_startWanted = false;        // to start once the running one is back
+    bool m_stale = false;              // the keys changed the search since it started
+    bool m_toHitsWhenFound = false;    // Enter was pressed: the hits take the focus once they come
     SearchRequest m_shown;             // the search the list shows
     std::optional<QString> m_nextPage; // where its next page starts
     bool m_indexed = true;

@@ -104,7 +104,8 @@ public:
     // stops the build by returning false; what is built stays, and the next build goes on from there.
     virtual Outcome buildIndex(const std::function<bool(qint64 done, qint64 total)> &progress) = 0;
     // The hits on days before `before` (a date; empty for the newest), at least pageSize of them when
-    // there are that many. No words: no hits.
+    // there are that many, and whole days. A page read item by item may end early, with fewer hits and a
+    // next page, once reading took a slice of time. No words: no hits.
     virtual Result<SearchPage> search(const SearchRequest &request, const QString &before, int pageSize) = 0;
 
     // ---- Upkeep and moving reports ----

@@ -3,6 +3,10 @@
 #include "windowfixture.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QScopeGuard>
 #include <QLabel>
 #include <QTableView>
@@ -84,6 +88,47 @@ private slots:
         QCOMPARE(focusAfterBox, to);
         QCOMPARE(lineOf(f.w(), "txtWKYMD")->text(), QStringLiteral("2024/03/05"));
         QCOMPARE(f.listRows(), QStringList{QStringLiteral("1|typed|not saved")});
+    }
+
+    // A search held up (another program locks the file) never holds up the window: keys go on being taken,
+    // the list says that it searches, and a key that changes the words stops the search at once. Only
+    // the hits of the words typed last are ever shown.
+    void aSearchRunsBesideTheWindowAndAKeyStopsIt()
+    {
+        WindowFixture f;
+        QVERIFY(f.store().saveDay({"A0012345", "2024/03/01", "09:00", "18:00", {{"1", "請求", "x"}, {"2", "請負", "y"}}}).ok());
+        frmSearch window(f.store(), &f.w());
+        int pages = 0;
+        connect(&window, &frmSearch::pageShown, [&pages] { ++pages; });
+        window.show();
+        auto *count = window.findChild<QLabel *>(QStringLiteral("lblCount"));
+        auto *query = window.findChild<QLineEdit *>(QStringLiteral("txtQUERY"));
+        auto *grid = window.findChild<QTableView *>(QStringLiteral("fgdRESULT"));
+        QTRY_COMPARE(WindowFixture::focus(), query);
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(f.dbPath());
+            QVERIFY(other.open());
+            QSqlQuery lock(other);
+            QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            WindowFixture::type(QStringLiteral("請"));
+            QTRY_COMPARE(count->text(), msg::Searching);
+            QElapsedTimer meanwhile;
+            meanwhile.start();
+            QTest::qWait(100);
+            QVERIFY2(meanwhile.elapsed() < 1000, qPrintable(QString::number(meanwhile.elapsed())));
+            WindowFixture::type(QStringLiteral("求"));
+            QCOMPARE(query->text(), QStringLiteral("請求"));
+            QTRY_VERIFY_WITH_TIMEOUT(!window.searching(), 150); // before the keys' pause is over
+            QTRY_VERIFY(window.searching());                   // the new words, held up in turn
+            QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        QTRY_COMPARE(pages, 1);
+        QCOMPARE(grid->model()->rowCount(), 1);
+        QVERIFY(count->text().startsWith(QStringLiteral("1件")));
+        QCOMPARE(f.log().count(), 0);
     }
 
     void f11CopiesTheLastEarlierDayOntoTheScreenOnly()

@@ -14,6 +14,7 @@ Q_LOGGING_CATEGORY(lcIndex, "worvane.index")
 namespace
 {
 // The search form of the entries (SearchForm): 2 takes the input methods' marks in the window's form.
+// The short-word table's tokens (SearchGrams) belong to it: a change of either is a new version.
 constexpr char SearchFormVersion[] = "2";
 
 // The index's tables as this version makes them, in the order they are made; each is told apart from
@@ -22,13 +23,17 @@ const char *const tableStatements[] = {
     "CREATE TABLE WKSEARCH_ITEM (ID INTEGER PRIMARY KEY, PJCODE TEXT COLLATE NOCASE, WKYMD TEXT, ORD INTEGER)",
     "CREATE INDEX WKSEARCH_ITEM_DAY ON WKSEARCH_ITEM (PJCODE, WKYMD)",
     "CREATE VIRTUAL TABLE WKSEARCH USING fts5(BODY, tokenize = 'trigram case_sensitive 1', detail = none)",
+    // Words of one or two characters, which the trigrams cannot serve: each entry's character pairs, and
+    // nothing else (no copy of the text; an entry is removed by giving its pairs again).
+    "CREATE VIRTUAL TABLE WKSEARCH_GRAM USING fts5(GRAMS, content = '', tokenize = 'ascii', detail = none, "
+    "columnsize = 0)",
     "CREATE TABLE WKSEARCH_DIRTY (PJCODE TEXT COLLATE NOCASE, WKYMD TEXT)",
     "CREATE TABLE WKSEARCH_STATE (NAME TEXT PRIMARY KEY, VALUE TEXT)",
 };
-const char *const tableNames[] = {"WKSEARCH_ITEM", "WKSEARCH_ITEM_DAY", "WKSEARCH", "WKSEARCH_DIRTY",
-                                  "WKSEARCH_STATE"};
+const char *const tableNames[] = {"WKSEARCH_ITEM", "WKSEARCH_ITEM_DAY", "WKSEARCH", "WKSEARCH_GRAM",
+                                  "WKSEARCH_DIRTY", "WKSEARCH_STATE"};
 
-// The tables FTS5 makes for WKSEARCH, as it makes them.
+// The tables FTS5 makes for WKSEARCH and WKSEARCH_GRAM, as it makes them.
 struct Shadow {
     const char *name;
     const char *statement;
@@ -39,6 +44,10 @@ const Shadow shadowTables[] = {
     {"WKSEARCH_content", "CREATE TABLE 'WKSEARCH_content'(id INTEGER PRIMARY KEY, c0)"},
     {"WKSEARCH_docsize", "CREATE TABLE 'WKSEARCH_docsize'(id INTEGER PRIMARY KEY, sz BLOB)"},
     {"WKSEARCH_config", "CREATE TABLE 'WKSEARCH_config'(k PRIMARY KEY, v) WITHOUT ROWID"},
+    {"WKSEARCH_GRAM_data", "CREATE TABLE 'WKSEARCH_GRAM_data'(id INTEGER PRIMARY KEY, block BLOB)"},
+    {"WKSEARCH_GRAM_idx",
+     "CREATE TABLE 'WKSEARCH_GRAM_idx'(segid, term, pgno, PRIMARY KEY(segid, term)) WITHOUT ROWID"},
+    {"WKSEARCH_GRAM_config", "CREATE TABLE 'WKSEARCH_GRAM_config'(k PRIMARY KEY, v) WITHOUT ROWID"},
 };
 
 // Statements of earlier versions of the program: such an index is removed and built anew.
@@ -176,7 +185,7 @@ bool RemoveSearchIndex(Database &db)
         return false;
     }
     // Then the tables, one transaction each, so that a disk with little room left takes the journal of
-    // each: the FTS5 table takes its own tables with it; what is left of ours goes one by one. A table
+    // each: the FTS5 tables take their own tables with them; what is left of ours goes one by one. A table
     // that would not go is only space: the next check of the file finds the index not whole.
     const auto drop = [&db](const QString &name) {
         QList<SchemaObject> left;
@@ -192,7 +201,7 @@ bool RemoveSearchIndex(Database &db)
             }
         return true;
     };
-    bool removed = drop(QStringLiteral("WKSEARCH"));
+    bool removed = drop(QStringLiteral("WKSEARCH")) & drop(QStringLiteral("WKSEARCH_GRAM"));
     for (const Shadow &shadow : shadowTables)
         removed &= drop(QLatin1String(shadow.name));
     for (const char *name : {"WKSEARCH_ITEM", "WKSEARCH_DIRTY", "WKSEARCH_STATE"})

@@ -39,11 +39,12 @@ QByteArray uriOf(const QString &path, Database::Open mode)
     return "file:" + QUrl::toPercentEncoding(absolute, "/") + (mode == Database::Open::Create ? "?mode=rwc" : "?mode=rw");
 }
 
-// The wait rides in the handler's pointer, in milliseconds: SQLite's own wait sleeps up to 100 ms
-// between tries and misses the short gaps a long writer leaves between its steps.
-int pollEveryMillisecond(void *waitMs, int tries)
+// SQLite's own wait sleeps up to 100 ms between tries and misses the short gaps a long writer leaves
+// between its steps. A wait that interrupt() stopped ends at once (SQLite's interrupt is not seen here).
+int pollEveryMillisecond(void *wait, int tries)
 {
-    if (tries >= int(reinterpret_cast<intptr_t>(waitMs)))
+    const auto *busy = static_cast<const Database::BusyWait *>(wait);
+    if (tries >= busy->waitMs || busy->interrupted)
         return 0;
     const timespec millisecond{0, 1000000};
     ::nanosleep(&millisecond, nullptr);
@@ -230,7 +231,7 @@ void Database::fail(StoreError::Kind kind, const QString &text)
 
 void Database::failWith(int code)
 {
-    fail(kindOf(code), m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QString::fromUtf8(sqlite3_errstr(code)));
+    fail(m_interrupted ? StoreError::Kind::Cancelled : kindOf(code), m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle)) : QString::fromUtf8(sqlite3_errstr(code)));
 }
 
 bool Database::openFile()
@@ -265,6 +266,7 @@ bool Database::openFile()
 void Database::interrupt()
 {
     const std::lock_guard hold(m_handleLock);
+    m_interrupted = true;
     if (m_handle)
         sqlite3_interrupt(m_handle);
 }
@@ -273,13 +275,15 @@ bool Database::beginOperation()
 {
     m_failed = false;
     m_settingChanged = false;
+    m_interrupted = false;
     // A kept connection serves only while the path names the file it opened.
     if (m_handle && fileIdOf(m_path) != m_file)
         close();
     if (!m_handle && !openFile())
         return false;
     // The operation before may have waited otherwise long.
-    sqlite3_busy_handler(m_handle, pollEveryMillisecond, reinterpret_cast<void *>(intptr_t(std::max(0, m_waitMs))));
+    m_busyWait = std::make_unique<BusyWait>(BusyWait{std::max(0, m_waitMs), m_interrupted});
+    sqlite3_busy_handler(m_handle, pollEveryMillisecond, m_busyWait.get());
     return checkSchema();
 }
 

@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -123,6 +124,12 @@ public:
     // Stops the statement running now, from any thread (it fails as Cancelled).
     void interrupt();
 
+    // What the busy handler is given: the wait, and whether interrupt() stopped it.
+    struct BusyWait {
+        int waitMs;
+        const std::atomic_bool &interrupted;
+    };
+
 private:
     bool openFile();
     void close();
@@ -133,6 +140,8 @@ private:
     Open m_mode;
     sqlite3 *m_handle = nullptr;
     std::mutex m_handleLock; // held while the handle is made or closed, as interrupt() may use it meanwhile
+    std::atomic_bool m_interrupted = false; // interrupt() asked this operation to stop
+    std::unique_ptr<BusyWait> m_busyWait;
     std::optional<std::pair<quint64, quint64>> m_file; // the file opened: its device and inode
     std::map<const char *, std::unique_ptr<Statement>> m_statements;
     qint64 m_checkedSchema = -1;

@@ -35,18 +35,18 @@ qint64 dayBase(const QString &ymd)
     return date.isValid() ? qint64(date.toJulianDay()) << DayShift : 0;
 }
 
-// The condition that finds a word anywhere in an item's search form. The search form is already
-// case-folded, so the case-sensitive GLOB is the right comparison, and the trigram index serves it. The
-// index serves words of three characters and more only, and this engine's trigram code mistakes shorter
-// words (it finds nothing, or fails): those, and words holding GLOB's own characters, are compared with
-// instr() while the rows are read.
-std::pair<QString, QString> wordCondition(const QString &word)
+// How the index finds a word anywhere in an item's search form. The search form is already case-folded,
+// so the case-sensitive GLOB is the right comparison for a word of three characters or more, and the
+// trigram index serves it; shorter words are pairs in the pair table (this engine's trigram code mistakes
+// them: it finds nothing, or fails). A word holding GLOB's own characters is compared with instr() while
+// the rows are read.
+enum class WordIndex { Trigram, Pairs, None };
+
+WordIndex indexFor(const QString &word)
 {
-    const bool indexable = word.toUcs4().size() >= 3 && !word.contains(u'*') && !word.contains(u'?') &&
-                           !word.contains(u'[');
-    if (indexable)
-        return {QStringLiteral(" AND f.BODY GLOB ?"), QLatin1Char('*') + word + QLatin1Char('*')};
-    return {QStringLiteral(" AND instr(f.BODY, ?) > 0"), word};
+    if (word.contains(u'*') || word.contains(u'?') || word.contains(u'['))
+        return word.toUcs4().size() <= 2 ? WordIndex::Pairs : WordIndex::None;
+    return word.toUcs4().size() >= 3 ? WordIndex::Trigram : WordIndex::Pairs;
 }
 
 QString stateValue(Database &db, const char *name)
@@ -89,6 +89,20 @@ bool dayItems(Database &db, const QString &code, const QString &date, QList<Work
 // list order, which tells two items of one number apart.
 bool reindex(Database &db, const QString &code, const QString &date)
 {
+    // The pair table keeps no text: its entries go by giving their pairs again, from the texts held.
+    QList<std::pair<qint64, QString>> held;
+    if (!db.run("SELECT rowid, BODY FROM WKSEARCH WHERE rowid IN (SELECT ID FROM WKSEARCH_ITEM WHERE PJCODE = ? AND "
+                "WKYMD = ?)",
+                {code, date}, [&held](const Row &row) {
+                    held.append({row.integer(0), row.text(1)});
+                    return true;
+                }))
+        return false;
+    Statement &dropGrams =
+        db.statement("INSERT INTO WKSEARCH_GRAM (WKSEARCH_GRAM, rowid, GRAMS) VALUES ('delete', ?, ?)");
+    for (const auto &[id, body] : held)
+        if (!dropGrams.run({id, SearchGrams(body)}))
+            return false;
     if (!db.run("DELETE FROM WKSEARCH WHERE rowid IN (SELECT ID FROM WKSEARCH_ITEM WHERE PJCODE = ? AND WKYMD = ?)",
                 {code, date}) ||
         !db.run("DELETE FROM WKSEARCH_ITEM WHERE PJCODE = ? AND WKYMD = ?", {code, date}))
@@ -116,11 +130,14 @@ bool reindex(Database &db, const QString &code, const QString &date)
         return false;
     Statement &addItem = db.statement("INSERT INTO WKSEARCH_ITEM VALUES (?, ?, ?, ?)");
     Statement &addBody = db.statement("INSERT INTO WKSEARCH (rowid, BODY) VALUES (?, ?)");
+    Statement &addGrams = db.statement("INSERT INTO WKSEARCH_GRAM (rowid, GRAMS) VALUES (?, ?)");
     const QVariant shown = *dayCode;
-    for (int place = 0; place < items.size(); ++place, ++next)
-        if (!addItem.run({next, shown, date, place}) ||
-            !addBody.run({next, SearchBody(items.at(place).head, items.at(place).detail)}))
+    for (int place = 0; place < items.size(); ++place, ++next) {
+        const QString body = SearchBody(items.at(place).head, items.at(place).detail);
+        if (!addItem.run({next, shown, date, place}) || !addBody.run({next, body}) ||
+            !addGrams.run({next, SearchGrams(body)}))
             return false;
+    }
     return true;
 }
 
@@ -167,12 +184,37 @@ bool nameHits(Database &db, QList<SearchHit> &hits)
 }
 
 // A page from the index: the newest entries that hold every word, the rest of the last one's day, then
-// the items themselves, each day's read once.
+// the items themselves, each day's read once. The entries are walked newest first in the table that
+// serves the words best: the trigrams when a word has three characters or more, else the pairs.
 bool searchIndex(Database &db, const SearchRequest &request, const QStringList &words, const QString &before,
                  int pageSize, SearchPage &page)
 {
-    QString sql = QStringLiteral("SELECT i.ID, i.PJCODE, i.WKYMD, i.ORD FROM WKSEARCH f JOIN WKSEARCH_ITEM i "
-                                 "ON i.ID = f.rowid WHERE f.rowid < ? AND f.rowid >= ?");
+    QStringList globs, pairs, compared;
+    for (const QString &word : words)
+        switch (indexFor(word)) {
+        case WordIndex::Trigram:
+            globs << QLatin1Char('*') + word + QLatin1Char('*');
+            break;
+        case WordIndex::Pairs:
+            pairs << GramQuery(word);
+            break;
+        case WordIndex::None:
+            compared << word;
+            break;
+        }
+    const bool byPairs = globs.isEmpty() && !pairs.isEmpty();
+    if (!byPairs) // the pairs' words are compared on the trigram table's rows
+        for (const QString &word : words)
+            if (indexFor(word) == WordIndex::Pairs)
+                compared << word;
+    // k: the table walked; f: the text, where a word is compared.
+    QString sql = byPairs ? QStringLiteral("SELECT i.ID, i.PJCODE, i.WKYMD, i.ORD FROM WKSEARCH_GRAM k JOIN "
+                                           "WKSEARCH_ITEM i ON i.ID = k.rowid")
+                          : QStringLiteral("SELECT i.ID, i.PJCODE, i.WKYMD, i.ORD FROM WKSEARCH k JOIN "
+                                           "WKSEARCH_ITEM i ON i.ID = k.rowid");
+    if (byPairs && !compared.isEmpty())
+        sql += QStringLiteral(" JOIN WKSEARCH f ON f.rowid = k.rowid");
+    sql += QStringLiteral(" WHERE k.rowid < ? AND k.rowid >= ?");
     qint64 upper = std::numeric_limits<qint64>::max();
     if (!before.isEmpty())
         upper = dayBase(before);
@@ -180,16 +222,23 @@ bool searchIndex(Database &db, const SearchRequest &request, const QStringList &
         upper = dayBase(request.to) + (qint64(1) << DayShift);
     const qint64 lower = request.from.isEmpty() ? std::numeric_limits<qint64>::min() : dayBase(request.from);
     QVariantList values{upper, lower};
-    for (const QString &word : words) {
-        const auto [condition, value] = wordCondition(word);
-        sql += condition;
-        values << value;
+    if (byPairs) {
+        sql += QStringLiteral(" AND WKSEARCH_GRAM MATCH ?");
+        values << pairs.join(QStringLiteral(" AND "));
+    }
+    for (const QString &glob : globs) {
+        sql += QStringLiteral(" AND k.BODY GLOB ?");
+        values << glob;
+    }
+    for (const QString &word : compared) {
+        sql += byPairs ? QStringLiteral(" AND instr(f.BODY, ?) > 0") : QStringLiteral(" AND instr(k.BODY, ?) > 0");
+        values << word;
     }
     if (request.codePattern) {
         sql += QStringLiteral(" AND i.PJCODE LIKE ? ESCAPE '\\'");
         values << LikePattern(*request.codePattern);
     }
-    sql += QStringLiteral(" ORDER BY f.rowid DESC LIMIT ?");
+    sql += QStringLiteral(" ORDER BY k.rowid DESC LIMIT ?");
 
     // Each hit with its item's place in the day's order.
     struct Found {
@@ -255,6 +304,8 @@ bool searchIndex(Database &db, const SearchRequest &request, const QStringList &
     return nameHits(db, page.hits);
 }
 
+constexpr qint64 ReadSliceMs = 100;
+
 // A page by reading every item of the range, in the page's order, day by day.
 bool searchByReading(Database &db, const SearchRequest &request, const QStringList &words, const QString &before,
                      int pageSize, SearchPage &page)
@@ -287,11 +338,18 @@ bool searchByReading(Database &db, const SearchRequest &request, const QStringLi
             return true;
         }))
         return false;
+    // A slice of reading at a time: a page ends early, between two dates, once it has taken ReadSliceMs,
+    // so that what is found shows while the rest is read, and a search no longer wanted stops soon.
+    QElapsedTimer reading;
+    reading.start();
+    QString lastDate;
     for (const auto &[date, code] : days) {
-        if (page.hits.size() >= pageSize && date != page.hits.last().date) {
-            page.nextBefore = page.hits.last().date;
+        if (date != lastDate && !lastDate.isEmpty() &&
+            (page.hits.size() >= pageSize || reading.elapsed() >= ReadSliceMs)) {
+            page.nextBefore = lastDate;
             break;
         }
+        lastDate = date;
         QList<WorkItem> items;
         if (!dayItems(db, code, date, items))
             return false;

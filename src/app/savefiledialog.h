@@ -13,17 +13,29 @@ namespace worvane
 struct SaveDialogRequest {
     QStringList filters;   // "caption (patterns)", the first one selected
     QString suggestedName; // no folder, no extension
+    // The kind of file (a key of the settings file's "Save Folders" section) and the settings file: the
+    // dialog opens in the folder a file of this kind was saved in last, and remembers the folder chosen.
+    QString kind;
+    QString iniPath;
+    QString folder; // filled in by choose(): the folder the dialog opens in ("" for the usual one)
 };
 
-// The file-save dialog: the chosen path, or nothing when the user cancelled. No extension is added to
-// the name the user typed.
+// What the user chose: the path, and which filter was selected (its place in the request's list).
+struct SaveChoice {
+    SaveChoice(QString p, int f = 0) : path(std::move(p)), filter(f) {}
+    QString path;
+    int filter;
+};
+
+// The file-save dialog: the choice, or nothing when the user cancelled. No extension is added to the
+// name the user typed.
 class SaveFileDialog
 {
 public:
-    static std::optional<QString> choose(QWidget *parent, const SaveDialogRequest &request);
+    static std::optional<SaveChoice> choose(QWidget *parent, SaveDialogRequest request);
 
-    // Tests hand the next chosen path (or a cancel) here instead of on the screen.
-    using Handler = std::function<std::optional<QString>(const SaveDialogRequest &)>;
+    // Tests hand the next choice (or a cancel) here instead of on the screen.
+    using Handler = std::function<std::optional<SaveChoice>(const SaveDialogRequest &)>;
     static void setHandler(Handler handler);
 };
 

@@ -291,28 +291,33 @@ void frmMonthView::exportRange(Format format)
         MoveFocus(txtFROM);
         return;
     }
-    static const QStringList filters[] = {{QStringLiteral("CSVﾌｧｲﾙ(*.csv)")},
-                                          {QStringLiteral("Excelﾌｧｲﾙ(*.xlsx)")},
-                                          {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)")}};
+    // CSV in UTF-8 (with a byte-order mark, which spreadsheets take as UTF-8) or in Shift-JIS.
+    static const QStringList filters[] = {
+        {QStringLiteral("CSVﾌｧｲﾙ UTF-8(*.csv)"), QStringLiteral("CSVﾌｧｲﾙ Shift-JIS(*.csv)")},
+        {QStringLiteral("Excelﾌｧｲﾙ(*.xlsx)")},
+        {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)")}};
     static const char *const suffixes[] = {".csv", ".xlsx", ".txt"};
+    static const char *const kinds[] = {"CSV", "Excel", "Text"};
     const int f = int(format);
     const QString name = QStringLiteral("月報_%1-%2%3")
                              .arg(QString(from).remove(u'/'), QString(to).remove(u'/'),
                                   QString::fromLatin1(suffixes[f]));
-    const std::optional<QString> path = SaveFileDialog::choose(this, {filters[f], name});
-    if (!path)
+    const std::optional<SaveChoice> chosen =
+        SaveFileDialog::choose(this, {filters[f], name, QString::fromLatin1(kinds[f]), m_settings.iniPath, {}});
+    if (!chosen)
         return;
+    const CsvEncoding encoding = chosen->filter == 1 ? CsvEncoding::Cp932 : CsvEncoding::Utf8WithBom;
     WaitCursor hourglass;
     // The projects the grid shows: a filter typed but not applied (no Enter) is not what the user sees.
     const RangeSelection selection{from, to, m_shownPattern, people()};
     const DaySource days = RangeDays(m_store, selection);
-    const FileTarget target{*path, FilesInUse(m_settings.databasePath, m_settings.iniPath)};
+    const FileTarget target{chosen->path, FilesInUse(m_settings.databasePath, m_settings.iniPath)};
     // The days are read as the file is written, on the store's thread.
     std::optional<QString> error;
     AwaitStoreCall(this, m_store, [&] {
         switch (format) {
         case Format::Csv:
-            error = WriteCsv(target, days, CsvEncoding::Utf8WithBom, selection.people.others());
+            error = WriteCsv(target, days, encoding, selection.people.others());
             break;
         case Format::Xlsx:
             error = WriteXlsx(target, selection, days);

@@ -558,11 +558,12 @@ void frmWorvane::cmdOutput_Click()
     // The dialog reads each filter's pattern from the parentheses of its caption; "*" is every file here.
     const SaveDialogRequest request{{QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)"), QStringLiteral("CSVﾌｧｲﾙ(*.csv)"),
                                      QStringLiteral("全てのﾌｧｲﾙ(*)")},
-                                    QString(txtWKYMD->text()).remove(u'/')};
-    const std::optional<QString> path = SaveFileDialog::choose(this, request);
-    if (!path)
+                                    QString(txtWKYMD->text()).remove(u'/'), QStringLiteral("Report"),
+                                    m_settings.iniPath, {}};
+    const std::optional<SaveChoice> chosen = SaveFileDialog::choose(this, request);
+    if (!chosen)
         return;
-    const std::optional<ReportFileError> error = WriteDayReport({*path, FilesInUse(m_settings.databasePath, m_settings.iniPath)}, header(), listItems());
+    const std::optional<ReportFileError> error = WriteDayReport({chosen->path, FilesInUse(m_settings.databasePath, m_settings.iniPath)}, header(), listItems());
     fgdWKCONT->selectRow(0);
     say(error ? msg::ReportFileError(error->number, error->source) : msg::ReportWritten);
 }

@@ -1,13 +1,18 @@
 #include "models/monthmodel.h"
+#include "app/inictrl.h"
 #include "app/savefiledialog.h"
+#include "core/cp932.h"
 #include "month/frmmonthview.h"
 #include "windowfixture.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -172,6 +177,38 @@ private slots:
         QCOMPARE(test::readBytes(f.dbPath()), database);
     }
 
+    // The CSV is offered in UTF-8 and in Shift-JIS; each kind of file is offered the folder one went to last.
+    void exportsOfferShiftJisAndTheFolderUsedLast()
+    {
+        WindowFixture f;
+        QVERIFY(f.store().saveDay({"A0012345", "2024/03/02", "09:00", "18:00", {{"1", "打合せ", "d"}}}).ok());
+        QVERIFY(QDir(f.filePath(QString())).mkdir(QStringLiteral("out")));
+        const QString csv = f.filePath(QStringLiteral("out/month.csv"));
+        QStringList offered; // kind, folder and filters of each dialog
+        SaveFileDialog::setHandler([&](const SaveDialogRequest &request) -> std::optional<SaveChoice> {
+            offered << request.kind + QLatin1Char('|') + request.folder + QLatin1Char('|') + request.filters.join(u',');
+            if (request.kind != QLatin1String("CSV"))
+                return std::nullopt;
+            return SaveChoice(csv, 1);
+        });
+        test::whenModal([](QWidget *modal) {
+            for (Qt::Key key : {Qt::Key_F5, Qt::Key_F6, Qt::Key_F5})
+                QTest::keyClick(modal->findChild<QTableView *>(QStringLiteral("fgdMONTH")), key);
+            qobject_cast<QDialog *>(modal)->reject();
+        });
+        WindowFixture::press(Qt::Key_F7);
+        SaveFileDialog::setHandler({});
+        const QString csvFilters = QStringLiteral("CSVﾌｧｲﾙ UTF-8(*.csv),CSVﾌｧｲﾙ Shift-JIS(*.csv)");
+        QCOMPARE(offered, (QStringList{QStringLiteral("CSV||") + csvFilters, QStringLiteral("Excel||Excelﾌｧｲﾙ(*.xlsx)"),
+                                       QStringLiteral("CSV|") + QFileInfo(csv).absolutePath() + u'|' + csvFilters}));
+        const QByteArray written = test::readBytes(csv);
+        bool ok = false;
+        QVERIFY(!written.startsWith("\xEF\xBB\xBF"));
+        QVERIFY(FromCp932(written, &ok).contains(QStringLiteral("打合せ")) && ok);
+        QCOMPARE(GetIniString(QStringLiteral("Save Folders"), QStringLiteral("CSV"), f.iniPath()),
+                 QFileInfo(csv).absolutePath());
+    }
+
     // An export writes the projects the grid shows: a filter typed without Enter is not applied.
     void anExportWritesWhatTheGridShows()
     {
@@ -183,6 +220,8 @@ private slots:
         int shown = 0;
         QString filtered;
         test::whenModal([&shown, &filtered](QWidget *modal) {
+            const auto closeOnFailure = qScopeGuard([modal] { qobject_cast<QDialog *>(modal)->reject(); });
+            QTRY_VERIFY(modal->isActiveWindow());
             auto *grid = modal->findChild<QTableView *>(QStringLiteral("fgdMONTH"));
             modal->findChild<QLineEdit *>(QStringLiteral("txtPJCODE"))->setText(QStringLiteral("C*"));
             QTest::keyClick(grid, Qt::Key_F5);
@@ -195,12 +234,12 @@ private slots:
             // 期間 takes digits, tidied when left; Enter goes on to 終了, then to the first export.
             auto *from = modal->findChild<QLineEdit *>(QStringLiteral("txtFROM"));
             from->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), from);
             from->clear();
             QTest::keyClicks(from, QStringLiteral("2024/03/02"));
             QTest::keyClick(from, Qt::Key_Return);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             filtered += QLatin1Char(' ') + from->text() + QLatin1Char(' ') + QApplication::focusWidget()->objectName();
-            qobject_cast<QDialog *>(modal)->reject();
         });
         WindowFixture::press(Qt::Key_F7);
         SaveFileDialog::setHandler({});

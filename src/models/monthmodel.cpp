@@ -85,6 +85,8 @@ QVariant MonthModel::data(const QModelIndex &index, int role) const
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(column >= FirstDay ? Qt::AlignRight | Qt::AlignVCenter
                                                       : Qt::AlignLeft | Qt::AlignVCenter);
+    if (role == Qt::ToolTipRole && column == Name && row < totalRow())
+        return data(index, Qt::DisplayRole); // the whole name, where the column shortens it
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
         return {};
     if (row == totalRow()) {

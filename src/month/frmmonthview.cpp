@@ -4,6 +4,7 @@
 #include "app/storecall.h"
 #include "app/savefiledialog.h"
 #include "widgets/fieldrules.h"
+#include "widgets/frozentable.h"
 #include "core/modcommon.h"
 #include "widgets/screen.h"
 #include "widgets/waitcursor.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -36,6 +38,9 @@ std::optional<QString> patternOf(const QLineEdit *field)
 // Each column as wide as resizeColumnsToContents makes it (its heading or its widest cell), the cell asked
 // for its size being only the one of the widest text: every cell of a column has the same font, and the
 // text's advance is cheap beside a cell's laid-out size, which for a month of projects took milliseconds.
+// The widest the name column gets.
+constexpr int NameTwips = 2700;
+
 void fitColumns(QTableView *view)
 {
     const QAbstractItemModel *model = view->model();
@@ -162,7 +167,8 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
         personLabel->hide();
     }
 
-    fgdMONTH = Make<QTableView>(this, "fgdMONTH");
+    auto *grid = Make<FrozenTableView>(this, "fgdMONTH");
+    fgdMONTH = grid;
     fgdMONTH->setAccessibleName(QStringLiteral("月報一覧"));
     fgdMONTH->setModel(m_model);
     fgdMONTH->setItemDelegate(new MonthCellDelegate(fgdMONTH));
@@ -173,6 +179,8 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
     fgdMONTH->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     fgdMONTH->horizontalHeader()->setHighlightSections(false);
     PlaceTwips(fgdMONTH, 105, 525, 16290, 5400);
+    // The code and the name, the totals of each row and of each day stay in view.
+    grid->setFrozen(MonthModel::FirstDay, 1, 1);
 
     MakeLabel(this, "lblRange", QStringLiteral("期間"), {105, 6165, 600, 195});
     txtFROM = MakeLineEdit(this, "txtFROM", QStringLiteral("期間 開始"), {700, 6120, 1300, 285});
@@ -263,6 +271,11 @@ void frmMonthView::showMonth(const QDate &month)
     txtFROM->setText(ymdText(first));
     txtTO->setText(ymdText(last));
     fitColumns(fgdMONTH);
+    // A long name is shortened (the whole of it is the cell's tooltip).
+    fgdMONTH->setColumnWidth(MonthModel::Name, std::min(fgdMONTH->columnWidth(MonthModel::Name), Twips(NameTwips)));
+    // A month opens at its first day.
+    fgdMONTH->horizontalScrollBar()->setValue(0);
+    fgdMONTH->verticalScrollBar()->setValue(0);
     fgdMONTH->setCurrentIndex(m_model->index(0, MonthModel::FirstDay));
 }
 

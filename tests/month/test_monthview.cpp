@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
+#include <QScrollBar>
 #include <QTableView>
 #include <QScopeGuard>
 #include <QTest>
@@ -88,6 +89,7 @@ private slots:
         test::whenModal([&](QWidget *modal) {
             auto *view = qobject_cast<frmMonthView *>(modal);
             QVERIFY(view);
+            const auto closeOnFailure = qScopeGuard([view] { view->reject(); }); // no-op once accepted
             auto *grid = view->findChild<QTableView *>(QStringLiteral("fgdMONTH"));
             QCOMPARE(grid->model()->rowCount(), 3); // the projects, the totals
             // Each column as wide as Qt's own fitting to the contents makes it.
@@ -97,6 +99,8 @@ private slots:
             grid->resizeColumnsToContents();
             for (int c = 0; c < grid->model()->columnCount(); ++c)
                 fitted << grid->columnWidth(c);
+            QVERIFY(widths[MonthModel::Name] <= fitted[MonthModel::Name]); // a long name is shortened
+            fitted[MonthModel::Name] = widths[MonthModel::Name];
             QCOMPARE(widths, fitted);
             // Cells drawn from the pictures kept of their texts, as the style draws them (compared below).
             drawn = grid->grab().toImage();
@@ -151,6 +155,60 @@ private slots:
         f.log().clear();
         pickMarch4();
         QCOMPARE(f.log().count(), 0);
+    }
+
+    // Many projects, a long name: however far the grid is scrolled, the code and name columns, the totals
+    // column and the totals row are what is seen at its edges; the name is shortened, whole in its
+    // tooltip; the next month opens at its first day.
+    void theCodesAndTotalsStayInView()
+    {
+        WindowFixture f;
+        const QString longName = QStringLiteral("とても長いプロジェクト名称の保守と運用と改善と移行");
+        QVERIFY(f.store().updateProjectMaster(QStringLiteral("P00"), longName).ok());
+        for (int p = 0; p < 40; ++p)
+            QVERIFY(f.store().saveDay({QStringLiteral("P%1").arg(p, 2, 10, QLatin1Char('0')), "2024/03/28", "09:00", "18:00", {}}).ok());
+        QVERIFY(f.store().saveDay({"P00", "2024/04/02", "09:00", "10:00", {}}).ok());
+        lineOf(f.w(), "txtWKYMD")->setText(QStringLiteral("2024/03/28"));
+        QStringList seen;
+        test::whenModal([&](QWidget *modal) {
+            const auto closeOnFailure = qScopeGuard([modal] { qobject_cast<QDialog *>(modal)->reject(); });
+            auto *grid = modal->findChild<QTableView *>(QStringLiteral("fgdMONTH"));
+            const auto *model = qobject_cast<const MonthModel *>(grid->model());
+            // What the user sees at a point of the grid's viewport: the model's row and column there.
+            const auto at = [grid](int x, int y) {
+                const QPoint point = grid->viewport()->mapTo(grid, QPoint(x, y));
+                for (QWidget *w = grid->childAt(point); w; w = w->parentWidget())
+                    if (auto *view = qobject_cast<QTableView *>(w)) {
+                        const QModelIndex index = view->indexAt(view->viewport()->mapFrom(grid, point));
+                        return QStringLiteral("%1,%2").arg(index.row()).arg(index.column());
+                    }
+                return QStringLiteral("none");
+            };
+            QVERIFY(QTest::qWaitForWindowExposed(modal));
+            const int right = grid->viewport()->width() - 2, bottom = grid->viewport()->height() - 2;
+            // The columns at the top corners, the cells at the bottom ones.
+            const auto edges = [&] {
+                return QStringList{at(2, 2).section(u',', 1), at(right, 2).section(u',', 1), at(2, bottom),
+                                   at(right, bottom)}
+                    .join(u' ');
+            };
+            grid->setFocus();
+            grid->setCurrentIndex(model->index(30, MonthModel::FirstDay + 27)); // the 28th, far down and right
+            seen << edges();
+            QTest::keyClick(grid, Qt::Key_Right);
+            QTest::keyClick(grid, Qt::Key_Right);
+            seen << edges() << QString::number(grid->visualRect(grid->currentIndex()).right() <
+                                               grid->viewport()->width() - grid->columnWidth(model->totalColumn()));
+            seen << model->index(0, MonthModel::Name).data(Qt::ToolTipRole).toString()
+                 << QString::number(grid->columnWidth(MonthModel::Name) < grid->fontMetrics().horizontalAdvance(longName));
+            QTest::keyClick(grid, Qt::Key_PageDown);
+            seen << QString::number(grid->horizontalScrollBar()->value()) << at(2, 2) + u' ' + at(right, 2);
+        });
+        WindowFixture::press(Qt::Key_F7);
+        // March 2024: columns 2 to 32 are its days, 33 the totals; row 40 the totals. April has 30 days.
+        QCOMPARE(seen, (QStringList{QStringLiteral("0 33 40,0 40,33"), QStringLiteral("0 33 40,0 40,33"),
+                                    QStringLiteral("1"), longName, QStringLiteral("1"), QStringLiteral("0"),
+                                    QStringLiteral("0,0 0,32")}));
     }
 
     // An export chosen onto the database file is refused with why, and the database stays whole.

@@ -16,24 +16,23 @@ namespace
 enum Exit { Success = 0, Failed = 1, BadArguments = 2 };
 
 const char *const Usage =
-    "usage: worvane-report [--db PATH] totals --from YYYY-MM-DD --to YYYY-MM-DD [--project PATTERN]\n"
-    "                      [--person all|NAME]\n"
-    "       worvane-report [--db PATH] export --from YYYY-MM-DD --to YYYY-MM-DD [--project PATTERN]\n"
-    "                      [--person all|NAME]\n"
-    "                      --format csv|csv-cp932|xlsx|text --out FILE\n"
-    "       worvane-report [--db PATH] search TEXT [--project PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
-    "  totals  prints code, name, days, items and hours (h:mm) per project, TAB-separated, then 合計.\n"
-    "  export  writes the range's days as CSV (UTF-8 with BOM, or CP932), an Excel workbook or a\n"
-    "          monthly report text (CP932); a failed export leaves FILE as it was.\n"
-    "  search  prints date, code, item number and title of every item whose title or detail holds\n"
-    "          all the words of TEXT, TAB-separated, newest first. Letter case and full-width or\n"
-    "          half-width forms do not matter.\n"
-    "  --db       the database file; otherwise the one the settings file names.\n"
-    "  --project  a project code pattern: * any characters, ? one character, letter case ignored.\n"
-    "  --person   on a team database (postgresql://), for a member of worvane_lead: all, or one\n"
-    "             person's login name; totals and exports then name each day's person.\n"
-    "  Dates are YYYY-MM-DD or YYYY/MM/DD. The words of a search need no quotes.\n"
-    "  Exit status: 0 done, 1 failed (the reason on standard error), 2 bad arguments.\n";
+    "使い方: worvane-report [--db PATH] totals --from YYYY-MM-DD --to YYYY-MM-DD [--project PATTERN]\n"
+    "                       [--person all|NAME]\n"
+    "        worvane-report [--db PATH] export --from YYYY-MM-DD --to YYYY-MM-DD [--project PATTERN]\n"
+    "                       [--person all|NAME]\n"
+    "                       --format csv|csv-cp932|xlsx|text --out FILE\n"
+    "        worvane-report [--db PATH] search TEXT [--project PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
+    "  totals  プロジェクトごとにコード、名称、日数、作業項目数、時間（h:mm）をタブ区切りで、最後に合計を出力します。\n"
+    "  export  期間の日報を CSV（BOM 付き UTF-8 または CP932）、Excel ブック、月報テキスト（CP932）に\n"
+    "          書き出します。書き出しに失敗したとき、FILE は元のままです。\n"
+    "  search  TEXT の語をすべて作業項目または作業内容に含む作業項目の日付、コード、№、作業項目を\n"
+    "          タブ区切りで新しい順に出力します。大文字と小文字、全角と半角は区別しません。\n"
+    "  --db       データベースファイル。省略すると設定ファイルのもの。\n"
+    "  --project  プロジェクトコードのパターン（* は任意の文字列、? は任意の1文字、大文字小文字を区別しない）。\n"
+    "  --person   チームのデータベース（postgresql://）で worvane_lead のメンバーが指定します: all、または\n"
+    "             一人のログイン名。totals と export は各日の担当者も出力します。\n"
+    "  日付は YYYY-MM-DD または YYYY/MM/DD。検索語に引用符は要りません。\n"
+    "  終了コード: 0 完了、1 失敗（理由は標準エラー出力）、2 引数の誤り。\n";
 
 struct Arguments {
     QString command;
@@ -67,7 +66,7 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
             target = &parsed.person;
         if (target || arg == QLatin1String("--project")) {
             if (++i == args.size())
-                return QStringLiteral("%1 needs a value").arg(arg);
+                return QStringLiteral("%1 には値が必要です").arg(arg);
             if (target)
                 *target = args.at(i);
             else
@@ -78,26 +77,26 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
             // The words of a search, quoted together or not.
             parsed.text = parsed.text.isNull() ? arg : parsed.text + QLatin1Char(' ') + arg;
         } else {
-            return QStringLiteral("unexpected argument: %1").arg(arg);
+            return QStringLiteral("不明な引数です: %1").arg(arg);
         }
     }
     const bool isExport = parsed.command == QLatin1String("export");
     const bool isSearch = parsed.command == QLatin1String("search");
     if (parsed.command != QLatin1String("totals") && !isExport && !isSearch)
-        return QStringLiteral("name a command: totals, export or search");
+        return QStringLiteral("コマンド（totals、export、search）を指定してください");
     if (isSearch && parsed.text.trimmed().isEmpty())
-        return QStringLiteral("search needs the words to find");
+        return QStringLiteral("search には検索語が必要です");
     if (!isSearch && (parsed.from.isEmpty() || parsed.to.isEmpty()))
-        return QStringLiteral("--from and --to are needed");
+        return QStringLiteral("--from と --to を指定してください");
     if (isExport != !parsed.format.isEmpty() || isExport != !parsed.out.isEmpty())
-        return isExport ? QStringLiteral("export needs --format and --out")
-                        : QStringLiteral("--format and --out belong to export");
+        return isExport ? QStringLiteral("export には --format と --out が必要です")
+                        : QStringLiteral("--format と --out は export で指定します");
     static const QStringList formats{QStringLiteral("csv"), QStringLiteral("csv-cp932"),
                                      QStringLiteral("xlsx"), QStringLiteral("text")};
     if (isExport && !formats.contains(parsed.format))
-        return QStringLiteral("unknown format: %1").arg(parsed.format);
+        return QStringLiteral("不明な形式です: %1（csv、csv-cp932、xlsx、text のどれか）").arg(parsed.format);
     if (isSearch && !parsed.person.isEmpty())
-        return QStringLiteral("--person belongs to totals and export");
+        return QStringLiteral("--person は totals と export で指定します");
     return std::nullopt;
 }
 
@@ -117,14 +116,14 @@ int printSearch(Store &store, const SearchRequest &request, QTextStream &out, QT
     if (const Result<IndexStatus> status = store.indexStatus();
         status.ok() && !status.value.ready && status.value.writable) {
         if (const Outcome built = store.buildIndex({}); !built.ok())
-            err << "worvane-report: the search index could not be built (searching without it): "
-                << built.error->text << "\n";
+            err << "worvane-report: 全文検索の索引を作成できませんでした（索引なしで検索します）: " << built.error->text
+                << "\n";
     }
     std::optional<QString> before = QString();
     while (before) {
         const Result<SearchPage> found = store.search(request, *before, 100);
         if (!found.ok()) {
-            err << "worvane-report: cannot search " << store.name() << ": " << found.error->text << "\n";
+            err << "worvane-report: " << store.name() << " を検索できませんでした: " << found.error->text << "\n";
             return Failed;
         }
         const SearchPage &page = found.value;
@@ -166,12 +165,13 @@ int main(int argc, char **argv)
     const auto from = isSearch && arguments.from.isEmpty() ? QString() : storedDate(arguments.from);
     const auto to = isSearch && arguments.to.isEmpty() ? QString() : storedDate(arguments.to);
     if (!from || !to) {
-        err << "worvane-report: not a date: " << (!from ? arguments.from : arguments.to)
-            << " (give dates as YYYY-MM-DD or YYYY/MM/DD)\n";
+        err << "worvane-report: 日付が不正です: " << (!from ? arguments.from : arguments.to)
+            << "（YYYY-MM-DD または YYYY/MM/DD で指定してください）\n";
         return BadArguments;
     }
     if (!to->isEmpty() && *to < *from) {
-        err << "worvane-report: --from " << arguments.from << " is after --to " << arguments.to << "\n";
+        err << "worvane-report: 期間が不正です: --from " << arguments.from << " が --to " << arguments.to
+            << " より後です\n";
         return BadArguments;
     }
 
@@ -180,13 +180,13 @@ int main(int argc, char **argv)
     if (db.isEmpty()) {
         db = settings.databasePath;
         if (db.isEmpty()) {
-            err << "worvane-report: no database is named in " << settings.iniPath << "; give one with --db\n";
+            err << "worvane-report: " << settings.iniPath << " にデータベースの指定がありません。--db で指定してください\n";
             return Failed;
         }
     }
     const std::unique_ptr<Store> store = OpenStore(db);
     if (const auto missing = store->missingAtStart()) {
-        err << "worvane-report: " << missing->text << "\n";
+        err << "worvane-report: データベースを開けません: " << missing->text << "\n";
         return Failed;
     }
 
@@ -201,17 +201,17 @@ int main(int argc, char **argv)
     if (people.others()) {
         const Result<TeamPeople> team = store->teamPeople();
         if (!team.ok()) {
-            err << "worvane-report: cannot read " << store->name() << ": " << team.error->text << "\n";
+            err << "worvane-report: " << store->name() << " を読めませんでした: " << team.error->text << "\n";
             return Failed;
         }
         if (team.value.self.isEmpty()) {
-            err << "worvane-report: --person belongs to a team database (postgresql://); a file holds one "
-                   "person's days\n";
+            err << "worvane-report: --person はチームのデータベース（postgresql://）で指定します。ファイルには一人分の"
+                   "日報しかありません\n";
             return BadArguments;
         }
         if (!team.value.lead && !(people.kind == People::Kind::One && people.name == team.value.self)) {
             err << "worvane-report: --person " << arguments.person
-                << ": only a lead (a member of worvane_lead) reads other people's days\n";
+                << ": 他の人の日報を読めるのはリーダー（worvane_lead のメンバー）だけです\n";
             return BadArguments;
         }
     }
@@ -219,7 +219,7 @@ int main(int argc, char **argv)
     if (arguments.command == QLatin1String("totals")) {
         const Result<QList<DaySummary>> range = store->summarizeRange(selection, Store::ItemCounts::Counted);
         if (!range.ok()) {
-            err << "worvane-report: cannot read " << store->name() << ": " << range.error->text << "\n";
+            err << "worvane-report: " << store->name() << " を読めませんでした: " << range.error->text << "\n";
             return Failed;
         }
         const RangeTotals totals = TotalRange(range.value);

@@ -79,27 +79,27 @@ private slots:
         QTest::newRow("no such date")
             << QStringList{QStringLiteral("totals"), QStringLiteral("--from"), QStringLiteral("2026-02-30"),
                            QStringLiteral("--to"), QStringLiteral("2026-03-01")}
-            << 2 << "YYYY-MM-DD or YYYY/MM/DD";
+            << 2 << "YYYY-MM-DD または YYYY/MM/DD";
         QTest::newRow("from after to")
             << QStringList{QStringLiteral("totals"), QStringLiteral("--from"), QStringLiteral("2026/03/02"),
                            QStringLiteral("--to"), QStringLiteral("2026-03-01")}
-            << 2 << "is after --to";
+            << 2 << "より後です";
         if (!worvane::test::onServer())
             QTest::newRow("person on a file")
                 << QStringList{QStringLiteral("--db"), m_db} + range + QStringList{QStringLiteral("--person"), QStringLiteral("all")}
-                << 2 << "team database";
-        QTest::newRow("empty search") << QStringList{QStringLiteral("search"), QStringLiteral(" ")} << 2 << "words to find";
+                << 2 << "チームのデータベース";
+        QTest::newRow("empty search") << QStringList{QStringLiteral("search"), QStringLiteral(" ")} << 2 << "検索語が必要です";
         QTest::newRow("no command") << QStringList{QStringLiteral("--from"), QStringLiteral("2026-01-01")}
-                                    << 2 << "usage:";
+                                    << 2 << "使い方:";
         QTest::newRow("unknown format")
             << QStringList{QStringLiteral("export"),     QStringLiteral("--from"),
                            QStringLiteral("2026-01-01"), QStringLiteral("--to"),
                            QStringLiteral("2026-01-31"), QStringLiteral("--format"),
                            QStringLiteral("ods"),        QStringLiteral("--out"),
                            QStringLiteral("x")}
-            << 2 << "unknown format";
+            << 2 << "不明な形式です";
         QTest::newRow("value missing")
-            << QStringList{QStringLiteral("totals"), QStringLiteral("--from")} << 2 << "needs a value";
+            << QStringList{QStringLiteral("totals"), QStringLiteral("--from")} << 2 << "値が必要です";
     }
     void failuresExitOneAndBadArgumentsTwo()
     {

@@ -8,6 +8,9 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QDir>
+#include <QMap>
+#include <QUrl>
 #include <QTest>
 
 using namespace worvane;
@@ -352,6 +355,64 @@ private slots:
         QCOMPARE(book[QStringLiteral("formula")].toString().section(u',', 0, 8),
                  QStringLiteral("=SUMIFS('日報'!$J:$J,'日報'!$B:$B,\"=\"&SUBSTITUTE(SUBSTITUTE(SUBSTITUTE($A2,\"~\","
                                 "\"~~\"),\"*\",\"~*\"),\"?\",\"~?\")"));
+    }
+
+    // The workbook as a spreadsheet user sees it: recalculated by LibreOffice. Codes that read as patterns
+    // or comparisons to SUMIFS (A*, A?, <5, =AB, ~x) are each their own project in 集計, and its total is
+    // the days' total.
+    void workbookRecalculatedByLibreOfficeKeepsEachCodeApart()
+    {
+        if (QStringLiteral(SOFFICE_PATH).endsWith(QStringLiteral("NOTFOUND")) ||
+            QStringLiteral(PYTHON3_PATH).endsWith(QStringLiteral("NOTFOUND")))
+            QSKIP("no LibreOffice or no python3 with openpyxl (scripts/setup.sh --test)");
+        const auto of = [](const char *code, const char *date, const char *end) {
+            return StoredDay{DaySummary{QString::fromLatin1(code), QStringLiteral("名"), QString::fromLatin1(date),
+                                        QStringLiteral("09:00"), QString::fromLatin1(end), 0, {}},
+                             {}};
+        };
+        // Hours: A* 3, AB 4, A? 1, <5 5, =AB 2, ~x 1 (and AB again on another day: 4 + 6).
+        const QList<StoredDay> days{of("<5", "2026/01/05", "14:00"), of("=AB", "2026/01/05", "11:00"),
+                                    of("A*", "2026/01/05", "12:00"), of("A?", "2026/01/05", "10:00"),
+                                    of("AB", "2026/01/05", "13:00"), of("AB", "2026/01/06", "15:00"),
+                                    of("~x", "2026/01/05", "10:00")};
+        const RangeSelection january{QStringLiteral("2026/01/01"), QStringLiteral("2026/01/31"), std::nullopt};
+        const QString path = m_dir.filePath(QStringLiteral("patterns.xlsx"));
+        QCOMPARE(WriteXlsx({path, {}}, january, listed(days)), std::nullopt);
+
+        // Every formula recalculated on loading, in a profile of the test's own.
+        QTemporaryDir profile;
+        QVERIFY(QDir(profile.path()).mkpath(QStringLiteral("user")));
+        QFile settings(profile.filePath(QStringLiteral("user/registrymodifications.xcu")));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                       "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+                       "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+                       "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
+                       "<item oor:path=\"/org.openoffice.Office.Calc/Formula/Load\"><prop oor:name=\"OOXMLRecalcMode\" "
+                       "oor:op=\"fuse\"><value>0</value></prop></item>\n</oor:items>\n");
+        settings.close();
+        const QString out = profile.filePath(QStringLiteral("out"));
+        QProcess office;
+        office.setProcessChannelMode(QProcess::MergedChannels);
+        office.start(QStringLiteral(SOFFICE_PATH),
+                     {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile.path()).toString(),
+                      QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--convert-to"),
+                      QStringLiteral("xlsx"), QStringLiteral("--outdir"), out, path});
+        QVERIFY2(office.waitForFinished(180000) && office.exitCode() == 0, office.readAll().constData());
+
+        QMap<QString, double> totals; // code: minutes in 集計's last column
+        const QJsonArray summary = readBook(out + QStringLiteral("/patterns.xlsx"))[QStringLiteral("summary")].toArray();
+        for (qsizetype r = 1; r < summary.size(); ++r) {
+            const QJsonArray row = summary[r].toArray();
+            totals.insert(row.first().toString(), row.last().toDouble());
+        }
+        QCOMPARE(totals, (QMap<QString, double>{{QStringLiteral("<5"), 300},
+                                                {QStringLiteral("=AB"), 120},
+                                                {QStringLiteral("A*"), 180},
+                                                {QStringLiteral("A?"), 60},
+                                                {QStringLiteral("AB"), 600},
+                                                {QStringLiteral("~x"), 60},
+                                                {QStringLiteral("合計"), 1320}}));
     }
 
     // Two people's days of one project and date (a lead's export of everyone's): each row names its

@@ -1,6 +1,7 @@
 #include "widgets/frozentable.h"
 
 #include <QHeaderView>
+#include <QPaintEvent>
 #include <QScrollBar>
 
 namespace worvane
@@ -26,14 +27,17 @@ void FrozenTableView::setFrozen(int leftColumns, int rightColumns, int bottomRow
         m_parts[p]->raise();
     connect(model(), &QAbstractItemModel::modelReset, this, &FrozenTableView::shapeParts);
     connect(model(), &QAbstractItemModel::layoutChanged, this, &FrozenTableView::shapeParts);
+    // A column's width goes to the parts that show it.
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int size) {
         for (QTableView *part : m_parts)
-            part->setColumnWidth(column, size);
+            if (!part->isColumnHidden(column))
+                part->setColumnWidth(column, size);
         placeParts();
     });
     connect(verticalHeader(), &QHeaderView::sectionResized, this, [this](int row, int, int size) {
         for (QTableView *part : m_parts)
-            part->setRowHeight(row, size);
+            if (!part->isRowHidden(row))
+                part->setRowHeight(row, size);
         placeParts();
     });
     shapeParts();
@@ -104,12 +108,18 @@ void FrozenTableView::shapeParts()
         const bool leftOnly = p == Left || p == BottomLeft, rightOnly = p == Right || p == BottomRight;
         const bool bottomOnly = p == Bottom || p == BottomLeft || p == BottomRight;
         for (int c = 0; c < columns; ++c) {
-            part->setColumnHidden(c, (leftOnly && c >= m_left) || (rightOnly && c < columns - m_right));
-            part->setColumnWidth(c, columnWidth(c));
+            const bool hidden = (leftOnly && c >= m_left) || (rightOnly && c < columns - m_right);
+            if (part->isColumnHidden(c) != hidden)
+                part->setColumnHidden(c, hidden);
+            if (!hidden && part->columnWidth(c) != columnWidth(c))
+                part->setColumnWidth(c, columnWidth(c));
         }
         for (int r = 0; r < rows; ++r) {
-            part->setRowHidden(r, bottomOnly && r < rows - m_bottom);
-            part->setRowHeight(r, rowHeight(r));
+            const bool hidden = bottomOnly && r < rows - m_bottom;
+            if (part->isRowHidden(r) != hidden)
+                part->setRowHidden(r, hidden);
+            if (!hidden && part->rowHeight(r) != rowHeight(r))
+                part->setRowHeight(r, rowHeight(r));
         }
         part->horizontalHeader()->setFixedHeight(horizontalHeader()->height());
     }
@@ -190,6 +200,18 @@ void FrozenTableView::scrollTo(const QModelIndex &index, ScrollHint hint)
         if (y + h > bottomEdge)
             verticalScrollBar()->setValue(verticalScrollBar()->value() + std::min(y + h - bottomEdge, y));
     }
+}
+
+void FrozenTableView::paintEvent(QPaintEvent *event)
+{
+    // What a frozen part covers is not painted under it.
+    QRegion region = event->region();
+    if (m_parts[Left])
+        for (const QTableView *part : m_parts)
+            if (part->isVisible())
+                region -= QRect(viewport()->mapFrom(this, part->geometry().topLeft()), part->size());
+    QPaintEvent uncovered(region);
+    QTableView::paintEvent(&uncovered);
 }
 
 void FrozenTableView::resizeEvent(QResizeEvent *event)

@@ -116,7 +116,7 @@ check_installed() {
     out=$(env -i PATH=/usr/bin:/bin "$program" --version 2>&1) || fail "$name --version: $out"
     [ "$out" = "$name $version" ] || fail "$name --version says: $out"
     out=$(env -i PATH=/usr/bin:/bin "$program" --help 2>&1) || fail "$name --help: $out"
-    [[ $out == "usage: $name "* ]] || fail "$name --help says: $out"
+    [[ $out == "usage: $name "* || $out == "使い方: $name "* ]] || fail "$name --help says: $out"
     [ -f "$prefix/share/man/man1/$name.1.gz" ] || fail "$name has no manual page"
   done
 }

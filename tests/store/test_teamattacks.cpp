@@ -318,7 +318,7 @@ private slots:
         for (const char *person : {"all", "bob"}) {
             const Ran member = runTool(REPORT_PATH, totals + QStringList{QString::fromLatin1(person)});
             QCOMPARE(member.status, 2);
-            QVERIFY2(member.output.contains(QLatin1String("only a lead")), qPrintable(member.output));
+            QVERIFY2(member.output.contains(QStringLiteral("リーダー")), qPrintable(member.output));
         }
         QCOMPARE(runTool(REPORT_PATH, QStringList(totals).replaceInStrings(m_alice, m_lea) << QStringLiteral("all")).status, 0);
         const Ran copy = runTool(COPY_PATH, {m_alice, m_dir.filePath(QStringLiteral("dave.db")), QStringLiteral("--user"),
@@ -344,7 +344,7 @@ private slots:
         test::MessageLog log;
         Clock::setFixed(QDateTime(QDate(2024, 3, 1), QTime(18, 30, 0)));
         const std::unique_ptr<Store> store = OpenStore(m_alice, 1000), patient = OpenStore(m_alice, 10000);
-        const Settings settings{m_dir.filePath(QStringLiteral("Worvane.ini")), m_alice, Used};
+        const Settings settings{m_dir.filePath(QStringLiteral("Worvane.ini")), m_alice, Used, {}};
         frmWorvane window(settings, *store), other(settings, *patient);
         for (frmWorvane *w : {&other, &window}) {
             w->show();

@@ -93,8 +93,8 @@ Result<SearchPage> PgStore::search(const SearchRequest &request, const QString &
         return true;
     };
     // The reader's items below `upTo` (a date; none: the newest) that may hold the word, up to `wanted` of
-    // them in the page's order; with a day, that day's whole.
-    const auto walk = [&](const QString &upTo, int wanted) {
+    // them in the page's order, among the newest WalkRows of them (or all of them: `every`).
+    const auto walk = [&](const QString &upTo, int wanted, bool every = false) {
         QVariantList values{m_db.person(), bounds.pattern, wanted};
         QString newest = QStringLiteral("SELECT c.* FROM DF_WKCONT c WHERE c.WKUSER = $1");
         const auto bound = [&](const char *condition, const QVariant &value) {
@@ -107,7 +107,10 @@ Result<SearchPage> PgStore::search(const SearchRequest &request, const QString &
         bound(" AND c.WKYMD >= $%1", bounds.from);
         bound(" AND c.WKYMD <= $%1", bounds.to);
         bound(" AND c.PJKEY LIKE $%1 ESCAPE '\\'", bounds.codePattern);
-        newest += QStringLiteral(" ORDER BY c.WKYMD DESC, c.PJKEY, c.ROWNO LIMIT %1").arg(WalkRows);
+        // All of them: the items holding the word gathered first (a scan of the reader's items, OFFSET 0
+        // keeping the planner from walking the newest-first index through every one of them), then ordered.
+        newest += every ? QStringLiteral(" AND c.BODY LIKE $2 ESCAPE '\\' OFFSET 0")
+                        : QStringLiteral(" ORDER BY c.WKYMD DESC, c.PJKEY, c.ROWNO LIMIT %1").arg(WalkRows);
         return m_db.run(QLatin1String(Columns) + QStringLiteral(" FROM (") + newest + QStringLiteral(") c") +
                             QLatin1String(Joined) + QStringLiteral(" WHERE c.BODY LIKE $2 ESCAPE '\\'") +
                             QLatin1String(Order) + QStringLiteral(" LIMIT $3"),
@@ -144,8 +147,10 @@ Result<SearchPage> PgStore::search(const SearchRequest &request, const QString &
         if (!walk(upTo, pageSize))
             return failed<SearchPage>();
         if (found.size() < pageSize) {
+            // The trigram index serves words of three characters or more; a shorter one would make it hand
+            // over every item to be compared, slower than reading the reader's items themselves.
             found.clear();
-            if (!lookUp(upTo, pageSize))
+            if (!(longest.toUcs4().size() >= 3 ? lookUp(upTo, pageSize) : walk(upTo, pageSize, true)))
                 return failed<SearchPage>();
         }
         const bool full = found.size() == pageSize;

@@ -89,7 +89,7 @@ std::string gridDigest(const FlexGrid *grid, int firstCol)
 
 Program::Program(const Child &c)
     : settings{QString::fromStdString(c.work + "/Worvane.ini"), QString::fromStdString(c.dataset),
-               QString::fromLatin1(Dataset::BigDayCode)},
+               QString::fromLatin1(Dataset::BigDayCode), {}},
       store(OpenStore(settings.databasePath))
 {
 }

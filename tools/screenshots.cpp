@@ -82,7 +82,7 @@ int main(int argc, char **argv)
          {QStringLiteral("10"), QStringLiteral("レビュー対応"), QStringLiteral("指摘事項を修正")}}});
 
     bool ok = true;
-    frmWorvane window(Settings{dir.filePath(QStringLiteral("Worvane.ini")), db, QStringLiteral("A0012345")}, store);
+    frmWorvane window(Settings{dir.filePath(QStringLiteral("Worvane.ini")), db, QStringLiteral("A0012345"), {}}, store);
     window.show();
     settle();
     ControlOf<QLineEdit>(window, "txtWKYMD")->setText(QStringLiteral("2026/03/06"));
@@ -102,7 +102,7 @@ int main(int argc, char **argv)
         ok &= shoot(&viewer, out.filePath(QStringLiteral("project.png")));
     }
     {
-        frmCalendar calendar(&window);
+        frmCalendar calendar(DaysOff::load(), &window);
         calendar.show();
         ok &= shoot(&calendar, out.filePath(QStringLiteral("calendar.png")));
     }

@@ -107,6 +107,7 @@ Settings LoadSettings(const QString &executableFolder, const QString &userConfig
         GetIniString(QStringLiteral("MDB Path"), QStringLiteral("Path"), settings.iniPath);
     settings.defaultCode =
         GetIniString(QStringLiteral("Default Value"), QStringLiteral("PJCode"), settings.iniPath);
+    settings.companyHolidays = GetIniString(QStringLiteral("Holidays"), QStringLiteral("Company"), settings.iniPath);
     return settings;
 }
 

@@ -37,7 +37,7 @@ void showJapaneseHeading(QCalendarWidget *calendar)
 }
 } // namespace
 
-frmCalendar::frmCalendar(QWidget *parent) : QDialog(parent)
+frmCalendar::frmCalendar(const DaysOff &daysOff, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmCalendar"));
     setWindowTitle(caption::Calendar);
@@ -61,6 +61,17 @@ frmCalendar::frmCalendar(QWidget *parent) : QDialog(parent)
     QTextCharFormat sunday = Calendar->weekdayTextFormat(Qt::Sunday);
     sunday.setForeground(QColor(255, 0, 0));
     Calendar->setWeekdayTextFormat(Qt::Sunday, sunday);
+    // The days off of the month shown (and of the days of the months beside it that it shows).
+    const auto markDaysOff = [this, daysOff, sunday](int year, int month) {
+        const QDate first(year, month, 1);
+        for (QDate day = first.addDays(-7); day < first.addMonths(1).addDays(14); day = day.addDays(1))
+            if (const QString name = daysOff.holidayName(day); !name.isEmpty()) {
+                QTextCharFormat holiday = sunday;
+                holiday.setToolTip(name);
+                Calendar->setDateTextFormat(day, holiday);
+            }
+    };
+    connect(Calendar, &QCalendarWidget::currentPageChanged, this, markDaysOff);
 
     cmdClose = new QPushButton(QStringLiteral("閉じる"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
@@ -73,6 +84,7 @@ frmCalendar::frmCalendar(QWidget *parent) : QDialog(parent)
 
     // The window always opens on today, whatever was picked before.
     Calendar->setSelectedDate(Clock::today());
+    markDaysOff(Clock::today().year(), Clock::today().month());
 
     // A click on a day picks it; paging with the month and year selectors does not. Enter in the
     // calendar (and a date typed into the calendar and confirmed with Enter) arrives as activated.
@@ -83,9 +95,9 @@ frmCalendar::frmCalendar(QWidget *parent) : QDialog(parent)
     Calendar->setFocus();
 }
 
-std::optional<QDate> frmCalendar::pick(QWidget *parent)
+std::optional<QDate> frmCalendar::pick(QWidget *parent, const DaysOff &daysOff)
 {
-    frmCalendar calendar(parent);
+    frmCalendar calendar(daysOff, parent);
     calendar.exec();
     ReturnFocusTo(parent);
     return calendar.picked();

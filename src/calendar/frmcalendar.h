@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/holidays.h"
+
 #include <QDate>
 #include <QDialog>
 #include <optional>
@@ -16,10 +18,11 @@ class frmCalendar : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmCalendar(QWidget *parent = nullptr);
+    // Holidays and the company's days off show as Sundays do, named in their tooltips.
+    explicit frmCalendar(const DaysOff &daysOff = {}, QWidget *parent = nullptr);
 
     // Shows the window modally; the day picked, or nothing.
-    static std::optional<QDate> pick(QWidget *parent);
+    static std::optional<QDate> pick(QWidget *parent, const DaysOff &daysOff = {});
 
     // The day picked once the window has closed, or nothing.
     std::optional<QDate> picked() const { return m_picked; }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QDate>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 // Every message the program shows, in one place: the windows, the rules and the tests use these.
 
@@ -153,6 +156,16 @@ inline QString HitCount(qsizetype hits, bool more)
 inline const QString IndexBuilding = QStringLiteral("全文検索の索引を作成しています…");
 inline const Message IndexNoRoom{Warning, QStringLiteral("ディスクの空き容量が足りないため、全文検索の索引を作れませんでした。\r\n"
                                                          "索引を使わずに検索します。")};
+// The working days of the month so far without a saved day, for the main window's status line:
+// 「未入力の日: 12/3(木), 12/7(月)」; empty when there are none.
+inline QString MissingDays(const QList<QDate> &days)
+{
+    static const char16_t *const weekdays[] = {u"月", u"火", u"水", u"木", u"金", u"土", u"日"};
+    QStringList named;
+    for (const QDate &day : days)
+        named << QStringLiteral("%1/%2(%3)").arg(day.month()).arg(day.day()).arg(QString::fromUtf16(weekdays[day.dayOfWeek() - 1]));
+    return named.isEmpty() ? QString() : QStringLiteral("未入力の日: ") + named.join(QStringLiteral(", "));
+}
 inline const QString Searching = QStringLiteral("検索しています…");
 inline const QString SearchWithoutIndex = QStringLiteral("索引がないため、全件を読んで検索しています。");
 

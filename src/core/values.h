@@ -42,6 +42,7 @@ struct Settings {
     QString iniPath;      // the settings file itself
     QString databasePath; // [MDB Path] Path=, cut to 199 bytes
     QString defaultCode;  // [Default Value] PJCode=, offered at start and after Cancel
+    QString companyHolidays; // [Holidays] Company=: a file of the company's own days off, or ""
 };
 
 // ---- Days as the store holds them -------------------------------------------------------------------

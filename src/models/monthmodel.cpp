@@ -8,8 +8,10 @@ namespace worvane
 
 namespace
 {
-QColor weekdayColour(const QDate &date)
+QColor weekdayColour(const QDate &date, const DaysOff &daysOff)
 {
+    if (daysOff.isHoliday(date))
+        return QColor(255, 0, 0);
     switch (date.dayOfWeek()) {
     case Qt::Saturday:
         return QColor(0, 0, 255);
@@ -79,7 +81,7 @@ QVariant MonthModel::data(const QModelIndex &index, int role) const
     const int row = index.row(), column = index.column();
     const bool dayColumn = column >= FirstDay && column < totalColumn();
     if (role == Qt::ForegroundRole && dayColumn) {
-        const QColor colour = weekdayColour(dateOf(column));
+        const QColor colour = weekdayColour(dateOf(column), m_daysOff);
         return colour.isValid() ? QVariant(QBrush(colour)) : QVariant();
     }
     if (role == Qt::TextAlignmentRole)
@@ -118,8 +120,12 @@ QVariant MonthModel::headerData(int section, Qt::Orientation orientation, int ro
         return {};
     const bool dayColumn = section >= FirstDay && section < totalColumn();
     if (role == Qt::ForegroundRole && dayColumn) {
-        const QColor colour = weekdayColour(dateOf(section));
+        const QColor colour = weekdayColour(dateOf(section), m_daysOff);
         return colour.isValid() ? QVariant(QBrush(colour)) : QVariant();
+    }
+    if (role == Qt::ToolTipRole && dayColumn) {
+        const QString name = m_daysOff.holidayName(dateOf(section));
+        return name.isEmpty() ? QVariant() : QVariant(name);
     }
     if (role != Qt::DisplayRole)
         return {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/holidays.h"
 #include "ranges/rangetotals.h"
 
 #include <QAbstractTableModel>
@@ -25,11 +26,13 @@ public:
     // person's project, and its name names the person.
     void setMonth(const QDate &month, const QList<DaySummary> &days, bool withPeople = false);
     QDate month() const { return m_month; }
+    // Holidays and the company's days off: coloured as Sundays, named in the heading's tooltip.
+    void setDaysOff(const DaysOff &daysOff) { m_daysOff = daysOff; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    // Days headed "1(月)"; Saturdays blue, Sundays red, in the heading and the cells.
+    // Days headed "1(月)"; Saturdays blue, Sundays and days off red, in the heading and the cells.
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     // The saved day in a cell, or nothing (a total, a name, a day without a saved day).
@@ -47,6 +50,7 @@ private:
     };
 
     QDate m_month;
+    DaysOff m_daysOff;
     bool m_withPeople = false;
     RangeTotals m_totals;
     // For each project row, its saved days by day of the month (1..31).

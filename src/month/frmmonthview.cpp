@@ -170,6 +170,7 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
     auto *grid = Make<FrozenTableView>(this, "fgdMONTH");
     fgdMONTH = grid;
     fgdMONTH->setAccessibleName(QStringLiteral("月報一覧"));
+    m_model->setDaysOff(DaysOff::load(m_settings.companyHolidays));
     fgdMONTH->setModel(m_model);
     fgdMONTH->setItemDelegate(new MonthCellDelegate(fgdMONTH));
     fgdMONTH->setSelectionMode(QAbstractItemView::SingleSelection);

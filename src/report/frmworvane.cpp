@@ -19,6 +19,7 @@
 #include "project/frmpjviewer.h"
 #include "report/reportfile.h"
 #include "core/dayrules.h"
+#include "core/holidays.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -67,6 +68,26 @@ frmWorvane::frmWorvane(Settings settings, Store &store, QWidget *parent)
     ApplyInputLimits();
     ResetScreen();
     txtPJCODE->setFocus(Qt::OtherFocusReason);
+    m_daysOff = DaysOff::load(m_settings.companyHolidays);
+    showMissingDays();
+}
+
+void frmWorvane::showMissingDays()
+{
+    // The reader's saved days of the month so far; the working days without one are named.
+    const QDate today = Clock::today();
+    const QDate first(today.year(), today.month(), 1);
+    if (today == first)
+        return SetStandingStatus(lblStatus, QString());
+    const RangeSelection month{ymdText(first), ymdText(today.addDays(-1)), std::nullopt, {}};
+    const Result<QList<DaySummary>> days =
+        CallStore(this, m_store, [&] { return m_store.summarizeRange(month, Store::ItemCounts::NotCounted); });
+    if (!days.ok())
+        return; // the window's own calls say what is wrong
+    QList<QDate> saved;
+    for (const DaySummary &day : days.value)
+        saved << QDate::fromString(day.date, QStringLiteral("yyyy/MM/dd"));
+    SetStandingStatus(lblStatus, msg::MissingDays(MissingDays(m_daysOff, today, saved)));
 }
 
 void frmWorvane::connectFields()
@@ -352,7 +373,7 @@ void frmWorvane::copyLastDay()
 
 void frmWorvane::cmdCallCalendar_Click()
 {
-    if (const auto date = frmCalendar::pick(this)) {
+    if (const auto date = frmCalendar::pick(this, m_daysOff)) {
         txtWKYMD->setText(ymdText(*date));
         MoveFocus(cmdSerch);
     } else {
@@ -541,6 +562,7 @@ void frmWorvane::cmdUpdate_Click()
     if (saved.ok()) {
         say(msg::Saved);
         WriteDefaultPJCode(m_settings, txtPJCODE->text());
+        showMissingDays();
     } else if (const auto where = saved.failedAs(StoreError::Kind::Refused) &&
                                           saved.error->rule == StoreError::Rule::UnstorableCharacter
                                       ? FindUnstorable(screenDay())

@@ -2,6 +2,7 @@
 
 #include "report/frmworvane_ui.h"
 #include "core/dayrules.h"
+#include "core/holidays.h"
 #include "store/store.h"
 
 #include <QWidget>
@@ -48,6 +49,8 @@ private:
     static const FunctionKey FunctionKeys[];
 
     void connectFields();
+    // The status line names the working days of the month so far that have no saved day (未入力).
+    void showMissingDays();
 
     // Event handlers.
     void txtPJCODE_LostFocus();
@@ -87,6 +90,7 @@ private:
     void focusField(QWidget *field);
     Settings m_settings;
     Store &m_store;
+    DaysOff m_daysOff; // weekends, holidays and the company's days off
     WorkItemModel *m_items;
     bool m_movingFocus = false; // the program moves the focus to a field at fault
     // The day the search loaded (or the save stored), and what it was then.

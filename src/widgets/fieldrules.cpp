@@ -186,8 +186,15 @@ public:
     {
         m_clear.setSingleShot(true);
         m_clear.setInterval(10000);
-        connect(&m_clear, &QTimer::timeout, line, &QLabel::clear);
+        connect(&m_clear, &QTimer::timeout, line, [this] { m_line->setText(m_standing); });
         window->installEventFilter(this);
+    }
+
+    void setStanding(const QString &text)
+    {
+        m_standing = text;
+        if (!m_clear.isActive())
+            m_line->setText(text);
     }
 
 protected:
@@ -206,6 +213,7 @@ protected:
 private:
     QLabel *m_line;
     QTimer m_clear;
+    QString m_standing;
 };
 } // namespace
 
@@ -243,6 +251,13 @@ void InstallFunctionKeys(QWidget *window, std::function<bool(int key)> act)
 void InstallStatusLine(QWidget *window, QLabel *line)
 {
     new StatusLine(window, line);
+}
+
+void SetStandingStatus(QLabel *line, const QString &text)
+{
+    for (QObject *child : line->children())
+        if (auto *status = dynamic_cast<StatusLine *>(child))
+            status->setStanding(text);
 }
 
 void SetInputMethodEnabled(QWidget *w, bool on)

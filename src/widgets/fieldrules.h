@@ -57,6 +57,8 @@ void InstallFunctionKeys(QWidget *window, std::function<bool(int key)> act);
 // The window's status line: every status tip that reaches the window (what a field refused, for one)
 // is shown in line, and cleared after a while.
 void InstallStatusLine(QWidget *window, QLabel *line);
+// What the status line shows when no tip is shown: a standing text (the days not entered yet, say).
+void SetStandingStatus(QLabel *line, const QString &text);
 
 // Input method on (Japanese input) or off (half-width fields: codes, dates, times, numbers).
 void SetInputMethodEnabled(QWidget *w, bool on);

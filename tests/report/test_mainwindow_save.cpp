@@ -181,6 +181,27 @@ private slots:
                                       {"05", "five", "d"}}));
     }
 
+    // The status line names the working days of the month so far without a saved day, from the start and
+    // again after each save (a holiday, 2024/03/20, and the weekends are not working days).
+    void theStatusLineNamesTheDaysNotEntered()
+    {
+        WindowFixture f;
+        Clock::setFixed(QDateTime(QDate(2024, 3, 22), QTime(9, 0)));
+        QVERIFY(f.store().saveDay({"B0000001", "2024/03/01", "09:00", "18:00", {}}).ok());
+        for (const char *date : {"2024/03/04", "2024/03/05", "2024/03/06", "2024/03/07", "2024/03/08",
+                                 "2024/03/11", "2024/03/12", "2024/03/13", "2024/03/14", "2024/03/15",
+                                 "2024/03/18", "2024/03/19"})
+            QVERIFY(f.store().saveDay({"B0000001", date, "09:00", "18:00", {}}).ok());
+        f.useDatabase(f.dbPath()); // started again
+        auto *status = labelOf(f.w(), "lblStatus");
+        QCOMPARE(status->text(), QStringLiteral("未入力の日: 3/21(木)"));
+        prepareDay(f, QStringLiteral("20240321"));
+        f.log().answer(true);
+        WindowFixture::press(Qt::Key_F1);
+        QCOMPARE(f.log().last().text, msg::Saved.text);
+        QCOMPARE(status->text(), QString());
+    }
+
     void anEmptyListStillSavesTheHours()
     {
         WindowFixture f;

@@ -32,7 +32,7 @@ void WindowFixture::useDatabase(const QString &path)
         m_window->hide();
     m_window.reset();
     m_store = OpenStore(path);
-    m_window = std::make_unique<frmWorvane>(Settings{iniPath(), path, m_code}, *m_store);
+    m_window = std::make_unique<frmWorvane>(Settings{iniPath(), path, m_code, {}}, *m_store);
     m_window->show();
     QApplication::setActiveWindow(m_window.get());
     if (!QTest::qWaitForWindowActive(m_window.get()))

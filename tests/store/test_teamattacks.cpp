@@ -103,13 +103,20 @@ private slots:
         QTest::addColumn<bool>("allowed");
         QTest::addColumn<QString>("check");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<QStringList>("leadFirst"); // a lead's statements before the attack
         const QString projects = QStringLiteral("SELECT COUNT(*) FROM dm_prjmst");
         const QString codes = QStringLiteral("SELECT string_agg(pjcode, ',' ORDER BY pjcode) FROM dm_prjmst");
         const QString allCodes = QStringLiteral("A0012345,A0012346,B0000001,C1000010,Z9999999");
         const QString owners = QStringLiteral("SELECT string_agg(wkuser, ',' ORDER BY wkuser) FROM df_wktime");
         const auto row = [](const char *name, const char *who, QStringList statements, bool allowed,
                             const QString &check, const QString &expected) {
-            QTest::newRow(name) << QString::fromLatin1(who) << statements << allowed << check << expected;
+            QTest::newRow(name) << QString::fromLatin1(who) << statements << allowed << check << expected
+                                << QStringList();
+        };
+        // A person's day, approved or returned, commented, closed or reopened by the lead lea first.
+        const auto after = [](const char *name, QStringList leadFirst, const char *who, QStringList statements,
+                              bool allowed, const QString &check, const QString &expected) {
+            QTest::newRow(name) << QString::fromLatin1(who) << statements << allowed << check << expected << leadFirst;
         };
         // The shared project master.
         row("member deletes every project", "alice", {QStringLiteral("DELETE FROM dm_prjmst")}, false, projects,
@@ -181,6 +188,83 @@ private slots:
              QStringLiteral("CREATE FUNCTION alice.pg_has_role(name, text, text) RETURNS boolean LANGUAGE sql AS 'SELECT true'"),
              QStringLiteral("UPDATE dm_prjmst SET pjcode = 'QQQ00001' WHERE pjcode = 'C1000010'")},
             false, codes, allCodes);
+
+        // The team's day: states, comments and records are the leads' to write, through their functions only.
+        const QString state = QStringLiteral("SELECT string_agg(wkuser || ' ' || state, ',' ORDER BY wkuser) FROM wv_daystate");
+        const QString submitted = QStringLiteral("alice 提出済,bob 提出済");
+        const QString detail = QStringLiteral("SELECT detail FROM df_wkcont WHERE wkuser = 'alice'");
+        const QString comments = QStringLiteral("SELECT COUNT(*) FROM wv_comment");
+        const QString approve = QStringLiteral("SELECT worvane_review('alice', '2024/03/01', '承認', 'よし')");
+        const QString close = QStringLiteral("SELECT worvane_close('2024/03/31')");
+        const QString change = QStringLiteral("UPDATE df_wkcont SET detail = 'x' WHERE wkuser = 'alice'");
+        row("member approves their own day", "alice", {approve}, false, state, submitted);
+        row("member approves as worvane_lead", "alice", {QStringLiteral("SET ROLE worvane_lead"), approve}, false, state,
+            submitted);
+        row("member shadows pg_has_role to approve", "alice",
+            {QStringLiteral("CREATE SCHEMA alice"),
+             QStringLiteral("CREATE FUNCTION alice.pg_has_role(name, text, text) RETURNS boolean LANGUAGE sql AS 'SELECT true'"),
+             approve},
+            false, state, submitted);
+        row("member sets their state", "alice", {QStringLiteral("UPDATE wv_daystate SET state = '承認済'")}, false, state,
+            submitted);
+        row("member deletes their state", "alice", {QStringLiteral("DELETE FROM wv_daystate")}, false, state, submitted);
+        row("member adds a state", "alice",
+            {QStringLiteral("INSERT INTO wv_daystate (wkuser, wkymd, state) VALUES ('alice', '2024/03/02', '承認済')")},
+            false, state, submitted);
+        row("member writes a comment", "alice",
+            {QStringLiteral("INSERT INTO wv_comment (wkuser, wkymd, body) VALUES ('alice', '2024/03/01', 'ok')")}, false,
+            comments, QStringLiteral("0"));
+        row("member closes the month", "alice", {close}, false, QStringLiteral("SELECT COUNT(*) FROM wv_closed"),
+            QStringLiteral("0"));
+        row("member disables the day's guard", "alice",
+            {QStringLiteral("ALTER TABLE df_wkcont DISABLE TRIGGER df_wkcont_guard_update")}, false,
+            QStringLiteral("SELECT tgenabled::text FROM pg_trigger WHERE tgname = 'df_wkcont_guard_update'"),
+            QStringLiteral("O"));
+        row("lead approves alice's day", "lea", {approve}, true, state, QStringLiteral("alice 承認済,bob 提出済"));
+        after("member changes an approved day", {approve}, "alice", {change}, false, detail, QStringLiteral("alice"));
+        after("member deletes an approved day", {approve}, "alice", {QStringLiteral("DELETE FROM df_wkcont")}, false,
+              detail, QStringLiteral("alice"));
+        after("member adds an item to an approved day", {approve}, "alice",
+              {QStringLiteral("INSERT INTO df_wkcont (pjcode, wkymd, wkcode, wkhead, detail) "
+                              "VALUES ('A0012345', '2024/03/01', '2', 't', 'd')")},
+              false, QStringLiteral("SELECT COUNT(*) FROM df_wkcont WHERE wkuser = 'alice'"), QStringLiteral("1"));
+        after("member moves an approved day away", {approve}, "alice",
+              {QStringLiteral("UPDATE df_wktime SET wkymd = '2024/03/02'")}, false,
+              QStringLiteral("SELECT wkymd FROM df_wktime WHERE wkuser = 'alice'"), QStringLiteral("2024/03/01"));
+        after("member deletes a comment", {approve}, "alice", {QStringLiteral("DELETE FROM wv_comment")}, false,
+              comments, QStringLiteral("1"));
+        after("lead deletes a comment", {approve}, "lea", {QStringLiteral("DELETE FROM wv_comment")}, false, comments,
+              QStringLiteral("1"));
+        after("lead rewrites a comment", {approve}, "lea", {QStringLiteral("UPDATE wv_comment SET body = 'x'")}, false,
+              QStringLiteral("SELECT body FROM wv_comment"), QStringLiteral("よし"));
+        after("lead deletes the records", {approve}, "lea", {QStringLiteral("DELETE FROM wv_record")}, false,
+              QStringLiteral("SELECT COUNT(*) FROM wv_record"), QStringLiteral("1"));
+        after("lead changes an approved day of alice's", {approve}, "lea", {change}, true, detail,
+              QStringLiteral("alice"));
+        after("member reads bob's comments", {QStringLiteral("SELECT worvane_comment('bob', '2024/03/01', '秘密')")},
+              "alice",
+              {QStringLiteral("UPDATE df_wkcont SET detail = coalesce((SELECT string_agg(body, ',') FROM wv_comment), "
+                              "'none')")},
+              true, detail, QStringLiteral("none"));
+        after("member changes a returned day: submitted again",
+              {QStringLiteral("SELECT worvane_review('alice', '2024/03/01', '差戻し', '直して')")}, "alice", {change},
+              true, state, submitted);
+        after("member changes a closed day", {close}, "alice", {change}, false, detail, QStringLiteral("alice"));
+        after("member writes a new day in a closed month", {close}, "alice",
+              {QStringLiteral("INSERT INTO df_wktime (pjcode, wkymd) VALUES ('A0012345', '2024/03/02')")}, false,
+              QStringLiteral("SELECT COUNT(*) FROM df_wktime WHERE wkuser = 'alice'"), QStringLiteral("1"));
+        after("member writes a day after the closing", {QStringLiteral("SELECT worvane_close('2024/02/29')")}, "alice",
+              {change}, true, detail, QStringLiteral("x"));
+        after("member changes a reopened day of a closed month",
+              {close, QStringLiteral("SELECT worvane_reopen('alice', '2024/03/01')")}, "alice", {change}, true, detail,
+              QStringLiteral("x"));
+        after("bob's day stays closed when alice's is reopened",
+              {close, QStringLiteral("SELECT worvane_reopen('alice', '2024/03/01')")}, "bob",
+              {QStringLiteral("UPDATE df_wkcont SET detail = 'x'")}, false,
+              QStringLiteral("SELECT detail FROM df_wkcont WHERE wkuser = 'bob'"), QStringLiteral("bob"));
+        after("member changes an approved day after the lead reopens it",
+              {approve, QStringLiteral("SELECT worvane_reopen('alice', '2024/03/01')")}, "alice", {change}, true, detail,
+              QStringLiteral("x"));
     }
 
     void sqlTypedByHand()
@@ -190,6 +274,12 @@ private slots:
         QFETCH(bool, allowed);
         QFETCH(QString, check);
         QFETCH(QString, expected);
+        QFETCH(QStringList, leadFirst);
+        {
+            test::Session lead(m_lea);
+            for (const QString &statement : leadFirst)
+                QVERIFY2(lead.exec(statement), qPrintable(lead.error()));
+        }
         bool went = true;
         QString why;
         {

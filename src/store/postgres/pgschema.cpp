@@ -148,13 +148,218 @@ END $setup$;
 REVOKE ALL ON FUNCTION worvane_items_holding(text, text, text, text, text, integer) FROM PUBLIC;
 GRANT EXECUTE ON FUNCTION worvane_items_holding(text, text, text, text, text, integer) TO worvane_user;
 )SQL";
+
+// A person's day (all their projects of one date) as the team sees it: submitted (提出済) when saved,
+// approved (承認済) or returned (差戻し) by a lead, with the leads' comments; the team's days closed (締め)
+// up to a date, with the days and months a lead reopened since. Every approval, return, closing and
+// reopening is recorded with who and when. People read these through the policies (a member their own
+// days, a lead everyone's) and write them only through the functions below, which run as the role that set
+// the database up and check who calls; nobody updates or deletes a comment or a record. The day tables'
+// triggers refuse any change to an approved day or a closed one, whoever writes, and make a saved day
+// 提出済. WV003 refuses a change to a day that is approved or closed; WV001 is a lead's action asked by a
+// member. Every statement may run again.
+const char *const TeamDay = R"SQL(
+SET LOCAL client_min_messages = warning;
+CREATE TABLE IF NOT EXISTS WV_DAYSTATE (WKUSER text NOT NULL, WKYMD text NOT NULL,
+  STATE text NOT NULL CHECK (STATE IN ('提出済', '承認済', '差戻し')),
+  UPDUSER text NOT NULL DEFAULT session_user, UPDATED timestamptz NOT NULL DEFAULT now(),
+  PRIMARY KEY (WKUSER, WKYMD));
+CREATE TABLE IF NOT EXISTS WV_COMMENT (ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  WKUSER text NOT NULL, WKYMD text NOT NULL, AUTHOR text NOT NULL DEFAULT session_user,
+  WRITTEN timestamptz NOT NULL DEFAULT now(), BODY text NOT NULL);
+CREATE INDEX IF NOT EXISTS WV_COMMENT_DAY ON WV_COMMENT (WKUSER, WKYMD);
+CREATE TABLE IF NOT EXISTS WV_RECORD (ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  ACTION text NOT NULL CHECK (ACTION IN ('承認', '差戻し', '締め', '再開')),
+  WKUSER text, PERIOD text NOT NULL, BYUSER text NOT NULL DEFAULT session_user,
+  DONE timestamptz NOT NULL DEFAULT now());
+CREATE TABLE IF NOT EXISTS WV_CLOSED (ONLYROW boolean PRIMARY KEY DEFAULT true CHECK (ONLYROW), THROUGH text NOT NULL);
+CREATE TABLE IF NOT EXISTS WV_REOPENED (WKUSER text, PERIOD text NOT NULL);
+CREATE UNIQUE INDEX IF NOT EXISTS WV_REOPENED_KEY ON WV_REOPENED (coalesce(WKUSER, ''), PERIOD);
+REVOKE ALL ON WV_DAYSTATE, WV_COMMENT, WV_RECORD, WV_CLOSED, WV_REOPENED FROM PUBLIC;
+GRANT SELECT ON WV_DAYSTATE, WV_COMMENT, WV_RECORD, WV_CLOSED, WV_REOPENED TO worvane_user;
+DO $$ DECLARE t text; BEGIN
+  FOREACH t IN ARRAY ARRAY['wv_daystate', 'wv_comment', 'wv_record', 'wv_reopened'] LOOP
+    EXECUTE format('ALTER TABLE %I ENABLE ROW LEVEL SECURITY', t);
+    IF NOT EXISTS (SELECT 1 FROM pg_policies WHERE tablename = t AND policyname = 'own_days') THEN
+      -- A record or a reopening of the whole team's (no person) is everyone's to read.
+      EXECUTE format('CREATE POLICY own_days ON %I FOR SELECT TO worvane_user USING (%s)', t,
+                     CASE WHEN t IN ('wv_record', 'wv_reopened') THEN 'WKUSER IS NULL OR WKUSER = session_user'
+                          ELSE 'WKUSER = session_user' END);
+    END IF;
+    IF NOT EXISTS (SELECT 1 FROM pg_policies WHERE tablename = t AND policyname = 'lead_reads') THEN
+      EXECUTE format('CREATE POLICY lead_reads ON %I FOR SELECT TO worvane_lead USING (true)', t);
+    END IF;
+  END LOOP;
+END $$;
+-- Comments and records stay: not even the owner's functions change or delete one.
+CREATE OR REPLACE FUNCTION worvane_kept_row() RETURNS trigger LANGUAGE plpgsql
+SET search_path = pg_catalog, public AS $$
+BEGIN
+  RAISE EXCEPTION '% keeps its rows', TG_TABLE_NAME USING ERRCODE = '42501';
+END $$;
+CREATE OR REPLACE TRIGGER wv_comment_kept BEFORE UPDATE OR DELETE ON WV_COMMENT
+  FOR EACH ROW EXECUTE FUNCTION worvane_kept_row();
+CREATE OR REPLACE TRIGGER wv_comment_kept_all BEFORE TRUNCATE ON WV_COMMENT
+  FOR EACH STATEMENT EXECUTE FUNCTION worvane_kept_row();
+CREATE OR REPLACE TRIGGER wv_record_kept BEFORE UPDATE OR DELETE ON WV_RECORD
+  FOR EACH ROW EXECUTE FUNCTION worvane_kept_row();
+CREATE OR REPLACE TRIGGER wv_record_kept_all BEFORE TRUNCATE ON WV_RECORD
+  FOR EACH STATEMENT EXECUTE FUNCTION worvane_kept_row();
+
+-- Whether a person's day may not be changed: approved, or closed and not reopened.
+CREATE OR REPLACE FUNCTION worvane_day_locked(person text, day text) RETURNS boolean
+LANGUAGE sql STABLE SECURITY DEFINER SET search_path = pg_catalog, public AS $$
+  SELECT EXISTS (SELECT 1 FROM WV_DAYSTATE s WHERE s.WKUSER = person AND s.WKYMD = day AND s.STATE = '承認済')
+      OR (EXISTS (SELECT 1 FROM WV_CLOSED c WHERE day <= c.THROUGH)
+          AND NOT EXISTS (SELECT 1 FROM WV_REOPENED r WHERE (r.WKUSER IS NULL OR r.WKUSER = person)
+                                                       AND r.PERIOD IN (day, left(day, 7))))
+$$;
+REVOKE ALL ON FUNCTION worvane_day_locked(text, text) FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION worvane_day_locked(text, text) TO worvane_user;
+
+-- The day tables' guard, once per statement over the rows it wrote: a day approved or closed is refused
+-- whole; a day whose working-time row was written is 提出済.
+CREATE OR REPLACE FUNCTION worvane_day_guard() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+SET search_path = pg_catalog, public AS $$
+DECLARE locked record;
+BEGIN
+  IF TG_OP IN ('INSERT', 'UPDATE') THEN
+    SELECT d.WKUSER, d.WKYMD INTO locked FROM (SELECT DISTINCT WKUSER, WKYMD FROM worvane_new_rows) d
+      WHERE worvane_day_locked(d.WKUSER, d.WKYMD) LIMIT 1;
+  END IF;
+  IF locked IS NULL AND TG_OP IN ('UPDATE', 'DELETE') THEN
+    SELECT d.WKUSER, d.WKYMD INTO locked FROM (SELECT DISTINCT WKUSER, WKYMD FROM worvane_old_rows) d
+      WHERE worvane_day_locked(d.WKUSER, d.WKYMD) LIMIT 1;
+  END IF;
+  IF locked IS NOT NULL THEN
+    RAISE EXCEPTION 'the day % of % is approved or closed', locked.WKYMD, locked.WKUSER USING ERRCODE = 'WV003';
+  END IF;
+  -- A day saved (its working-time row written) is submitted; a returned day changed is submitted again.
+  -- (The guard reads only what was written: under forced policies its owner may see no day at all.)
+  IF TG_OP IN ('INSERT', 'UPDATE') THEN
+    IF TG_TABLE_NAME = 'df_wktime' THEN
+      INSERT INTO WV_DAYSTATE (WKUSER, WKYMD, STATE)
+        SELECT DISTINCT n.WKUSER, n.WKYMD, '提出済' FROM worvane_new_rows n WHERE n.WKYMD IS NOT NULL
+      ON CONFLICT (WKUSER, WKYMD) DO UPDATE SET STATE = '提出済', UPDUSER = session_user, UPDATED = now()
+        WHERE WV_DAYSTATE.STATE <> '提出済';
+    ELSE
+      UPDATE WV_DAYSTATE s SET STATE = '提出済', UPDUSER = session_user, UPDATED = now()
+        FROM (SELECT DISTINCT WKUSER, WKYMD FROM worvane_new_rows) n
+        WHERE s.WKUSER = n.WKUSER AND s.WKYMD = n.WKYMD AND s.STATE = '差戻し';
+    END IF;
+  END IF;
+  RETURN NULL;
+END $$;
+DO $$ DECLARE t text; BEGIN
+  FOREACH t IN ARRAY ARRAY['df_wktime', 'df_wkcont'] LOOP
+    EXECUTE format('CREATE OR REPLACE TRIGGER %I AFTER INSERT ON %I REFERENCING NEW TABLE AS worvane_new_rows '
+                   'FOR EACH STATEMENT EXECUTE FUNCTION worvane_day_guard()', t || '_guard_insert', t);
+    EXECUTE format('CREATE OR REPLACE TRIGGER %I AFTER UPDATE ON %I REFERENCING OLD TABLE AS worvane_old_rows '
+                   'NEW TABLE AS worvane_new_rows FOR EACH STATEMENT EXECUTE FUNCTION worvane_day_guard()',
+                   t || '_guard_update', t);
+    EXECUTE format('CREATE OR REPLACE TRIGGER %I AFTER DELETE ON %I REFERENCING OLD TABLE AS worvane_old_rows '
+                   'FOR EACH STATEMENT EXECUTE FUNCTION worvane_day_guard()', t || '_guard_delete', t);
+  END LOOP;
+END $$;
+
+-- The days saved before the team's day came in are submitted.
+INSERT INTO WV_DAYSTATE (WKUSER, WKYMD, STATE)
+  SELECT DISTINCT WKUSER, WKYMD, '提出済' FROM DF_WKTIME WHERE WKYMD IS NOT NULL ON CONFLICT DO NOTHING;
+
+-- A lead's actions. Each checks the caller (the login: SET ROLE changes nothing) and records itself.
+CREATE OR REPLACE FUNCTION worvane_lead_only() RETURNS void LANGUAGE plpgsql
+SET search_path = pg_catalog, public AS $$
+BEGIN
+  IF NOT pg_catalog.pg_has_role(session_user, 'worvane_lead', 'MEMBER') THEN
+    RAISE EXCEPTION 'only a lead does this' USING ERRCODE = 'WV001';
+  END IF;
+END $$;
+-- Approves (承認) or returns (差戻し) a person's saved day, with a comment or none.
+CREATE OR REPLACE FUNCTION worvane_review(person text, day text, verdict text, remark text) RETURNS text
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $$
+BEGIN
+  PERFORM worvane_lead_only();
+  IF verdict NOT IN ('承認', '差戻し') THEN
+    RAISE EXCEPTION 'no such verdict: %', verdict USING ERRCODE = '22023';
+  END IF;
+  UPDATE WV_DAYSTATE SET STATE = CASE verdict WHEN '承認' THEN '承認済' ELSE '差戻し' END,
+    UPDUSER = session_user, UPDATED = now() WHERE WKUSER = person AND WKYMD = day;
+  IF NOT FOUND THEN
+    RAISE EXCEPTION '% has no saved day on %', person, day USING ERRCODE = 'WV004';
+  END IF;
+  INSERT INTO WV_RECORD (ACTION, WKUSER, PERIOD) VALUES (verdict, person, day);
+  IF coalesce(remark, '') <> '' THEN
+    INSERT INTO WV_COMMENT (WKUSER, WKYMD, BODY) VALUES (person, day, remark);
+  END IF;
+  RETURN CASE verdict WHEN '承認' THEN '承認済' ELSE '差戻し' END;
+END $$;
+-- Approves every submitted day of a person's month ('YYYY/MM'); how many.
+CREATE OR REPLACE FUNCTION worvane_approve_month(person text, month text) RETURNS integer
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $$
+DECLARE day text; n integer := 0;
+BEGIN
+  PERFORM worvane_lead_only();
+  FOR day IN SELECT WKYMD FROM WV_DAYSTATE WHERE WKUSER = person AND left(WKYMD, 7) = month
+                                              AND STATE = '提出済' ORDER BY WKYMD LOOP
+    PERFORM worvane_review(person, day, '承認', NULL);
+    n := n + 1;
+  END LOOP;
+  RETURN n;
+END $$;
+-- A comment on a person's day.
+CREATE OR REPLACE FUNCTION worvane_comment(person text, day text, remark text) RETURNS void
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $$
+BEGIN
+  PERFORM worvane_lead_only();
+  IF coalesce(remark, '') = '' THEN
+    RAISE EXCEPTION 'an empty comment' USING ERRCODE = '22023';
+  END IF;
+  INSERT INTO WV_COMMENT (WKUSER, WKYMD, BODY) VALUES (person, day, remark);
+END $$;
+-- Closes the team's days up to a date ('YYYY/MM/DD'); what was reopened up to it is closed again.
+CREATE OR REPLACE FUNCTION worvane_close(through text) RETURNS void
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $$
+BEGIN
+  PERFORM worvane_lead_only();
+  IF through !~ '^\d{4}/\d{2}/\d{2}$' OR to_char(to_date(through, 'YYYY/MM/DD'), 'YYYY/MM/DD') <> through THEN
+    RAISE EXCEPTION 'not a date: %', through USING ERRCODE = '22007';
+  END IF;
+  INSERT INTO WV_CLOSED (THROUGH) VALUES (through) ON CONFLICT (ONLYROW) DO UPDATE SET THROUGH = EXCLUDED.THROUGH;
+  DELETE FROM WV_REOPENED WHERE left(PERIOD, 7) <= left(through, 7) AND (length(PERIOD) = 7 OR PERIOD <= through);
+  INSERT INTO WV_RECORD (ACTION, PERIOD) VALUES ('締め', through);
+END $$;
+-- Reopens a person's day (approved or closed: it may be changed again, and is 提出済), or, without a
+-- person, a month ('YYYY/MM') of everyone's.
+CREATE OR REPLACE FUNCTION worvane_reopen(person text, period text) RETURNS void
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $$
+BEGIN
+  PERFORM worvane_lead_only();
+  IF person IS NULL AND period !~ '^\d{4}/\d{2}$' OR person IS NOT NULL AND period !~ '^\d{4}/\d{2}/\d{2}$' THEN
+    RAISE EXCEPTION 'a day of a person, or a month of everyone: %', period USING ERRCODE = '22023';
+  END IF;
+  IF person IS NOT NULL THEN
+    UPDATE WV_DAYSTATE SET STATE = '提出済', UPDUSER = session_user, UPDATED = now()
+      WHERE WKUSER = person AND WKYMD = period AND STATE = '承認済';
+  END IF;
+  INSERT INTO WV_REOPENED (WKUSER, PERIOD) VALUES (person, period) ON CONFLICT DO NOTHING;
+  INSERT INTO WV_RECORD (ACTION, WKUSER, PERIOD) VALUES ('再開', person, period);
+END $$;
+DO $$ DECLARE f text; BEGIN
+  FOREACH f IN ARRAY ARRAY['worvane_lead_only()', 'worvane_review(text, text, text, text)',
+                           'worvane_approve_month(text, text)', 'worvane_comment(text, text, text)',
+                           'worvane_close(text)', 'worvane_reopen(text, text)'] LOOP
+    EXECUTE format('REVOKE ALL ON FUNCTION %s FROM PUBLIC', f);
+    EXECUTE format('GRANT EXECUTE ON FUNCTION %s TO worvane_user', f);
+  END LOOP;
+END $$;
+)SQL";
 } // namespace
 
 Outcome SetUpServer(const QString &uri, bool demo)
 {
     Database db(uri, Store::DefaultWaitMs);
     Operation op(db, Wait::Long);
-    if (!op.open() || !db.script(SetUp) || !db.script(TrigramLookup))
+    if (!op.open() || !db.script(SetUp) || !db.script(TrigramLookup) || !db.script(TeamDay))
         return Outcome::failure(db.error());
     const QString timestamp = Clock::timestamp();
     if (demo)

@@ -1,9 +1,13 @@
 // worvane-report: the totals of a date range, or its export to a file, from the command line.
 #include "app/startup.h"
 #include "ranges/rangeexport.h"
+#include "core/holidays.h"
+#include "core/clock.h"
 #include "store/open/openstore.h"
 
 #include <QCoreApplication>
+#include <QSet>
+#include <QHash>
 #include <QDate>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -22,11 +26,21 @@ const char *const Usage =
     "                       [--person all|NAME]\n"
     "                       --format csv|csv-cp932|xlsx|text --out FILE\n"
     "        worvane-report [--db PATH] search TEXT [--project PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
+    "        worvane-report [--db PATH] status --from YYYY-MM-DD --to YYYY-MM-DD [--person all|NAME]\n"
+    "        worvane-report [--db PATH] missing --from YYYY-MM-DD --to YYYY-MM-DD\n"
+    "        worvane-report [--db URI] approve --person NAME (--date YYYY-MM-DD | --month YYYY-MM) [--comment TEXT]\n"
+    "        worvane-report [--db URI] return --person NAME --date YYYY-MM-DD [--comment TEXT]\n"
+    "        worvane-report [--db URI] comment --person NAME --date YYYY-MM-DD --comment TEXT\n"
+    "        worvane-report [--db URI] close --through YYYY-MM-DD\n"
+    "        worvane-report [--db URI] reopen (--person NAME --date YYYY-MM-DD | --month YYYY-MM)\n"
     "  totals  プロジェクトごとにコード、名称、日数、作業項目数、時間（h:mm）をタブ区切りで、最後に合計を出力します。\n"
     "  export  期間の日報を CSV（BOM 付き UTF-8 または CP932）、Excel ブック、月報テキスト（CP932）に\n"
     "          書き出します。書き出しに失敗したとき、FILE は元のままです。\n"
     "  search  TEXT の語をすべて作業項目または作業内容に含む作業項目の日付、コード、№、作業項目を\n"
     "          タブ区切りで新しい順に出力します。大文字と小文字、全角と半角は区別しません。\n"
+    "  status  各人の稼働日と状態のある日を「担当者、日付、状態（未入力、提出済、承認済、差戻し）」のタブ区切りで出力します。\n"
+    "  missing 自分の未入力の稼働日（今日より前）を1行に1日出力します。\n"
+    "  approve、return、comment、close、reopen  リーダーの操作（承認、差戻し、コメント、締め、再開）。\n"
     "  --db       データベースファイル。省略すると設定ファイルのもの。\n"
     "  --project  プロジェクトコードのパターン（* は任意の文字列、? は任意の1文字、大文字小文字を区別しない）。\n"
     "  --person   チームのデータベース（postgresql://）で worvane_lead のメンバーが指定します: all、または\n"
@@ -44,7 +58,19 @@ struct Arguments {
     QString person;
     QString format;
     QString out;
+    QString date;    // a lead's action: the person's day
+    QString month;   // approve or reopen a month: YYYY-MM
+    QString through; // close: the last day closed
+    std::optional<QString> comment;
 };
+
+// The lead's actions, and the commands that read days rather than a range of reports.
+bool isTeamAction(const QString &command)
+{
+    static const QStringList actions{QStringLiteral("approve"), QStringLiteral("return"), QStringLiteral("comment"),
+                                     QStringLiteral("close"), QStringLiteral("reopen")};
+    return actions.contains(command);
+}
 
 // The arguments, or the reason they are not usable.
 std::optional<QString> parse(const QStringList &args, Arguments &parsed)
@@ -64,11 +90,19 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
             target = &parsed.out;
         else if (arg == QLatin1String("--person"))
             target = &parsed.person;
-        if (target || arg == QLatin1String("--project")) {
+        else if (arg == QLatin1String("--date"))
+            target = &parsed.date;
+        else if (arg == QLatin1String("--month"))
+            target = &parsed.month;
+        else if (arg == QLatin1String("--through"))
+            target = &parsed.through;
+        if (target || arg == QLatin1String("--project") || arg == QLatin1String("--comment")) {
             if (++i == args.size())
                 return QStringLiteral("%1 には値が必要です").arg(arg);
             if (target)
                 *target = args.at(i);
+            else if (arg == QLatin1String("--comment"))
+                parsed.comment = args.at(i);
             else
                 parsed.project = args.at(i);
         } else if (!arg.startsWith(QLatin1String("--")) && parsed.command.isEmpty()) {
@@ -82,8 +116,35 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
     }
     const bool isExport = parsed.command == QLatin1String("export");
     const bool isSearch = parsed.command == QLatin1String("search");
-    if (parsed.command != QLatin1String("totals") && !isExport && !isSearch)
-        return QStringLiteral("コマンド（totals、export、search）を指定してください");
+    const QString &command = parsed.command;
+    if (isTeamAction(command)) {
+        if (!parsed.from.isEmpty() || !parsed.to.isEmpty() || parsed.project || !parsed.format.isEmpty() ||
+            !parsed.out.isEmpty())
+            return QStringLiteral("%1 には --person、--date、--month、--through、--comment だけを指定します").arg(command);
+        const bool day = !parsed.person.isEmpty() && !parsed.date.isEmpty() && parsed.month.isEmpty();
+        const bool personsMonth = !parsed.person.isEmpty() && parsed.date.isEmpty() && !parsed.month.isEmpty();
+        const bool month = parsed.person.isEmpty() && parsed.date.isEmpty() && !parsed.month.isEmpty();
+        const bool hasThrough = !parsed.through.isEmpty();
+        const bool fits = command == QLatin1String("close")    ? hasThrough && parsed.person.isEmpty() &&
+                                                                      parsed.date.isEmpty() && parsed.month.isEmpty() &&
+                                                                      !parsed.comment
+                          : command == QLatin1String("reopen")  ? !hasThrough && (day || month) && !parsed.comment
+                          : command == QLatin1String("approve") ? !hasThrough && (day || (personsMonth && !parsed.comment))
+                          : command == QLatin1String("return")  ? !hasThrough && day
+                                                                : !hasThrough && day && parsed.comment &&
+                                                                      !parsed.comment->trimmed().isEmpty();
+        if (!fits)
+            return QStringLiteral("%1 の引数が足りないか多すぎます（使い方を見てください）").arg(command);
+        return std::nullopt;
+    }
+    if (!parsed.date.isEmpty() || !parsed.month.isEmpty() || !parsed.through.isEmpty() || parsed.comment)
+        return QStringLiteral("--date、--month、--through、--comment はリーダーの操作で指定します");
+    if (command != QLatin1String("totals") && !isExport && !isSearch && command != QLatin1String("status") &&
+        command != QLatin1String("missing"))
+        return QStringLiteral("コマンド（totals、export、search、status、missing、approve、return、comment、close、"
+                              "reopen）を指定してください");
+    if (command == QLatin1String("missing") && !parsed.person.isEmpty())
+        return QStringLiteral("missing は自分の日だけを出力します（--person は指定しません）");
     if (isSearch && parsed.text.trimmed().isEmpty())
         return QStringLiteral("search には検索語が必要です");
     if (!isSearch && (parsed.from.isEmpty() || parsed.to.isEmpty()))
@@ -96,7 +157,7 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
     if (isExport && !formats.contains(parsed.format))
         return QStringLiteral("不明な形式です: %1（csv、csv-cp932、xlsx、text のどれか）").arg(parsed.format);
     if (isSearch && !parsed.person.isEmpty())
-        return QStringLiteral("--person は totals と export で指定します");
+        return QStringLiteral("--person は totals、export、status で指定します");
     return std::nullopt;
 }
 
@@ -110,6 +171,151 @@ std::optional<QString> storedDate(const QString &typed)
         return std::nullopt;
     return date.toString(QStringLiteral("yyyy/MM/dd"));
 }
+// "2026-01" or "2026/01" as "2026/01", or nothing for what is not a month.
+std::optional<QString> storedMonth(const QString &typed)
+{
+    const std::optional<QString> first = storedDate(typed + QStringLiteral("-01"));
+    const std::optional<QString> firstSlashed = storedDate(typed + QStringLiteral("/01"));
+    const std::optional<QString> date = first ? first : firstSlashed;
+    return date ? std::optional(date->left(7)) : std::nullopt;
+}
+
+// A store failure said once, in the user's words where there are some; the exit status that goes with it.
+int failure(const Store &store, const StoreError &error, QTextStream &err)
+{
+    err << "worvane-report: ";
+    switch (error.rule) {
+    case StoreError::Rule::LeadOnly:
+        err << "リーダー（worvane_lead のメンバー）だけができる操作です\n";
+        return BadArguments;
+    case StoreError::Rule::TeamOnly:
+        err << "チームのデータベース（postgresql://）でだけできる操作です\n";
+        return BadArguments;
+    case StoreError::Rule::NoSavedDay:
+        err << "保存されていない日報です\n";
+        return Failed;
+    default:
+        err << store.name() << ": " << error.text << "\n";
+        return Failed;
+    }
+}
+
+// approve, return, comment, close, reopen: each prints what it did.
+int runTeamAction(Store &store, const Arguments &a, QTextStream &out, QTextStream &err)
+{
+    const std::optional<QString> date = a.date.isEmpty() ? std::optional(QString()) : storedDate(a.date);
+    const std::optional<QString> through = a.through.isEmpty() ? std::optional(QString()) : storedDate(a.through);
+    const std::optional<QString> month = a.month.isEmpty() ? std::optional(QString()) : storedMonth(a.month);
+    if (!date || !through || !month) {
+        err << "worvane-report: 日付が不正です: " << (!date ? a.date : !through ? a.through : a.month)
+            << "（YYYY-MM-DD または YYYY/MM/DD、月は YYYY-MM で指定してください）\n";
+        return BadArguments;
+    }
+    const QString comment = a.comment.value_or(QString());
+    const QString day = a.person + QLatin1Char(' ') + *date;
+    if (a.command == QLatin1String("approve") && !month->isEmpty()) {
+        const Result<int> approved = store.approveMonth(a.person, *month);
+        if (!approved.ok())
+            return failure(store, *approved.error, err);
+        out << "承認しました: " << a.person << ' ' << *month << " の " << approved.value << " 日\n";
+    } else if (a.command == QLatin1String("approve") || a.command == QLatin1String("return")) {
+        const Result<QString> state = store.reviewDay(
+            a.person, *date, a.command == QLatin1String("approve") ? Store::Verdict::Approve : Store::Verdict::Return,
+            comment);
+        if (!state.ok())
+            return failure(store, *state.error, err);
+        out << state.value << ": " << day << '\n';
+    } else if (a.command == QLatin1String("comment")) {
+        if (const Outcome done = store.commentDay(a.person, *date, comment); !done.ok())
+            return failure(store, *done.error, err);
+        out << "コメントしました: " << day << '\n';
+    } else if (a.command == QLatin1String("close")) {
+        if (const Outcome done = store.closeThrough(*through); !done.ok())
+            return failure(store, *done.error, err);
+        out << "締めました: " << *through << " まで\n";
+    } else {
+        const QString period = month->isEmpty() ? *date : *month;
+        if (const Outcome done = store.reopen(a.person, period); !done.ok())
+            return failure(store, *done.error, err);
+        out << "再開しました: " << (a.person.isEmpty() ? period : day) << '\n';
+    }
+    return Success;
+}
+
+// The days of a range a person saved, by person.
+QHash<QString, QSet<QString>> savedDays(const QList<DaySummary> &days)
+{
+    QHash<QString, QSet<QString>> saved;
+    for (const DaySummary &day : days)
+        saved[day.person].insert(day.date);
+    return saved;
+}
+
+// missing: the reader's working days of the range before today without a saved day.
+int printMissing(Store &store, const QString &from, const QString &to, const DaysOff &off, QTextStream &out,
+                 QTextStream &err)
+{
+    const Result<QList<DaySummary>> days =
+        store.summarizeRange({from, to, std::nullopt, {}}, Store::ItemCounts::NotCounted);
+    if (!days.ok())
+        return failure(store, *days.error, err);
+    QSet<QString> saved; // the reader's own days only, whatever person they are named with
+    for (const DaySummary &day : days.value)
+        saved.insert(day.date);
+    const QDate today = Clock::today();
+    for (QDate day = QDate::fromString(from, QStringLiteral("yyyy/MM/dd"));
+         day <= QDate::fromString(to, QStringLiteral("yyyy/MM/dd")) && day < today; day = day.addDays(1))
+        if (off.isWorkingDay(day) && !saved.contains(day.toString(QStringLiteral("yyyy/MM/dd"))))
+            out << day.toString(QStringLiteral("yyyy/MM/dd")) << '\n';
+    return Success;
+}
+
+// status: person, date and state of each working day and each day with a state: 未入力 for a working day
+// before today without a saved day. A file has no states and its person's name is empty.
+int printStatus(Store &store, const RangeSelection &range, const DaysOff &off, QTextStream &out, QTextStream &err)
+{
+    const Result<QList<DaySummary>> days = store.summarizeRange(range, Store::ItemCounts::NotCounted);
+    const Result<QList<DayState>> states = store.dayStates(range);
+    const Result<TeamPeople> team = store.teamPeople();
+    for (const std::optional<StoreError> &error : {days.error, states.error, team.error})
+        if (error)
+            return failure(store, *error, err);
+    QStringList people;
+    switch (range.people.kind) {
+    case People::Kind::Own:
+        people << team.value.self;
+        break;
+    case People::Kind::One:
+        people << range.people.name;
+        break;
+    case People::Kind::Everyone:
+        people = team.value.names;
+        break;
+    }
+    // The reader's own days may come without a person's name.
+    QHash<QString, QSet<QString>> saved = savedDays(days.value);
+    if (!range.people.others()) {
+        const QSet<QString> own = saved.take(QString());
+        saved[team.value.self].unite(own);
+    }
+    QHash<std::pair<QString, QString>, QString> stateOf;
+    for (const DayState &state : states.value)
+        stateOf.insert({state.person, state.date}, state.state);
+    const QDate today = Clock::today();
+    for (QDate day = QDate::fromString(range.from, QStringLiteral("yyyy/MM/dd"));
+         day <= QDate::fromString(range.to, QStringLiteral("yyyy/MM/dd")); day = day.addDays(1)) {
+        const QString date = day.toString(QStringLiteral("yyyy/MM/dd"));
+        for (const QString &person : people) {
+            QString state = stateOf.value({person, date});
+            if (state.isEmpty() && off.isWorkingDay(day) && day < today && !saved.value(person).contains(date))
+                state = QStringLiteral("未入力");
+            if (!state.isEmpty())
+                out << person << '\t' << date << '\t' << state << '\n';
+        }
+    }
+    return Success;
+}
+
 // Every hit, page after page; the index is built first when the file has none and may take one.
 int printSearch(Store &store, const SearchRequest &request, QTextStream &out, QTextStream &err)
 {
@@ -161,9 +367,10 @@ int main(int argc, char **argv)
         return BadArguments;
     }
     const bool isSearch = arguments.command == QLatin1String("search");
-    // A search may leave either end of its range open.
-    const auto from = isSearch && arguments.from.isEmpty() ? QString() : storedDate(arguments.from);
-    const auto to = isSearch && arguments.to.isEmpty() ? QString() : storedDate(arguments.to);
+    const bool isAction = isTeamAction(arguments.command);
+    // A search may leave either end of its range open; a lead's action has none.
+    const auto from = (isSearch || isAction) && arguments.from.isEmpty() ? QString() : storedDate(arguments.from);
+    const auto to = (isSearch || isAction) && arguments.to.isEmpty() ? QString() : storedDate(arguments.to);
     if (!from || !to) {
         err << "worvane-report: 日付が不正です: " << (!from ? arguments.from : arguments.to)
             << "（YYYY-MM-DD または YYYY/MM/DD で指定してください）\n";
@@ -192,6 +399,10 @@ int main(int argc, char **argv)
 
     if (isSearch)
         return printSearch(*store, SearchRequest{arguments.text, arguments.project, *from, *to}, out, err);
+    if (isAction)
+        return runTeamAction(*store, arguments, out, err);
+    if (arguments.command == QLatin1String("missing"))
+        return printMissing(*store, *from, *to, DaysOff::load(settings.companyHolidays), out, err);
 
     const People people = arguments.person.isEmpty()            ? People{}
                           : arguments.person == QLatin1String("all") ? People::everyone()
@@ -216,6 +427,8 @@ int main(int argc, char **argv)
         }
     }
     const RangeSelection selection{*from, *to, arguments.project, people};
+    if (arguments.command == QLatin1String("status"))
+        return printStatus(*store, selection, DaysOff::load(settings.companyHolidays), out, err);
     if (arguments.command == QLatin1String("totals")) {
         const Result<QList<DaySummary>> range = store->summarizeRange(selection, Store::ItemCounts::Counted);
         if (!range.ok()) {

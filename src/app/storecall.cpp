@@ -202,6 +202,12 @@ Message FailureMessage(const StoreError &error, const QString &database, const M
         return msg::ProjectCodeLeadOnly;
     case Rule::ProjectInUse:
         return msg::ProjectCodeInUse;
+    case Rule::DayLocked:
+        return msg::DayLocked;
+    case Rule::NoSavedDay:
+        return msg::NoSavedDay;
+    case Rule::TeamOnly:
+        return msg::TeamOnly;
     case Rule::Permission:
         return msg::ServerRefused(database);
     case Rule::UnstorableCharacter:

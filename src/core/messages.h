@@ -118,6 +118,9 @@ inline const Message ProjectCodeLeadOnly{
     Warning, QStringLiteral("プロジェクトコードの変更と削除は、リーダー（worvane_lead）だけができます。")};
 inline const Message ProjectCodeInUse{
     Warning, QStringLiteral("このプロジェクトコードは日報で使われているため、変更も削除もできません。")};
+inline const Message DayLocked{Warning, QStringLiteral("承認済みまたは締め済みの日報は変更できません。")};
+inline const Message NoSavedDay{Warning, QStringLiteral("保存されていない日報です。")};
+inline const Message TeamOnly{Warning, QStringLiteral("チームのデータベースでだけできる操作です。")};
 inline const Message ProjectUpdateFailed{Critical,
                                          QStringLiteral("プロジェクトマスタの更新に失敗しました。")};
 

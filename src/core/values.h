@@ -93,7 +93,23 @@ struct People {
 struct TeamPeople {
     bool lead = false;  // the reader may read every person's days
     QString self;       // the reader's login role
-    QStringList names;  // everyone with a saved day the reader may read, in name order
+    QStringList names;  // everyone with a saved day the reader may read, and for a lead every member, in name order
+};
+
+// A person's day on the team database (all their projects of one date) as the team sees it.
+struct DayState {
+    QString person;
+    QString date;  // "YYYY/MM/DD"
+    QString state; // 提出済, 承認済 or 差戻し
+    bool operator==(const DayState &) const = default;
+};
+
+// A lead's comment on a person's day.
+struct DayComment {
+    QString author;
+    QString written; // "YYYY/MM/DD HH:MM:SS"
+    QString text;
+    bool operator==(const DayComment &) const = default;
 };
 
 // What a range covers: two "YYYY/MM/DD" dates, both included, and a project code pattern (* and ? as in

@@ -30,7 +30,10 @@ struct StoreError {
         Permission,         // the team database's permissions do not let this login do it
         LeadOnly,           // renaming a project's code, or deleting a project, is a lead's
         ProjectInUse,       // a day uses the project's code
-        UnstorableCharacter // a text holds a character the database cannot store
+        UnstorableCharacter, // a text holds a character the database cannot store
+        DayLocked,          // the day is approved, or in a closed month
+        NoSavedDay,         // a lead's action on a day that is not saved
+        TeamOnly            // a lead's action asked of a file, which has no team
     };
     Kind kind = Kind::Other;
     QString text; // the engine's words (never a password)

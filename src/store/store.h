@@ -98,6 +98,27 @@ public:
     // Whether the reader is a lead, and the people whose days a lead may read.
     virtual Result<TeamPeople> teamPeople() = 0;
 
+    // ---- A team's day: submitted, approved or returned, closed ----
+    // A file has no states and no comments (empty answers) and refuses a lead's actions (TeamOnly).
+    // The states of the days of a range: the reader's own, or with range.people those a lead reads; in
+    // date order, then person.
+    virtual Result<QList<DayState>> dayStates(const RangeSelection &range) = 0;
+    // The comments on a person's day, oldest first (a member reads only their own days').
+    virtual Result<QList<DayComment>> dayComments(const QString &person, const QString &date) = 0;
+    // Whether the reader's day may not be changed (approved, or closed and not reopened).
+    virtual Result<bool> dayLocked(const QString &date) = 0;
+    // A lead's actions (a member is refused, LeadOnly): approve or return a saved day (NoSavedDay else)
+    // with a comment or none, giving the new state; approve every submitted day of a person's month
+    // ("YYYY/MM"), giving how many; comment on a day; close the team's days up to a date; reopen a
+    // person's day, or without a person a month of everyone's.
+    enum class Verdict { Approve, Return };
+    virtual Result<QString> reviewDay(const QString &person, const QString &date, Verdict verdict,
+                                      const QString &comment) = 0;
+    virtual Result<int> approveMonth(const QString &person, const QString &month) = 0;
+    virtual Outcome commentDay(const QString &person, const QString &date, const QString &comment) = 0;
+    virtual Outcome closeThrough(const QString &date) = 0;
+    virtual Outcome reopen(const QString &person, const QString &period) = 0;
+
     // ---- Full-text search ----
     virtual Result<IndexStatus> indexStatus() = 0;
     // Builds the index, in steps: progress is told the days done and the days in all after each, and

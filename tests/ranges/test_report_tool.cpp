@@ -181,6 +181,69 @@ private slots:
         QVERIFY(
             run({QStringLiteral("--help")}).out.contains(QStringLiteral("--format csv|csv-cp932|xlsx|text")));
     }
+
+    // The team's day from the command line (last: it approves and closes the fixture's days). A file has
+    // its 未入力 days and no lead; on the server a member reads states and a lead acts, each action said.
+    void statesMissingDaysAndALeadsActions()
+    {
+        using worvane::test::asPerson;
+        const QStringList firstWeek{QStringLiteral("--from"), QStringLiteral("2026-01-01"), QStringLiteral("--to"),
+                                    QStringLiteral("2026-01-07")};
+        const bool server = worvane::test::onServer();
+        const QString me = server ? QStringLiteral("alice") : QString();
+        // 1/1 元日, 1/3 and 1/4 a weekend, 1/5 saved.
+        const Run status = run(QStringList{QStringLiteral("--db"), m_db, QStringLiteral("status")} + firstWeek);
+        QCOMPARE(status.exit, 0);
+        QCOMPARE(status.out, me + QStringLiteral("\t2026/01/02\t未入力\n") +
+                                 (server ? me + QStringLiteral("\t2026/01/05\t提出済\n") : QString()) + me +
+                                 QStringLiteral("\t2026/01/06\t未入力\n") + me + QStringLiteral("\t2026/01/07\t未入力\n"));
+        const Run missing = run(QStringList{QStringLiteral("--db"), m_db, QStringLiteral("missing")} + firstWeek);
+        QCOMPARE(missing.out, QStringLiteral("2026/01/02\n2026/01/06\n2026/01/07\n"));
+
+        const auto as = [this](const QString &person, QStringList args) {
+            return run(QStringList{QStringLiteral("--db"), person == QLatin1String("alice") ? m_db : asPerson(m_db, person)} + args);
+        };
+        const QStringList approve{QStringLiteral("approve"), QStringLiteral("--person"), QStringLiteral("alice"),
+                                  QStringLiteral("--date"), QStringLiteral("2026-01-05")};
+        if (!server) {
+            const Run refused = as(QStringLiteral("alice"), approve);
+            QCOMPARE(refused.exit, 2);
+            QVERIFY2(refused.err.contains(QStringLiteral("チームのデータベース")), qPrintable(refused.err));
+            return;
+        }
+        const Run member = as(QStringLiteral("alice"), approve);
+        QCOMPARE(member.exit, 2);
+        QVERIFY2(member.err.contains(QStringLiteral("リーダー")), qPrintable(member.err));
+        const Run approved = as(QStringLiteral("lea"), approve + QStringList{QStringLiteral("--comment"), QStringLiteral("よし")});
+        QCOMPARE(approved.out, QStringLiteral("承認済: alice 2026/01/05\n"));
+        QCOMPARE(as(QStringLiteral("lea"), {QStringLiteral("return"), QStringLiteral("--person"), QStringLiteral("alice"),
+                                            QStringLiteral("--date"), QStringLiteral("2026-01-06")})
+                     .exit,
+                 1); // not saved
+        const std::unique_ptr<worvane::Store> alice = worvane::OpenStore(m_db);
+        QCOMPARE(alice->dayComments(QStringLiteral("alice"), QStringLiteral("2026/01/05")).value.value(0).text,
+                 QStringLiteral("よし"));
+        QVERIFY(alice->dayLocked(QStringLiteral("2026/01/05")).value);
+        const Run everyone = as(QStringLiteral("lea"), {QStringLiteral("status"), QStringLiteral("--person"),
+                                                        QStringLiteral("all"), QStringLiteral("--from"),
+                                                        QStringLiteral("2026-01-05"), QStringLiteral("--to"),
+                                                        QStringLiteral("2026-01-05")});
+        QVERIFY2(everyone.out.contains(QStringLiteral("alice\t2026/01/05\t承認済\n")) &&
+                     everyone.out.contains(QStringLiteral("bob\t2026/01/05\t未入力\n")),
+                 qPrintable(everyone.out));
+
+        // A closed month refuses the save; reopened, it takes it.
+        QCOMPARE(as(QStringLiteral("lea"), {QStringLiteral("close"), QStringLiteral("--through"), QStringLiteral("2026-01-31")}).out,
+                 QStringLiteral("締めました: 2026/01/31 まで\n"));
+        const worvane::DaySave day{QStringLiteral("A0012345"), QStringLiteral("2026/01/20"), QStringLiteral("09:00"),
+                                   QStringLiteral("10:00"), {}};
+        const worvane::Result<QString> refused = alice->saveDay(day);
+        QVERIFY(refused.error && refused.error->rule == worvane::StoreError::Rule::DayLocked);
+        QCOMPARE(as(QStringLiteral("lea"), {QStringLiteral("reopen"), QStringLiteral("--month"), QStringLiteral("2026-01")}).out,
+                 QStringLiteral("再開しました: 2026/01\n"));
+        QVERIFY(alice->saveDay(day).ok());
+        QVERIFY(alice->dayLocked(QStringLiteral("2026/01/05")).value); // still approved
+    }
 };
 
 QTEST_GUILESS_MAIN(TestReportTool)

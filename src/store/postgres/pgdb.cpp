@@ -29,6 +29,8 @@ bool isNullValue(const QVariant &value)
 // The states the project master's trigger raises (see pgschema.cpp).
 constexpr char LeadOnlyState[] = "WV001";
 constexpr char ProjectInUseState[] = "WV002";
+constexpr char DayLockedState[] = "WV003";
+constexpr char NoSavedDayState[] = "WV004";
 
 // The kind of a failure by its SQLSTATE.
 StoreError::Kind kindOf(const QByteArray &state)
@@ -45,14 +47,14 @@ StoreError::Kind kindOf(const QByteArray &state)
         return StoreError::Kind::TimedOut;
     if (state == "53100")
         return StoreError::Kind::DiskFull;
-    if (state == "42501" || state.startsWith("23") || state == "P0001" || state == LeadOnlyState ||
-        state == ProjectInUseState)
+    if (state == "42501" || state.startsWith("23") || state.startsWith("22") || state == "P0001" ||
+        state.startsWith("WV"))
         return StoreError::Kind::Refused;
     return StoreError::Kind::Other;
 }
 
-// The rule a refusal is, by its SQLSTATE: the project master's trigger raises states of its own for what
-// only a lead may do and for a project that a day uses.
+// The rule a refusal is, by its SQLSTATE: the server raises states of its own (WV…) for what only a lead
+// may do, a project that a day uses, a day approved or closed, and a lead's action on a day not saved.
 StoreError::Rule ruleOf(const QByteArray &state)
 {
     if (state == LeadOnlyState)
@@ -61,6 +63,10 @@ StoreError::Rule ruleOf(const QByteArray &state)
         return StoreError::Rule::Permission;
     if (state == ProjectInUseState)
         return StoreError::Rule::ProjectInUse;
+    if (state == DayLockedState)
+        return StoreError::Rule::DayLocked;
+    if (state == NoSavedDayState)
+        return StoreError::Rule::NoSavedDay;
     return StoreError::Rule::None;
 }
 

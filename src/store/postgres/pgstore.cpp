@@ -369,7 +369,12 @@ Result<TeamPeople> PgStore::teamPeople()
                                     return false;
                                 }) ||
         !readOthers(People::everyone()) ||
-        !m_db.run("SELECT DISTINCT WKUSER COLLATE \"C\" FROM DF_WKTIME ORDER BY 1", {}, [&people](const Row &row) {
+        // Everyone with a saved day the reader reads; for a lead, every login of worvane_user too.
+        !m_db.run("SELECT name FROM (SELECT DISTINCT WKUSER AS name FROM DF_WKTIME UNION SELECT r.rolname::text "
+                  "FROM pg_roles r WHERE r.rolcanlogin AND NOT r.rolsuper AND pg_has_role(session_user, "
+                  "'worvane_lead', 'MEMBER') AND pg_has_role(r.oid, 'worvane_user', 'MEMBER')) n "
+                  "ORDER BY name COLLATE \"C\"",
+                  {}, [&people](const Row &row) {
             people.names << row.text(0);
             return true;
         }))

@@ -33,6 +33,16 @@ public:
     Outcome forEachDay(const RangeSelection &range, const std::function<bool(const StoredDay &)> &take) override;
     Result<TeamPeople> teamPeople() override;
 
+    Result<QList<DayState>> dayStates(const RangeSelection &range) override;
+    Result<QList<DayComment>> dayComments(const QString &person, const QString &date) override;
+    Result<bool> dayLocked(const QString &date) override;
+    Result<QString> reviewDay(const QString &person, const QString &date, Verdict verdict,
+                              const QString &comment) override;
+    Result<int> approveMonth(const QString &person, const QString &month) override;
+    Outcome commentDay(const QString &person, const QString &date, const QString &comment) override;
+    Outcome closeThrough(const QString &date) override;
+    Outcome reopen(const QString &person, const QString &period) override;
+
     Result<IndexStatus> indexStatus() override;
     Outcome buildIndex(const std::function<bool(qint64, qint64)> &progress) override;
     Result<SearchPage> search(const SearchRequest &request, const QString &before, int pageSize) override;

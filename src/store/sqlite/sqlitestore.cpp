@@ -329,6 +329,56 @@ Result<TeamPeople> SqliteStore::teamPeople()
     return {}; // a file is one person's: no lead, no names
 }
 
+// ---- A team's day: a file is one person's, with no states, no comments and no lead -------------------
+
+namespace
+{
+StoreError teamOnly()
+{
+    return {StoreError::Kind::Refused, QStringLiteral("a file has no team"), StoreError::Rule::TeamOnly};
+}
+} // namespace
+
+Result<QList<DayState>> SqliteStore::dayStates(const RangeSelection &)
+{
+    return {};
+}
+
+Result<QList<DayComment>> SqliteStore::dayComments(const QString &, const QString &)
+{
+    return {};
+}
+
+Result<bool> SqliteStore::dayLocked(const QString &)
+{
+    return {};
+}
+
+Result<QString> SqliteStore::reviewDay(const QString &, const QString &, Verdict, const QString &)
+{
+    return Result<QString>::failure(teamOnly());
+}
+
+Result<int> SqliteStore::approveMonth(const QString &, const QString &)
+{
+    return Result<int>::failure(teamOnly());
+}
+
+Outcome SqliteStore::commentDay(const QString &, const QString &, const QString &)
+{
+    return Outcome::failure(teamOnly());
+}
+
+Outcome SqliteStore::closeThrough(const QString &)
+{
+    return Outcome::failure(teamOnly());
+}
+
+Outcome SqliteStore::reopen(const QString &, const QString &)
+{
+    return Outcome::failure(teamOnly());
+}
+
 // ---- Upkeep and moving reports ----------------------------------------------------------------------
 
 Outcome SqliteStore::compact()

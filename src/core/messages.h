@@ -1,9 +1,13 @@
 #pragma once
 
+#include "core/values.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // Every message the program shows, in one place: the windows, the rules and the tests use these.
 
@@ -118,6 +122,10 @@ inline const Message ProjectCodeLeadOnly{
     Warning, QStringLiteral("プロジェクトコードの変更と削除は、リーダー（worvane_lead）だけができます。")};
 inline const Message ProjectCodeInUse{
     Warning, QStringLiteral("このプロジェクトコードは日報で使われているため、変更も削除もできません。")};
+// The states of a person's day on the team database.
+inline const QString DayStateSubmitted = QStringLiteral("提出済");
+inline const QString DayStateApproved = QStringLiteral("承認済");
+inline const QString DayStateReturned = QStringLiteral("差戻し");
 inline const Message DayLocked{Warning, QStringLiteral("承認済みまたは締め済みの日報は変更できません。")};
 inline const Message NoSavedDay{Warning, QStringLiteral("保存されていない日報です。")};
 inline const Message TeamOnly{Warning, QStringLiteral("チームのデータベースでだけできる操作です。")};
@@ -168,6 +176,30 @@ inline QString MissingDays(const QList<QDate> &days)
     for (const QDate &day : days)
         named << QStringLiteral("%1/%2(%3)").arg(day.month()).arg(day.day()).arg(QString::fromUtf16(weekdays[day.dayOfWeek() - 1]));
     return named.isEmpty() ? QString() : QStringLiteral("未入力の日: ") + named.join(QStringLiteral(", "));
+}
+// The status line's words for the day loaded: its state, whether it is read-only, the latest comment.
+inline QString DayStateLine(const QString &state, bool locked, const std::optional<DayComment> &latest)
+{
+    QString line;
+    if (state == DayStateApproved)
+        line = QStringLiteral("承認済の日報です（変更できません）");
+    else if (locked)
+        line = QStringLiteral("締め済みの日報です（変更できません）");
+    else if (state == DayStateReturned)
+        line = QStringLiteral("差戻しされた日報です");
+    else if (!state.isEmpty())
+        line = state;
+    if (latest)
+        line += QStringLiteral("　コメント（%1）: %2").arg(latest->author, QString(latest->text).replace(u'\n', u' '));
+    return line;
+}
+// The box a returned day opens with: what to do, and every comment on it.
+inline Message DayReturned(const QList<DayComment> &comments)
+{
+    QString text = QStringLiteral("この日報は差戻しされました。直して保存すると、提出済になります。");
+    for (const DayComment &comment : comments)
+        text += QStringLiteral("\r\n\r\n%1　%2\r\n%3").arg(comment.author, comment.written, comment.text);
+    return {Information, text};
 }
 inline const QString Searching = QStringLiteral("検索しています…");
 inline const QString SearchWithoutIndex = QStringLiteral("索引がないため、全件を読んで検索しています。");

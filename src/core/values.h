@@ -112,6 +112,14 @@ struct DayComment {
     bool operator==(const DayComment &) const = default;
 };
 
+// The reader's own day as the team sees it: its state (empty: none, as on a file), whether it may not be
+// changed, and the leads' comments on it, oldest first.
+struct DayReview {
+    QString state;
+    bool locked = false;
+    QList<DayComment> comments;
+};
+
 // What a range covers: two "YYYY/MM/DD" dates, both included, and a project code pattern (* and ? as in
 // the project search) or every project.
 struct RangeSelection {

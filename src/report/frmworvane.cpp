@@ -77,8 +77,10 @@ void frmWorvane::showMissingDays()
     // The reader's saved days of the month so far; the working days without one are named.
     const QDate today = Clock::today();
     const QDate first(today.year(), today.month(), 1);
-    if (today == first)
-        return SetStandingStatus(lblStatus, QString());
+    if (today == first) {
+        m_missingText.clear();
+        return showStanding();
+    }
     const RangeSelection month{ymdText(first), ymdText(today.addDays(-1)), std::nullopt, {}};
     const Result<QList<DaySummary>> days =
         CallStore(this, m_store, [&] { return m_store.summarizeRange(month, Store::ItemCounts::NotCounted); });
@@ -87,7 +89,8 @@ void frmWorvane::showMissingDays()
     QList<QDate> saved;
     for (const DaySummary &day : days.value)
         saved << QDate::fromString(day.date, QStringLiteral("yyyy/MM/dd"));
-    SetStandingStatus(lblStatus, msg::MissingDays(MissingDays(m_daysOff, today, saved)));
+    m_missingText = msg::MissingDays(MissingDays(m_daysOff, today, saved));
+    showStanding();
 }
 
 void frmWorvane::connectFields()
@@ -174,6 +177,7 @@ void frmWorvane::ResetScreen()
     txtWKYMD->setText(ymdText(Clock::today()));
     InitWorkGrid();
     SetPanelEnabled(false);
+    showDayReview({});
 }
 
 void frmWorvane::InitWorkGrid()
@@ -194,6 +198,11 @@ void frmWorvane::DispatchFunctionKey(int key)
 {
     if (!fraPanel->isEnabled())
         return;
+    // A day approved or closed is read, and written out (F2), but not changed.
+    if (m_dayLocked && key != Qt::Key_F2) {
+        say(msg::DayLocked);
+        return;
+    }
     for (const FunctionKey &f : FunctionKeys) {
         if (f.key == key && f.needsPanel)
             (this->*f.click)();
@@ -418,8 +427,43 @@ void frmWorvane::cmdSerch_Click()
     txtDETAIL->clear();
     LoadDayReport(day);
     SetPanelEnabled(true);
+    const DayReview review = readDayReview(date);
+    showDayReview(review);
     hourglass.restore();
     focusField(txtWSTIME);
+    // A returned day's comments are said before anything is typed into it.
+    if (review.state == msg::DayStateReturned && !review.comments.isEmpty())
+        say(msg::DayReturned(review.comments));
+}
+
+DayReview frmWorvane::readDayReview(const QString &date)
+{
+    // A day whose state cannot be read is shown as any other: the server refuses a change all the same.
+    const Result<DayReview> review = CallStore(this, m_store, [&] { return m_store.dayReview(date); });
+    return review.ok() ? review.value : DayReview{};
+}
+
+void frmWorvane::showDayReview(const DayReview &review)
+{
+    m_dayLocked = review.locked;
+    for (QLineEdit *field : {txtWSTIME, txtWETIME, txtWKCODE, txtWKHEAD})
+        field->setReadOnly(review.locked);
+    txtDETAIL->setReadOnly(review.locked);
+    if (fraPanel->isEnabled())
+        for (QPushButton *button : {cmdAddWork, cmdUpdWork, cmdDelWork, cmdUpdate})
+            button->setEnabled(!review.locked);
+    m_dayText = msg::DayStateLine(review.state, review.locked,
+                                  review.comments.isEmpty() ? std::nullopt : std::optional(review.comments.last()));
+    showStanding();
+}
+
+void frmWorvane::showStanding()
+{
+    QStringList parts;
+    for (const QString &part : {m_dayText, m_missingText})
+        if (!part.isEmpty())
+            parts << part;
+    SetStandingStatus(lblStatus, parts.join(QStringLiteral("　")));
 }
 
 bool frmWorvane::LoadDayReport(const DayLoad &day)
@@ -562,6 +606,7 @@ void frmWorvane::cmdUpdate_Click()
     if (saved.ok()) {
         say(msg::Saved);
         WriteDefaultPJCode(m_settings, txtPJCODE->text());
+        showDayReview(readDayReview(txtWKYMD->text()));
         showMissingDays();
     } else if (const auto where = saved.failedAs(StoreError::Kind::Refused) &&
                                           saved.error->rule == StoreError::Rule::UnstorableCharacter

@@ -51,6 +51,11 @@ private:
     void connectFields();
     // The status line names the working days of the month so far that have no saved day (未入力).
     void showMissingDays();
+    // The day loaded as the team sees it: its state and latest comment in the status line; a day approved
+    // or closed is read-only (its fields read-only, its changes refused with the reason).
+    DayReview readDayReview(const QString &date);
+    void showDayReview(const DayReview &review);
+    void showStanding();
 
     // Event handlers.
     void txtPJCODE_LostFocus();
@@ -91,6 +96,9 @@ private:
     Settings m_settings;
     Store &m_store;
     DaysOff m_daysOff; // weekends, holidays and the company's days off
+    bool m_dayLocked = false;
+    QString m_dayText;     // the day's state, in the status line
+    QString m_missingText; // the days not entered, in the status line
     WorkItemModel *m_items;
     bool m_movingFocus = false; // the program moves the focus to a field at fault
     // The day the search loaded (or the save stored), and what it was then.

@@ -105,8 +105,9 @@ public:
     virtual Result<QList<DayState>> dayStates(const RangeSelection &range) = 0;
     // The comments on a person's day, oldest first (a member reads only their own days').
     virtual Result<QList<DayComment>> dayComments(const QString &person, const QString &date) = 0;
-    // Whether the reader's day may not be changed (approved, or closed and not reopened).
-    virtual Result<bool> dayLocked(const QString &date) = 0;
+    // The reader's own day: its state, whether it may not be changed (approved, or closed and not
+    // reopened), its comments.
+    virtual Result<DayReview> dayReview(const QString &date) = 0;
     // A lead's actions (a member is refused, LeadOnly): approve or return a saved day (NoSavedDay else)
     // with a comment or none, giving the new state; approve every submitted day of a person's month
     // ("YYYY/MM"), giving how many; comment on a day; close the team's days up to a date; reopen a

@@ -223,7 +223,7 @@ private slots:
         const std::unique_ptr<worvane::Store> alice = worvane::OpenStore(m_db);
         QCOMPARE(alice->dayComments(QStringLiteral("alice"), QStringLiteral("2026/01/05")).value.value(0).text,
                  QStringLiteral("よし"));
-        QVERIFY(alice->dayLocked(QStringLiteral("2026/01/05")).value);
+        QVERIFY(alice->dayReview(QStringLiteral("2026/01/05")).value.locked);
         const Run everyone = as(QStringLiteral("lea"), {QStringLiteral("status"), QStringLiteral("--person"),
                                                         QStringLiteral("all"), QStringLiteral("--from"),
                                                         QStringLiteral("2026-01-05"), QStringLiteral("--to"),
@@ -242,7 +242,7 @@ private slots:
         QCOMPARE(as(QStringLiteral("lea"), {QStringLiteral("reopen"), QStringLiteral("--month"), QStringLiteral("2026-01")}).out,
                  QStringLiteral("再開しました: 2026/01\n"));
         QVERIFY(alice->saveDay(day).ok());
-        QVERIFY(alice->dayLocked(QStringLiteral("2026/01/05")).value); // still approved
+        QVERIFY(alice->dayReview(QStringLiteral("2026/01/05")).value.locked); // still approved
     }
 };
 

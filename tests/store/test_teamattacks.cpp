@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -427,6 +428,53 @@ private slots:
 
     // Someone holds a table locked: the call gives up within its timeout, and the window goes on
     // painting meanwhile.
+    // The day loaded as the team sees it: a returned day says its comments at once and takes a save (it is
+    // 提出済 again); an approved day is read-only and F1 says why.
+    void theMainWindowShowsTheDaysStateAndKeepsAnApprovedDay()
+    {
+        test::MessageLog log;
+        {
+            test::Session lead(m_lea);
+            QVERIFY2(lead.exec(QStringLiteral("SELECT worvane_review('alice', '2024/03/01', '差戻し', '時間を直して')")),
+                     qPrintable(lead.error()));
+        }
+        const std::unique_ptr<Store> store = OpenStore(m_alice);
+        frmWorvane window(Settings{m_dir.filePath(QStringLiteral("Worvane.ini")), m_alice, Used, {}}, *store);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const auto load = [&] {
+            ControlOf<QLineEdit>(window, "txtWKYMD")->setText(Date);
+            QTest::mouseClick(ControlOf<QPushButton>(window, "cmdSerch"), Qt::LeftButton);
+        };
+        auto *status = ControlOf<QLabel>(window, "lblStatus");
+        load();
+        QCOMPARE(log.count(), 1);
+        QVERIFY2(log.last().text.contains(QStringLiteral("差戻し")) && log.last().text.contains(QStringLiteral("時間を直して")),
+                 qPrintable(log.last().text));
+        QVERIFY2(status->text().startsWith(QStringLiteral("差戻しされた日報です　コメント（lea）: 時間を直して")),
+                 qPrintable(status->text()));
+        ControlOf<QLineEdit>(window, "txtWSTIME")->setText(QStringLiteral("08:30"));
+        log.answer(true);
+        QTest::keyClick(ControlOf<QLineEdit>(window, "txtWSTIME"), Qt::Key_F1);
+        QCOMPARE(log.last().text, msg::Saved.text);
+        QVERIFY2(status->text().startsWith(QStringLiteral("提出済")), qPrintable(status->text()));
+
+        {
+            test::Session lead(m_lea);
+            QVERIFY(lead.exec(QStringLiteral("SELECT worvane_review('alice', '2024/03/01', '承認', NULL)")));
+        }
+        log.clear();
+        load();
+        QCOMPARE(log.count(), 0);
+        QVERIFY(ControlOf<QLineEdit>(window, "txtWSTIME")->isReadOnly());
+        QVERIFY(!ControlOf<QPushButton>(window, "cmdUpdate")->isEnabled());
+        QVERIFY2(status->text().startsWith(QStringLiteral("承認済の日報です（変更できません）")), qPrintable(status->text()));
+        QTest::keyClick(ControlOf<QLineEdit>(window, "txtWSTIME"), Qt::Key_F1);
+        QCOMPARE(log.texts(), QStringList{msg::DayLocked.text});
+        QCOMPARE(scalar(m_admin, QStringLiteral("SELECT wstime FROM df_wktime WHERE wkuser = 'alice'")), QStringLiteral("08:30"));
+    }
+
     void aLockedTableNeitherFreezesNorHangs()
     {
         // Two windows hold alice's day, loaded before anyone locks anything: one gives up after a second,

@@ -46,13 +46,28 @@ Result<QList<DayComment>> PgStore::dayComments(const QString &person, const QStr
     return result;
 }
 
-Result<bool> PgStore::dayLocked(const QString &date)
+Result<DayReview> PgStore::dayReview(const QString &date)
 {
     Operation op(m_db);
-    std::optional<QString> locked;
-    if (!op.open() || !m_db.first("SELECT worvane_day_locked(session_user, $1)::text", {date}, locked))
-        return failed<bool>();
-    return {locked == QStringLiteral("true"), std::nullopt};
+    Result<DayReview> result;
+    DayReview &review = result.value;
+    if (!op.open() ||
+        !m_db.run("SELECT (SELECT STATE FROM WV_DAYSTATE WHERE WKUSER = session_user AND WKYMD = $1), "
+                  "worvane_day_locked(session_user, $1)",
+                  {date},
+                  [&review](const Row &row) {
+                      review.state = row.text(0);
+                      review.locked = row.truth(1);
+                      return false;
+                  }) ||
+        !m_db.run("SELECT AUTHOR, to_char(WRITTEN, 'YYYY/MM/DD HH24:MI:SS'), BODY FROM WV_COMMENT "
+                  "WHERE WKUSER = session_user AND WKYMD = $1 ORDER BY ROWNO",
+                  {date}, [&review](const Row &row) {
+                      review.comments.append({row.text(0), row.text(1), row.text(2)});
+                      return true;
+                  }))
+        return failed<DayReview>();
+    return result;
 }
 
 namespace

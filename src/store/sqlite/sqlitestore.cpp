@@ -349,7 +349,7 @@ Result<QList<DayComment>> SqliteStore::dayComments(const QString &, const QStrin
     return {};
 }
 
-Result<bool> SqliteStore::dayLocked(const QString &)
+Result<DayReview> SqliteStore::dayReview(const QString &)
 {
     return {};
 }

@@ -306,9 +306,7 @@ int printStatus(Store &store, const RangeSelection &range, const DaysOff &off, Q
          day <= QDate::fromString(range.to, QStringLiteral("yyyy/MM/dd")); day = day.addDays(1)) {
         const QString date = day.toString(QStringLiteral("yyyy/MM/dd"));
         for (const QString &person : people) {
-            QString state = stateOf.value({person, date});
-            if (state.isEmpty() && off.isWorkingDay(day) && day < today && !saved.value(person).contains(date))
-                state = QStringLiteral("未入力");
+            const QString state = DayStatus(off, day, today, stateOf.value({person, date}), saved.value(person).contains(date));
             if (!state.isEmpty())
                 out << person << '\t' << date << '\t' << state << '\n';
         }

@@ -1,9 +1,10 @@
 // worvane-screenshots FOLDER: shows the windows with demo data on the running display and saves a
-// picture of each (main.png, project.png, calendar.png, month.png, search.png). Run it under Xvfb
+// picture of each (main.png, project.png, calendar.png, month.png, submission.png, search.png). Run it under Xvfb
 // through scripts/screenshots.sh.
 #include "calendar/frmcalendar.h"
 #include "month/frmmonthview.h"
 #include "search/frmsearch.h"
+#include "submission/frmsubmission.h"
 #include "widgets/bytelimit.h"
 #include "core/clock.h"
 #include "widgets/flexgrid.h"
@@ -123,6 +124,10 @@ int main(int argc, char **argv)
         frmMonthView month(store, window.settings(), QDate(2026, 3, 6), &window);
         month.show();
         ok &= shoot(&month, out.filePath(QStringLiteral("month.png")));
+        // The same month's days not entered, as a file's reader sees them.
+        frmSubmission submission(store, DaysOff::load(), QDate(2026, 3, 6), &window);
+        submission.show();
+        ok &= shoot(&submission, out.filePath(QStringLiteral("submission.png")));
     }
     {
         const char *const items[][2] = {

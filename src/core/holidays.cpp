@@ -241,4 +241,11 @@ QList<QDate> MissingDays(const DaysOff &off, const QDate &today, const QList<QDa
     return missing;
 }
 
+QString DayStatus(const DaysOff &off, const QDate &day, const QDate &today, const QString &state, bool saved)
+{
+    if (!state.isEmpty())
+        return state;
+    return off.isWorkingDay(day) && day < today && !saved ? QStringLiteral("未入力") : QString();
+}
+
 } // namespace worvane

@@ -54,4 +54,8 @@ private:
 // order; `saved` holds the dates that have one.
 QList<QDate> MissingDays(const DaysOff &off, const QDate &today, const QList<QDate> &saved);
 
+// What a person's day is, as the team's status shows it: its state when it has one, 未入力 for a working
+// day before today without a saved day, else nothing (a day off, a day to come, a day saved on a file).
+QString DayStatus(const DaysOff &off, const QDate &day, const QDate &today, const QString &state, bool saved);
+
 } // namespace worvane

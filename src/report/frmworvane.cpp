@@ -18,6 +18,7 @@
 #include "models/workitemmodel.h"
 #include "project/frmpjviewer.h"
 #include "report/reportfile.h"
+#include "submission/frmsubmission.h"
 #include "core/dayrules.h"
 #include "core/holidays.h"
 
@@ -41,6 +42,7 @@ const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
     {Qt::Key_F5, true, &frmWorvane::cmdAddWork_Click}, {Qt::Key_F6, true, &frmWorvane::cmdUpdWork_Click},
     {Qt::Key_F9, true, &frmWorvane::cmdDelWork_Click},  {Qt::Key_F7, false, &frmWorvane::openMonthView},
     {Qt::Key_F8, false, &frmWorvane::openSearch},       {Qt::Key_F11, true, &frmWorvane::copyLastDay},
+    {Qt::Key_F12, false, &frmWorvane::openSubmission},
 };
 
 frmWorvane::frmWorvane(Settings settings, Store &store, QWidget *parent)
@@ -297,6 +299,12 @@ void frmWorvane::cmdCallPJViewer_Click()
     }
     ReturnFocusTo(this);
     MoveFocus(txtWKYMD);
+}
+
+void frmWorvane::openSubmission()
+{
+    const QDate date = QDate::fromString(txtWKYMD->text(), QStringLiteral("yyyy/MM/dd"));
+    frmSubmission::open(m_store, m_daysOff, date.isValid() ? date : Clock::today(), this);
 }
 
 void frmWorvane::openMonthView()

@@ -66,6 +66,7 @@ private:
     void cmdCallPJViewer_Click();
     void cmdCallCalendar_Click();
     void openMonthView(); // F7: the month window (月報)
+    void openSubmission(); // F12: the team's month (提出状況)
     void openSearch();    // F8: the full-text search window (全文検索)
     // A day picked in another window, opened as if typed and searched; asks first when it would replace
     // input not saved yet (false: the user keeps the screen).

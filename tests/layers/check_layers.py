@@ -15,7 +15,7 @@ LAYERS = [
     ["models"],
     ["widgets"],
     ["app"],
-    ["calendar", "project", "search", "month"],
+    ["calendar", "project", "search", "month", "submission"],
     ["report"],
     ["main"],
 ]

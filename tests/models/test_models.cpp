@@ -1,6 +1,7 @@
 // The work-item and project models under Qt's model tester, and the work-item list's operations.
 
 #include "models/projectmodel.h"
+#include "models/submissionmodel.h"
 #include "models/workitemmodel.h"
 
 #include <QAbstractItemModelTester>
@@ -185,6 +186,40 @@ private slots:
         QCOMPARE(shown(model, 1, ProjectModel::Name), QString());
         QCOMPARE(shown(model, 32799, ProjectModel::RowNumber), QStringLiteral("32800"));
         QCOMPARE(model.at(32799).code, QStringLiteral("X32799"));
+    }
+
+    // 提出状況: each person's days of the month (states first, then 未入力 for a working day before today not
+    // saved), nothing on days off or days to come, and the counts; the reader's own days may come unnamed.
+    void submissionsShowEachPersonsMonth()
+    {
+        SubmissionModel model;
+        QAbstractItemModelTester tester(&model);
+        const DaysOff off({{QDate(2026, 11, 3), QStringLiteral("文化の日")}});
+        const auto summary = [](const char *person, const char *date) {
+            return DaySummary{QStringLiteral("A1"), {}, QString::fromLatin1(date), {}, {}, 0, QString::fromLatin1(person)};
+        };
+        model.setMonth(QDate(2026, 11, 20), {QStringLiteral("alice"), QStringLiteral("bob")},
+                       {{QStringLiteral("alice"), QStringLiteral("2026/11/02"), QStringLiteral("承認済")},
+                        {QStringLiteral("bob"), QStringLiteral("2026/11/04"), QStringLiteral("差戻し")}},
+                       {summary("bob", "2026/11/02")}, off, QDate(2026, 11, 5));
+        const auto day = [&model](int row, int d) {
+            return model.index(row, SubmissionModel::FirstDay + d - 1).data().toString();
+        };
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(model.columnCount(), 1 + 30 + 4);
+        QCOMPARE((QStringList{day(0, 1), day(0, 2), day(0, 3), day(0, 4), day(0, 5)}),
+                 (QStringList{QString(), QStringLiteral("承認済"), QString(), QStringLiteral("未入力"), QString()}));
+        QCOMPARE((QStringList{day(1, 2), day(1, 4)}), (QStringList{QString(), QStringLiteral("差戻し")}));
+        const int counts = model.firstCount();
+        QCOMPARE((QStringList{model.index(0, counts).data().toString(), model.index(0, counts + 2).data().toString(),
+                              model.index(1, counts + 3).data().toString()}),
+                 (QStringList{QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")}));
+        QCOMPARE(model.headerData(SubmissionModel::FirstDay + 2, Qt::Horizontal, Qt::ToolTipRole).toString(),
+                 QStringLiteral("文化の日"));
+        // A file: one unnamed person, whose saved days come unnamed.
+        model.setMonth(QDate(2026, 11, 1), {QString()}, {}, {summary("", "2026/11/02")}, off, QDate(2026, 11, 5));
+        QCOMPARE(model.index(0, SubmissionModel::Person).data().toString(), QStringLiteral("自分"));
+        QCOMPARE((QStringList{day(0, 2), day(0, 4)}), (QStringList{QString(), QStringLiteral("未入力")}));
     }
 };
 

@@ -4,6 +4,7 @@
 #include "app/storecall.h"
 #include "core/clock.h"
 #include "report/frmworvane.h"
+#include "submission/frmsubmission.h"
 #include "store/open/openstore.h"
 #include "store/storerules.h"
 #include "testsupport.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -473,6 +475,29 @@ private slots:
         QTest::keyClick(ControlOf<QLineEdit>(window, "txtWSTIME"), Qt::Key_F1);
         QCOMPARE(log.texts(), QStringList{msg::DayLocked.text});
         QCOMPARE(scalar(m_admin, QStringLiteral("SELECT wstime FROM df_wktime WHERE wkuser = 'alice'")), QStringLiteral("08:30"));
+    }
+
+    // 提出状況: a lead sees every member's row, a member only their own.
+    void theTeamsMonthShowsEachPersonsDays()
+    {
+        {
+            test::Session lead(m_lea);
+            QVERIFY(lead.exec(QStringLiteral("SELECT worvane_review('alice', '2024/03/01', '承認', NULL)")));
+        }
+        const auto rows = [](const QString &uri) {
+            const std::unique_ptr<Store> store = OpenStore(uri);
+            frmSubmission window(*store, DaysOff(), QDate(2024, 3, 15));
+            const QAbstractItemModel *model = ControlOf<QTableView>(window, "fgdSTATUS")->model();
+            QStringList seen;
+            for (int r = 0; r < model->rowCount(); ++r)
+                seen << model->index(r, 0).data().toString() + QLatin1Char(' ') + model->index(r, 1).data().toString();
+            return seen;
+        };
+        const QStringList lead = rows(m_lea);
+        QVERIFY2(lead.contains(QStringLiteral("alice 承認済")) && lead.contains(QStringLiteral("bob 提出済")) &&
+                     lead.contains(QStringLiteral("lea 未入力")),
+                 qPrintable(lead.join(u',')));
+        QCOMPARE(rows(m_alice), QStringList{QStringLiteral("alice 承認済")});
     }
 
     void aLockedTableNeitherFreezesNorHangs()

@@ -1,0 +1,108 @@
+#include "submission/frmsubmission.h"
+
+#include "app/messagepresenter.h"
+#include "app/storecall.h"
+#include "core/clock.h"
+#include "core/messages.h"
+#include "core/dayrules.h"
+#include "models/submissionmodel.h"
+#include "widgets/fieldrules.h"
+#include "widgets/frozentable.h"
+#include "widgets/screen.h"
+#include "widgets/waitcursor.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace worvane
+{
+
+frmSubmission::frmSubmission(Store &store, const DaysOff &daysOff, const QDate &month, QWidget *parent)
+    : QDialog(parent), m_store(store), m_daysOff(daysOff), m_model(new SubmissionModel(this))
+{
+    setObjectName(QStringLiteral("frmSubmission"));
+    setWindowTitle(caption::Submission);
+    setFont(ScreenFont(9));
+    setFixedSize(Twips(16500), Twips(7200));
+
+    lblMonth = MakeLabel(this, "lblMonth", QString(), {6000, 120, 4500, 240});
+    lblMonth->setAlignment(Qt::AlignCenter);
+    lblMonth->setFont(ScreenFont(11, true));
+    auto *previous = MakeButton(this, "cmdPrevious", QStringLiteral("◀ 前月[PgUp]"), {4200, 90, 1650, 315}, 9, false);
+    auto *next = MakeButton(this, "cmdNext", QStringLiteral("翌月[PgDn] ▶"), {10650, 90, 1650, 315}, 9, false);
+
+    auto *grid = Make<FrozenTableView>(this, "fgdSTATUS");
+    fgdSTATUS = grid;
+    fgdSTATUS->setAccessibleName(caption::Submission);
+    fgdSTATUS->setModel(m_model);
+    fgdSTATUS->setSelectionMode(QAbstractItemView::SingleSelection);
+    fgdSTATUS->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    fgdSTATUS->setTabKeyNavigation(false);
+    fgdSTATUS->verticalHeader()->hide();
+    fgdSTATUS->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    fgdSTATUS->horizontalHeader()->setHighlightSections(false);
+    PlaceTwips(fgdSTATUS, 105, 525, 16290, 5900);
+    // The person, and the counts, stay in view.
+    grid->setFrozen(SubmissionModel::FirstDay, int(SubmissionModel::Counted.size()), 0);
+
+    auto *close = MakeButton(this, "cmdClose", QStringLiteral("閉じる"), {14700, 6600, 1650, 345}, 9.75, false);
+    connect(previous, &QPushButton::clicked, this, [this] { showMonth(m_model->month().addMonths(-1)); });
+    connect(next, &QPushButton::clicked, this, [this] { showMonth(m_model->month().addMonths(1)); });
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    InstallFunctionKeys(this, [previous, next](int key) {
+        if (key == Qt::Key_PageUp)
+            previous->click();
+        else if (key == Qt::Key_PageDown)
+            next->click();
+        else
+            return false;
+        return true;
+    });
+    showMonth(month);
+    fgdSTATUS->setFocus();
+}
+
+void frmSubmission::open(Store &store, const DaysOff &daysOff, const QDate &month, QWidget *parent)
+{
+    frmSubmission window(store, daysOff, month, parent);
+    window.exec();
+    ReturnFocusTo(parent);
+}
+
+void frmSubmission::showMonth(const QDate &month)
+{
+    const QDate first(month.year(), month.month(), 1);
+    const QString from = ymdText(first), to = ymdText(first.addDays(first.daysInMonth() - 1));
+    // Who, their days' states and their saved days, in one visit of the store.
+    struct Read {
+        Result<TeamPeople> team;
+        Result<QList<DayState>> states;
+        Result<QList<DaySummary>> saved;
+    };
+    WaitCursor hourglass;
+    const Read read = CallStore(this, m_store, [&] {
+        Read r;
+        r.team = m_store.teamPeople();
+        const People people = r.team.value.lead ? People::everyone() : People{};
+        r.states = m_store.dayStates({from, to, std::nullopt, people});
+        r.saved = m_store.summarizeRange({from, to, std::nullopt, people}, Store::ItemCounts::NotCounted);
+        return r;
+    });
+    hourglass.restore();
+    for (const std::optional<StoreError> &error : {read.team.error, read.states.error, read.saved.error})
+        if (error) {
+            MessagePresenter::show(this, caption::Submission, FailureMessage(*error, m_store.name(), msg::LoadFailed));
+            break;
+        }
+    const QStringList people = read.team.value.lead ? read.team.value.names : QStringList{read.team.value.self};
+    m_model->setMonth(first, people, read.states.value, read.saved.value, m_daysOff, Clock::today());
+    lblMonth->setText(QStringLiteral("%1年%2月").arg(first.year()).arg(first.month()));
+    fgdSTATUS->resizeColumnsToContents();
+    fgdSTATUS->horizontalScrollBar()->setValue(0);
+    if (m_model->rowCount() > 0)
+        fgdSTATUS->setCurrentIndex(m_model->index(0, SubmissionModel::FirstDay));
+}
+
+} // namespace worvane

@@ -249,6 +249,11 @@ private slots:
               {QStringLiteral("UPDATE df_wkcont SET detail = coalesce((SELECT string_agg(body, ',') FROM wv_comment), "
                               "'none')")},
               true, detail, QStringLiteral("none"));
+        after("member asks whether bob's day is approved",
+              {QStringLiteral("SELECT worvane_review('bob', '2024/03/01', '承認', NULL)")}, "alice",
+              {QStringLiteral("UPDATE df_wkcont SET detail = coalesce(worvane_day_locked('bob', '2024/03/01')::text, "
+                              "'none')")},
+              true, detail, QStringLiteral("none"));
         after("member changes a returned day: submitted again",
               {QStringLiteral("SELECT worvane_review('alice', '2024/03/01', '差戻し', '直して')")}, "alice", {change},
               true, state, submitted);

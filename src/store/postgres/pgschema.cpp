@@ -206,13 +206,15 @@ CREATE OR REPLACE TRIGGER wv_record_kept BEFORE UPDATE OR DELETE ON WV_RECORD
 CREATE OR REPLACE TRIGGER wv_record_kept_all BEFORE TRUNCATE ON WV_RECORD
   FOR EACH STATEMENT EXECUTE FUNCTION worvane_kept_row();
 
--- Whether a person's day may not be changed: approved, or closed and not reopened.
+-- Whether a person's day may not be changed: approved, or closed and not reopened. Someone else's day is
+-- a lead's to ask about (anyone else is answered NULL).
 CREATE OR REPLACE FUNCTION worvane_day_locked(person text, day text) RETURNS boolean
 LANGUAGE sql STABLE SECURITY DEFINER SET search_path = pg_catalog, public AS $$
-  SELECT EXISTS (SELECT 1 FROM WV_DAYSTATE s WHERE s.WKUSER = person AND s.WKYMD = day AND s.STATE = '承認済')
+  SELECT CASE WHEN person IS DISTINCT FROM session_user AND NOT pg_has_role(session_user, 'worvane_lead', 'MEMBER')
+  THEN NULL ELSE EXISTS (SELECT 1 FROM WV_DAYSTATE s WHERE s.WKUSER = person AND s.WKYMD = day AND s.STATE = '承認済')
       OR (EXISTS (SELECT 1 FROM WV_CLOSED c WHERE day <= c.THROUGH)
           AND NOT EXISTS (SELECT 1 FROM WV_REOPENED r WHERE (r.WKUSER IS NULL OR r.WKUSER = person)
-                                                       AND r.PERIOD IN (day, left(day, 7))))
+                                                       AND r.PERIOD IN (day, left(day, 7)))) END
 $$;
 REVOKE ALL ON FUNCTION worvane_day_locked(text, text) FROM PUBLIC;
 GRANT EXECUTE ON FUNCTION worvane_day_locked(text, text) TO worvane_user;

@@ -1,9 +1,10 @@
 // worvane-screenshots FOLDER: shows the windows with demo data on the running display and saves a
-// picture of each (main.png, project.png, calendar.png, month.png, submission.png, search.png). Run it under Xvfb
+// picture of each (main.png, project.png, calendar.png, month.png, submission.png, dayview.png, search.png). Run it under Xvfb
 // through scripts/screenshots.sh.
 #include "calendar/frmcalendar.h"
 #include "month/frmmonthview.h"
 #include "search/frmsearch.h"
+#include "submission/frmdayview.h"
 #include "submission/frmsubmission.h"
 #include "widgets/bytelimit.h"
 #include "core/clock.h"
@@ -143,6 +144,9 @@ int main(int argc, char **argv)
                                   QStringLiteral("09:00"), QStringLiteral("18:00"), list});
         }
         store.buildIndex({});
+        frmDayView day(store, QString(), QStringLiteral("2026/03/10"), false, &window);
+        day.show();
+        ok &= shoot(&day, out.filePath(QStringLiteral("dayview.png")));
         frmSearch search(store, &window);
         search.show();
         settle();

@@ -229,6 +229,7 @@ inline const QString Calendar = QStringLiteral("カレンダー");
 inline const QString Month = QStringLiteral("月報");
 inline const QString Search = QStringLiteral("全文検索");
 inline const QString Submission = QStringLiteral("提出状況");
+inline const QString DayView = QStringLiteral("日報参照");
 inline const QString LoadError = QStringLiteral("ロードエラー");
 inline const QString Compaction = QStringLiteral("MDB最適化");
 } // namespace caption

@@ -6,6 +6,7 @@
 #include "core/messages.h"
 #include "core/dayrules.h"
 #include "models/submissionmodel.h"
+#include "submission/frmdayview.h"
 #include "widgets/fieldrules.h"
 #include "widgets/frozentable.h"
 #include "widgets/screen.h"
@@ -60,6 +61,16 @@ frmSubmission::frmSubmission(Store &store, const DaysOff &daysOff, const QDate &
             return false;
         return true;
     });
+    // Enter or a double-click on a day opens it (日報参照).
+    const auto openDay = [this](const QModelIndex &index) {
+        const QDate date = m_model->dateAt(index.column());
+        if (date.isValid())
+            frmDayView::open(m_store, m_model->personAt(index.row()), ymdText(date), m_lead, this);
+        showMonth(m_model->month()); // a lead's verdict shows at once
+        fgdSTATUS->setCurrentIndex(index);
+    };
+    connect(fgdSTATUS, &QTableView::activated, this, openDay);
+    connect(fgdSTATUS, &QTableView::doubleClicked, this, openDay);
     showMonth(month);
     fgdSTATUS->setFocus();
 }
@@ -96,6 +107,7 @@ void frmSubmission::showMonth(const QDate &month)
             MessagePresenter::show(this, caption::Submission, FailureMessage(*error, m_store.name(), msg::LoadFailed));
             break;
         }
+    m_lead = read.team.value.lead;
     const QStringList people = read.team.value.lead ? read.team.value.names : QStringList{read.team.value.self};
     m_model->setMonth(first, people, read.states.value, read.saved.value, m_daysOff, Clock::today());
     lblMonth->setText(QStringLiteral("%1年%2月").arg(first.year()).arg(first.month()));

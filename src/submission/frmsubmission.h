@@ -16,7 +16,8 @@ class SubmissionModel;
 
 // The team's month at a glance (提出状況): a row per person, a column per day, each day 未入力, 提出済,
 // 承認済, 差戻し or nothing on a day off, and each person's counts. A member sees their own row, a lead
-// everyone in the team; on a file, the reader's own 未入力 days. PageUp and PageDown step a month.
+// everyone in the team; on a file, the reader's own 未入力 days. PageUp and PageDown step a month; Enter on
+// a day opens it (日報参照), where a lead approves or returns it.
 class frmSubmission : public QDialog
 {
     Q_OBJECT
@@ -31,6 +32,7 @@ private:
     Store &m_store;
     DaysOff m_daysOff;
     SubmissionModel *m_model;
+    bool m_lead = false;
     QLabel *lblMonth;
     QTableView *fgdSTATUS;
 };

@@ -4,6 +4,7 @@
 #include "app/storecall.h"
 #include "core/clock.h"
 #include "report/frmworvane.h"
+#include "submission/frmdayview.h"
 #include "submission/frmsubmission.h"
 #include "store/open/openstore.h"
 #include "store/storerules.h"
@@ -14,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTableView>
@@ -503,6 +505,28 @@ private slots:
                      lead.contains(QStringLiteral("lea 未入力")),
                  qPrintable(lead.join(u',')));
         QCOMPARE(rows(m_alice), QStringList{QStringLiteral("alice 承認済")});
+    }
+
+    // 日報参照: a lead reads alice's day and returns it with a comment; alice reads it with no buttons.
+    void aLeadReturnsADayFromItsView()
+    {
+        test::MessageLog log;
+        const std::unique_ptr<Store> lead = OpenStore(m_lea), alice = OpenStore(m_alice);
+        {
+            frmDayView view(*lead, QStringLiteral("alice"), Date, true);
+            QVERIFY(ControlOf<QPlainTextEdit>(view, "txtDAY")->toPlainText().contains(QStringLiteral("1 作業")));
+            ControlOf<QLineEdit>(view, "txtCOMMENT")->setText(QStringLiteral("直して"));
+            QTest::mouseClick(ControlOf<QPushButton>(view, "cmdReturn"), Qt::LeftButton);
+            QVERIFY(ControlOf<QPlainTextEdit>(view, "txtCOMMENTS")->toPlainText().contains(QStringLiteral("lea")));
+            QVERIFY(ControlOf<QLabel>(view, "lblDay")->text().endsWith(QStringLiteral("差戻し")));
+        }
+        QCOMPARE(log.count(), 0);
+        QCOMPARE(scalar(m_admin, QStringLiteral("SELECT state || ' ' || (SELECT body FROM wv_comment) FROM wv_daystate "
+                                                "WHERE wkuser = 'alice'")),
+                 QStringLiteral("差戻し 直して"));
+        frmDayView own(*alice, QStringLiteral("alice"), Date, false);
+        QVERIFY(!ControlOf<QPushButton>(own, "cmdApprove"));
+        QVERIFY(ControlOf<QPlainTextEdit>(own, "txtCOMMENTS")->toPlainText().contains(QStringLiteral("直して")));
     }
 
     void aLockedTableNeitherFreezesNorHangs()

@@ -31,6 +31,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusTipEvent>
+#include <QTimer>
 
 namespace worvane
 {
@@ -71,7 +72,8 @@ frmWorvane::frmWorvane(Settings settings, Store &store, QWidget *parent)
     ResetScreen();
     txtPJCODE->setFocus(Qt::OtherFocusReason);
     m_daysOff = DaysOff::load(m_settings.companyHolidays);
-    showMissingDays();
+    // Once the window is up: a server out of reach then says so over a window the user sees.
+    QTimer::singleShot(0, this, &frmWorvane::showMissingDays);
 }
 
 void frmWorvane::showMissingDays()

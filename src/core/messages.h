@@ -142,6 +142,17 @@ inline Message ExportFailed(const QString &why)
 
 // Copy of the last day (F11) and the full-text search window.
 // Opening a day (from 月報 or 全文検索) over input not saved yet.
+inline Message ConfirmApproveMonth(const QString &person, const QDate &month)
+{
+    return Message{Question, QStringLiteral("%1 の %2年%3月の提出済の日報をすべて承認します。\r\n処理を実行してよろしいですか？")
+                                 .arg(person)
+                                 .arg(month.year())
+                                 .arg(month.month())};
+}
+inline Message ApprovedDays(int days)
+{
+    return Message{Information, QStringLiteral("%1 日の日報を承認しました。").arg(days)};
+}
 inline Message ConfirmOpenDay(const QString &code, const QString &date)
 {
     return Message{Question, QStringLiteral("%1 %2 の日報を開き、画面の保存されていない内容を置き換えます。\r\n"

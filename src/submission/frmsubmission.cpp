@@ -49,6 +49,24 @@ frmSubmission::frmSubmission(Store &store, const DaysOff &daysOff, const QDate &
     grid->setFrozen(SubmissionModel::FirstDay, int(SubmissionModel::Counted.size()), 0);
 
     auto *close = MakeButton(this, "cmdClose", QStringLiteral("閉じる"), {14700, 6600, 1650, 345}, 9.75, false);
+    // A lead approves every submitted day of the current row's person in the month shown.
+    cmdApproveMonth = MakeButton(this, "cmdApproveMonth", QStringLiteral("月を承認"), {105, 6600, 1650, 345}, 9, false);
+    cmdApproveMonth->hide();
+    connect(cmdApproveMonth, &QPushButton::clicked, this, [this] {
+        const QModelIndex current = fgdSTATUS->currentIndex();
+        const QString person = m_model->personAt(current.row());
+        if (person.isEmpty() ||
+            !MessagePresenter::show(this, caption::Submission, msg::ConfirmApproveMonth(person, m_model->month())))
+            return;
+        const QString shown = ymdText(m_model->month()).left(7);
+        const Result<int> approved = CallStore(this, m_store, [&] { return m_store.approveMonth(person, shown); });
+        MessagePresenter::show(this, caption::Submission,
+                               approved.ok() ? msg::ApprovedDays(approved.value)
+                                             : FailureMessage(*approved.error, m_store.name(), msg::SaveFailed));
+        showMonth(m_model->month());
+        fgdSTATUS->setCurrentIndex(current);
+        fgdSTATUS->setFocus();
+    });
     connect(previous, &QPushButton::clicked, this, [this] { showMonth(m_model->month().addMonths(-1)); });
     connect(next, &QPushButton::clicked, this, [this] { showMonth(m_model->month().addMonths(1)); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
@@ -108,6 +126,7 @@ void frmSubmission::showMonth(const QDate &month)
             break;
         }
     m_lead = read.team.value.lead;
+    cmdApproveMonth->setVisible(m_lead);
     const QStringList people = read.team.value.lead ? read.team.value.names : QStringList{read.team.value.self};
     m_model->setMonth(first, people, read.states.value, read.saved.value, m_daysOff, Clock::today());
     lblMonth->setText(QStringLiteral("%1年%2月").arg(first.year()).arg(first.month()));

@@ -505,6 +505,20 @@ private slots:
                      lead.contains(QStringLiteral("lea 未入力")),
                  qPrintable(lead.join(u',')));
         QCOMPARE(rows(m_alice), QStringList{QStringLiteral("alice 承認済")});
+
+        // 月を承認, a lead's: bob's submitted days of the month, after the question.
+        test::MessageLog log;
+        log.answer(true);
+        const std::unique_ptr<Store> store = OpenStore(m_lea), member = OpenStore(m_alice);
+        frmSubmission window(*store, DaysOff(), QDate(2024, 3, 15));
+        auto *grid = ControlOf<QTableView>(window, "fgdSTATUS");
+        const QStringList people = {grid->model()->index(0, 0).data().toString(), grid->model()->index(1, 0).data().toString()};
+        grid->setCurrentIndex(grid->model()->index(int(people.indexOf(QStringLiteral("bob"))), 1));
+        QTest::mouseClick(ControlOf<QPushButton>(window, "cmdApproveMonth"), Qt::LeftButton);
+        QCOMPARE(log.last().text, msg::ApprovedDays(1).text);
+        QCOMPARE(scalar(m_admin, QStringLiteral("SELECT state FROM wv_daystate WHERE wkuser = 'bob'")), QStringLiteral("承認済"));
+        frmSubmission own(*member, DaysOff(), QDate(2024, 3, 15));
+        QVERIFY(ControlOf<QPushButton>(own, "cmdApproveMonth")->isHidden());
     }
 
     // 日報参照: a lead reads alice's day and returns it with a comment; alice reads it with no buttons.

@@ -242,15 +242,6 @@ int runTeamAction(Store &store, const Arguments &a, QTextStream &out, QTextStrea
     return Success;
 }
 
-// The days of a range a person saved, by person.
-QHash<QString, QSet<QString>> savedDays(const QList<DaySummary> &days)
-{
-    QHash<QString, QSet<QString>> saved;
-    for (const DaySummary &day : days)
-        saved[day.person].insert(day.date);
-    return saved;
-}
-
 // missing: the reader's working days of the range before today without a saved day.
 int printMissing(Store &store, const QString &from, const QString &to, const DaysOff &off, QTextStream &out,
                  QTextStream &err)
@@ -274,10 +265,9 @@ int printMissing(Store &store, const QString &from, const QString &to, const Day
 // before today without a saved day. A file has no states and its person's name is empty.
 int printStatus(Store &store, const RangeSelection &range, const DaysOff &off, QTextStream &out, QTextStream &err)
 {
-    const Result<QList<DaySummary>> days = store.summarizeRange(range, Store::ItemCounts::NotCounted);
     const Result<QList<DayState>> states = store.dayStates(range);
     const Result<TeamPeople> team = store.teamPeople();
-    for (const std::optional<StoreError> &error : {days.error, states.error, team.error})
+    for (const std::optional<StoreError> &error : {states.error, team.error})
         if (error)
             return failure(store, *error, err);
     QStringList people;
@@ -292,13 +282,7 @@ int printStatus(Store &store, const RangeSelection &range, const DaysOff &off, Q
         people = team.value.names;
         break;
     }
-    // The reader's own days may come without a person's name.
-    QHash<QString, QSet<QString>> saved = savedDays(days.value);
-    if (!range.people.others()) {
-        const QSet<QString> own = saved.take(QString());
-        saved[team.value.self].unite(own);
-    }
-    QHash<std::pair<QString, QString>, QString> stateOf;
+    QHash<std::pair<QString, QString>, QString> stateOf; // a saved day's state, empty where it has none
     for (const DayState &state : states.value)
         stateOf.insert({state.person, state.date}, state.state);
     const QDate today = Clock::today();
@@ -306,7 +290,9 @@ int printStatus(Store &store, const RangeSelection &range, const DaysOff &off, Q
          day <= QDate::fromString(range.to, QStringLiteral("yyyy/MM/dd")); day = day.addDays(1)) {
         const QString date = day.toString(QStringLiteral("yyyy/MM/dd"));
         for (const QString &person : people) {
-            const QString state = DayStatus(off, day, today, stateOf.value({person, date}), saved.value(person).contains(date));
+            const auto found = stateOf.constFind({person, date});
+            const QString state =
+                DayStatus(off, day, today, found == stateOf.cend() ? QString() : *found, found != stateOf.cend());
             if (!state.isEmpty())
                 out << person << '\t' << date << '\t' << state << '\n';
         }

@@ -100,7 +100,7 @@ struct TeamPeople {
 struct DayState {
     QString person;
     QString date;  // "YYYY/MM/DD"
-    QString state; // 提出済, 承認済 or 差戻し
+    QString state; // 提出済, 承認済 or 差戻し; empty for a saved day without one
     bool operator==(const DayState &) const = default;
 };
 

@@ -2,7 +2,7 @@
 
 #include <QBrush>
 #include <QLocale>
-#include <QSet>
+#include <optional>
 
 namespace worvane
 {
@@ -10,28 +10,32 @@ namespace worvane
 SubmissionModel::SubmissionModel(QObject *parent) : QAbstractTableModel(parent), m_month(QDate::currentDate()) {}
 
 void SubmissionModel::setMonth(const QDate &month, const QStringList &people, const QList<DayState> &states,
-                               const QList<DaySummary> &saved, const DaysOff &off, const QDate &today)
+                               const DaysOff &off, const QDate &today)
 {
     beginResetModel();
     m_month = QDate(month.year(), month.month(), 1);
     m_people = people;
     m_off = off;
-    QHash<QString, QString> stateOf; // person + date
-    for (const DayState &state : states)
-        stateOf.insert(state.person + QLatin1Char('\t') + state.date, state.state);
-    QSet<QString> savedDays;
-    for (const DaySummary &day : saved)
-        savedDays.insert(day.person + QLatin1Char('\t') + day.date);
+    // Each person's saved days of the month by day (0-based), with their states (empty where there is none).
+    const int days = m_month.daysInMonth();
+    const QString prefix = m_month.toString(QStringLiteral("yyyy/MM/"));
+    QHash<QString, QList<std::optional<QString>>> savedOf;
+    for (const DayState &state : states) {
+        const int d = state.date.startsWith(prefix) ? QStringView(state.date).mid(8).toInt() - 1 : -1;
+        if (d < 0 || d >= days)
+            continue;
+        QList<std::optional<QString>> &saved = savedOf[state.person];
+        saved.resize(days);
+        saved[d] = state.state;
+    }
     m_status.clear();
     for (const QString &person : people) {
+        const QList<std::optional<QString>> saved = savedOf.value(person);
         QStringList row;
-        for (int d = 0; d < m_month.daysInMonth(); ++d) {
-            const QDate day = m_month.addDays(d);
-            const QString date = day.toString(QStringLiteral("yyyy/MM/dd"));
-            // The reader's own days may come without a name.
-            const bool isSaved = savedDays.contains(person + QLatin1Char('\t') + date) ||
-                                 (people.size() == 1 && savedDays.contains(QLatin1Char('\t') + date));
-            row << DayStatus(off, day, today, stateOf.value(person + QLatin1Char('\t') + date), isSaved);
+        row.reserve(days);
+        for (int d = 0; d < days; ++d) {
+            const std::optional<QString> state = saved.value(d);
+            row << DayStatus(off, m_month.addDays(d), today, state.value_or(QString()), state.has_value());
         }
         m_status << row;
     }

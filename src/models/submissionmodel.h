@@ -22,10 +22,10 @@ public:
 
     explicit SubmissionModel(QObject *parent = nullptr);
 
-    // The month of `month` (any day of it) for these people (a file's one person has no name), from the
-    // states of their days and the days they saved (person and date; a reader's own may come unnamed).
-    void setMonth(const QDate &month, const QStringList &people, const QList<DayState> &states,
-                  const QList<DaySummary> &saved, const DaysOff &off, const QDate &today);
+    // The month of `month` (any day of it) for these people (a file's one person has no name), from their
+    // saved days and the days' states.
+    void setMonth(const QDate &month, const QStringList &people, const QList<DayState> &states, const DaysOff &off,
+                  const QDate &today);
     QDate month() const { return m_month; }
     QString personAt(int row) const { return m_people.value(row); }
     // The date of a day's column, or nothing for the person and the counts.

@@ -100,8 +100,8 @@ public:
 
     // ---- A team's day: submitted, approved or returned, closed ----
     // A file has no states and no comments (empty answers) and refuses a lead's actions (TeamOnly).
-    // The states of the days of a range: the reader's own, or with range.people those a lead reads; in
-    // date order, then person.
+    // The saved days of a range and their states: the reader's own, or with range.people those a lead
+    // reads, in no particular order. A file's days have no state (empty) and no person's name.
     virtual Result<QList<DayState>> dayStates(const RangeSelection &range) = 0;
     // The comments on a person's day, oldest first (a member reads only their own days').
     virtual Result<QList<DayComment>> dayComments(const QString &person, const QString &date) = 0;

@@ -16,6 +16,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace worvane
 {
@@ -104,11 +107,10 @@ void frmSubmission::showMonth(const QDate &month)
 {
     const QDate first(month.year(), month.month(), 1);
     const QString from = ymdText(first), to = ymdText(first.addDays(first.daysInMonth() - 1));
-    // Who, their days' states and their saved days, in one visit of the store.
+    // Who, and their saved days with the days' states, in one visit of the store.
     struct Read {
         Result<TeamPeople> team;
         Result<QList<DayState>> states;
-        Result<QList<DaySummary>> saved;
     };
     WaitCursor hourglass;
     const Read read = CallStore(this, m_store, [&] {
@@ -116,11 +118,10 @@ void frmSubmission::showMonth(const QDate &month)
         r.team = m_store.teamPeople();
         const People people = r.team.value.lead ? People::everyone() : People{};
         r.states = m_store.dayStates({from, to, std::nullopt, people});
-        r.saved = m_store.summarizeRange({from, to, std::nullopt, people}, Store::ItemCounts::NotCounted);
         return r;
     });
     hourglass.restore();
-    for (const std::optional<StoreError> &error : {read.team.error, read.states.error, read.saved.error})
+    for (const std::optional<StoreError> &error : {read.team.error, read.states.error})
         if (error) {
             MessagePresenter::show(this, caption::Submission, FailureMessage(*error, m_store.name(), msg::LoadFailed));
             break;
@@ -128,12 +129,40 @@ void frmSubmission::showMonth(const QDate &month)
     m_lead = read.team.value.lead;
     cmdApproveMonth->setVisible(m_lead);
     const QStringList people = read.team.value.lead ? read.team.value.names : QStringList{read.team.value.self};
-    m_model->setMonth(first, people, read.states.value, read.saved.value, m_daysOff, Clock::today());
+    m_model->setMonth(first, people, read.states.value, m_daysOff, Clock::today());
     lblMonth->setText(QStringLiteral("%1年%2月").arg(first.year()).arg(first.month()));
-    fgdSTATUS->resizeColumnsToContents();
+    fitColumns();
     fgdSTATUS->horizontalScrollBar()->setValue(0);
     if (m_model->rowCount() > 0)
         fgdSTATUS->setCurrentIndex(m_model->index(0, SubmissionModel::FirstDay));
+}
+
+// Each column as wide as its widest text: a day's column and a count's hold a few known words, so only the
+// people's names are measured one by one (a team's month is thousands of cells).
+void frmSubmission::fitColumns()
+{
+    const QFontMetrics metrics(fgdSTATUS->font());
+    const int padding = 2 * (fgdSTATUS->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, fgdSTATUS) + 1) + 1;
+    const auto widest = [&metrics](const QStringList &texts) {
+        int width = 0;
+        for (const QString &text : texts)
+            width = std::max(width, metrics.horizontalAdvance(text));
+        return width;
+    };
+    QHeaderView *header = fgdSTATUS->horizontalHeader();
+    const auto fit = [&](int column, int cells) {
+        header->resizeSection(column, std::max(cells + padding, header->sectionSizeHint(column)));
+    };
+    QStringList names;
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        names << m_model->index(row, SubmissionModel::Person).data().toString();
+    fit(SubmissionModel::Person, widest(names));
+    const int status = widest(SubmissionModel::Counted);
+    for (int column = SubmissionModel::FirstDay; column < m_model->firstCount(); ++column)
+        fit(column, status);
+    const int count = metrics.horizontalAdvance(QStringLiteral("99"));
+    for (int column = m_model->firstCount(); column < m_model->columnCount(); ++column)
+        fit(column, count);
 }
 
 } // namespace worvane

@@ -31,6 +31,7 @@ public:
     void showMonth(const QDate &month);
 
 private:
+    void fitColumns();
     Store &m_store;
     DaysOff m_daysOff;
     SubmissionModel *m_model;

@@ -189,19 +189,17 @@ private slots:
     }
 
     // 提出状況: each person's days of the month (states first, then 未入力 for a working day before today not
-    // saved), nothing on days off or days to come, and the counts; the reader's own days may come unnamed.
+    // saved), nothing on days off or days to come, and the counts; a file's days come unnamed, without a state.
     void submissionsShowEachPersonsMonth()
     {
         SubmissionModel model;
         QAbstractItemModelTester tester(&model);
         const DaysOff off({{QDate(2026, 11, 3), QStringLiteral("文化の日")}});
-        const auto summary = [](const char *person, const char *date) {
-            return DaySummary{QStringLiteral("A1"), {}, QString::fromLatin1(date), {}, {}, 0, QString::fromLatin1(person)};
-        };
         model.setMonth(QDate(2026, 11, 20), {QStringLiteral("alice"), QStringLiteral("bob")},
                        {{QStringLiteral("alice"), QStringLiteral("2026/11/02"), QStringLiteral("承認済")},
+                        {QStringLiteral("bob"), QStringLiteral("2026/11/02"), QString()},
                         {QStringLiteral("bob"), QStringLiteral("2026/11/04"), QStringLiteral("差戻し")}},
-                       {summary("bob", "2026/11/02")}, off, QDate(2026, 11, 5));
+                       off, QDate(2026, 11, 5));
         const auto day = [&model](int row, int d) {
             return model.index(row, SubmissionModel::FirstDay + d - 1).data().toString();
         };
@@ -217,7 +215,8 @@ private slots:
         QCOMPARE(model.headerData(SubmissionModel::FirstDay + 2, Qt::Horizontal, Qt::ToolTipRole).toString(),
                  QStringLiteral("文化の日"));
         // A file: one unnamed person, whose saved days come unnamed.
-        model.setMonth(QDate(2026, 11, 1), {QString()}, {}, {summary("", "2026/11/02")}, off, QDate(2026, 11, 5));
+        model.setMonth(QDate(2026, 11, 1), {QString()}, {{QString(), QStringLiteral("2026/11/02"), QString()}}, off,
+                       QDate(2026, 11, 5));
         QCOMPARE(model.index(0, SubmissionModel::Person).data().toString(), QStringLiteral("自分"));
         QCOMPARE((QStringList{day(0, 2), day(0, 4)}), (QStringList{QString(), QStringLiteral("未入力")}));
     }

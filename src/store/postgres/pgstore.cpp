@@ -369,8 +369,12 @@ Result<TeamPeople> PgStore::teamPeople()
                                     return false;
                                 }) ||
         !readOthers(People::everyone()) ||
-        // Everyone with a saved day the reader reads; for a lead, every login of worvane_user too.
-        !m_db.run("SELECT name FROM (SELECT DISTINCT WKUSER AS name FROM DF_WKTIME UNION SELECT r.rolname::text "
+        // Everyone with a saved day the reader reads (each name found in the day index by a step past the
+        // last, instead of reading every day); for a lead, every login of worvane_user too.
+        !m_db.run("WITH RECURSIVE saved(name) AS ((SELECT WKUSER FROM DF_WKTIME ORDER BY WKUSER LIMIT 1) UNION ALL "
+                  "SELECT (SELECT WKUSER FROM DF_WKTIME WHERE WKUSER > saved.name ORDER BY WKUSER LIMIT 1) FROM "
+                  "saved WHERE saved.name IS NOT NULL) "
+                  "SELECT name FROM (SELECT name FROM saved WHERE name IS NOT NULL UNION SELECT r.rolname::text "
                   "FROM pg_roles r WHERE r.rolcanlogin AND NOT r.rolsuper AND pg_has_role(session_user, "
                   "'worvane_lead', 'MEMBER') AND pg_has_role(r.oid, 'worvane_user', 'MEMBER')) n "
                   "ORDER BY name COLLATE \"C\"",

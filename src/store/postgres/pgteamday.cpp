@@ -10,19 +10,21 @@ Result<QList<DayState>> PgStore::dayStates(const RangeSelection &range)
     Operation op(m_db);
     Result<QList<DayState>> result;
     QVariantList values{range.from, range.to};
-    QString sql = QStringLiteral("SELECT WKUSER, WKYMD, STATE FROM WV_DAYSTATE WHERE WKYMD BETWEEN $1 AND $2");
+    QString whose;
     switch (range.people.kind) {
     case People::Kind::Own:
-        sql += QStringLiteral(" AND WKUSER = session_user");
+        whose = QStringLiteral(" AND WKUSER = session_user");
         break;
     case People::Kind::One:
         values << range.people.name;
-        sql += QStringLiteral(" AND WKUSER = $3");
+        whose = QStringLiteral(" AND WKUSER = $3");
         break;
     case People::Kind::Everyone:
         break;
     }
-    sql += QStringLiteral(" ORDER BY WKYMD, WKUSER COLLATE \"C\"");
+    // Every saved day has its state: the server writes it in the transaction that saves the day.
+    const QString sql =
+        QStringLiteral("SELECT WKUSER, WKYMD, STATE FROM WV_DAYSTATE WHERE WKYMD BETWEEN $1 AND $2%1").arg(whose);
     if (!op.open() || !m_db.run(sql, values, [&result](const Row &row) {
             result.value.append({row.text(0), row.text(1), row.text(2)});
             return true;

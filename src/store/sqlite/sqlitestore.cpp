@@ -339,9 +339,17 @@ StoreError teamOnly()
 }
 } // namespace
 
-Result<QList<DayState>> SqliteStore::dayStates(const RangeSelection &)
+Result<QList<DayState>> SqliteStore::dayStates(const RangeSelection &range)
 {
-    return {};
+    Operation op(m_db);
+    Result<QList<DayState>> result;
+    if (!op.open() || !m_db.run("SELECT DISTINCT WKYMD FROM DF_WKTIME WHERE WKYMD BETWEEN ? AND ? ORDER BY WKYMD",
+                                {range.from, range.to}, [&result](const Row &row) {
+                                    result.value.append({QString(), row.text(0), QString()});
+                                    return true;
+                                }))
+        return failed<QList<DayState>>();
+    return result;
 }
 
 Result<QList<DayComment>> SqliteStore::dayComments(const QString &, const QString &)

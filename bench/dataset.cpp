@@ -21,6 +21,7 @@ namespace bench
 const char *const Dataset::BigDayCode = "P00001";
 const char *const Dataset::BigDayDate = "2025/06/30";
 const char *const Dataset::CrowdedDayDate = "2026/01/05";
+const char *const Dataset::TeamMonth = "2026/02";
 
 namespace
 {

@@ -22,6 +22,8 @@ struct Dataset {
     // On the team database only: a copy of the big day, beside another person's 300,000 items of that
     // project and date (scripts/bench.sh puts them there).
     static const char *const CrowdedDayDate;
+    // The month of the team's days (bench/teamday.sql): 200 people and a lead, as "YYYY/MM".
+    static const char *const TeamMonth;
     static constexpr int BigDayItems = 99;
 };
 

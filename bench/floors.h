@@ -101,6 +101,12 @@ bool TeamFloorSearchPage(const std::string &uri, const std::string &word, std::v
 bool TeamFloorLoadDay(const std::string &uri, const std::string &code, const std::string &date, Day &day);
 bool TeamFloorSaveDay(const std::string &uri, const std::string &code, const std::string &date, const Day &day,
                       const std::string &timestamp);
+// 提出状況 of a "YYYY/MM" month as a lead reads it, row by row: each person (every login of worvane_user), each
+// day's state (未入力 on a working day before today without one, nothing on a day off), the count of each
+// state. Two SELECTs through libpq (the people, the month's states); the days off are the weekends and the
+// national holidays shipped with the program.
+bool TeamFloorSubmission(const std::string &uri, const std::string &month,
+                         std::vector<std::vector<std::string>> &grid);
 
 // FNV-1a over a byte string: the checks compare what the two sides produced.
 unsigned long long Digest(const std::string &bytes, unsigned long long seed = 1469598103934665603ULL);

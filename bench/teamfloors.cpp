@@ -4,6 +4,9 @@
 
 #include <libpq-fe.h>
 
+#include <QDate>
+#include <QFile>
+
 #include <algorithm>
 #include <tuple>
 
@@ -178,6 +181,58 @@ bool TeamFloorSearchPage(const std::string &uri, const std::string &word, std::v
     for (Found &f : found)
         if (worvane::SearchBody(QString::fromStdString(f.hit.head), QString::fromStdString(f.detail)).contains(form))
             hits.push_back(std::move(f.hit));
+    return true;
+}
+
+bool TeamFloorSubmission(const std::string &uri, const std::string &month, std::vector<std::vector<std::string>> &grid)
+{
+    PGconn *db = connect(uri);
+    if (!db)
+        return false;
+    const Result people =
+        run(db, "SELECT r.rolname FROM pg_roles r WHERE r.rolcanlogin AND NOT r.rolsuper AND "
+                "pg_has_role(r.oid, 'worvane_user', 'MEMBER') ORDER BY r.rolname COLLATE \"C\"");
+    const std::string from = month + "/01", to = month + "/31";
+    const Result states = run(db, "SELECT WKUSER, WKYMD, STATE FROM WV_DAYSTATE WHERE WKYMD BETWEEN $1 AND $2",
+                              {&from, &to});
+    if (!people || !states)
+        return false;
+    std::map<std::string, std::string> stateOf; // person TAB date
+    for (int i = 0; i < PQntuples(states.get()); ++i)
+        stateOf[std::string(PQgetvalue(states.get(), i, 0)) + '\t' + PQgetvalue(states.get(), i, 1)] =
+            PQgetvalue(states.get(), i, 2);
+    // The month's days off: Saturdays, Sundays and the holidays of the shipped table.
+    const QDate first = QDate::fromString(QString::fromStdString(month + "/01"), QStringLiteral("yyyy/MM/dd"));
+    QFile table(QStringLiteral(":/worvane/holidays.tsv"));
+    if (!first.isValid() || !table.open(QIODevice::ReadOnly))
+        return false;
+    std::vector<bool> off(size_t(first.daysInMonth()));
+    for (int d = 0; d < first.daysInMonth(); ++d)
+        off[size_t(d)] = first.addDays(d).dayOfWeek() >= 6;
+    const QByteArray prefix = QByteArray::fromStdString(month + "/");
+    for (const QByteArray &line : table.readAll().split('\n'))
+        if (line.startsWith(prefix))
+            off[size_t(line.mid(8, 2).toInt() - 1)] = true;
+    const QDate today = QDate::currentDate();
+    const char *const counted[] = {"未入力", "提出済", "承認済", "差戻し"};
+    for (int i = 0; i < PQntuples(people.get()); ++i) {
+        const std::string person = PQgetvalue(people.get(), i, 0);
+        std::vector<std::string> row{person};
+        int counts[4] = {};
+        for (int d = 0; d < first.daysInMonth(); ++d) {
+            const QDate day = first.addDays(d);
+            const auto found = stateOf.find(person + '\t' + day.toString(QStringLiteral("yyyy/MM/dd")).toStdString());
+            std::string status = found != stateOf.end() ? found->second
+                                 : !off[size_t(d)] && day < today ? counted[0]
+                                                                    : "";
+            for (int k = 0; k < 4; ++k)
+                counts[k] += status == counted[k];
+            row.push_back(std::move(status));
+        }
+        for (int k = 0; k < 4; ++k)
+            row.push_back(std::to_string(counts[k]));
+        grid.push_back(std::move(row));
+    }
     return true;
 }
 

@@ -97,12 +97,12 @@ protected:
     }
 };
 
-// Watches every widget for the first paint of the month window's grid (its viewport) after arm(); once
-// that paint has been delivered and flushed, keeps the time and the grid's texts and closes the window.
-class MonthPaintWatch : public QObject
+// Watches every widget for the first paint of a window's grid (the viewport of the table named) after arm();
+// once that paint has been delivered and flushed, keeps the time and the grid's texts and closes the window.
+class GridPaintWatch : public QObject
 {
 public:
-    MonthPaintWatch() { qApp->installEventFilter(this); }
+    explicit GridPaintWatch(QString table) : m_name(std::move(table)) { qApp->installEventFilter(this); }
     void arm(bool keepGrid)
     {
         painted = m_seen = false;
@@ -118,7 +118,7 @@ protected:
         if (e->type() != QEvent::Paint || m_seen)
             return false;
         auto *view = qobject_cast<QTableView *>(watched->parent());
-        if (!view || view->viewport() != watched || view->objectName() != QLatin1String("fgdMONTH"))
+        if (!view || view->viewport() != watched || view->objectName() != m_name)
             return false;
         m_seen = true;
         QTimer::singleShot(0, view, [this, view] {
@@ -138,6 +138,7 @@ protected:
     }
 
 private:
+    QString m_name;
     bool m_seen = false;
     bool m_keepGrid = false;
 };

@@ -62,8 +62,10 @@ INSERT INTO DF_WKCONT (PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL, WKUSER)
   SELECT 'P00001', '2026/01/05', (i % 99 + 1)::text, 'bob ' || i, 'detail of bob''s item ' || i, 'bob'
   FROM generate_series(1, 300000) i;
 SQL
+  echo "saving a month of days for 200 people ..." >&2
+  psql "${admin%/postgres}/bench" -q -v ON_ERROR_STOP=1 -f "$root/bench/teamday.sql"
   psql "${admin%/postgres}/bench" -qc "VACUUM ANALYZE"
   url=${admin#postgresql://postgres@}
-  args+=(--server "postgresql://alice@${url%/postgres}/bench")
+  args+=(--server "postgresql://alice@${url%/postgres}/bench" --lead "postgresql://lead@${url%/postgres}/bench")
 fi
 flock "$lock" "$build/bench/worvane-bench" "${args[@]}"

@@ -21,7 +21,7 @@ void program(Program &p, const Child &c)
     frmWorvane w(p.settings, *p.store);
     showWindow(&w);
     ControlOf<QLineEdit>(w, "txtWKYMD")->setText(QString::fromStdString(c.param + "/15"));
-    MonthPaintWatch watch;
+    GridPaintWatch watch(QStringLiteral("fgdMONTH"));
     for (int run = 0; run <= c.runs; ++run) {
         watch.arm(run == c.runs);
         QWidget *target = w.focusWidget() ? w.focusWidget() : &w;

@@ -1,6 +1,7 @@
-// worvane-screenshots FOLDER: shows the windows with demo data on the running display and saves a
-// picture of each (main.png, project.png, calendar.png, month.png, submission.png, dayview.png, search.png). Run it under Xvfb
-// through scripts/screenshots.sh.
+// worvane-screenshots FOLDER [LEAD-URI]: shows the windows with demo data on the running display and saves a
+// picture of each (main.png, project.png, calendar.png, month.png, submission.png, dayview.png, search.png);
+// given a lead's team database holding a month of the team's days, also the lead's 提出状況 and 日報参照
+// (submission-team.png, dayview-team.png). Run it under Xvfb through scripts/screenshots.sh.
 #include "calendar/frmcalendar.h"
 #include "month/frmmonthview.h"
 #include "search/frmsearch.h"
@@ -60,7 +61,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     ConfigureApplication(app);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: worvane-screenshots FOLDER\n");
+        std::fprintf(stderr, "usage: worvane-screenshots FOLDER [LEAD-URI]\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -153,6 +154,22 @@ int main(int argc, char **argv)
         search.findChild<QLineEdit *>(QStringLiteral("txtQUERY"))->setText(QStringLiteral("ﾃｽﾄ"));
         search.runSearch();
         ok &= shoot(&search, out.filePath(QStringLiteral("search.png")));
+    }
+    if (argc > 2) {
+        // A lead's February: one person's month approved, a day returned with a comment.
+        const std::unique_ptr<Store> team = OpenStore(QString::fromLocal8Bit(argv[2]));
+        const QString returned = QStringLiteral("2026/02/05");
+        ok &= team->approveMonth(QStringLiteral("伊藤"), QStringLiteral("2026/02")).ok();
+        ok &= team->approveMonth(QStringLiteral("高橋"), QStringLiteral("2026/02")).ok();
+        ok &= team->reviewDay(QStringLiteral("佐藤"), returned, Store::Verdict::Return,
+                              QStringLiteral("2件目の作業時間の内訳を追記してください。"))
+                  .ok();
+        frmSubmission submission(*team, DaysOff::load(), QDate(2026, 2, 1), &window);
+        submission.show();
+        ok &= shoot(&submission, out.filePath(QStringLiteral("submission-team.png")));
+        frmDayView day(*team, QStringLiteral("佐藤"), returned, true, &window);
+        day.show();
+        ok &= shoot(&day, out.filePath(QStringLiteral("dayview-team.png")));
     }
     return ok ? 0 : 1;
 }

@@ -230,6 +230,19 @@ for _ in $(seq 50); do [ "$(focusedName)" == "月報" ] && break; sleep 0.1; don
 key Escape
 sleep 0.5
 [ "$(focused)" == "$main" ] && ok "Escape closes the month window" || fail "after Escape: $(focusedName)"
+# 提出状況: Enter on a day opens 日報参照; Escape closes each, and the focus comes back where it was.
+key F12
+for _ in $(seq 50); do [ "$(focusedName)" == "提出状況" ] && break; sleep 0.1; done
+[ "$(focusedName)" == "提出状況" ] && ok "F12 opens 提出状況" || fail "提出状況: $(focusedName)"
+key Return
+for _ in $(seq 50); do [ "$(focusedName)" == "日報参照" ] && break; sleep 0.1; done
+[ "$(focusedName)" == "日報参照" ] && ok "Enter on a day opens 日報参照" || fail "日報参照: $(focusedName)"
+key Escape
+for _ in $(seq 50); do [ "$(focusedName)" == "提出状況" ] && break; sleep 0.1; done
+[ "$(focusedName)" == "提出状況" ] && ok "Escape goes back to 提出状況" || fail "after 日報参照: $(focusedName)"
+key Escape
+for _ in $(seq 50); do [ "$(focused)" == "$main" ] && break; sleep 0.1; done
+[ "$(focused)" == "$main" ] && ok "Escape closes 提出状況" || fail "after 提出状況: $(focusedName)"
 # The search window: typed words find the saved item; Enter goes to the hits, Enter opens the day. F11
 # acts only on an open day, and this one has no earlier day.
 key F8

@@ -28,6 +28,7 @@ const char *const Usage =
     "        worvane-report [--db PATH] search TEXT [--project PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
     "        worvane-report [--db PATH] status --from YYYY-MM-DD --to YYYY-MM-DD [--person all|NAME]\n"
     "        worvane-report [--db PATH] missing --from YYYY-MM-DD --to YYYY-MM-DD\n"
+    "        worvane-report [--db PATH] history --code CODE --date YYYY-MM-DD\n"
     "        worvane-report [--db URI] approve --person NAME (--date YYYY-MM-DD | --month YYYY-MM) [--comment TEXT]\n"
     "        worvane-report [--db URI] return --person NAME --date YYYY-MM-DD [--comment TEXT]\n"
     "        worvane-report [--db URI] comment --person NAME --date YYYY-MM-DD --comment TEXT\n"
@@ -40,6 +41,8 @@ const char *const Usage =
     "          タブ区切りで新しい順に出力します。大文字と小文字、全角と半角は区別しません。\n"
     "  status  各人の稼働日と状態のある日を「担当者、日付、状態（未入力、提出済、承認済、差戻し）」のタブ区切りで出力します。\n"
     "  missing 自分の未入力の稼働日（今日より前）を1行に1日出力します。\n"
+    "  history 自分の日報の保存された版を新しい順に「保存日時、保存した人、時間（開始-終了）、作業項目数」の\n"
+    "          タブ区切りで出力します（ファイルでは保存した人は空）。\n"
     "  approve、return、comment、close、reopen  リーダーの操作（承認、差戻し、コメント、締め、再開）。\n"
     "  --db       データベースファイル。省略すると設定ファイルのもの。\n"
     "  --project  プロジェクトコードのパターン（* は任意の文字列、? は任意の1文字、大文字小文字を区別しない）。\n"
@@ -58,7 +61,8 @@ struct Arguments {
     QString person;
     QString format;
     QString out;
-    QString date;    // a lead's action: the person's day
+    QString code;    // history: the day's project
+    QString date;    // a lead's action: the person's day; history: the day
     QString month;   // approve or reopen a month: YYYY-MM
     QString through; // close: the last day closed
     std::optional<QString> comment;
@@ -96,6 +100,8 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
             target = &parsed.month;
         else if (arg == QLatin1String("--through"))
             target = &parsed.through;
+        else if (arg == QLatin1String("--code"))
+            target = &parsed.code;
         if (target || arg == QLatin1String("--project") || arg == QLatin1String("--comment")) {
             if (++i == args.size())
                 return QStringLiteral("%1 には値が必要です").arg(arg);
@@ -137,12 +143,21 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
             return QStringLiteral("%1 の引数が足りないか多すぎます（使い方を見てください）").arg(command);
         return std::nullopt;
     }
+    if (command == QLatin1String("history")) {
+        if (parsed.code.isEmpty() || parsed.date.isEmpty() || !parsed.from.isEmpty() || !parsed.to.isEmpty() ||
+            parsed.project || !parsed.person.isEmpty() || !parsed.format.isEmpty() || !parsed.out.isEmpty() ||
+            !parsed.month.isEmpty() || !parsed.through.isEmpty() || parsed.comment)
+            return QStringLiteral("history には --code と --date だけを指定します");
+        return std::nullopt;
+    }
+    if (!parsed.code.isEmpty())
+        return QStringLiteral("--code は history で指定します");
     if (!parsed.date.isEmpty() || !parsed.month.isEmpty() || !parsed.through.isEmpty() || parsed.comment)
         return QStringLiteral("--date、--month、--through、--comment はリーダーの操作で指定します");
     if (command != QLatin1String("totals") && !isExport && !isSearch && command != QLatin1String("status") &&
         command != QLatin1String("missing"))
-        return QStringLiteral("コマンド（totals、export、search、status、missing、approve、return、comment、close、"
-                              "reopen）を指定してください");
+        return QStringLiteral("コマンド（totals、export、search、status、missing、history、approve、return、comment、"
+                              "close、reopen）を指定してください");
     if (command == QLatin1String("missing") && !parsed.person.isEmpty())
         return QStringLiteral("missing は自分の日だけを出力します（--person は指定しません）");
     if (isSearch && parsed.text.trimmed().isEmpty())
@@ -300,6 +315,23 @@ int printStatus(Store &store, const RangeSelection &range, const DaysOff &off, Q
     return Success;
 }
 
+// history: the day's versions, newest first.
+int printHistory(Store &store, const Arguments &arguments, QTextStream &out, QTextStream &err)
+{
+    const std::optional<QString> date = storedDate(arguments.date);
+    if (!date) {
+        err << "worvane-report: 日付が不正です: " << arguments.date << "（YYYY-MM-DD または YYYY/MM/DD で指定してください）\n";
+        return BadArguments;
+    }
+    const Result<QList<DayVersion>> versions = store.dayHistory(arguments.code, *date);
+    if (!versions.ok())
+        return failure(store, *versions.error, err);
+    for (const DayVersion &version : versions.value)
+        out << version.savedAt << '\t' << version.person << '\t' << version.startTime << '-' << version.endTime << '\t'
+            << version.items.size() << '\n';
+    return Success;
+}
+
 // Every hit, page after page; the index is built first when the file has none and may take one.
 int printSearch(Store &store, const SearchRequest &request, QTextStream &out, QTextStream &err)
 {
@@ -352,9 +384,11 @@ int main(int argc, char **argv)
     }
     const bool isSearch = arguments.command == QLatin1String("search");
     const bool isAction = isTeamAction(arguments.command);
-    // A search may leave either end of its range open; a lead's action has none.
-    const auto from = (isSearch || isAction) && arguments.from.isEmpty() ? QString() : storedDate(arguments.from);
-    const auto to = (isSearch || isAction) && arguments.to.isEmpty() ? QString() : storedDate(arguments.to);
+    const bool isHistory = arguments.command == QLatin1String("history");
+    // A search may leave either end of its range open; a lead's action and a day's history have none.
+    const bool rangeless = isSearch || isAction || isHistory;
+    const auto from = rangeless && arguments.from.isEmpty() ? QString() : storedDate(arguments.from);
+    const auto to = rangeless && arguments.to.isEmpty() ? QString() : storedDate(arguments.to);
     if (!from || !to) {
         err << "worvane-report: 日付が不正です: " << (!from ? arguments.from : arguments.to)
             << "（YYYY-MM-DD または YYYY/MM/DD で指定してください）\n";
@@ -385,6 +419,8 @@ int main(int argc, char **argv)
         return printSearch(*store, SearchRequest{arguments.text, arguments.project, *from, *to}, out, err);
     if (isAction)
         return runTeamAction(*store, arguments, out, err);
+    if (isHistory)
+        return printHistory(*store, arguments, out, err);
     if (arguments.command == QLatin1String("missing"))
         return printMissing(*store, *from, *to, DaysOff::load(settings.companyHolidays), out, err);
 

@@ -22,6 +22,16 @@ struct WorkItem {
     bool operator==(const WorkItem &) const = default;
 };
 
+// A saved version of a day, as its history keeps it: what one save stored.
+struct DayVersion {
+    QString savedAt; // "YYYY/MM/DD HH:MM:SS"
+    QString person;  // who saved it, on a server; empty in a file
+    QString startTime;
+    QString endTime;
+    QList<WorkItem> items; // in list order
+    bool operator==(const DayVersion &) const = default;
+};
+
 // A project of the project master.
 struct ProjectRow {
     QString code;

@@ -120,6 +120,12 @@ public:
     virtual Outcome closeThrough(const QString &date) = 0;
     virtual Outcome reopen(const QString &person, const QString &period) = 0;
 
+    // ---- History ----
+    // The saved versions of the reader's own day, newest first: a file keeps each save through this
+    // program from its first, a server each save of any program (its triggers keep them). None for a day
+    // never saved so.
+    virtual Result<QList<DayVersion>> dayHistory(const QString &code, const QString &date) = 0;
+
     // ---- Full-text search ----
     virtual Result<IndexStatus> indexStatus() = 0;
     // Builds the index, in steps: progress is told the days done and the days in all after each, and

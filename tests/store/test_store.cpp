@@ -522,6 +522,37 @@ private slots:
         QVERIFY(outcome.error->text.contains(QStringLiteral("refused")));
         QCOMPARE(sql(m_db, QStringLiteral("SELECT * FROM DF_WKTIME")), timeBefore);
         QCOMPARE(sql(m_db, QStringLiteral("SELECT * FROM DF_WKCONT ORDER BY rowid")), itemsBefore);
+        QCOMPARE(store()->dayHistory(Code, Date).value.size(), 1); // the failed save kept no version
+    }
+
+    // Each save is kept as a version of its day, newest first, whatever case its code is typed in; a day
+    // never saved has none. On a server the versions name who saved them.
+    void everySaveIsKeptNewestFirst()
+    {
+        QVERIFY(store()->dayHistory(Code, Date).value.isEmpty());
+        QVERIFY(store()->saveDay(day(items({"1", "2"}))).ok());
+        Clock::setFixed(QDateTime(QDate(2024, 3, 2), QTime(8, 1, 2)));
+        DaySave second = day(items({"2", "3"}));
+        second.startTime = QStringLiteral("08:30");
+        QVERIFY(store()->saveDay(second).ok());
+        QVERIFY(store()->saveDay(day({}, Code.toLower())).ok());
+        QVERIFY(store()->saveDay(day(items({"7"}), Code, QStringLiteral("2024/03/04"))).ok());
+
+        const Result<QList<DayVersion>> history = store()->dayHistory(Code.toLower(), Date);
+        QVERIFY(history.ok());
+        QCOMPARE(history.value.size(), 3);
+        QCOMPARE(history.value[0].items, QList<WorkItem>());
+        QCOMPARE(history.value[1].startTime, QStringLiteral("08:30"));
+        QCOMPARE(history.value[1].items, second.items);
+        QCOMPARE(history.value[2].items, items({"1", "2"}));
+        QCOMPARE(history.value[2].endTime, QStringLiteral("18:00"));
+        if (test::onServer()) {
+            QCOMPARE(history.value[0].person, QStringLiteral("alice"));
+        } else {
+            QCOMPARE(history.value[1].savedAt, QStringLiteral("2024/03/02 08:01:02"));
+            QCOMPARE(history.value[2].savedAt, QStringLiteral("2024/03/01 18:30:05"));
+        }
+        QCOMPARE(store()->dayHistory(Code, QStringLiteral("2024/03/04")).value.size(), 1);
     }
 
     void aLockHeldElsewhereMakesTheSaveWaitThenFailChangingNothing()

@@ -275,6 +275,36 @@ private slots:
         after("member changes an approved day after the lead reopens it",
               {approve, QStringLiteral("SELECT worvane_reopen('alice', '2024/03/01')")}, "alice", {change}, true, detail,
               QStringLiteral("x"));
+
+        // History: the server keeps every version, however it was written; nobody changes or removes one.
+        const QString versions =
+            QStringLiteral("SELECT string_agg(wkuser || ' ' || (items->0->>2), ',' ORDER BY rowno) FROM wv_history");
+        const QString kept = QStringLiteral("alice alice,bob bob");
+        row("member deletes their history", "alice", {QStringLiteral("DELETE FROM wv_history")}, false, versions, kept);
+        row("member rewrites their history", "alice", {QStringLiteral("UPDATE wv_history SET items = '[]'")}, false,
+            versions, kept);
+        row("member forges a version", "alice",
+            {QStringLiteral("INSERT INTO wv_history (wkuser, pjkey, wkymd, items) "
+                            "VALUES ('alice', 'a0012345', '2024/03/01', '[[\"1\", \"t\", \"forged\"]]')")},
+            false, versions, kept);
+        row("member truncates the history", "alice", {QStringLiteral("TRUNCATE wv_history")}, false, versions, kept);
+        row("lead deletes the history", "lea", {QStringLiteral("DELETE FROM wv_history")}, false, versions, kept);
+        row("lead rewrites alice's history", "lea", {QStringLiteral("UPDATE wv_history SET items = '[]'")}, false,
+            versions, kept);
+        row("member disables the history's trigger", "alice",
+            {QStringLiteral("ALTER TABLE df_wkcont DISABLE TRIGGER df_wkcont_history_update"), change}, false, versions,
+            kept);
+        row("member replaces the history's function", "alice",
+            {QStringLiteral("CREATE OR REPLACE FUNCTION worvane_keep_versions() RETURNS trigger LANGUAGE plpgsql "
+                            "AS $$ BEGIN RETURN NULL; END $$"),
+             change},
+            false, versions, kept);
+        row("member's change typed by hand is kept", "alice", {change}, true, versions,
+            QStringLiteral("alice alice,bob bob,alice x"));
+        row("member reads bob's history", "alice",
+            {QStringLiteral("UPDATE df_wkcont SET detail = coalesce((SELECT string_agg(wkuser, ',') FROM wv_history "
+                            "WHERE wkuser = 'bob'), 'none')")},
+            true, versions, QStringLiteral("alice alice,bob bob,alice none"));
     }
 
     void sqlTypedByHand()

@@ -355,13 +355,97 @@ DO $$ DECLARE f text; BEGIN
   END LOOP;
 END $$;
 )SQL";
+
+// Every version of a day: after each statement that writes a day's rows, the day as it then stands is kept
+// as the version of the transaction (a save's later statements refine its own version, never an earlier
+// one), whoever wrote it and however (the program, psql). A member reads their own days' versions, a lead
+// everyone's; nobody writes them but the triggers, and nobody changes or deletes one (an administrator
+// who must, disables the triggers first). The triggers run as the role that set the database up, which
+// reads every day for it (the day tables' policies bind it too).
+const char *const History = R"SQL(
+SET LOCAL client_min_messages = warning;
+CREATE TABLE IF NOT EXISTS WV_HISTORY (ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  WKUSER text NOT NULL, PJKEY text COLLATE "C" NOT NULL, WKYMD text NOT NULL, PJCODE text, WSTIME text, WETIME text,
+  ITEMS jsonb NOT NULL, SAVED timestamptz NOT NULL DEFAULT now(), SAVEDBY text NOT NULL DEFAULT session_user,
+  TXID xid8 NOT NULL DEFAULT pg_current_xact_id());
+CREATE UNIQUE INDEX IF NOT EXISTS WV_HISTORY_SAVE ON WV_HISTORY (WKUSER, PJKEY, WKYMD, TXID);
+REVOKE ALL ON WV_HISTORY FROM PUBLIC;
+GRANT SELECT ON WV_HISTORY TO worvane_user;
+ALTER TABLE WV_HISTORY ENABLE ROW LEVEL SECURITY;
+DO $$ DECLARE t text; BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_policies WHERE tablename = 'wv_history' AND policyname = 'own_days') THEN
+    CREATE POLICY own_days ON WV_HISTORY FOR SELECT TO worvane_user USING (WKUSER = session_user);
+  END IF;
+  IF NOT EXISTS (SELECT 1 FROM pg_policies WHERE tablename = 'wv_history' AND policyname = 'lead_reads') THEN
+    CREATE POLICY lead_reads ON WV_HISTORY FOR SELECT TO worvane_lead USING (true);
+  END IF;
+  FOREACH t IN ARRAY ARRAY['df_wktime', 'df_wkcont'] LOOP
+    IF NOT EXISTS (SELECT 1 FROM pg_policies WHERE tablename = t AND policyname = 'owner_reads') THEN
+      EXECUTE format('CREATE POLICY owner_reads ON %I FOR SELECT TO CURRENT_USER USING (true)', t);
+    END IF;
+  END LOOP;
+END $$;
+-- A version stays as it was kept; only the transaction that keeps it refines it.
+CREATE OR REPLACE FUNCTION worvane_version_kept() RETURNS trigger LANGUAGE plpgsql
+SET search_path = pg_catalog, public AS $$
+BEGIN
+  IF TG_OP = 'UPDATE' AND OLD.TXID = pg_current_xact_id() AND NEW.TXID = OLD.TXID AND NEW.WKUSER = OLD.WKUSER
+     AND NEW.PJKEY = OLD.PJKEY AND NEW.WKYMD = OLD.WKYMD THEN
+    RETURN NEW;
+  END IF;
+  RAISE EXCEPTION 'WV_HISTORY keeps its rows' USING ERRCODE = '42501';
+END $$;
+CREATE OR REPLACE TRIGGER wv_history_kept BEFORE UPDATE OR DELETE ON WV_HISTORY
+  FOR EACH ROW EXECUTE FUNCTION worvane_version_kept();
+CREATE OR REPLACE TRIGGER wv_history_kept_all BEFORE TRUNCATE ON WV_HISTORY
+  FOR EACH STATEMENT EXECUTE FUNCTION worvane_version_kept();
+-- The days a statement wrote, each as it now stands: its first working-time row and its items in order.
+CREATE OR REPLACE FUNCTION worvane_keep_versions() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+SET search_path = pg_catalog, public AS $$
+DECLARE people text[]; codes text[]; days text[];
+BEGIN
+  IF TG_OP = 'INSERT' THEN
+    SELECT array_agg(WKUSER), array_agg(PJKEY), array_agg(WKYMD) INTO people, codes, days
+      FROM (SELECT DISTINCT WKUSER, PJKEY, WKYMD FROM worvane_new_rows) d;
+  ELSIF TG_OP = 'DELETE' THEN
+    SELECT array_agg(WKUSER), array_agg(PJKEY), array_agg(WKYMD) INTO people, codes, days
+      FROM (SELECT DISTINCT WKUSER, PJKEY, WKYMD FROM worvane_old_rows) d;
+  ELSE
+    SELECT array_agg(WKUSER), array_agg(PJKEY), array_agg(WKYMD) INTO people, codes, days
+      FROM (SELECT WKUSER, PJKEY, WKYMD FROM worvane_new_rows UNION SELECT WKUSER, PJKEY, WKYMD FROM worvane_old_rows) d;
+  END IF;
+  INSERT INTO WV_HISTORY (WKUSER, PJKEY, WKYMD, PJCODE, WSTIME, WETIME, ITEMS)
+    SELECT d.person, d.code, d.day, t.PJCODE, t.WSTIME, t.WETIME,
+           coalesce((SELECT jsonb_agg(jsonb_build_array(c.WKCODE, c.WKHEAD, c.DETAIL) ORDER BY c.ROWNO) FROM DF_WKCONT c
+                     WHERE c.PJKEY = d.code AND c.WKYMD = d.day AND c.WKUSER = d.person), '[]')
+    FROM unnest(people, codes, days) d(person, code, day)
+    LEFT JOIN LATERAL (SELECT w.PJCODE, w.WSTIME, w.WETIME FROM DF_WKTIME w
+                       WHERE w.WKUSER = d.person AND w.PJKEY = d.code AND w.WKYMD = d.day ORDER BY w.ROWNO LIMIT 1) t ON true
+    WHERE d.person IS NOT NULL AND d.code IS NOT NULL AND d.day IS NOT NULL
+  ON CONFLICT (WKUSER, PJKEY, WKYMD, TXID) DO UPDATE SET PJCODE = excluded.PJCODE, WSTIME = excluded.WSTIME,
+    WETIME = excluded.WETIME, ITEMS = excluded.ITEMS;
+  RETURN NULL;
+END $$;
+REVOKE ALL ON FUNCTION worvane_keep_versions() FROM PUBLIC;
+DO $$ DECLARE t text; BEGIN
+  FOREACH t IN ARRAY ARRAY['df_wktime', 'df_wkcont'] LOOP
+    EXECUTE format('CREATE OR REPLACE TRIGGER %I AFTER INSERT ON %I REFERENCING NEW TABLE AS worvane_new_rows '
+                   'FOR EACH STATEMENT EXECUTE FUNCTION worvane_keep_versions()', t || '_history_insert', t);
+    EXECUTE format('CREATE OR REPLACE TRIGGER %I AFTER UPDATE ON %I REFERENCING OLD TABLE AS worvane_old_rows '
+                   'NEW TABLE AS worvane_new_rows FOR EACH STATEMENT EXECUTE FUNCTION worvane_keep_versions()',
+                   t || '_history_update', t);
+    EXECUTE format('CREATE OR REPLACE TRIGGER %I AFTER DELETE ON %I REFERENCING OLD TABLE AS worvane_old_rows '
+                   'FOR EACH STATEMENT EXECUTE FUNCTION worvane_keep_versions()', t || '_history_delete', t);
+  END LOOP;
+END $$;
+)SQL";
 } // namespace
 
 Outcome SetUpServer(const QString &uri, bool demo)
 {
     Database db(uri, Store::DefaultWaitMs);
     Operation op(db, Wait::Long);
-    if (!op.open() || !db.script(SetUp) || !db.script(TrigramLookup) || !db.script(TeamDay))
+    if (!op.open() || !db.script(SetUp) || !db.script(TrigramLookup) || !db.script(TeamDay) || !db.script(History))
         return Outcome::failure(db.error());
     const QString timestamp = Clock::timestamp();
     if (demo)

@@ -2,6 +2,7 @@
 
 #include "core/clock.h"
 #include "store/sqlite/dayindexes.h"
+#include "store/sqlite/history.h"
 #include "store/sqlite/sqlitefile.h"
 #include "store/storerules.h"
 
@@ -253,7 +254,7 @@ Result<QString> SqliteStore::saveDay(const DaySave &day)
     for (const WorkItem &item : day.items)
         if (!insert.run({day.code, day.date, item.code, item.head, item.detail}))
             return failed<QString>();
-    if (!m_db.commit())
+    if (!RecordVersion(m_db, day, timestamp) || !m_db.commit())
         return failed<QString>();
     return Result<QString>{DayStamp(true, day.startTime, day.endTime, day.items), std::nullopt};
 }
@@ -327,6 +328,17 @@ Outcome SqliteStore::forEachDay(const RangeSelection &range, const std::function
 Result<TeamPeople> SqliteStore::teamPeople()
 {
     return {}; // a file is one person's: no lead, no names
+}
+
+// ---- History -----------------------------------------------------------------------------------------
+
+Result<QList<DayVersion>> SqliteStore::dayHistory(const QString &code, const QString &date)
+{
+    Operation op(m_db);
+    Result<QList<DayVersion>> result;
+    if (!op.open() || !ReadVersions(m_db, code, date, result.value))
+        return failed<QList<DayVersion>>();
+    return result;
 }
 
 // ---- A team's day: a file is one person's, with no states, no comments and no lead -------------------

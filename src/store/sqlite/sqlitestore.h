@@ -41,6 +41,8 @@ public:
     Outcome closeThrough(const QString &date) override;
     Outcome reopen(const QString &person, const QString &period) override;
 
+    Result<QList<DayVersion>> dayHistory(const QString &code, const QString &date) override;
+
     Result<IndexStatus> indexStatus() override;
     Outcome buildIndex(const std::function<bool(qint64, qint64)> &progress) override;
     Result<SearchPage> search(const SearchRequest &request, const QString &before, int pageSize) override;

@@ -171,6 +171,10 @@ inline QString DayCopied(const QString &date)
 {
     return QStringLiteral("%1 の内容を写しました。更新（F1）するまで保存されません。").arg(date);
 }
+inline QString VersionRestored(const QString &savedAt)
+{
+    return QStringLiteral("%1 に保存された版を戻しました。更新（F1）するまで保存されません。").arg(savedAt);
+}
 inline QString HitCount(qsizetype hits, bool more)
 {
     return more ? QStringLiteral("%1件以上（新しい順）").arg(hits) : QStringLiteral("%1件").arg(hits);
@@ -241,6 +245,7 @@ inline const QString Month = QStringLiteral("月報");
 inline const QString Search = QStringLiteral("全文検索");
 inline const QString Submission = QStringLiteral("提出状況");
 inline const QString DayView = QStringLiteral("日報参照");
+inline const QString History = QStringLiteral("履歴");
 inline const QString LoadError = QStringLiteral("ロードエラー");
 inline const QString Compaction = QStringLiteral("MDB最適化");
 } // namespace caption

@@ -18,6 +18,7 @@
 #include "models/workitemmodel.h"
 #include "project/frmpjviewer.h"
 #include "report/reportfile.h"
+#include "history/frmhistory.h"
 #include "submission/frmsubmission.h"
 #include "core/dayrules.h"
 #include "core/holidays.h"
@@ -43,7 +44,7 @@ const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
     {Qt::Key_F5, true, &frmWorvane::cmdAddWork_Click}, {Qt::Key_F6, true, &frmWorvane::cmdUpdWork_Click},
     {Qt::Key_F9, true, &frmWorvane::cmdDelWork_Click},  {Qt::Key_F7, false, &frmWorvane::openMonthView},
     {Qt::Key_F8, false, &frmWorvane::openSearch},       {Qt::Key_F11, true, &frmWorvane::copyLastDay},
-    {Qt::Key_F12, false, &frmWorvane::openSubmission},
+    {Qt::Key_F12, false, &frmWorvane::openSubmission}, {Qt::Key_F10, true, &frmWorvane::showHistory},
 };
 
 frmWorvane::frmWorvane(Settings settings, Store &store, QWidget *parent)
@@ -202,8 +203,8 @@ void frmWorvane::DispatchFunctionKey(int key)
 {
     if (!fraPanel->isEnabled())
         return;
-    // A day approved or closed is read, and written out (F2), but not changed.
-    if (m_dayLocked && key != Qt::Key_F2) {
+    // A day approved or closed is read, written out (F2) and its versions seen (F10), but not changed.
+    if (m_dayLocked && key != Qt::Key_F2 && key != Qt::Key_F10) {
         say(msg::DayLocked);
         return;
     }
@@ -373,20 +374,35 @@ void frmWorvane::copyLastDay()
                                 !TrimBlanks(txtWETIME->text()).isEmpty() || !m_items->isEmpty();
     if (screenHoldsDay && !say(msg::ConfirmCopyDay(earlier.date)))
         return;
+    putOnScreen(earlier.day.startTime, earlier.day.endTime, earlier.day.items, msg::DayCopied(earlier.date));
+}
+
+void frmWorvane::showHistory()
+{
+    const DayVersion screen{{}, {}, txtWSTIME->text(), txtWETIME->text(), m_items->items()};
+    const std::optional<DayVersion> version =
+        frmHistory::pick(m_store, txtPJCODE->text(), txtWKYMD->text(), screen, !m_dayLocked, this);
+    if (version)
+        putOnScreen(version->startTime, version->endTime, version->items, msg::VersionRestored(version->savedAt));
+}
+
+void frmWorvane::putOnScreen(const QString &startTime, const QString &endTime, const QList<WorkItem> &items,
+                             const QString &said)
+{
     // Only the screen changes: the day is stored by 更新 (F1), as any other.
-    txtWSTIME->setText(earlier.day.startTime);
-    txtWETIME->setText(earlier.day.endTime);
+    txtWSTIME->setText(startTime);
+    txtWETIME->setText(endTime);
     InitWorkGrid();
     txtWKCODE->clear();
     txtWKHEAD->clear();
     txtDETAIL->clear();
-    if (!earlier.day.items.isEmpty()) {
-        m_items->setItems(earlier.day.items);
+    if (!items.isEmpty()) {
+        m_items->setItems(items);
         fgdWKCONT->setMode(FlexGrid::Mode::List);
         fgdWKCONT->selectRow(0);
     }
-    QStatusTipEvent copied(msg::DayCopied(earlier.date));
-    QApplication::sendEvent(this, &copied);
+    QStatusTipEvent tip(said);
+    QApplication::sendEvent(this, &tip);
     focusField(txtWSTIME);
 }
 

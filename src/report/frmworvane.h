@@ -43,7 +43,7 @@ private:
     enum class Lookup { Found, NotFound, Failed };
     struct FunctionKey {
         int key;
-        bool needsPanel; // F1, F2, F5, F6, F9, F11 act only in the editing state
+        bool needsPanel; // F1, F2, F5, F6, F9, F10, F11 act only in the editing state
         void (frmWorvane::*click)();
     };
     static const FunctionKey FunctionKeys[];
@@ -73,6 +73,10 @@ private:
     bool openDay(const QString &code, const QString &date);
     bool holdsUnsavedInput() const;
     void copyLastDay();   // F11: the hours and items of the project's last earlier day
+    void showHistory();   // F10: the day's saved versions (履歴), one of them put back on the screen
+    // Times and items put on the screen (not saved: F1 saves them), the status line saying so.
+    void putOnScreen(const QString &startTime, const QString &endTime, const QList<WorkItem> &items,
+                     const QString &said);
     void cmdSerch_Click();
     void fgdWKCONT_Pick();
     void cmdAddWork_Click();

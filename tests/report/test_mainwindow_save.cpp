@@ -16,6 +16,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -200,6 +202,62 @@ private slots:
         WindowFixture::press(Qt::Key_F1);
         QCOMPARE(f.log().last().text, msg::Saved.text);
         QCOMPARE(status->text(), QString());
+    }
+
+    // An undo of a save: F10, Enter on the version before it, 復元 (its times and items back on the screen,
+    // what differs marked beside it), F1. A day never saved lists nothing; Escape closes.
+    void historyPutsAnEarlierVersionBackForF1()
+    {
+        WindowFixture f;
+        frmWorvane &w = f.w();
+        f.search(Code, QStringLiteral("20240305"));
+        test::whenModal([&](QWidget *modal) {
+            const auto closeOnFailure = qScopeGuard([modal] { qobject_cast<QDialog *>(modal)->reject(); });
+            QTRY_VERIFY(modal->isActiveWindow());
+            QCOMPARE(modal->windowTitle(), QStringLiteral("履歴"));
+            QCOMPARE(modal->findChild<QTableView *>(QStringLiteral("fgdVERSIONS"))->model()->rowCount(), 0);
+            QVERIFY(!modal->findChild<QPushButton *>(QStringLiteral("cmdRestore"))->isEnabled());
+            WindowFixture::press(Qt::Key_Escape);
+        });
+        WindowFixture::press(Qt::Key_F10);
+        QVERIFY(!QApplication::activeModalWidget());
+
+        prepareDay(f);
+        f.log().answer(true);
+        WindowFixture::press(Qt::Key_F1);
+        const QList<QVariantList> first = storedItems(f);
+        f.search(Code, QStringLiteral("20240301"));
+        lineOf(w, "txtWSTIME")->setText(QStringLiteral("08:30"));
+        f.addItem(QStringLiteral("3"), QStringLiteral("third"), QStringLiteral("added later"));
+        f.log().answer(true);
+        WindowFixture::press(Qt::Key_F1);
+        QCOMPARE(storedItems(f).size(), 3);
+
+        QStringList marked;
+        test::whenModal([&](QWidget *modal) {
+            const auto closeOnFailure = qScopeGuard([modal] { qobject_cast<QDialog *>(modal)->reject(); });
+            QTRY_VERIFY(modal->isActiveWindow());
+            auto *versions = modal->findChild<QTableView *>(QStringLiteral("fgdVERSIONS"));
+            QCOMPARE(versions->model()->rowCount(), 2);
+            WindowFixture::press(Qt::Key_Down); // the version before the last save
+            const QAbstractItemModel *diff = modal->findChild<QTableView *>(QStringLiteral("fgdDIFF"))->model();
+            for (int row = 0; row < diff->rowCount(); ++row)
+                marked << diff->index(row, 0).data().toString() + QLatin1Char(' ') + diff->index(row, 3).data().toString();
+            WindowFixture::press(Qt::Key_Return);
+            QCOMPARE(WindowFixture::focus()->objectName(), QStringLiteral("cmdRestore"));
+            WindowFixture::press(Qt::Key_Return);
+        });
+        WindowFixture::press(Qt::Key_F10);
+        QCOMPARE(marked, (QStringList{QStringLiteral("開始 変更"), QStringLiteral("終了 "), QStringLiteral("1 "),
+                                      QStringLiteral("2 "), QStringLiteral("3 追加")}));
+        QCOMPARE(lineOf(w, "txtWSTIME")->text(), QStringLiteral("09:00"));
+        QCOMPARE(f.listRows().size(), 2);
+        QCOMPARE(storedItems(f).size(), 3); // nothing saved until F1
+        f.log().answer(true);
+        WindowFixture::press(Qt::Key_F1);
+        QCOMPARE(f.log().last().text, msg::Saved.text);
+        QCOMPARE(storedItems(f), first);
+        QCOMPARE(f.store().dayHistory(Code, QStringLiteral("2024/03/01")).value.size(), 3);
     }
 
     void anEmptyListStillSavesTheHours()

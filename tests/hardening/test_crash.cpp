@@ -72,6 +72,12 @@ private slots:
             const int version = storedVersion(db);
             QVERIFY2(version >= 0, qPrintable(QStringLiteral("kill %1 left a mixed day").arg(i)));
             seen.insert(version);
+            // The day's newest version in its history is the day as stored: a save and its version are one.
+            const DaySave stored = crash::day(version);
+            const QList<DayVersion> history = OpenStore(db)->dayHistory(stored.code, stored.date).value;
+            QVERIFY(!history.isEmpty());
+            QVERIFY2(history.first().items == stored.items && history.first().startTime == stored.startTime,
+                     qPrintable(QStringLiteral("kill %1 parted the day from its history").arg(i)));
         }
         QCOMPARE(seen.size(), 2); // the kills landed on both sides of commits
     }

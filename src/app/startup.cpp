@@ -3,6 +3,8 @@
 #include "app/inictrl.h"
 #include "app/messagepresenter.h"
 #include "app/storecall.h"
+#include "core/clock.h"
+#include "core/dayrules.h"
 #include "store/store.h"
 
 #include <QCoreApplication>
@@ -13,6 +15,7 @@
 #include <QLockFile>
 #include <QLoggingCategory>
 #include <QProgressDialog>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <memory>
@@ -136,6 +139,36 @@ void CompactMdb(Store &store)
     if (!compacted.ok())
         MessagePresenter::show(nullptr, caption::Compaction, msg::CompactionFailed);
     instanceLock().reset();
+}
+
+void BackUpAtExit(Store &store, const Settings &settings)
+{
+    const QDate today = Clock::today();
+    const QString fallback =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backups");
+    Result<BackupDone> done;
+    AwaitStoreCall(nullptr, store, [&] { done = store.backUp(today, fallback); },
+                   WaitBox{msg::BackingUp, caption::Compaction, 200, false});
+    QString notMade;
+    if (!done.ok()) {
+        qCWarning(lcSettings).noquote() << "the backup was not made:" << done.error->text;
+        notMade = msg::BackupNotMade(ymdText(today), done.error->kind == StoreError::Kind::DiskFull
+                                                         ? msg::BackupDiskFull
+                                                         : msg::BackupFailedSeeLog);
+    }
+    else if (done.value.kind == BackupDone::Kind::NoRoom)
+        notMade = msg::BackupNotMade(ymdText(today), msg::BackupNoRoom(done.value.needed, done.value.free));
+    if (!notMade.isEmpty())
+        qCWarning(lcSettings).noquote() << notMade;
+    // Said once: a later exit that makes its copy clears it.
+    if ((!notMade.isEmpty() || !BackupNotice(settings).isEmpty()) &&
+        !WriteIniString(QStringLiteral("Backup"), QStringLiteral("NotMade"), notMade, settings.iniPath))
+        qCWarning(lcSettings).noquote() << settings.iniPath << ": the backup's outcome could not be written";
+}
+
+QString BackupNotice(const Settings &settings)
+{
+    return GetIniString(QStringLiteral("Backup"), QStringLiteral("NotMade"), settings.iniPath);
 }
 
 void WriteDefaultPJCode(Settings &settings, const QString &code)

@@ -43,6 +43,11 @@ void CheckDatabaseFile(const Store &store);
 // moment, and then lets the single-instance lock go. Any failure shows the compaction message; the program
 // then ends all the same.
 void CompactMdb(Store &store);
+// A file's copy of the day in its backups folder, after the compaction. What kept it from being made is
+// logged, and kept in the settings file for the next start to say ([Backup] NotMade).
+void BackUpAtExit(Store &store, const Settings &settings);
+// What the last exit's backup could not do, for the status line; empty when it went well.
+QString BackupNotice(const Settings &settings);
 
 // After a successful save: the code, untrimmed, becomes the default in the settings file and at once in
 // the settings in use. A failed write of the file is not reported.

@@ -100,6 +100,20 @@ inline const Message Cancelled{Information, QStringLiteral("処理を中止し�
 inline const QString WaitingForDatabase = QStringLiteral("データベースの応答を待っています…");
 inline const QString CancelButton = QStringLiteral("キャンセル");
 inline const QString Compacting = QStringLiteral("データベースを最適化しています…");
+inline const QString BackingUp = QStringLiteral("データベースのバックアップを作成しています…");
+// The status line at the start after an exit whose backup could not be made.
+inline QString BackupNotMade(const QString &when, const QString &why)
+{
+    return QStringLiteral("%1 の自動バックアップを作成できませんでした（%2）").arg(when, why);
+}
+inline const QString BackupDiskFull = QStringLiteral("ディスクがいっぱいです");
+inline const QString BackupFailedSeeLog = QStringLiteral("理由はログにあります");
+inline QString BackupNoRoom(qint64 needed, qint64 free)
+{
+    return QStringLiteral("ディスクの空きが足りません: %1 MB 必要、空き %2 MB")
+        .arg((needed + (1 << 20) - 1) >> 20)
+        .arg(free >> 20);
+}
 inline const QString WaitingForCompaction =
     QStringLiteral("前回の終了処理（データベースの最適化）が終わるのを待っています…");
 // A text holding a character the team database cannot store: where, and which (U+0000).

@@ -32,6 +32,20 @@ struct DayVersion {
     bool operator==(const DayVersion &) const = default;
 };
 
+// What an automatic backup did.
+struct BackupDone {
+    enum class Kind {
+        Made,         // a new copy, checked; the copies no longer kept removed
+        AlreadyToday, // today's copy was there
+        NoRoom,       // the disk held less than twice the file's size free: no copy
+        NotAFile,     // nothing to copy: a server's database (its backups are pg_dump's), or no file there
+    };
+    Kind kind = Kind::NotAFile;
+    QString path;      // the new copy, or the folder that had no room
+    qint64 needed = 0; // NoRoom: the bytes it would have needed free, and those free
+    qint64 free = 0;
+};
+
 // A project of the project master.
 struct ProjectRow {
     QString code;

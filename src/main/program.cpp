@@ -74,11 +74,13 @@ int RunProgram(int argc, char **argv)
     int status = 0;
     {
         frmWorvane window(settings, *store);
+        window.setNotice(BackupNotice(settings));
         window.show();
         status = QApplication::exec();
     }
-    // Closing the window, by any way, ends here: the database is compacted on the way out.
+    // Closing the window, by any way, ends here: the database is compacted on the way out, then copied.
     CompactMdb(*store);
+    BackUpAtExit(*store, settings);
     return status;
 }
 

@@ -486,7 +486,7 @@ void frmWorvane::showDayReview(const DayReview &review)
 void frmWorvane::showStanding()
 {
     QStringList parts;
-    for (const QString &part : {m_dayText, m_missingText})
+    for (const QString &part : {m_dayText, m_missingText, m_notice})
         if (!part.isEmpty())
             parts << part;
     SetStandingStatus(lblStatus, parts.join(QStringLiteral("　")));

@@ -25,6 +25,12 @@ public:
     frmWorvane(Settings settings, Store &store, QWidget *parent = nullptr);
 
     const Settings &settings() const { return m_settings; }
+    // A standing notice in the status line, beside the day's state and the days not entered.
+    void setNotice(const QString &text)
+    {
+        m_notice = text;
+        showStanding();
+    }
 
     // Window routines.
     void ApplyInputLimits();
@@ -56,6 +62,7 @@ private:
     DayReview readDayReview(const QString &date);
     void showDayReview(const DayReview &review);
     void showStanding();
+    QString m_notice; // what the last exit could not do (its backup), in the status line
 
     // Event handlers.
     void txtPJCODE_LostFocus();

@@ -3,6 +3,7 @@
 #include "core/values.h"
 #include "store/results.h"
 
+#include <QDate>
 #include <QString>
 
 #include <functional>
@@ -125,6 +126,11 @@ public:
     // program from its first, a server each save of any program (its triggers keep them). None for a day
     // never saved so.
     virtual Result<QList<DayVersion>> dayHistory(const QString &code, const QString &date) = 0;
+
+    // ---- Backups ----
+    // A file copied at most once a day into a folder of copies beside it (fallbackFolder when that cannot
+    // be written), the copies rotated; a server's database is pg_dump's to back up (NotAFile).
+    virtual Result<BackupDone> backUp(const QDate &today, const QString &fallbackFolder) = 0;
 
     // ---- Full-text search ----
     virtual Result<IndexStatus> indexStatus() = 0;

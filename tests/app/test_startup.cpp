@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "core/clock.h"
 #include "store/open/openstore.h"
 #include "store/sqlite/sqlitefile.h"
 #include "testsupport.h"
@@ -190,6 +191,25 @@ private slots:
         QVERIFY(!FileExists(m_dir.path()));
         QVERIFY(!FileExists(QString()));
         QVERIFY(!FileExists(m_dir.filePath(QStringLiteral("missing.mdb"))));
+    }
+
+    // The exit's backup: made into the folder beside the file; one that fails is said at the next start
+    // (from the settings file) until an exit makes its copy again.
+    void aBackupNotMadeIsSaidAtTheNextStart()
+    {
+        Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(18, 0)));
+        const auto unfix = qScopeGuard([] { Clock::clearFixed(); });
+        m_settings.iniPath = m_dir.filePath(QStringLiteral("backup.ini"));
+        m_settings.databasePath = m_db;
+        test::writeBytes(m_db, QByteArray("not a database, but a file of some length all the same").repeated(100));
+        BackUpAtExit(*OpenStore(m_db), m_settings);
+        QVERIFY(BackupNotice(m_settings).startsWith(QStringLiteral("2026/12/09 の自動バックアップを作成できませんでした")));
+        QFile::remove(m_db);
+        test::makeDatabase(m_db);
+        BackUpAtExit(*OpenStore(m_db), m_settings);
+        QCOMPARE(BackupNotice(m_settings), QString());
+        QVERIFY(QFileInfo::exists(QFileInfo(m_db).absolutePath() + QStringLiteral("/backups/") +
+                                  QFileInfo(m_db).completeBaseName() + QStringLiteral("-2026-12-09.mdb")));
     }
 
     void compactionShrinksTheFileAndKeepsEveryRow()

@@ -2,6 +2,7 @@
 #include "core/cp932.h"
 #include "crashversions.h"
 #include "store/open/openstore.h"
+#include "store/sqlite/backup.h"
 #include "store/sqlite/sqlitefile.h"
 #include "testsupport.h"
 
@@ -80,6 +81,36 @@ private slots:
                      qPrintable(QStringLiteral("kill %1 parted the day from its history").arg(i)));
         }
         QCOMPARE(seen.size(), 2); // the kills landed on both sides of commits
+    }
+
+    // A backup killed anywhere leaves the database and every copy put in place whole; what it left half
+    // made is only ever a part, which the next backup removes.
+    void aBackupKilledAnywhereLeavesWholeCopies()
+    {
+        const QString db = m_dir.filePath(QStringLiteral("backup.mdb"));
+        test::makeDatabase(db, true);
+        QVERIFY(OpenStore(db)->saveDay(crash::day(1)).ok());
+        sql(db, QStringLiteral(
+                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4000) "
+                    "INSERT INTO DF_WKCONT SELECT 'Z', '2024/01/01', i, 't', hex(randomblob(300)) FROM n"));
+        const QDir copies(sqlite::BackupFolder(db));
+        int parts = 0;
+        for (int i = 0; i < 40; ++i) {
+            killDuring(QStringLiteral("backup"), db, 150);
+            verifyIntegrity(db);
+            for (const QString &name : copies.entryList(QDir::Files)) {
+                if (name.contains(QLatin1String(".worvane-part"))) {
+                    ++parts;
+                    continue;
+                }
+                QCOMPARE(sql(copies.filePath(name), QStringLiteral("PRAGMA quick_check"))[0][0].toString(),
+                         QStringLiteral("ok"));
+                QCOMPARE(storedVersion(copies.filePath(name)), 1);
+            }
+        }
+        QVERIFY(parts > 0); // some kills landed inside a copy
+        QVERIFY(OpenStore(db)->backUp(QDate(2030, 1, 1), db + QStringLiteral(".fallback")).ok());
+        QVERIFY(copies.entryList({QStringLiteral("*.worvane-part*")}, QDir::Files).isEmpty());
     }
 
     void aCompactionKilledAnywhereLeavesTheDatabaseWhole()

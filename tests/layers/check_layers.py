@@ -15,7 +15,7 @@ LAYERS = [
     ["models"],
     ["widgets"],
     ["app"],
-    ["calendar", "project", "search", "month", "submission"],
+    ["calendar", "project", "search", "month", "submission", "history"],
     ["report"],
     ["main"],
 ]

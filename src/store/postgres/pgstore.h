@@ -36,6 +36,7 @@ public:
     Result<QList<DayState>> dayStates(const RangeSelection &range) override;
     Result<QList<DayComment>> dayComments(const QString &person, const QString &date) override;
     Result<QList<DayVersion>> dayHistory(const QString &code, const QString &date) override;
+    Result<BackupDone> backUp(const QDate &, const QString &) override { return {}; }
     Result<DayReview> dayReview(const QString &date) override;
     Result<QString> reviewDay(const QString &person, const QString &date, Verdict verdict,
                               const QString &comment) override;

@@ -1,6 +1,7 @@
 #include "store/sqlite/sqlitestore.h"
 
 #include "core/clock.h"
+#include "store/sqlite/backup.h"
 #include "store/sqlite/dayindexes.h"
 #include "store/sqlite/history.h"
 #include "store/sqlite/sqlitefile.h"
@@ -400,6 +401,11 @@ Outcome SqliteStore::reopen(const QString &, const QString &)
 }
 
 // ---- Upkeep and moving reports ----------------------------------------------------------------------
+
+Result<BackupDone> SqliteStore::backUp(const QDate &today, const QString &fallbackFolder)
+{
+    return BackUpDatabaseFile(m_db.path(), today, fallbackFolder, m_waitMs);
+}
 
 Outcome SqliteStore::compact()
 {

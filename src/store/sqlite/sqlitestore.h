@@ -43,6 +43,8 @@ public:
 
     Result<QList<DayVersion>> dayHistory(const QString &code, const QString &date) override;
 
+    Result<BackupDone> backUp(const QDate &today, const QString &fallbackFolder) override;
+
     Result<IndexStatus> indexStatus() override;
     Outcome buildIndex(const std::function<bool(qint64, qint64)> &progress) override;
     Result<SearchPage> search(const SearchRequest &request, const QString &before, int pageSize) override;

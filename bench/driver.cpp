@@ -362,7 +362,8 @@ void Run::fileRows()
     frame();
     const TableRow save =
         pair("save", "save of a day with 99 items (confirmation answered)",
-             "one raw transaction of the same statements (the day read again, then written)", 1.2);
+             "one raw transaction of the same statements (the day read again, then written, its version kept)",
+             1.2);
     frame();
     std::fprintf(stderr, "the original's way ...\n");
     TableRow original{"the same save",
@@ -385,6 +386,15 @@ void Run::fileRows()
     frame();
     pair("compact", "compaction at exit of the " + std::to_string(datasetBytes() / 1000000) + " MB file",
          "raw VACUUM on the same file", 1.2, "floor", std::max(3, m_runs / 2 + 1));
+    absolute("history", "履歴 of the 99-item day saved ten times, F10 to the newest version beside the screen painted",
+             "one SELECT of the versions, the newest one's items beside the day, into two plain QTableViews, painted",
+             16, 0);
+    frame();
+    pair("backup",
+         "backup at exit of the " + std::to_string(datasetBytes() / 1000000) +
+             " MB file (copied by the backup API, checked, made durable, put in place)",
+         "sqlite3's own .backup of the same file, then its PRAGMA quick_check of the copy (two runs of sqlite3)",
+         1.2, "floor", std::max(3, m_runs / 2 + 1));
 }
 
 // Start-up, the windows the main window opens, and the month view.

@@ -5,6 +5,9 @@
 #include <QDate>
 #include <QString>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 #include <sqlite3.h>
 #include <xlsxwriter.h>
 
@@ -79,6 +82,25 @@ struct Stmt {
 bool exec(sqlite3 *db, const std::string &sql)
 {
     return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, the rest as it is (UTF-8).
+std::string jsonText(const std::string &text)
+{
+    std::string j = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            j += '\\';
+            j += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            j += escaped;
+        } else {
+            j += c;
+        }
+    }
+    return j + '"';
 }
 
 std::string quoted(const std::string &text)
@@ -176,8 +198,60 @@ bool FloorSaveDay(const std::string &path, const std::string &code, const std::s
             insert.bind(5, item.detail);
             ok = sqlite3_step(insert.s) == SQLITE_DONE && sqlite3_reset(insert.s) == SQLITE_OK;
         }
+        // The version the save keeps: its times and items as a JSON array, in the same transaction.
+        std::string kept = "[";
+        for (const Item &item : day.items)
+            kept += (kept.size() > 1 ? "," : "") + std::string("[") + jsonText(item.code) + "," +
+                    jsonText(item.head) + "," + jsonText(item.detail) + "]";
+        kept += "]";
+        ok = ok &&
+             exec(db.h, "CREATE TABLE IF NOT EXISTS WKHISTORY (ID INTEGER PRIMARY KEY, PJCODE TEXT NOT NULL, WKYMD "
+                        "TEXT NOT NULL, WSTIME TEXT, WETIME TEXT, ITEMS TEXT NOT NULL, SAVED TEXT NOT NULL)") &&
+             exec(db.h, "CREATE INDEX IF NOT EXISTS WKHISTORY_DAY ON WKHISTORY (PJCODE COLLATE NOCASE, WKYMD, ID)");
+        Stmt version(db.h, "INSERT INTO WKHISTORY (PJCODE, WKYMD, WSTIME, WETIME, ITEMS, SAVED) VALUES (?, ?, ?, ?, ?, ?)");
+        version.bind(1, code);
+        version.bind(2, date);
+        version.bind(3, day.start);
+        version.bind(4, day.end);
+        version.bind(5, kept);
+        version.bind(6, timestamp);
+        ok = ok && sqlite3_step(version.s) == SQLITE_DONE;
     }
     return exec(db.h, ok ? "COMMIT" : "ROLLBACK") && ok;
+}
+
+bool FloorHistory(const std::string &path, const std::string &code, const std::string &date, const Day &screen,
+                  std::vector<std::vector<std::string>> &versions, std::vector<std::vector<std::string>> &lines)
+{
+    Db db(path);
+    Stmt q(db.h, "SELECT SAVED, WSTIME, WETIME, ITEMS FROM WKHISTORY WHERE PJCODE = ? COLLATE NOCASE AND WKYMD = ? "
+                 "ORDER BY ID DESC");
+    if (!q.s)
+        return false;
+    q.bind(1, code);
+    q.bind(2, date);
+    std::string newest;
+    while (sqlite3_step(q.s) == SQLITE_ROW) {
+        const QJsonArray items = QJsonDocument::fromJson(QByteArray::fromStdString(q.text(3))).array();
+        if (versions.empty())
+            newest = q.text(3);
+        versions.push_back({q.text(0), q.text(1), q.text(2), std::to_string(items.size())});
+    }
+    if (versions.empty())
+        return true;
+    // The newest version beside the screen: the times, then the items by number (here all alike).
+    const auto mark = [](const std::string &then, const std::string &now) { return then == now ? "" : "変更"; };
+    lines.push_back({"開始", versions[0][1], screen.start, mark(versions[0][1], screen.start)});
+    lines.push_back({"終了", versions[0][2], screen.end, mark(versions[0][2], screen.end)});
+    const QJsonArray kept = QJsonDocument::fromJson(QByteArray::fromStdString(newest)).array();
+    for (qsizetype i = 0; i < kept.size() && i < qsizetype(screen.items.size()); ++i) {
+        const QJsonArray item = kept.at(i).toArray();
+        const Item &now = screen.items[size_t(i)];
+        const std::string head = item.at(1).toString().toStdString();
+        lines.push_back({now.code, head, now.head,
+                         head == now.head && item.at(2).toString().toStdString() == now.detail ? "" : "変更"});
+    }
+    return true;
 }
 
 bool OriginalSaveDay(const std::string &path, const std::string &code, const std::string &date,

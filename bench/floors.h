@@ -108,6 +108,11 @@ bool TeamFloorSaveDay(const std::string &uri, const std::string &code, const std
 bool TeamFloorSubmission(const std::string &uri, const std::string &month,
                          std::vector<std::vector<std::string>> &grid);
 
+// 履歴 of a day the plainest way: one SELECT of its versions newest first (saved, start, end, the count of
+// the items in its JSON), and the newest beside the screen's day, a line per time and item.
+bool FloorHistory(const std::string &db, const std::string &code, const std::string &date, const Day &screen,
+                  std::vector<std::vector<std::string>> &versions, std::vector<std::vector<std::string>> &lines);
+
 // FNV-1a over a byte string: the checks compare what the two sides produced.
 unsigned long long Digest(const std::string &bytes, unsigned long long seed = 1469598103934665603ULL);
 unsigned long long DigestDay(const Day &day);

@@ -82,6 +82,8 @@ void frmWorvane::showMissingDays()
     // The reader's saved days of the month so far; the working days without one are named.
     const QDate today = Clock::today();
     const QDate first(today.year(), today.month(), 1);
+    m_missingAsOf = today;
+    m_missingDays.clear();
     if (today == first) {
         m_missingText.clear();
         return showStanding();
@@ -94,7 +96,19 @@ void frmWorvane::showMissingDays()
     QList<QDate> saved;
     for (const DaySummary &day : days.value)
         saved << QDate::fromString(day.date, QStringLiteral("yyyy/MM/dd"));
-    m_missingText = msg::MissingDays(MissingDays(m_daysOff, today, saved));
+    m_missingDays = MissingDays(m_daysOff, today, saved);
+    m_missingText = msg::MissingDays(m_missingDays);
+    showStanding();
+}
+
+void frmWorvane::daySaved(const QString &date)
+{
+    // A save only ever adds a saved day: the list read at start loses it, unless the date has turned since.
+    if (Clock::today() != m_missingAsOf)
+        return showMissingDays();
+    if (m_missingDays.removeAll(QDate::fromString(date, QStringLiteral("yyyy/MM/dd"))) == 0)
+        return;
+    m_missingText = msg::MissingDays(m_missingDays);
     showStanding();
 }
 
@@ -633,7 +647,7 @@ void frmWorvane::cmdUpdate_Click()
         say(msg::Saved);
         WriteDefaultPJCode(m_settings, txtPJCODE->text());
         showDayReview(readDayReview(txtWKYMD->text()));
-        showMissingDays();
+        daySaved(txtWKYMD->text());
     } else if (const auto where = saved.failedAs(StoreError::Kind::Refused) &&
                                           saved.error->rule == StoreError::Rule::UnstorableCharacter
                                       ? FindUnstorable(screenDay())

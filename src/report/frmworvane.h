@@ -57,6 +57,7 @@ private:
     void connectFields();
     // The status line names the working days of the month so far that have no saved day (未入力).
     void showMissingDays();
+    void daySaved(const QString &date); // the days not entered, after a save of that date
     // The day loaded as the team sees it: its state and latest comment in the status line; a day approved
     // or closed is read-only (its fields read-only, its changes refused with the reason).
     DayReview readDayReview(const QString &date);
@@ -111,6 +112,8 @@ private:
     bool m_dayLocked = false;
     QString m_dayText;     // the day's state, in the status line
     QString m_missingText; // the days not entered, in the status line
+    QList<QDate> m_missingDays; // those days, as of m_missingAsOf
+    QDate m_missingAsOf;
     WorkItemModel *m_items;
     bool m_movingFocus = false; // the program moves the focus to a field at fault
     // The day the search loaded (or the save stored), and what it was then.

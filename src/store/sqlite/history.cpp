@@ -27,7 +27,7 @@ bool RecordVersion(Database &db, const DaySave &day, const QString &savedAt)
                  !db.run("CREATE INDEX WKHISTORY_DAY ON WKHISTORY (PJCODE COLLATE NOCASE, WKYMD, ID)")))
         return false;
     return db.statement("INSERT INTO WKHISTORY (PJCODE, WKYMD, WSTIME, WETIME, ITEMS, SAVED) VALUES (?, ?, ?, ?, ?, ?)")
-        .run({day.code, day.date, day.startTime, day.endTime, QString::fromUtf8(ItemsJson(day.items)), savedAt});
+        .run({day.code, day.date, day.startTime, day.endTime, ItemsJson(day.items), savedAt});
 }
 
 bool ReadVersions(Database &db, const QString &code, const QString &date, QList<DayVersion> &versions)

@@ -179,6 +179,10 @@ bool Statement::run(const QVariantList &values, const TakeRow &take)
             bytes.append(static_cast<const QString *>(value.constData())->toUtf8());
             sqlite3_bind_text(m_statement, at, bytes.last().constData(), int(bytes.last().size()), SQLITE_STATIC);
             break;
+        case QMetaType::QByteArray: // UTF-8 text already
+            bytes.append(*static_cast<const QByteArray *>(value.constData()));
+            sqlite3_bind_text(m_statement, at, bytes.last().constData(), int(bytes.last().size()), SQLITE_STATIC);
+            break;
         default:
             bytes.append(value.toString().toUtf8());
             sqlite3_bind_text(m_statement, at, bytes.last().constData(), int(bytes.last().size()), SQLITE_STATIC);

@@ -1,8 +1,10 @@
 // worvane-screenshots FOLDER [LEAD-URI]: shows the windows with demo data on the running display and saves a
-// picture of each (main.png, project.png, calendar.png, month.png, submission.png, dayview.png, search.png);
+// picture of each (main.png, project.png, calendar.png, month.png, submission.png, dayview.png, search.png,
+// history.png);
 // given a lead's team database holding a month of the team's days, also the lead's 提出状況 and 日報参照
 // (submission-team.png, dayview-team.png). Run it under Xvfb through scripts/screenshots.sh.
 #include "calendar/frmcalendar.h"
+#include "history/frmhistory.h"
 #include "month/frmmonthview.h"
 #include "search/frmsearch.h"
 #include "submission/frmdayview.h"
@@ -23,6 +25,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -154,6 +157,22 @@ int main(int argc, char **argv)
         search.findChild<QLineEdit *>(QStringLiteral("txtQUERY"))->setText(QStringLiteral("ﾃｽﾄ"));
         search.runSearch();
         ok &= shoot(&search, out.filePath(QStringLiteral("search.png")));
+    }
+    {
+        // The main window's day, saved again later with an item changed and one added: 履歴 beside the screen.
+        const DayLoad first = store.loadDay(QStringLiteral("A0012345"), QStringLiteral("2026/03/06")).value;
+        QList<WorkItem> items = first.items;
+        items[1].head = QStringLiteral("日報画面の入力チェック実装・修正");
+        items.append({QStringLiteral("11"), QStringLiteral("議事録の作成"), QStringLiteral("定例会の議事録")});
+        Clock::setFixed(QDateTime(QDate(2026, 3, 6), QTime(19, 12)));
+        store.saveDay({QStringLiteral("A0012345"), QStringLiteral("2026/03/06"), QStringLiteral("09:00"),
+                       QStringLiteral("19:00"), items});
+        frmHistory history(store, QStringLiteral("A0012345"), QStringLiteral("2026/03/06"),
+                           {{}, {}, QStringLiteral("09:00"), QStringLiteral("19:00"), items}, true, &window);
+        history.show();
+        settle();
+        history.findChild<QTableView *>(QStringLiteral("fgdVERSIONS"))->selectRow(1);
+        ok &= shoot(&history, out.filePath(QStringLiteral("history.png")));
     }
     if (argc > 2) {
         // A lead's February: one person's month approved, a day returned with a comment.

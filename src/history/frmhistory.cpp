@@ -81,9 +81,17 @@ frmHistory::frmHistory(Store &store, const QString &code, const QString &date, D
     m_versions->setVersions(read.value);
     fgdVERSIONS->setColumnHidden(VersionListModel::Person, !anyPerson);
     fgdVERSIONS->resizeColumnsToContents();
-    fgdDIFF->setColumnWidth(VersionDiffModel::Label, fontMetrics().horizontalAdvance(QStringLiteral("項目番")) + 12);
-    fgdDIFF->setColumnWidth(VersionDiffModel::Version, Twips(2550));
-    fgdDIFF->setColumnWidth(VersionDiffModel::Screen, Twips(2550));
+    // The two texts share what the number and the mark leave of the width.
+    QHeaderView *header = fgdDIFF->horizontalHeader();
+    const int label = std::max(fgdDIFF->fontMetrics().horizontalAdvance(QStringLiteral("開始")) + 12,
+                               header->sectionSizeHint(VersionDiffModel::Label));
+    const int mark = std::max(fgdDIFF->fontMetrics().horizontalAdvance(QStringLiteral("変更")) + 12,
+                              header->sectionSizeHint(VersionDiffModel::Change));
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(VersionDiffModel::Version, QHeaderView::Stretch);
+    header->setSectionResizeMode(VersionDiffModel::Screen, QHeaderView::Stretch);
+    fgdDIFF->setColumnWidth(VersionDiffModel::Label, label);
+    fgdDIFF->setColumnWidth(VersionDiffModel::Change, mark);
     lblDay->setText(QStringLiteral("%1　%2%3").arg(code, date,
                                                    m_versions->isEmpty() ? QStringLiteral("　（保存された版はありません）")
                                                                          : QString()));

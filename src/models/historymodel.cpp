@@ -101,6 +101,8 @@ QVariant VersionDiffModel::data(const QModelIndex &index, int role) const
         return QBrush(line.change == VersionLine::Change::Added     ? QColor(220, 245, 220)
                       : line.change == VersionLine::Change::Removed ? QColor(250, 220, 220)
                                                                     : QColor(255, 243, 205));
+    if (role == Qt::ToolTipRole && (index.column() == Version || index.column() == Screen))
+        return index.column() == Version ? line.version : line.screen; // a title cut short, whole
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
         return {};
     switch (index.column()) {

@@ -13,6 +13,7 @@
 #include "core/clock.h"
 #include "widgets/flexgrid.h"
 #include "widgets/screen.h"
+#include "widgets/stackedbarchart.h"
 #include "main/program.h"
 #include "project/frmpjviewer.h"
 #include "report/frmworvane.h"
@@ -129,6 +130,11 @@ int main(int argc, char **argv)
         frmMonthView month(store, window.settings(), QDate(2026, 3, 6), &window);
         month.show();
         ok &= shoot(&month, out.filePath(QStringLiteral("month.png")));
+        month.findChild<QPushButton *>(QStringLiteral("cmdChart"))->click();
+        month.findChild<StackedBarChart *>(QStringLiteral("chtMONTH"))->setCurrent(9);
+        ok &= shoot(&month, out.filePath(QStringLiteral("month-chart.png")));
+        month.findChild<QPushButton *>(QStringLiteral("cmdYear"))->click();
+        ok &= shoot(&month, out.filePath(QStringLiteral("year.png")));
         // The same month's days not entered, as a file's reader sees them.
         frmSubmission submission(store, DaysOff::load(), QDate(2026, 3, 6), &window);
         submission.show();

@@ -9,7 +9,9 @@
 #include "widgets/screen.h"
 #include "widgets/waitcursor.h"
 #include "models/monthmodel.h"
+#include "ranges/rangechart.h"
 #include "ranges/rangeexport.h"
+#include "widgets/stackedbarchart.h"
 #include "core/dayrules.h"
 
 #include <QComboBox>
@@ -146,8 +148,9 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
     lblMonth = MakeLabel(this, "lblMonth", QString(), {6000, 120, 4500, 240});
     lblMonth->setAlignment(Qt::AlignCenter);
     lblMonth->setFont(ScreenFont(11, true));
-    auto *previous = MakeButton(this, "cmdPrevious", QStringLiteral("◀ 前月[PgUp]"), {4200, 90, 1650, 315}, 9, false);
-    auto *next = MakeButton(this, "cmdNext", QStringLiteral("翌月[PgDn] ▶"), {10650, 90, 1650, 315}, 9, false);
+    auto *previous = m_previous =
+        MakeButton(this, "cmdPrevious", QStringLiteral("◀ 前月[PgUp]"), {4200, 90, 1650, 315}, 9, false);
+    auto *next = m_next = MakeButton(this, "cmdNext", QStringLiteral("翌月[PgDn] ▶"), {10650, 90, 1650, 315}, 9, false);
 
     // A lead of the team database reads other people's days too.
     cmbPERSON = Make<QComboBox>(this, "cmbPERSON");
@@ -170,7 +173,8 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
     auto *grid = Make<FrozenTableView>(this, "fgdMONTH");
     fgdMONTH = grid;
     fgdMONTH->setAccessibleName(QStringLiteral("月報一覧"));
-    m_model->setDaysOff(DaysOff::load(m_settings.companyHolidays));
+    m_daysOff = DaysOff::load(m_settings.companyHolidays);
+    m_model->setDaysOff(m_daysOff);
     fgdMONTH->setModel(m_model);
     fgdMONTH->setItemDelegate(new MonthCellDelegate(fgdMONTH));
     fgdMONTH->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -190,7 +194,15 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
     cmdCsv = MakeButton(this, "cmdCsv", QStringLiteral("CSV出力[F5]"), {3900, 6090, 1650, 345}, 9, false);
     cmdXlsx = MakeButton(this, "cmdXlsx", QStringLiteral("Excel出力[F6]"), {5700, 6090, 1650, 345}, 9, false);
     cmdText = MakeButton(this, "cmdText", QStringLiteral("月報出力[F7]"), {7500, 6090, 1650, 345}, 9, false);
+    cmdChart = MakeButton(this, "cmdChart", QStringLiteral("グラフ[F8]"), {9300, 6090, 1650, 345}, 9, false);
+    cmdChart->setToolTip(QStringLiteral("月の時間をプロジェクトごとの積み上げ棒グラフで表示します（もう一度で一覧）"));
+    cmdYear = MakeButton(this, "cmdYear", QStringLiteral("年間[F9]"), {11100, 6090, 1650, 345}, 9, false);
+    cmdYear->setToolTip(QStringLiteral("1 年の時間を月ごとのグラフで表示します（もう一度で月）"));
     cmdClose = MakeButton(this, "cmdClose", QStringLiteral("閉じる"), {14700, 6090, 1650, 345}, 9.75, false);
+    chtMONTH = Make<StackedBarChart>(this, "chtMONTH");
+    chtMONTH->setAccessibleName(QStringLiteral("月報グラフ"));
+    PlaceTwips(chtMONTH, 105, 525, 16290, 5400);
+    chtMONTH->hide();
     for (QLineEdit *field : {txtFROM, txtTO}) {
         SetInputMethodEnabled(field, false);
         connect(events(field), &FieldEvents::gotFocus, field, [field] { SelectAllOnFocus(field); });
@@ -212,10 +224,19 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
     setTabOrder(txtTO, cmdCsv);
     setTabOrder(cmdCsv, cmdXlsx);
     setTabOrder(cmdXlsx, cmdText);
-    setTabOrder(cmdText, cmdClose);
+    setTabOrder(cmdText, cmdChart);
+    setTabOrder(cmdChart, cmdYear);
+    setTabOrder(cmdYear, cmdClose);
 
-    connect(previous, &QPushButton::clicked, this, [this] { showMonth(m_model->month().addMonths(-1)); });
-    connect(next, &QPushButton::clicked, this, [this] { showMonth(m_model->month().addMonths(1)); });
+    // A step is a month, or in the year's chart a year.
+    connect(previous, &QPushButton::clicked, this,
+            [this] { showMonth(m_model->month().addMonths(m_view == View::YearChart ? -12 : -1)); });
+    connect(next, &QPushButton::clicked, this,
+            [this] { showMonth(m_model->month().addMonths(m_view == View::YearChart ? 12 : 1)); });
+    connect(cmdChart, &QPushButton::clicked, this,
+            [this] { showView(m_view == View::Grid ? View::MonthChart : View::Grid); });
+    connect(cmdYear, &QPushButton::clicked, this,
+            [this] { showView(m_view == View::YearChart ? View::MonthChart : View::YearChart); });
     connect(txtPJCODE, &QLineEdit::returnPressed, this, [this] {
         txtPJCODE->setText(txtPJCODE->text().toUpper()); // codes are upper case, as the main window keeps them
         showMonth(m_model->month());
@@ -230,7 +251,8 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
     InstallFunctionKeys(this, [this, previous, next](int key) {
         const std::pair<int, QPushButton *> keys[] = {{Qt::Key_PageUp, previous}, {Qt::Key_PageDown, next},
                                                       {Qt::Key_F5, cmdCsv},       {Qt::Key_F6, cmdXlsx},
-                                                      {Qt::Key_F7, cmdText}};
+                                                      {Qt::Key_F7, cmdText},      {Qt::Key_F8, cmdChart},
+                                                      {Qt::Key_F9, cmdYear}};
         for (const auto &[k, button] : keys) {
             if (k == key) {
                 button->click();
@@ -268,7 +290,16 @@ void frmMonthView::showMonth(const QDate &month)
     if (!range.ok())
         MessagePresenter::show(this, caption::Month, FailureMessage(*range.error, m_store.name(), msg::LoadFailed));
     m_model->setMonth(first, range.value, people().others());
-    lblMonth->setText(QStringLiteral("%1年%2月").arg(first.year()).arg(first.month()));
+    if (m_view == View::YearChart)
+        showYear(first.year());
+    else
+        chtMONTH->setChart(MonthChart(first, range.value, m_daysOff));
+    chtMONTH->setCurrent(m_view == View::YearChart ? first.month() - 1 : 0);
+    const bool year = m_view == View::YearChart;
+    m_previous->setText(year ? QStringLiteral("◀ 前年[PgUp]") : QStringLiteral("◀ 前月[PgUp]"));
+    m_next->setText(year ? QStringLiteral("翌年[PgDn] ▶") : QStringLiteral("翌月[PgDn] ▶"));
+    lblMonth->setText(m_view == View::YearChart ? QStringLiteral("%1年").arg(first.year())
+                                                : QStringLiteral("%1年%2月").arg(first.year()).arg(first.month()));
     txtFROM->setText(ymdText(first));
     txtTO->setText(ymdText(last));
     fitColumns(fgdMONTH);
@@ -278,6 +309,31 @@ void frmMonthView::showMonth(const QDate &month)
     fgdMONTH->horizontalScrollBar()->setValue(0);
     fgdMONTH->verticalScrollBar()->setValue(0);
     fgdMONTH->setCurrentIndex(m_model->index(0, MonthModel::FirstDay));
+}
+
+void frmMonthView::showView(View view)
+{
+    const bool yearChanged = (view == View::YearChart) != (m_view == View::YearChart);
+    m_view = view;
+    fgdMONTH->setVisible(view == View::Grid);
+    chtMONTH->setVisible(view != View::Grid);
+    if (yearChanged)
+        showMonth(m_model->month());
+    (view == View::Grid ? static_cast<QWidget *>(fgdMONTH) : chtMONTH)->setFocus();
+}
+
+void frmMonthView::showYear(int year)
+{
+    const RangeSelection selection{QStringLiteral("%1/01/01").arg(year), QStringLiteral("%1/12/31").arg(year),
+                                   m_shownPattern, people()};
+    const Result<QList<DaySummary>> range = [&] {
+        WaitCursor hourglass;
+        return CallStore(this, m_store,
+                         [&] { return m_store.summarizeRange(selection, Store::ItemCounts::NotCounted); });
+    }();
+    if (!range.ok())
+        MessagePresenter::show(this, caption::Month, FailureMessage(*range.error, m_store.name(), msg::LoadFailed));
+    chtMONTH->setChart(YearChart(year, range.value));
 }
 
 People frmMonthView::people() const

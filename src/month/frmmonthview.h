@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/holidays.h"
 #include "core/values.h"
 #include "store/store.h"
 
@@ -17,12 +18,14 @@ namespace worvane
 {
 
 class MonthModel;
+class StackedBarChart;
 
 // The month window (月報): the saved hours of a month, one row per project and one column per day, with
 // the totals; PageUp and PageDown step a month; Enter or a double-click on a day opens it in the main
 // window; F5, F6 and F7 export the range typed under the grid (the month shown, unless changed) to CSV,
-// Excel or a 月報 text file. On the team database a lead picks whose days: their own, everyone's (全員)
-// or one person's.
+// Excel or a 月報 text file. F8 shows the month as a chart instead of the grid (a stacked bar a day), F9 the
+// year (a bar a month; PageUp and PageDown then step a year); both follow the code filter and the person.
+// On the team database a lead picks whose days: their own, everyone's (全員) or one person's.
 class frmMonthView : public QDialog
 {
     Q_OBJECT
@@ -42,6 +45,10 @@ public:
 
 private:
     void showMonth(const QDate &month);
+    // What the window shows: the grid, the month's chart, or the year's.
+    enum class View { Grid, MonthChart, YearChart };
+    void showView(View view);
+    void showYear(int year);
     void openDay(const QModelIndex &index);
     enum class Format { Csv, Xlsx, Text };
     void exportRange(Format format);
@@ -61,7 +68,14 @@ private:
     QPushButton *cmdCsv;
     QPushButton *cmdXlsx;
     QPushButton *cmdText;
+    QPushButton *cmdChart;
+    QPushButton *cmdYear;
     QPushButton *cmdClose;
+    StackedBarChart *chtMONTH;
+    QPushButton *m_previous;
+    QPushButton *m_next;
+    View m_view = View::Grid;
+    DaysOff m_daysOff;
     std::optional<Pick> m_picked;
 };
 

@@ -48,9 +48,14 @@ QString FormatHours(qint64 minutes)
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
+QString ProjectKey(const QString &person, const QString &code)
+{
+    return person + QLatin1Char('\0') + foldedCode(code);
+}
+
 void RangeTally::add(const DaySummary &day)
 {
-    ProjectTotal &project = m_projects[day.person + QLatin1Char('\0') + foldedCode(day.code)];
+    ProjectTotal &project = m_projects[ProjectKey(day.person, day.code)];
     if (project.days == 0) {
         project.person = day.person;
         project.code = day.code;

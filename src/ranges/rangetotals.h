@@ -21,6 +21,9 @@ std::optional<int> DayMinutes(const QString &startTime, const QString &endTime);
 // Minutes as hours and minutes: 9810 gives "163:30", 5 gives "0:05".
 QString FormatHours(qint64 minutes);
 
+// The key a day's project is totalled under: its person, and its code folded as SQLite's NOCASE folds it.
+QString ProjectKey(const QString &person, const QString &code);
+
 struct ProjectTotal {
     QString person; // a day's person (the team database): a project's days are totalled per person
     QString code;

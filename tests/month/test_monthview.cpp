@@ -3,12 +3,14 @@
 #include "app/savefiledialog.h"
 #include "core/cp932.h"
 #include "month/frmmonthview.h"
+#include "widgets/stackedbarchart.h"
 #include "windowfixture.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
 #include <QScrollBar>
@@ -160,6 +162,45 @@ private slots:
     // Many projects, a long name: however far the grid is scrolled, the code and name columns, the totals
     // column and the totals row are what is seen at its edges; the name is shortened, whole in its
     // tooltip; the next month opens at its first day.
+    // F8 shows the month as a chart in the grid's place and back; F9 the year, which PageUp and PageDown
+    // then step; the chart's whole is the grid's.
+    void theMonthAndTheYearAsCharts()
+    {
+        WindowFixture f;
+        QVERIFY(f.store().saveDay({"A0012345", "2024/03/04", "09:00", "18:00", {}}).ok());
+        QVERIFY(f.store().saveDay({"B0000001", "2024/03/05", "09:00", "12:30", {}}).ok());
+        QVERIFY(f.store().saveDay({"B0000001", "2024/07/01", "09:00", "10:00", {}}).ok());
+        frmMonthView view(f.store(), f.w().settings(), QDate(2024, 3, 1));
+        view.show();
+        view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        auto *grid = view.findChild<QTableView *>(QStringLiteral("fgdMONTH"));
+        auto *chart = view.findChild<StackedBarChart *>(QStringLiteral("chtMONTH"));
+        auto *title = view.findChild<QLabel *>(QStringLiteral("lblMonth"));
+        const auto *model = qobject_cast<const MonthModel *>(grid->model());
+        QTest::keyClick(grid, Qt::Key_F8);
+        QVERIFY(chart->isVisible());
+        QVERIFY(!grid->isVisible());
+        QVERIFY(chart->hasFocus());
+        QCOMPARE(FormatHours(chart->chart().total),
+                 model->index(model->totalRow(), model->totalColumn()).data().toString());
+        QTest::keyClick(chart, Qt::Key_Right);
+        QTest::keyClick(chart, Qt::Key_Right);
+        QTest::keyClick(chart, Qt::Key_Right);
+        QCOMPARE(BucketText(chart->chart(), chart->current()), QStringLiteral("4: 9:00（A0012345 ワーベーン開発 9:00）"));
+        QTest::keyClick(chart, Qt::Key_F9);
+        QCOMPARE(title->text(), QStringLiteral("2024年"));
+        QCOMPARE(chart->chart().bucketTotals.mid(2, 5), (QList<qint64>{750, 0, 0, 0, 60}));
+        QTest::keyClick(chart, Qt::Key_PageDown);
+        QCOMPARE(title->text(), QStringLiteral("2025年"));
+        QCOMPARE(chart->chart().total, 0);
+        QTest::keyClick(chart, Qt::Key_PageUp);
+        QTest::keyClick(chart, Qt::Key_F9);
+        QCOMPARE(title->text(), QStringLiteral("2024年3月"));
+        QTest::keyClick(chart, Qt::Key_F8);
+        QVERIFY(grid->isVisible() && !chart->isVisible());
+    }
+
     void theCodesAndTotalsStayInView()
     {
         WindowFixture f;

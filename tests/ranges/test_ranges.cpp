@@ -1,5 +1,6 @@
 #include "core/cp932.h"
 #include "rangefixture.h"
+#include "ranges/rangechart.h"
 #include "ranges/rangeexport.h"
 
 #include <QFile>
@@ -200,6 +201,39 @@ private slots:
         QCOMPARE(summariesOf(m_db, {QStringLiteral("2025/12/31"), QStringLiteral("2026/01/05"), std::nullopt})
                      .size(),
                  3);
+    }
+
+    // The charts draw the same totals as the grid and worvane-report: the fixture's, a series per project
+    // (most hours first), a bar per day or month; a day without times adds nothing; past eight projects the
+    // rest are one series, その他.
+    void chartsDrawTheSameTotals()
+    {
+        const QList<DaySummary> days = summariesOf(m_db, TwoMonths);
+        const ChartData year = YearChart(2026, days);
+        QCOMPARE(year.total, 1290);
+        QCOMPARE(year.bucketTotals.mid(0, 3), (QList<qint64>{540 + 210, 225 + 30 + 285, 0}));
+        QStringList series;
+        for (const ChartSeries &s : year.series)
+            series << QStringLiteral("%1 %2").arg(s.label.section(u' ', 0, 0)).arg(s.total);
+        QCOMPARE(series, (QStringList{QStringLiteral("A0012345 765"), QStringLiteral("B0000001 495"),
+                                      QStringLiteral("X1 30")}));
+        const ChartData january = MonthChart(QDate(2026, 1, 20), days, DaysOff());
+        QCOMPARE(january.buckets.size(), 31);
+        QCOMPARE(january.bucketTotals[4], 540 + 210); // the 5th
+        QCOMPARE(january.bucketTotals[19], 0);        // the 20th, saved without times
+        QCOMPARE(january.shaded.mid(2, 3), (QList<bool>{true, true, false})); // the 3rd and 4th a weekend
+        QCOMPARE(january.total, 750);
+
+        QList<DaySummary> many;
+        for (int p = 1; p <= 10; ++p)
+            many << DaySummary{QStringLiteral("P%1").arg(p, 2, 10, QLatin1Char('0')), {}, QStringLiteral("2026/01/05"),
+                               QStringLiteral("09:00"), QStringLiteral("%1:00").arg(9 + p, 2, 10, QLatin1Char('0')), 0, {}};
+        const ChartData folded = MonthChart(QDate(2026, 1, 1), many, DaysOff());
+        QCOMPARE(folded.series.size(), ChartSeriesMax);
+        QCOMPARE(folded.series.first().label, QStringLiteral("P10"));
+        QCOMPARE(folded.series.last().label, OtherSeries);
+        QCOMPARE(folded.series.last().total, (1 + 2 + 3) * 60); // P01 to P03
+        QCOMPARE(folded.bucketTotals[4], folded.total);
     }
 
     void bothRangeQueriesKeepTheDayRules()

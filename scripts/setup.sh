@@ -5,12 +5,12 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config libsqlite3-dev libpq-dev
   qt6-base-dev qt6-translations-l10n libgl-dev libxlsxwriter-dev appstream
-  fonts-noto-cjk
+  fonts-noto-cjk fonts-dejavu-core
 )
 case "${1:-}" in
   --display) packages+=(xvfb xauth imagemagick x11-apps postgresql-15) ;; # screenshots (a lead's on a team database)
   --bench) packages+=(postgresql-15 sqlite3) ;;                # the team database rows
-  --test) packages+=(libqt6sql6-sqlite libqt6sql6-psql clang libclang-rt-14-dev desktop-file-utils dpkg-dev lintian man-db xvfb xauth xdotool sqlite3 python3-openpyxl libreoffice-calc-nogui postgresql-15) ;; # fuzzers, install, real-display and team-database tests, a workbook recalculated
+  --test) packages+=(libqt6sql6-sqlite libqt6sql6-psql clang libclang-rt-14-dev desktop-file-utils dpkg-dev lintian man-db xvfb xauth xdotool sqlite3 python3-openpyxl libreoffice-calc-nogui postgresql-15 poppler-utils) ;; # fuzzers, install, real-display and team-database tests, a workbook recalculated, a PDF read back
 esac
 
 missing=()

@@ -1,17 +1,22 @@
 // worvane-report: the totals of a date range, or its export to a file, from the command line.
 #include "app/startup.h"
+#include "print/monthpdf.h"
 #include "ranges/rangeexport.h"
 #include "core/holidays.h"
 #include "core/clock.h"
 #include "store/open/openstore.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QSet>
 #include <QHash>
 #include <QDate>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTextStream>
+
+#include <cstring>
+#include <memory>
 
 using namespace worvane;
 
@@ -24,7 +29,7 @@ const char *const Usage =
     "                       [--person all|NAME]\n"
     "        worvane-report [--db PATH] export --from YYYY-MM-DD --to YYYY-MM-DD [--project PATTERN]\n"
     "                       [--person all|NAME]\n"
-    "                       --format csv|csv-cp932|xlsx|text --out FILE\n"
+    "                       --format csv|csv-cp932|xlsx|text|pdf --out FILE\n"
     "        worvane-report [--db PATH] search TEXT [--project PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
     "        worvane-report [--db PATH] status --from YYYY-MM-DD --to YYYY-MM-DD [--person all|NAME]\n"
     "        worvane-report [--db PATH] missing --from YYYY-MM-DD --to YYYY-MM-DD\n"
@@ -35,8 +40,8 @@ const char *const Usage =
     "        worvane-report [--db URI] close --through YYYY-MM-DD\n"
     "        worvane-report [--db URI] reopen (--person NAME --date YYYY-MM-DD | --month YYYY-MM)\n"
     "  totals  プロジェクトごとにコード、名称、日数、作業項目数、時間（h:mm）をタブ区切りで、最後に合計を出力します。\n"
-    "  export  期間の日報を CSV（BOM 付き UTF-8 または CP932）、Excel ブック、月報テキスト（CP932）に\n"
-    "          書き出します。書き出しに失敗したとき、FILE は元のままです。\n"
+    "  export  期間の日報を CSV（BOM 付き UTF-8 または CP932）、Excel ブック、月報テキスト（CP932）、\n"
+    "          月報 PDF（A4 横、一覧・グラフ・作業項目）に書き出します。書き出しに失敗したとき、FILE は元のままです。\n"
     "  search  TEXT の語をすべて作業項目または作業内容に含む作業項目の日付、コード、№、作業項目を\n"
     "          タブ区切りで新しい順に出力します。大文字と小文字、全角と半角は区別しません。\n"
     "  status  各人の稼働日と状態のある日を「担当者、日付、状態（未入力、提出済、承認済、差戻し）」のタブ区切りで出力します。\n"
@@ -167,10 +172,10 @@ std::optional<QString> parse(const QStringList &args, Arguments &parsed)
     if (isExport != !parsed.format.isEmpty() || isExport != !parsed.out.isEmpty())
         return isExport ? QStringLiteral("export には --format と --out が必要です")
                         : QStringLiteral("--format と --out は export で指定します");
-    static const QStringList formats{QStringLiteral("csv"), QStringLiteral("csv-cp932"),
-                                     QStringLiteral("xlsx"), QStringLiteral("text")};
+    static const QStringList formats{QStringLiteral("csv"), QStringLiteral("csv-cp932"), QStringLiteral("xlsx"),
+                                     QStringLiteral("text"), QStringLiteral("pdf")};
     if (isExport && !formats.contains(parsed.format))
-        return QStringLiteral("不明な形式です: %1（csv、csv-cp932、xlsx、text のどれか）").arg(parsed.format);
+        return QStringLiteral("不明な形式です: %1（csv、csv-cp932、xlsx、text、pdf のどれか）").arg(parsed.format);
     if (isSearch && !parsed.person.isEmpty())
         return QStringLiteral("--person は totals、export、status で指定します");
     return std::nullopt;
@@ -360,7 +365,15 @@ int printSearch(Store &store, const SearchRequest &request, QTextStream &out, QT
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // A PDF is drawn with fonts, which take a QGuiApplication (on no screen: offscreen); the rest need
+    // only the core.
+    bool drawn = false;
+    for (int i = 1; i + 1 < argc; ++i)
+        drawn = drawn || (std::strcmp(argv[i], "--format") == 0 && std::strcmp(argv[i + 1], "pdf") == 0);
+    if (drawn && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        drawn ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     // Each failure is told once, by this tool, on standard error: the program's own log lines would
     // repeat it.
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
@@ -478,6 +491,8 @@ int main(int argc, char **argv)
         failure = WriteCsv(target, days, CsvEncoding::Cp932, people.others());
     else if (arguments.format == QLatin1String("xlsx"))
         failure = WriteXlsx(target, selection, days);
+    else if (arguments.format == QLatin1String("pdf"))
+        failure = WriteMonthPdf(target, selection, days, DaysOff::load(settings.companyHolidays));
     else
         failure = WriteMonthlyText(target, selection, days);
     if (failure) {

@@ -9,6 +9,7 @@
 #include "widgets/screen.h"
 #include "widgets/waitcursor.h"
 #include "models/monthmodel.h"
+#include "print/monthpdf.h"
 #include "ranges/rangechart.h"
 #include "ranges/rangeexport.h"
 #include "widgets/stackedbarchart.h"
@@ -198,6 +199,8 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
     cmdChart->setToolTip(QStringLiteral("月の時間をプロジェクトごとの積み上げ棒グラフで表示します（もう一度で一覧）"));
     cmdYear = MakeButton(this, "cmdYear", QStringLiteral("年間[F9]"), {11100, 6090, 1650, 345}, 9, false);
     cmdYear->setToolTip(QStringLiteral("1 年の時間を月ごとのグラフで表示します（もう一度で月）"));
+    cmdPdf = MakeButton(this, "cmdPdf", QStringLiteral("PDF出力[F10]"), {12900, 6090, 1650, 345}, 9, false);
+    cmdPdf->setToolTip(QStringLiteral("期間の月報（一覧・グラフ・作業項目）を PDF に出力します"));
     cmdClose = MakeButton(this, "cmdClose", QStringLiteral("閉じる"), {14700, 6090, 1650, 345}, 9.75, false);
     chtMONTH = Make<StackedBarChart>(this, "chtMONTH");
     chtMONTH->setAccessibleName(QStringLiteral("月報グラフ"));
@@ -226,7 +229,8 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
     setTabOrder(cmdXlsx, cmdText);
     setTabOrder(cmdText, cmdChart);
     setTabOrder(cmdChart, cmdYear);
-    setTabOrder(cmdYear, cmdClose);
+    setTabOrder(cmdYear, cmdPdf);
+    setTabOrder(cmdPdf, cmdClose);
 
     // A step is a month, or in the year's chart a year.
     connect(previous, &QPushButton::clicked, this,
@@ -247,12 +251,13 @@ frmMonthView::frmMonthView(Store &store, Settings settings, const QDate &month, 
     connect(cmdCsv, &QPushButton::clicked, this, [this] { exportRange(Format::Csv); });
     connect(cmdXlsx, &QPushButton::clicked, this, [this] { exportRange(Format::Xlsx); });
     connect(cmdText, &QPushButton::clicked, this, [this] { exportRange(Format::Text); });
+    connect(cmdPdf, &QPushButton::clicked, this, [this] { exportRange(Format::Pdf); });
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
     InstallFunctionKeys(this, [this, previous, next](int key) {
         const std::pair<int, QPushButton *> keys[] = {{Qt::Key_PageUp, previous}, {Qt::Key_PageDown, next},
                                                       {Qt::Key_F5, cmdCsv},       {Qt::Key_F6, cmdXlsx},
                                                       {Qt::Key_F7, cmdText},      {Qt::Key_F8, cmdChart},
-                                                      {Qt::Key_F9, cmdYear}};
+                                                      {Qt::Key_F9, cmdYear},      {Qt::Key_F10, cmdPdf}};
         for (const auto &[k, button] : keys) {
             if (k == key) {
                 button->click();
@@ -365,9 +370,10 @@ void frmMonthView::exportRange(Format format)
     static const QStringList filters[] = {
         {QStringLiteral("CSVﾌｧｲﾙ UTF-8(*.csv)"), QStringLiteral("CSVﾌｧｲﾙ Shift-JIS(*.csv)")},
         {QStringLiteral("Excelﾌｧｲﾙ(*.xlsx)")},
-        {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)")}};
-    static const char *const suffixes[] = {".csv", ".xlsx", ".txt"};
-    static const char *const kinds[] = {"CSV", "Excel", "Text"};
+        {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)")},
+        {QStringLiteral("PDFﾌｧｲﾙ(*.pdf)")}};
+    static const char *const suffixes[] = {".csv", ".xlsx", ".txt", ".pdf"};
+    static const char *const kinds[] = {"CSV", "Excel", "Text", "PDF"};
     const int f = int(format);
     const QString name = QStringLiteral("月報_%1-%2%3")
                              .arg(QString(from).remove(u'/'), QString(to).remove(u'/'),
@@ -394,6 +400,9 @@ void frmMonthView::exportRange(Format format)
             break;
         case Format::Text:
             error = WriteMonthlyText(target, selection, days);
+            break;
+        case Format::Pdf:
+            error = WriteMonthPdf(target, selection, days, m_daysOff);
             break;
         }
     });

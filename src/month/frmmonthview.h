@@ -22,8 +22,8 @@ class StackedBarChart;
 
 // The month window (月報): the saved hours of a month, one row per project and one column per day, with
 // the totals; PageUp and PageDown step a month; Enter or a double-click on a day opens it in the main
-// window; F5, F6 and F7 export the range typed under the grid (the month shown, unless changed) to CSV,
-// Excel or a 月報 text file. F8 shows the month as a chart instead of the grid (a stacked bar a day), F9 the
+// window; F5, F6, F7 and F10 export the range typed under the grid (the month shown, unless changed) to
+// CSV, Excel, a 月報 text file or a 月報 PDF. F8 shows the month as a chart instead of the grid (a stacked bar a day), F9 the
 // year (a bar a month; PageUp and PageDown then step a year); both follow the code filter and the person.
 // On the team database a lead picks whose days: their own, everyone's (全員) or one person's.
 class frmMonthView : public QDialog
@@ -50,7 +50,7 @@ private:
     void showView(View view);
     void showYear(int year);
     void openDay(const QModelIndex &index);
-    enum class Format { Csv, Xlsx, Text };
+    enum class Format { Csv, Xlsx, Text, Pdf };
     void exportRange(Format format);
     People people() const;
 
@@ -68,6 +68,7 @@ private:
     QPushButton *cmdCsv;
     QPushButton *cmdXlsx;
     QPushButton *cmdText;
+    QPushButton *cmdPdf;
     QPushButton *cmdChart;
     QPushButton *cmdYear;
     QPushButton *cmdClose;

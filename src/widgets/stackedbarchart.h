@@ -1,26 +1,13 @@
 #pragma once
 
-// A chart of a range's hours: a stacked bar per day (or month), a colour and a pattern per project, the
-// bucket's total above its bar, days off shaded, and a legend of each project's hours. PaintChart draws it
-// on any device (the window, a PDF page); StackedBarChart is the window's, with a current bucket that the
-// arrow keys and the mouse move.
-#include "ranges/rangechart.h"
+// The chart of a range's hours in a window (PaintChart's), with a current bucket that the arrow keys and
+// the mouse move, its hours written over the plot.
+#include "print/chartpaint.h"
 
-#include <QBrush>
 #include <QWidget>
 
 namespace worvane
 {
-
-// A series' fill: a colour that stays apart for the common colour blindness (Okabe and Ito's), and a
-// pattern that tells it apart in greyscale print. その他 is grey.
-QBrush SeriesBrush(int series, const QString &label);
-
-// The chart in the rectangle; current < 0 for none.
-void PaintChart(QPainter &painter, const QRectF &area, const ChartData &chart, int current);
-
-// What a bucket holds, in words: "3: 8:30（A001 設計 5:00、B002 保守 3:30）".
-QString BucketText(const ChartData &chart, int bucket);
 
 class StackedBarChart : public QWidget
 {

@@ -13,6 +13,7 @@ LAYERS = [
     ["store/open"],
     ["ranges"],
     ["models"],
+    ["print"],
     ["widgets"],
     ["app"],
     ["calendar", "project", "search", "month", "submission", "history"],

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -62,6 +63,37 @@ private slots:
                  QStringLiteral("--out"), out, QStringLiteral("--db"), m_db});
         QCOMPARE(csv.exit, 0);
         QCOMPARE(worvane::test::readBytes(out).count("\r\n"), 2); // header and the one item of X1
+    }
+
+    // The 月報 PDF, read back by Poppler: A4 landscape, a page of grid and chart per month, then the items;
+    // the titles, the fixture's totals and its items are there as text, and so are the page numbers.
+    void exportWritesAMonthlyPdf()
+    {
+        const QString out = m_dir.filePath(QStringLiteral("月報.pdf"));
+        const Run pdf = run({QStringLiteral("export"), QStringLiteral("--from"), QStringLiteral("2026-01-01"),
+                             QStringLiteral("--to"), QStringLiteral("2026-02-28"), QStringLiteral("--format"),
+                             QStringLiteral("pdf"), QStringLiteral("--out"), out, QStringLiteral("--db"), m_db});
+        QCOMPARE(pdf.exit, 0);
+        const auto poppler = [](const QString &tool, const QStringList &args) {
+            QProcess p;
+            p.start(tool, args);
+            return p.waitForFinished(30000) ? QString::fromUtf8(p.readAllStandardOutput()) : QString();
+        };
+        const QString info = poppler(QStringLiteral("pdfinfo"), {out});
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+8\\d\\d(\\.\\d+)? x 595(\\.\\d+)? pts \\(A4\\)"))),
+                 qPrintable(info));
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n"))), qPrintable(info));
+        // NFKC: the font's one glyph for 月 and the radical ⽉ reads back as the radical.
+        const QString text = poppler(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), out, QStringLiteral("-")})
+                                 .normalized(QString::NormalizationForm_KC);
+        for (const QString &expected :
+             {QStringLiteral("2026年1月"), QStringLiteral("2026年2月"), QStringLiteral("12:30"), // 9:00 + 3:30 on 1/5
+              QStringLiteral("3:45"), QStringLiteral("4:45"), QStringLiteral("夜間切替"), QStringLiteral("A0012345")})
+            QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" not in:\n") + text));
+        QVERIFY(text.contains(QRegularExpression(QStringLiteral("-\\s*3\\s*-")))); // the last page's number
+        // The items in the 月報 text's order.
+        QVERIFY(text.indexOf(QStringLiteral("2026/01/05")) >= 0);
+        QVERIFY(text.indexOf(QStringLiteral("2026/01/05")) < text.indexOf(QStringLiteral("2026/02/27")));
     }
 
     void failuresExitOneAndBadArgumentsTwo_data()

@@ -1,0 +1,161 @@
+#include "print/chartpaint.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace worvane
+{
+
+namespace
+{
+// The plot and the legend: where each part of the chart lies in the area.
+struct Layout {
+    QRectF plot, legend;
+    qreal barStep = 0;
+    qint64 top = 60; // the axis' top, whole hours in minutes
+};
+
+Layout layoutOf(const QRectF &area, const ChartData &chart, const QFontMetricsF &metrics)
+{
+    Layout layout;
+    const qreal legendWidth = std::min(area.width() * 0.3, metrics.horizontalAdvance(QStringLiteral("あ")) * 17);
+    const qreal axis = metrics.horizontalAdvance(QStringLiteral("000:00")) + 6;
+    layout.plot = QRectF(area.left() + axis, area.top() + metrics.height() * 1.5, area.width() - legendWidth - axis - 8,
+                         area.height() - metrics.height() * 3);
+    layout.legend = QRectF(area.right() - legendWidth, area.top(), legendWidth, area.height());
+    layout.barStep = chart.buckets.isEmpty() ? 0 : layout.plot.width() / chart.buckets.size();
+    const qint64 highest = chart.bucketTotals.isEmpty() ? 0 : *std::max_element(chart.bucketTotals.begin(), chart.bucketTotals.end());
+    layout.top = std::max<qint64>(60, (highest + 59) / 60 * 60);
+    return layout;
+}
+
+QString hours(qint64 minutes)
+{
+    return FormatHours(minutes);
+}
+} // namespace
+
+QBrush SeriesBrush(int series, const QString &label)
+{
+    static const QColor colours[] = {QColor(0xE6, 0x9F, 0x00), QColor(0x56, 0xB4, 0xE9), QColor(0x00, 0x9E, 0x73),
+                                     QColor(0xF0, 0xE4, 0x42), QColor(0x00, 0x72, 0xB2), QColor(0xD5, 0x5E, 0x00),
+                                     QColor(0xCC, 0x79, 0xA7)};
+    if (label == OtherSeries)
+        return QBrush(QColor(0x99, 0x99, 0x99));
+    return QBrush(colours[series % 7]);
+}
+
+void PaintChart(QPainter &painter, const QRectF &area, const ChartData &chart, int current)
+{
+    static const Qt::BrushStyle patterns[] = {Qt::NoBrush,       Qt::BDiagPattern, Qt::FDiagPattern, Qt::HorPattern,
+                                              Qt::VerPattern,    Qt::CrossPattern, Qt::DiagCrossPattern,
+                                              Qt::Dense6Pattern};
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    const QFontMetricsF metrics(painter.font());
+    const Layout layout = layoutOf(area, chart, metrics);
+    const QRectF &plot = layout.plot;
+    const auto yOf = [&](qint64 minutes) { return plot.bottom() - plot.height() * qreal(minutes) / qreal(layout.top); };
+
+    // Days off shaded, then the hour lines with their labels.
+    for (qsizetype b = 0; b < chart.buckets.size(); ++b)
+        if (chart.shaded.value(b))
+            painter.fillRect(QRectF(plot.left() + b * layout.barStep, plot.top(), layout.barStep, plot.height()),
+                             QColor(235, 235, 235));
+    // Hour lines at a round step, about six of them.
+    qint64 stepHours = 1;
+    for (const qint64 step : {1, 2, 5, 10, 20, 25, 50, 100, 200, 250, 500, 1000})
+        if ((stepHours = step) * 6 >= layout.top / 60)
+            break;
+    painter.setPen(QColor(200, 200, 200));
+    for (qint64 h = 0; h * 60 <= layout.top; h += stepHours) {
+        const qreal y = yOf(h * 60);
+        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(area.left(), y - metrics.height() / 2, plot.left() - area.left() - 4, metrics.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, QString::number(h));
+        painter.setPen(QColor(200, 200, 200));
+    }
+
+    // The bars, each project's part stacked in the series' order, and each bucket's total above.
+    for (qsizetype b = 0; b < chart.buckets.size(); ++b) {
+        const qreal x = plot.left() + b * layout.barStep + layout.barStep * 0.15;
+        const qreal width = layout.barStep * 0.7;
+        qint64 below = 0;
+        for (qsizetype s = 0; s < chart.series.size(); ++s) {
+            const qint64 minutes = chart.series[s].minutes.value(b);
+            if (minutes <= 0)
+                continue;
+            const QRectF part(QPointF(x, yOf(below + minutes)), QPointF(x + width, yOf(below)));
+            painter.fillRect(part, SeriesBrush(int(s), chart.series[s].label));
+            if (patterns[s % 8] != Qt::NoBrush)
+                painter.fillRect(part, QBrush(QColor(0, 0, 0, 110), patterns[s % 8]));
+            painter.setPen(QColor(60, 60, 60));
+            painter.drawRect(part);
+            below += minutes;
+        }
+        const qint64 total = chart.bucketTotals.value(b);
+        if (total > 0 && metrics.horizontalAdvance(hours(total)) <= layout.barStep * 1.1) {
+            painter.setPen(Qt::black);
+            painter.drawText(QRectF(x - layout.barStep * 0.15, yOf(total) - metrics.height(), layout.barStep, metrics.height()),
+                             Qt::AlignHCenter | Qt::AlignBottom, hours(total));
+        }
+        // The bucket's name under the axis.
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(plot.left() + b * layout.barStep, plot.bottom() + 2, layout.barStep, metrics.height()),
+                         Qt::AlignHCenter | Qt::AlignTop, chart.buckets[b]);
+        if (b == current) {
+            painter.setPen(QPen(QColor(0, 0, 0), 2, Qt::DotLine));
+            painter.drawRect(QRectF(plot.left() + b * layout.barStep + 1, plot.top(), layout.barStep - 2,
+                                    plot.height() + metrics.height() + 2));
+        }
+    }
+    painter.setPen(Qt::black);
+    painter.drawLine(plot.bottomLeft(), plot.bottomRight());
+
+    // The legend: each project's fill, name and hours, then the whole.
+    qreal y = layout.legend.top() + metrics.height() * 1.5;
+    const qreal swatch = metrics.height() * 0.9;
+    for (qsizetype s = 0; s < chart.series.size(); ++s) {
+        const QRectF box(layout.legend.left(), y, swatch, swatch);
+        painter.fillRect(box, SeriesBrush(int(s), chart.series[s].label));
+        if (patterns[s % 8] != Qt::NoBrush)
+            painter.fillRect(box, QBrush(QColor(0, 0, 0, 110), patterns[s % 8]));
+        painter.drawRect(box);
+        const QRectF text(box.right() + 4, y - 1, layout.legend.width() - swatch - 4, metrics.height());
+        const QString total = hours(chart.series[s].total);
+        painter.drawText(text, Qt::AlignRight | Qt::AlignVCenter, total);
+        painter.drawText(text.adjusted(0, 0, -metrics.horizontalAdvance(total) - 6, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                         metrics.elidedText(chart.series[s].label, Qt::ElideRight,
+                                            text.width() - metrics.horizontalAdvance(total) - 6));
+        y += metrics.height() * 1.3;
+    }
+    painter.drawLine(QPointF(layout.legend.left(), y), QPointF(layout.legend.right(), y));
+    painter.drawText(QRectF(layout.legend.left(), y + 2, layout.legend.width(), metrics.height()),
+                     Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("合計 %1").arg(hours(chart.total)));
+    painter.restore();
+}
+
+int ChartBucketAt(const QRectF &area, const ChartData &chart, const QFont &font, const QPointF &point)
+{
+    const Layout layout = layoutOf(area, chart, QFontMetricsF(font));
+    if (layout.barStep <= 0 || !layout.plot.contains(point))
+        return -1;
+    return int((point.x() - layout.plot.left()) / layout.barStep);
+}
+
+QString BucketText(const ChartData &chart, int bucket)
+{
+    if (bucket < 0 || bucket >= chart.buckets.size())
+        return {};
+    QStringList parts;
+    for (const ChartSeries &series : chart.series)
+        if (series.minutes.value(bucket) > 0)
+            parts << QStringLiteral("%1 %2").arg(series.label, hours(series.minutes.value(bucket)));
+    return QStringLiteral("%1: %2%3")
+        .arg(chart.buckets[bucket], hours(chart.bucketTotals.value(bucket)),
+             parts.isEmpty() ? QString() : QStringLiteral("（%1）").arg(parts.join(QStringLiteral("、"))));
+}
+
+} // namespace worvane

@@ -376,14 +376,21 @@ std::optional<WorkbookError> buildWorkbook(const QByteArray &file, const QByteAr
     if (withPeople)
         text(sheet, 0, personColumn, PersonHeading);
 
-    // The totals of 集計, gathered as the days pass: the whole range, and each month ("YYYY/MM").
+    // The totals of 集計, gathered as the days pass: the whole range, and each month ("YYYY/MM"); for the
+    // chart of a range of up to two months, each day's too.
     RangeTally tally;
     std::map<QString, RangeTally> monthTallies;
+    const QDate fromDate = QDate::fromString(selection.from, QStringLiteral("yyyy/MM/dd"));
+    const QDate toDate = QDate::fromString(selection.to, QStringLiteral("yyyy/MM/dd"));
+    const bool chartByDay = fromDate.isValid() && toDate.isValid() && fromDate.daysTo(toDate) < 62;
+    std::map<QString, RangeTally> dayTallies;
     lxw_row_t row = 1;
     const Outcome read = days([&](const StoredDay &day) {
         const DaySummary &counted = day.summary;
         tally.add(counted);
         monthTallies[day.summary.date.left(7)].add(counted);
+        if (chartByDay)
+            dayTallies[day.summary.date].add(counted);
         const QDate date = QDate::fromString(day.summary.date, QStringLiteral("yyyy/MM/dd"));
         const auto minutes = DayMinutes(day.summary.startTime, day.summary.endTime);
         const auto start = DayMinutes(QStringLiteral("00:00"), day.summary.startTime);
@@ -494,6 +501,51 @@ std::optional<WorkbookError> buildWorkbook(const QByteArray &file, const QByteAr
         const qint64 minutes = m < months.size() ? monthTotals.at(m).grand.minutes : totals.grand.minutes;
         keep(worksheet_write_formula_num(summary, totalRow, lxw_col_t(first + 2 + m), sum.constData(),
                                          hoursFormat, minutes / MinutesPerDay));
+    }
+
+    // グラフ: the hours per project by day (a range of up to two months) or by month, as a table the
+    // stacked column chart under it reads.
+    lxw_worksheet *graph = workbook_add_worksheet(book, "グラフ");
+    QList<QPair<QString, const RangeTotals *>> buckets; // heading, totals
+    QList<RangeTotals> dayTotals;
+    if (chartByDay) {
+        for (QDate d = fromDate; d <= toDate; d = d.addDays(1))
+            dayTotals.append(dayTallies[d.toString(QStringLiteral("yyyy/MM/dd"))].totals());
+        for (qsizetype i = 0; i < dayTotals.size(); ++i)
+            buckets.append({fromDate.addDays(i).toString(QStringLiteral("M/d")), &dayTotals.at(i)});
+    } else {
+        for (qsizetype m = 0; m < months.size(); ++m)
+            buckets.append({months.at(m), &monthTotals.at(m)});
+    }
+    worksheet_set_column(graph, 1, 1, 24, nullptr);
+    text(graph, 0, 0, QStringLiteral("PJコード"));
+    text(graph, 0, 1, QStringLiteral("PJ名称"));
+    for (qsizetype b = 0; b < buckets.size(); ++b)
+        text(graph, 0, lxw_col_t(2 + b), buckets.at(b).first);
+    for (qsizetype p = 0; p < totals.projects.size(); ++p) {
+        const ProjectTotal &project = totals.projects.at(p);
+        text(graph, lxw_row_t(1 + p), 0, withPeople ? project.person + QLatin1Char(' ') + project.code : project.code);
+        text(graph, lxw_row_t(1 + p), 1, project.name);
+        for (qsizetype b = 0; b < buckets.size(); ++b)
+            keep(worksheet_write_number(graph, lxw_row_t(1 + p), lxw_col_t(2 + b),
+                                        minutesIn(*buckets.at(b).second, project) / MinutesPerDay, hoursFormat));
+    }
+    if (!totals.projects.isEmpty() && !buckets.isEmpty()) {
+        lxw_chart *chart = workbook_add_chart(book, LXW_CHART_COLUMN_STACKED);
+        const QByteArray lastColumn = columnName(int(2 + buckets.size() - 1));
+        const QByteArray categories = "='グラフ'!$C$1:$" + lastColumn + "$1";
+        for (qsizetype p = 0; p < totals.projects.size(); ++p) {
+            const QByteArray r = QByteArray::number(2 + p);
+            const QByteArray values = "='グラフ'!$C$" + r + ":$" + lastColumn + "$" + r;
+            lxw_chart_series *series = chart_add_series(chart, categories.constData(), values.constData());
+            chart_series_set_name(series, ("='グラフ'!$A$" + r).constData());
+        }
+        chart_title_set_name(chart, chartByDay ? "日別のプロジェクト時間" : "月別のプロジェクト時間");
+        chart_axis_set_num_format(chart->y_axis, "[h]:mm");
+        lxw_chart_options placed{};
+        placed.x_scale = 2;
+        placed.y_scale = 1.5;
+        keep(worksheet_insert_chart_opt(graph, lxw_row_t(totals.projects.size() + 3), 0, chart, &placed));
     }
 
     keep(workbook_close(book));

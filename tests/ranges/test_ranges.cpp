@@ -370,7 +370,17 @@ private slots:
 
         const QJsonObject book = readBook(path);
         QCOMPARE(book[QStringLiteral("sheets")].toArray(),
-                 (QJsonArray{QStringLiteral("日報"), QStringLiteral("集計")}));
+                 (QJsonArray{QStringLiteral("日報"), QStringLiteral("集計"), QStringLiteral("グラフ")}));
+        // グラフ: a stacked column chart whose series read the sheet's table, a column per day of the 59.
+        QProcess chart;
+        chart.start(QStringLiteral(PYTHON3_PATH),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("import re, sys, zipfile; x = zipfile.ZipFile(sys.argv[1]).read('xl/charts/chart1.xml')"
+                                    ".decode(); print('stacked' in x, *re.findall('<c:f>([^<]*)</c:f>', x)[:3])"),
+                     path});
+        QVERIFY(chart.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(chart.readAllStandardOutput()).trimmed(),
+                 QStringLiteral("True 'グラフ'!$A$2 'グラフ'!$C$1:$BI$1 'グラフ'!$C$2:$BI$2"));
 
         const QJsonArray rows = book[QStringLiteral("rows")].toArray();
         QCOMPARE(rows.size(), 1 + 9); // header, 3 + 1 + 1 + 1 (no items) + 1 + 2 item rows

@@ -64,6 +64,24 @@ void loadBigDay(frmWorvane &w, Messages &messages)
         fail("the day did not load: " + std::to_string(rows) + " items");
 }
 
+void keyToGridPainted(frmWorvane &w, Messages &messages, int runs, Qt::Key key, const QString &grid)
+{
+    GridPaintWatch watch(grid);
+    for (int run = 0; run <= runs; ++run) {
+        watch.arm(run == runs);
+        QWidget *target = w.focusWidget() ? w.focusWidget() : &w;
+        const auto t0 = Clock::now();
+        QTest::keyClick(target, key);
+        if (!watch.painted)
+            fail(grid.toStdString() + " was never painted");
+        if (run > 0)
+            sample(watch.paintedAt - t0);
+        messages.expectNone();
+        settle();
+    }
+    check(watch.grid);
+}
+
 // The texts a list holds from its first column on: the whole text of a work item, as shown otherwise.
 std::string gridDigest(const FlexGrid *grid, int firstCol)
 {

@@ -44,6 +44,10 @@ void showWindow(QWidget *w);
 // ------------------------------------------------------------------------------------- The day of 99 items
 // looked up in the main window, as a user would (the project code and date typed, 検索).
 void loadBigDay(frmWorvane &w, Messages &messages);
+// A function key pressed in the main window, timed until the grid it opens (the table of that name) has
+// painted, runs + 1 times (the first not counted); the window is closed each time, and the grid's texts
+// of the last run are the row's check.
+void keyToGridPainted(frmWorvane &w, Messages &messages, int runs, Qt::Key key, const QString &grid);
 // The texts a list holds from its first column on: the whole text of a work item, as shown otherwise.
 std::string gridDigest(const FlexGrid *grid, int firstCol);
 

@@ -29,20 +29,7 @@ void program(Program &p, const Child &c)
     }
     loadBigDay(w, p.messages);
     settle();
-    GridPaintWatch watch(QStringLiteral("fgdDIFF"));
-    for (int run = 0; run <= c.runs; ++run) {
-        watch.arm(run == c.runs);
-        QWidget *target = w.focusWidget() ? w.focusWidget() : &w;
-        const auto t0 = Clock::now();
-        QTest::keyClick(target, Qt::Key_F10);
-        if (!watch.painted)
-            fail("履歴 was never painted");
-        if (run > 0)
-            sample(watch.paintedAt - t0);
-        p.messages.expectNone();
-        settle();
-    }
-    check(watch.grid);
+    keyToGridPainted(w, p.messages, c.runs, Qt::Key_F10, QStringLiteral("fgdDIFF"));
 }
 
 void floor(const Child &c)

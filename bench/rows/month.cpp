@@ -21,20 +21,7 @@ void program(Program &p, const Child &c)
     frmWorvane w(p.settings, *p.store);
     showWindow(&w);
     ControlOf<QLineEdit>(w, "txtWKYMD")->setText(QString::fromStdString(c.param + "/15"));
-    GridPaintWatch watch(QStringLiteral("fgdMONTH"));
-    for (int run = 0; run <= c.runs; ++run) {
-        watch.arm(run == c.runs);
-        QWidget *target = w.focusWidget() ? w.focusWidget() : &w;
-        const auto t0 = Clock::now();
-        QTest::keyClick(target, Qt::Key_F7);
-        if (!watch.painted)
-            fail("the month window was never painted");
-        if (run > 0)
-            sample(watch.paintedAt - t0);
-        p.messages.expectNone();
-        settle();
-    }
-    check(watch.grid);
+    keyToGridPainted(w, p.messages, c.runs, Qt::Key_F7, QStringLiteral("fgdMONTH"));
 }
 
 void floor(const Child &c)

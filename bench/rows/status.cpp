@@ -21,20 +21,7 @@ void program(Program &p, const Child &c)
     settle(); // the days not entered, read once the window is up
     p.messages.expectNone();
     ControlOf<QLineEdit>(w, "txtWKYMD")->setText(QString::fromStdString(c.param + "/15"));
-    GridPaintWatch watch(QStringLiteral("fgdSTATUS"));
-    for (int run = 0; run <= c.runs; ++run) {
-        watch.arm(run == c.runs);
-        QWidget *target = w.focusWidget() ? w.focusWidget() : &w;
-        const auto t0 = Clock::now();
-        QTest::keyClick(target, Qt::Key_F12);
-        if (!watch.painted)
-            fail("提出状況 was never painted");
-        if (run > 0)
-            sample(watch.paintedAt - t0);
-        p.messages.expectNone();
-        settle();
-    }
-    check(watch.grid);
+    keyToGridPainted(w, p.messages, c.runs, Qt::Key_F12, QStringLiteral("fgdSTATUS"));
 }
 
 void floor(const Child &c)

@@ -286,19 +286,12 @@ void frmMonthView::showMonth(const QDate &month)
     const QDate last = first.addDays(first.daysInMonth() - 1);
     const RangeSelection selection{ymdText(first), ymdText(last), patternOf(txtPJCODE), people()};
     m_shownPattern = selection.codePattern;
-    const Result<QList<DaySummary>> range = [&] {
-        WaitCursor hourglass;
-        // The grid shows hours, not item counts.
-        return CallStore(this, m_store,
-                         [&] { return m_store.summarizeRange(selection, Store::ItemCounts::NotCounted); });
-    }();
-    if (!range.ok())
-        MessagePresenter::show(this, caption::Month, FailureMessage(*range.error, m_store.name(), msg::LoadFailed));
-    m_model->setMonth(first, range.value, people().others());
+    const QList<DaySummary> range = readDays(selection);
+    m_model->setMonth(first, range, people().others());
     if (m_view == View::YearChart)
         showYear(first.year());
     else
-        chtMONTH->setChart(MonthChart(first, range.value, m_daysOff));
+        chtMONTH->setChart(MonthChart(first, range, m_daysOff));
     chtMONTH->setCurrent(m_view == View::YearChart ? first.month() - 1 : 0);
     const bool year = m_view == View::YearChart;
     m_previous->setText(year ? QStringLiteral("◀ 前年[PgUp]") : QStringLiteral("◀ 前月[PgUp]"));
@@ -331,14 +324,19 @@ void frmMonthView::showYear(int year)
 {
     const RangeSelection selection{QStringLiteral("%1/01/01").arg(year), QStringLiteral("%1/12/31").arg(year),
                                    m_shownPattern, people()};
-    const Result<QList<DaySummary>> range = [&] {
-        WaitCursor hourglass;
-        return CallStore(this, m_store,
-                         [&] { return m_store.summarizeRange(selection, Store::ItemCounts::NotCounted); });
-    }();
+    chtMONTH->setChart(YearChart(year, readDays(selection)));
+}
+
+QList<DaySummary> frmMonthView::readDays(const RangeSelection &selection)
+{
+    WaitCursor hourglass;
+    // The grid and the charts show hours, not item counts.
+    const Result<QList<DaySummary>> range = CallStore(
+        this, m_store, [&] { return m_store.summarizeRange(selection, Store::ItemCounts::NotCounted); });
+    hourglass.restore();
     if (!range.ok())
         MessagePresenter::show(this, caption::Month, FailureMessage(*range.error, m_store.name(), msg::LoadFailed));
-    chtMONTH->setChart(YearChart(year, range.value));
+    return range.value;
 }
 
 People frmMonthView::people() const

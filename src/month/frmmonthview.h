@@ -49,6 +49,8 @@ private:
     enum class View { Grid, MonthChart, YearChart };
     void showView(View view);
     void showYear(int year);
+    // The range's saved days, or none after saying why they could not be read.
+    QList<DaySummary> readDays(const RangeSelection &selection);
     void openDay(const QModelIndex &index);
     enum class Format { Csv, Xlsx, Text, Pdf };
     void exportRange(Format format);

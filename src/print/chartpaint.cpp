@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace worvane
 {
@@ -36,21 +37,20 @@ QString hours(qint64 minutes)
 }
 } // namespace
 
-QBrush SeriesBrush(int series, const QString &label)
+void FillSeries(QPainter &painter, const QRectF &box, int slot)
 {
-    static const QColor colours[] = {QColor(0xE6, 0x9F, 0x00), QColor(0x56, 0xB4, 0xE9), QColor(0x00, 0x9E, 0x73),
-                                     QColor(0xF0, 0xE4, 0x42), QColor(0x00, 0x72, 0xB2), QColor(0xD5, 0x5E, 0x00),
-                                     QColor(0xCC, 0x79, 0xA7)};
-    if (label == OtherSeries)
-        return QBrush(QColor(0x99, 0x99, 0x99));
-    return QBrush(colours[series % 7]);
+    // A pattern per slot over the colour, for greyscale print; その他 a dense one over grey.
+    static const Qt::BrushStyle patterns[SeriesColours] = {Qt::NoBrush,    Qt::BDiagPattern, Qt::FDiagPattern,
+                                                           Qt::HorPattern, Qt::VerPattern,   Qt::CrossPattern,
+                                                           Qt::DiagCrossPattern};
+    painter.fillRect(box, QColor::fromRgb(SeriesColour(slot)));
+    const Qt::BrushStyle pattern = slot < 0 ? Qt::Dense6Pattern : patterns[slot % SeriesColours];
+    if (pattern != Qt::NoBrush)
+        painter.fillRect(box, QBrush(QColor(0, 0, 0, 110), pattern));
 }
 
 void PaintChart(QPainter &painter, const QRectF &area, const ChartData &chart, int current)
 {
-    static const Qt::BrushStyle patterns[] = {Qt::NoBrush,       Qt::BDiagPattern, Qt::FDiagPattern, Qt::HorPattern,
-                                              Qt::VerPattern,    Qt::CrossPattern, Qt::DiagCrossPattern,
-                                              Qt::Dense6Pattern};
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     const QFontMetricsF metrics(painter.font());
@@ -78,6 +78,18 @@ void PaintChart(QPainter &painter, const QRectF &area, const ChartData &chart, i
         painter.setPen(QColor(200, 200, 200));
     }
 
+    qreal widestLabel = 0;
+    for (const QString &bucket : chart.buckets)
+        widestLabel = std::max(widestLabel, metrics.horizontalAdvance(bucket));
+    const int labelStep = layout.barStep > 0 ? std::max(1, int(std::ceil((widestLabel + 3) / layout.barStep))) : 1;
+
+    // The current bucket's frame, under the bars and the totals over them.
+    if (current >= 0 && current < chart.buckets.size()) {
+        painter.setPen(QPen(QColor(0, 0, 0), 2, Qt::DotLine));
+        painter.drawRect(QRectF(plot.left() + current * layout.barStep + 1, plot.top(), layout.barStep - 2,
+                                plot.height() + metrics.height() + 2));
+    }
+
     // The bars, each project's part stacked in the series' order, and each bucket's total above.
     for (qsizetype b = 0; b < chart.buckets.size(); ++b) {
         const qreal x = plot.left() + b * layout.barStep + layout.barStep * 0.15;
@@ -88,28 +100,34 @@ void PaintChart(QPainter &painter, const QRectF &area, const ChartData &chart, i
             if (minutes <= 0)
                 continue;
             const QRectF part(QPointF(x, yOf(below + minutes)), QPointF(x + width, yOf(below)));
-            painter.fillRect(part, SeriesBrush(int(s), chart.series[s].label));
-            if (patterns[s % 8] != Qt::NoBrush)
-                painter.fillRect(part, QBrush(QColor(0, 0, 0, 110), patterns[s % 8]));
+            FillSeries(painter, part, chart.series[s].slot);
             painter.setPen(QColor(60, 60, 60));
             painter.drawRect(part);
             below += minutes;
         }
         const qint64 total = chart.bucketTotals.value(b);
-        if (total > 0 && metrics.horizontalAdvance(hours(total)) <= layout.barStep * 1.1) {
+        // In a smaller type where the bar is narrow; not at all where even that would not fit.
+        const qreal fits = layout.barStep * 1.1 / metrics.horizontalAdvance(hours(total));
+        if (total > 0 && fits >= 0.7) {
+            painter.save();
+            if (fits < 1) {
+                QFont smaller = painter.font();
+                if (smaller.pixelSize() > 0)
+                    smaller.setPixelSize(std::max(1, int(smaller.pixelSize() * fits)));
+                else
+                    smaller.setPointSizeF(smaller.pointSizeF() * fits);
+                painter.setFont(smaller);
+            }
             painter.setPen(Qt::black);
-            painter.drawText(QRectF(x - layout.barStep * 0.15, yOf(total) - metrics.height(), layout.barStep, metrics.height()),
+            painter.drawText(QRectF(x - layout.barStep * 0.3, yOf(total) - metrics.height(), layout.barStep * 1.3, metrics.height()),
                              Qt::AlignHCenter | Qt::AlignBottom, hours(total));
+            painter.restore();
         }
-        // The bucket's name under the axis.
+        // The bucket's name under the axis; every other one where they would run together.
         painter.setPen(Qt::black);
-        painter.drawText(QRectF(plot.left() + b * layout.barStep, plot.bottom() + 2, layout.barStep, metrics.height()),
+        if (b % labelStep == 0)
+            painter.drawText(QRectF(plot.left() + b * layout.barStep, plot.bottom() + 2, layout.barStep, metrics.height()),
                          Qt::AlignHCenter | Qt::AlignTop, chart.buckets[b]);
-        if (b == current) {
-            painter.setPen(QPen(QColor(0, 0, 0), 2, Qt::DotLine));
-            painter.drawRect(QRectF(plot.left() + b * layout.barStep + 1, plot.top(), layout.barStep - 2,
-                                    plot.height() + metrics.height() + 2));
-        }
     }
     painter.setPen(Qt::black);
     painter.drawLine(plot.bottomLeft(), plot.bottomRight());
@@ -119,9 +137,7 @@ void PaintChart(QPainter &painter, const QRectF &area, const ChartData &chart, i
     const qreal swatch = metrics.height() * 0.9;
     for (qsizetype s = 0; s < chart.series.size(); ++s) {
         const QRectF box(layout.legend.left(), y, swatch, swatch);
-        painter.fillRect(box, SeriesBrush(int(s), chart.series[s].label));
-        if (patterns[s % 8] != Qt::NoBrush)
-            painter.fillRect(box, QBrush(QColor(0, 0, 0, 110), patterns[s % 8]));
+        FillSeries(painter, box, chart.series[s].slot);
         painter.drawRect(box);
         const QRectF text(box.right() + 4, y - 1, layout.legend.width() - swatch - 4, metrics.height());
         const QString total = hours(chart.series[s].total);

@@ -5,7 +5,6 @@
 // legend of each project's hours.
 #include "ranges/rangechart.h"
 
-#include <QBrush>
 #include <QFont>
 #include <QRectF>
 
@@ -14,9 +13,8 @@ class QPainter;
 namespace worvane
 {
 
-// A series' fill: a colour that stays apart for the common colour blindness (Okabe and Ito's), and a
-// pattern that tells it apart in greyscale print. その他 is grey.
-QBrush SeriesBrush(int series, const QString &label);
+// A series' fill in the box: its slot's colour, and a pattern that tells it apart in greyscale print.
+void FillSeries(QPainter &painter, const QRectF &box, int slot);
 
 // The chart in the rectangle; current < 0 for none.
 void PaintChart(QPainter &painter, const QRectF &area, const ChartData &chart, int current);

@@ -1,12 +1,40 @@
 #include "ranges/rangechart.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <functional>
+#include <numeric>
 
 namespace worvane
 {
+
+quint32 SeriesColour(int slot)
+{
+    static constexpr quint32 colours[SeriesColours] = {0xE69F00, 0x56B4E9, 0x009E73, 0xF0E442,
+                                                       0x0072B2, 0xD55E00, 0xCC79A7};
+    return slot < 0 ? OtherColour : colours[slot % SeriesColours];
+}
+
+QList<int> ColourSlots(const QStringList &codes)
+{
+    QList<int> chosen;
+    QSet<int> taken;
+    for (const QString &code : codes) {
+        // A hash of the code's characters, the same in every run and on every machine.
+        quint32 hash = 2166136261u;
+        for (const QChar c : code)
+            hash = (hash ^ c.unicode()) * 16777619u;
+        const int round = int(taken.size()) / SeriesColours * SeriesColours;
+        int slot = round + int(hash % SeriesColours);
+        while (taken.contains(slot))
+            slot = round + (slot - round + 1) % SeriesColours;
+        taken.insert(slot);
+        chosen.append(slot);
+    }
+    return chosen;
+}
 
 namespace
 {
@@ -29,7 +57,7 @@ ChartData chartOf(QStringList buckets, QList<bool> shaded, const QList<DaySummar
         QString label = project.code + QLatin1Char(' ') + project.name;
         if (!project.person.isEmpty())
             label = project.person + QStringLiteral("：") + label;
-        all.append({label.trimmed(), QList<qint64>(count, 0), project.minutes});
+        all.append({label.trimmed(), QList<qint64>(count, 0), project.minutes, -1});
     }
     // Each day's minutes into its project's bucket.
     QHash<QString, qsizetype> indexOf;
@@ -44,15 +72,29 @@ ChartData chartOf(QStringList buckets, QList<bool> shaded, const QList<DaySummar
         all[project].minutes[bucket] += *minutes;
         chart.bucketTotals[bucket] += *minutes;
     }
-    std::stable_sort(all.begin(), all.end(), [](const ChartSeries &a, const ChartSeries &b) { return a.total > b.total; });
-    if (all.size() > ChartSeriesMax) {
-        ChartSeries other{OtherSeries, QList<qint64>(count, 0), 0};
-        for (qsizetype i = ChartSeriesMax - 1; i < all.size(); ++i) {
+    // Most hours first; a project's colour by its code, the projects with most hours choosing first.
+    QList<qsizetype> order(all.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&all](qsizetype a, qsizetype b) { return all[a].total > all[b].total; });
+    QList<ChartSeries> sorted;
+    QStringList codes;
+    for (const qsizetype i : order) {
+        sorted.append(all[i]);
+        codes.append(totals.projects[i].code);
+    }
+    all = sorted;
+    const bool fold = all.size() > SeriesColours;
+    const QList<int> chosen = ColourSlots(codes.mid(0, fold ? SeriesColours : all.size()));
+    for (qsizetype i = 0; i < chosen.size(); ++i)
+        all[i].slot = chosen[i];
+    if (fold) {
+        ChartSeries other{OtherSeries, QList<qint64>(count, 0), 0, -1};
+        for (qsizetype i = SeriesColours; i < all.size(); ++i) {
             other.total += all[i].total;
             for (qsizetype b = 0; b < count; ++b)
                 other.minutes[b] += all[i].minutes[b];
         }
-        all.resize(ChartSeriesMax - 1);
+        all.resize(SeriesColours);
         all.append(other);
     }
     chart.series = all;

@@ -16,6 +16,7 @@ struct ChartSeries {
     QString label;          // "code name" (with the person, for a team), or その他 for the projects folded
     QList<qint64> minutes;  // per bucket
     qint64 total = 0;
+    int slot = -1;          // the series' colour and pattern (SeriesColour), -1 for その他
     bool operator==(const ChartSeries &) const = default;
 };
 
@@ -27,9 +28,20 @@ struct ChartData {
     qint64 total = 0;
 };
 
-// Projects beyond this many are drawn as one series, その他: the palette's colours and patterns tell
-// this many apart.
-inline constexpr int ChartSeriesMax = 8;
+
+// The palette a chart's series are filled from: Okabe and Ito's colours, which stay apart for the common
+// colour blindness, as 0xRRGGBB. その他 is OtherColour.
+inline constexpr int SeriesColours = 7;
+quint32 SeriesColour(int slot);
+inline constexpr quint32 OtherColour = 0x999999;
+
+// Each project's slot, the projects given most hours first: a project's own slot comes from its code, so
+// it keeps its colour in every chart, unless a project with more hours in the same chart took it; then it
+// takes the next free one. Beyond SeriesColours projects the slots go on (a colour again, with a pattern).
+QList<int> ColourSlots(const QStringList &codes);
+
+// Projects beyond the palette's are drawn as one series, その他.
+inline constexpr int ChartSeriesMax = SeriesColours + 1;
 inline const QString OtherSeries = QStringLiteral("その他");
 
 // A month of days (any day of the month), a bucket per day.

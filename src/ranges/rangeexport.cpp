@@ -1,6 +1,7 @@
 #include "ranges/rangeexport.h"
 
 #include "core/cp932.h"
+#include "ranges/rangechart.h"
 #include "core/wholefile.h"
 
 #include <QDate>
@@ -16,6 +17,7 @@
 #include <functional>
 #include <cstdio>
 #include <map>
+#include <numeric>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -534,11 +536,38 @@ std::optional<WorkbookError> buildWorkbook(const QByteArray &file, const QByteAr
         lxw_chart *chart = workbook_add_chart(book, LXW_CHART_COLUMN_STACKED);
         const QByteArray lastColumn = columnName(int(2 + buckets.size() - 1));
         const QByteArray categories = "='グラフ'!$C$1:$" + lastColumn + "$1";
+        // The projects in the window's colours: the same slot for a project as its charts there give.
+        QList<qsizetype> order(totals.projects.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&totals](qsizetype a, qsizetype b) {
+            return totals.projects.at(a).minutes > totals.projects.at(b).minutes;
+        });
+        QStringList codes;
+        for (const qsizetype p : order)
+            codes.append(totals.projects.at(p).code);
+        const QList<int> chosen = ColourSlots(codes);
+        QList<int> slotOf(totals.projects.size());
+        for (qsizetype i = 0; i < order.size(); ++i)
+            slotOf[order.at(i)] = chosen.at(i);
         for (qsizetype p = 0; p < totals.projects.size(); ++p) {
             const QByteArray r = QByteArray::number(2 + p);
             const QByteArray values = "='グラフ'!$C$" + r + ":$" + lastColumn + "$" + r;
             lxw_chart_series *series = chart_add_series(chart, categories.constData(), values.constData());
             chart_series_set_name(series, ("='グラフ'!$A$" + r).constData());
+            lxw_chart_fill fill{};
+            fill.color = SeriesColour(slotOf.at(p));
+            chart_series_set_fill(series, &fill);
+            if (slotOf.at(p) >= SeriesColours) { // a colour again: a pattern tells it apart
+                static constexpr uint8_t patterns[] = {LXW_CHART_PATTERN_WIDE_UPWARD_DIAGONAL,
+                                                       LXW_CHART_PATTERN_LARGE_GRID, LXW_CHART_PATTERN_WIDE_DOWNWARD_DIAGONAL,
+                                                       LXW_CHART_PATTERN_SMALL_CONFETTI, LXW_CHART_PATTERN_DARK_HORIZONTAL,
+                                                       LXW_CHART_PATTERN_DARK_VERTICAL};
+                lxw_chart_pattern pattern{};
+                pattern.type = patterns[(slotOf.at(p) / SeriesColours - 1) % std::size(patterns)];
+                pattern.fg_color = 0x000000;
+                pattern.bg_color = SeriesColour(slotOf.at(p));
+                chart_series_set_pattern(series, &pattern);
+            }
         }
         chart_title_set_name(chart, chartByDay ? "日別のプロジェクト時間" : "月別のプロジェクト時間");
         chart_axis_set_num_format(chart->y_axis, "[h]:mm");

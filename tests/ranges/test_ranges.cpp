@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QDir>
 #include <QMap>
+#include <QSet>
 #include <QUrl>
 #include <QTest>
 
@@ -234,6 +235,31 @@ private slots:
         QCOMPARE(folded.series.last().label, OtherSeries);
         QCOMPARE(folded.series.last().total, (1 + 2 + 3) * 60); // P01 to P03
         QCOMPARE(folded.bucketTotals[4], folded.total);
+
+        // A project keeps its colour from chart to chart, whatever its rank there (B0000001 has February's
+        // most hours and the year's second): each month's projects have the year's slots, and a chart's
+        // projects never share one.
+        const auto slotsOf = [](const ChartData &chart) {
+            QMap<QString, int> found;
+            for (const ChartSeries &s : chart.series)
+                found.insert(s.label.section(u' ', 0, 0), s.slot);
+            return found;
+        };
+        const QMap<QString, int> ofYear = slotsOf(year);
+        for (const int month : {1, 2})
+            for (const auto &[code, slot] : slotsOf(MonthChart(QDate(2026, month, 1), days, DaysOff())).asKeyValueRange())
+                QCOMPARE(slot, ofYear.value(code));
+        QCOMPARE(MonthChart(QDate(2026, 2, 1), days, DaysOff()).series.first().label.section(u' ', 0, 0),
+                 QStringLiteral("B0000001"));
+        const QList<int> foldedSlots = slotsOf(folded).values();
+        QCOMPARE(QSet<int>(foldedSlots.begin(), foldedSlots.end()).size(), ChartSeriesMax);
+        QCOMPARE(folded.series.last().slot, -1); // その他, grey
+        // Two codes wanting one slot: the one with more hours keeps it, the other takes the next.
+        QStringList codes;
+        for (int i = 0; codes.size() < 2; ++i)
+            if (const QString code = QStringLiteral("C%1").arg(i); ColourSlots({code}) == ColourSlots({QStringLiteral("A")}))
+                codes << code;
+        QCOMPARE(ColourSlots(codes), (QList<int>{ColourSlots({codes[0]})[0], (ColourSlots({codes[0]})[0] + 1) % SeriesColours}));
     }
 
     void bothRangeQueriesKeepTheDayRules()
@@ -376,11 +402,16 @@ private slots:
         chart.start(QStringLiteral(PYTHON3_PATH),
                     {QStringLiteral("-c"),
                      QStringLiteral("import re, sys, zipfile; x = zipfile.ZipFile(sys.argv[1]).read('xl/charts/chart1.xml')"
-                                    ".decode(); print('stacked' in x, *re.findall('<c:f>([^<]*)</c:f>', x)[:3])"),
+                                    ".decode(); print('stacked' in x, *re.findall('<c:f>([^<]*)</c:f>', x)[:3],"
+                                    " *re.findall('<c:spPr><a:solidFill><a:srgbClr val=.([0-9A-F]+)', x))"),
                      path});
         QVERIFY(chart.waitForFinished(30000));
+        // Its series in the colours the window's charts give the same projects.
+        QStringList colours;
+        for (const ChartSeries &series : YearChart(2026, summariesOf(m_db, TwoMonths)).series)
+            colours << QString::number(SeriesColour(series.slot), 16).toUpper().rightJustified(6, u'0');
         QCOMPARE(QString::fromUtf8(chart.readAllStandardOutput()).trimmed(),
-                 QStringLiteral("True 'グラフ'!$A$2 'グラフ'!$C$1:$BI$1 'グラフ'!$C$2:$BI$2"));
+                 QStringLiteral("True 'グラフ'!$A$2 'グラフ'!$C$1:$BI$1 'グラフ'!$C$2:$BI$2 ") + colours.join(u' '));
 
         const QJsonArray rows = book[QStringLiteral("rows")].toArray();
         QCOMPARE(rows.size(), 1 + 9); // header, 3 + 1 + 1 + 1 (no items) + 1 + 2 item rows

@@ -428,6 +428,15 @@ void Run::windowRows()
         "grid's texts set and sized to their contents, painted",
         1.5, "floor", 0, month);
     frame();
+    absolute("chart", "the month's chart of the busiest month (" + month + "), グラフ[F8] in the month window to painted",
+             "the same bars summed in C++ from the month's rows read once, painted with fillRect in a plain widget "
+             "shown",
+             16, 0, month);
+    frame();
+    pair("pdf", "worvane-report export of the busiest month (" + month + ") to the 月報 PDF, start to exit",
+         "the month's days and items through the C API, a line per project and day's bars and a line per item "
+         "drawn with QPainter into a QPdfWriter (the same fonts), made durable and renamed",
+         1.5, "floor", 0, month);
 }
 
 void Run::reportToolRows()

@@ -2,7 +2,13 @@
 
 #include "core/searchtext.h"
 
+#include <QBuffer>
 #include <QDate>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QRegularExpression>
 #include <QString>
 
 #include <QJsonArray>
@@ -468,6 +474,22 @@ bool FloorMonthGrid(const std::string &path, const std::string &month,
     return true;
 }
 
+bool FloorMonthTimes(const std::string &path, const std::string &month, std::vector<DayTime> &times)
+{
+    Db db(path);
+    Stmt q(db.h, RangeDays);
+    if (!q.s)
+        return false;
+    const std::string first = month + "/01", last = month + "/31";
+    q.bind(1, first);
+    q.bind(2, last);
+    int rc;
+    while ((rc = sqlite3_step(q.s)) == SQLITE_ROW)
+        times.push_back(DayTime{folded(q.text(0)), std::stoi(q.text(2).substr(8, 2)),
+                                dayMinutes(q.text(3), q.text(4)).value_or(-1)});
+    return rc == SQLITE_DONE;
+}
+
 bool FloorTotals(const std::string &path, const std::string &from, const std::string &to, std::string &text)
 {
     struct Total {
@@ -837,6 +859,142 @@ unsigned long long DigestDay(const Day &day)
     for (const Item &item : day.items)
         h = Digest(item.code + '|' + item.head + '|' + item.detail + '\n', h);
     return h;
+}
+
+
+bool FloorMonthPdf(const std::string &path, const std::string &month, const std::string &file)
+{
+    struct Line {
+        std::string code, name;
+        std::map<int, long long> minutes; // by day
+    };
+    std::map<std::string, Line> projects;
+    std::vector<std::string> itemLines;
+    {
+        Db db(path);
+        const bool read = eachDay(db.h, month + "/01", month + "/31", true,
+                                  [&](const std::string &code, const std::string &name, const std::string &date,
+                                      const std::string &start, const std::string &end, const std::vector<Item> &items) {
+                                      Line &line = projects[folded(code)];
+                                      line.code = code;
+                                      line.name = name;
+                                      line.minutes[std::stoi(date.substr(8, 2))] += dayMinutes(start, end).value_or(0);
+                                      itemLines.push_back(date + "　" + code + "　" + name + "　" + start + "～" + end);
+                                      for (const Item &item : items) {
+                                          itemLines.push_back("  " + item.code + "　" + item.head);
+                                          std::string detail = breaksAs(item.detail, "\n");
+                                          for (size_t at = 0, next; at <= detail.size(); at = next + 1) {
+                                              next = std::min(detail.find('\n', at), detail.size());
+                                              if (next > at)
+                                                  itemLines.push_back("      " + detail.substr(at, next - at));
+                                          }
+                                      }
+                                      return true;
+                                  });
+        if (!read)
+            return false;
+    }
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&bytes);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12),
+                                         QPageLayout::Millimeter));
+        writer.setResolution(300);
+        QPainter painter(&writer);
+        QFont font;
+        font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK JP")});
+        font.setPointSizeF(8);
+        painter.setFont(font);
+        const qreal line = QFontMetricsF(font, &writer).height() * 1.15;
+        const qreal width = writer.width(), bottom = writer.height() - line * 2;
+        int page = 1;
+        const auto foot = [&] {
+            painter.drawText(QRectF(0, writer.height() - line, width, line), Qt::AlignCenter,
+                             QStringLiteral("- %1 -").arg(page));
+        };
+        qreal y = 0;
+        painter.drawText(QRectF(0, y, width, line), QString::fromStdString(month));
+        y += line * 1.5;
+        // A line per project: its code and name, then its hours under each day.
+        const qreal dayWidth = (width - width * 0.2) / 31;
+        std::map<int, long long> dayTotals;
+        for (const auto &[key, project] : projects) {
+            painter.drawText(QRectF(0, y, width * 0.2, line), QString::fromStdString(project.code + " " + project.name));
+            for (const auto &[day, minutes] : project.minutes) {
+                painter.drawText(QRectF(width * 0.2 + (day - 1) * dayWidth, y, dayWidth, line), Qt::AlignRight,
+                                 QString::fromStdString(hours(minutes)));
+                dayTotals[day] += minutes;
+            }
+            y += line;
+        }
+        // The bars: a day's projects one above the other.
+        const qreal base = bottom, height = bottom - y - line;
+        long long highest = 60;
+        for (const auto &[day, minutes] : dayTotals)
+            highest = std::max(highest, minutes);
+        static const QColor colours[] = {QColor(0xE6, 0x9F, 0x00), QColor(0x56, 0xB4, 0xE9), QColor(0x00, 0x9E, 0x73),
+                                         QColor(0xF0, 0xE4, 0x42), QColor(0x00, 0x72, 0xB2), QColor(0xD5, 0x5E, 0x00),
+                                         QColor(0xCC, 0x79, 0xA7)};
+        std::map<int, long long> below;
+        size_t colour = 0;
+        for (const auto &[key, project] : projects) {
+            for (const auto &[day, minutes] : project.minutes) {
+                const qreal top = base - height * qreal(below[day] + minutes) / qreal(highest);
+                painter.fillRect(QRectF(width * 0.2 + (day - 1) * dayWidth, top, dayWidth * 0.7,
+                                        height * qreal(minutes) / qreal(highest)),
+                                 colours[colour % 7]);
+                below[day] += minutes;
+            }
+            ++colour;
+        }
+        // The items, a line each, on the following pages.
+        foot();
+        writer.newPage();
+        ++page;
+        y = 0;
+        for (const std::string &text : itemLines) {
+            if (y + line > bottom) {
+                foot();
+                writer.newPage();
+                ++page;
+                y = 0;
+            }
+            painter.drawText(QRectF(0, y, width, line), Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(text));
+            y += line;
+        }
+        foot();
+    }
+    return FloorWriteFile(file, bytes.data().toStdString());
+}
+
+
+std::string PdfCheck(const std::string &path, const std::string &month, const std::string &pdf)
+{
+    const auto plain = [](const QString &text) {
+        QString out = text.normalized(QString::NormalizationForm_KC);
+        out.remove(QRegularExpression(QStringLiteral("\\s")));
+        return out;
+    };
+    std::string text;
+    if (std::FILE *pipe = ::popen(("pdftotext -q '" + pdf + "' -").c_str(), "r")) {
+        char buffer[1 << 16];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            text.append(buffer, n);
+        ::pclose(pipe);
+    }
+    const QString inPdf = plain(QString::fromStdString(text));
+    Db db(path);
+    Stmt q(db.h, "SELECT WKHEAD, COUNT(*) FROM DF_WKCONT WHERE WKYMD BETWEEN ? AND ? GROUP BY WKHEAD");
+    q.bind(1, month + "/01");
+    q.bind(2, month + "/31");
+    long long items = 0, found = 0;
+    while (q.s && sqlite3_step(q.s) == SQLITE_ROW) {
+        items += sqlite3_column_int64(q.s, 1);
+        found += std::min<long long>(inPdf.count(plain(QString::fromStdString(q.text(0)))), sqlite3_column_int64(q.s, 1));
+    }
+    return "pdf text holds " + std::to_string(found) + " of the month's " + std::to_string(items) + " item titles";
 }
 
 } // namespace bench

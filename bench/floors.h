@@ -56,6 +56,24 @@ std::string BusiestMonth(const std::string &db);
 bool FloorMonthGrid(const std::string &db, const std::string &month,
                     std::vector<std::vector<std::string>> &grid);
 
+// A month's working-time rows for its chart: each saved day's project (its code folded), day of the month
+// and minutes (-1 without valid times), from one SELECT.
+struct DayTime {
+    std::string code;
+    int day = 0;
+    int minutes = -1;
+};
+bool FloorMonthTimes(const std::string &db, const std::string &month, std::vector<DayTime> &times);
+
+// The month as the plainest PDF: its days and their items from the export's statements, drawn with QPainter
+// into a QPdfWriter (A4 landscape, the same fonts): a line per project with its hours per day and bars of the
+// days' hours on the first page, then a line per day and per item, page numbers at the foot.
+bool FloorMonthPdf(const std::string &db, const std::string &month, const std::string &path);
+
+// What a month's PDF says, read back with pdftotext: how many of the month's items have their title in its
+// text (each title counted up to as many times as items hold it; compared after NFKC, without white space).
+std::string PdfCheck(const std::string &db, const std::string &month, const std::string &pdf);
+
 // worvane-report totals over two "YYYY/MM/DD" dates: a line "code TAB name TAB days TAB items TAB h:mm" per
 // project, then 合計; the days with their item counts from one SELECT.
 bool FloorTotals(const std::string &db, const std::string &from, const std::string &to, std::string &text);

@@ -26,7 +26,7 @@ using namespace bench;
 const Row *bench::RowNamed(const std::string &name)
 {
     for (const Row *row : {&SearchRow, &LoadRow, &SaveRow, &ReportRow, &MonthRow, &CompactRow, &OpenRow,
-                           &IndexRow, &FindRow, &TotalsRow, &CsvRow, &XlsxRow, &StatusRow, &HistoryRow, &BackupRow})
+                           &IndexRow, &FindRow, &TotalsRow, &CsvRow, &XlsxRow, &StatusRow, &HistoryRow, &BackupRow, &ChartRow, &PdfRow})
         if (name == row->name)
             return row;
     return nullptr;

@@ -22,7 +22,7 @@ struct Row {
 };
 
 extern const Row SearchRow, LoadRow, SaveRow, ReportRow, MonthRow, CompactRow, OpenRow, IndexRow, FindRow,
-    TotalsRow, CsvRow, XlsxRow, StatusRow, HistoryRow, BackupRow;
+    TotalsRow, CsvRow, XlsxRow, StatusRow, HistoryRow, BackupRow, ChartRow, PdfRow;
 
 // The row of that name, or null.
 const Row *RowNamed(const std::string &name);

@@ -1,5 +1,8 @@
-// The rows of worvane-report: totals over five years, and one year exported to CSV and to .xlsx.
+// The rows of worvane-report: totals over five years, one year exported to CSV and to .xlsx, and the
+// busiest month's 月報 PDF.
 #include "rows.h"
+
+#include <QDate>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +12,13 @@ namespace bench
 
 namespace
 {
+
+// The last day of a "YYYY/MM" month.
+std::string monthEnd(const std::string &month)
+{
+    const QDate first = QDate::fromString(QString::fromStdString(month + "/01"), QStringLiteral("yyyy/MM/dd"));
+    return first.addDays(first.daysInMonth() - 1).toString(QStringLiteral("yyyy/MM/dd")).toStdString();
+}
 
 // The built tool, a process of its own for each run, timed from its start to its exit. Its peak memory is
 // the rusage of that process, which would show this one's size instead only if this one (no QApplication)
@@ -21,6 +31,9 @@ void tool(const Child &c)
     if (c.row == "totals")
         args.insert(args.end(),
                     {"totals", "--from", typedDate(FiveYearsFrom), "--to", typedDate(FiveYearsTo)});
+    else if (c.row == "pdf")
+        args.insert(args.end(), {"export", "--from", typedDate((c.param + "/01").c_str()), "--to",
+                                 typedDate(monthEnd(c.param).c_str()), "--format", "pdf", "--out", file});
     else
         args.insert(args.end(), {"export", "--from", typedDate(OneYearFrom), "--to", typedDate(OneYearTo),
                                  "--format", c.row, "--out", file});
@@ -42,6 +55,8 @@ void tool(const Child &c)
     }
     if (c.row == "totals")
         check(std::to_string(out.size()) + " bytes " + hex(Digest(out)));
+    else if (c.row == "pdf")
+        check(PdfCheck(c.dataset, c.param, file));
     else
         check(c.row == "csv" ? fileCheck(file) : sheetCheck(file));
     std::printf("peak %ld\n", peakKb);
@@ -65,8 +80,16 @@ void exportFloor(const Child &c)
     check(c.row == "csv" ? fileCheck(file) : sheetCheck(file));
 }
 
+void pdfFloor(const Child &c)
+{
+    const std::string file = c.work + "/export-floor.pdf";
+    floorRuns(c, "the PDF failed", [&] { return FloorMonthPdf(c.dataset, c.param, file); });
+    check(PdfCheck(c.dataset, c.param, file));
+}
+
 } // namespace
 
+const Row PdfRow{"pdf", nullptr, pdfFloor, true, tool};
 const Row TotalsRow{"totals", nullptr, totalsFloor, false, tool};
 const Row CsvRow{"csv", nullptr, exportFloor, false, tool};
 const Row XlsxRow{"xlsx", nullptr, exportFloor, false, tool};

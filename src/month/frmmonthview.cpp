@@ -286,12 +286,12 @@ void frmMonthView::showMonth(const QDate &month)
     const QDate last = first.addDays(first.daysInMonth() - 1);
     const RangeSelection selection{ymdText(first), ymdText(last), patternOf(txtPJCODE), people()};
     m_shownPattern = selection.codePattern;
-    const QList<DaySummary> range = readDays(selection);
-    m_model->setMonth(first, range, people().others());
+    m_monthDays = readDays(selection);
+    m_model->setMonth(first, m_monthDays, people().others());
     if (m_view == View::YearChart)
         showYear(first.year());
-    else
-        chtMONTH->setChart(MonthChart(first, range, m_daysOff));
+    else if (m_view == View::MonthChart)
+        chtMONTH->setChart(MonthChart(first, m_monthDays, m_daysOff));
     chtMONTH->setCurrent(m_view == View::YearChart ? first.month() - 1 : 0);
     const bool year = m_view == View::YearChart;
     m_previous->setText(year ? QStringLiteral("◀ 前年[PgUp]") : QStringLiteral("◀ 前月[PgUp]"));
@@ -317,6 +317,8 @@ void frmMonthView::showView(View view)
     chtMONTH->setVisible(view != View::Grid);
     if (yearChanged)
         showMonth(m_model->month());
+    else if (view == View::MonthChart) // the month's chart is drawn when it is shown
+        chtMONTH->setChart(MonthChart(m_model->month(), m_monthDays, m_daysOff));
     (view == View::Grid ? static_cast<QWidget *>(fgdMONTH) : chtMONTH)->setFocus();
 }
 

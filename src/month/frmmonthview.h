@@ -79,6 +79,7 @@ private:
     QPushButton *m_next;
     View m_view = View::Grid;
     DaysOff m_daysOff;
+    QList<DaySummary> m_monthDays; // the days of the month shown, for its chart
     std::optional<Pick> m_picked;
 };
 

@@ -86,8 +86,8 @@ void PaintChart(QPainter &painter, const QRectF &area, const ChartData &chart, i
     // The current bucket's frame, under the bars and the totals over them.
     if (current >= 0 && current < chart.buckets.size()) {
         painter.setPen(QPen(QColor(0, 0, 0), 2, Qt::DotLine));
-        painter.drawRect(QRectF(plot.left() + current * layout.barStep + 1, plot.top(), layout.barStep - 2,
-                                plot.height() + metrics.height() + 2));
+        painter.drawRect(QRectF(plot.left() + current * layout.barStep + 1, plot.top() - metrics.height() * 1.2,
+                                layout.barStep - 2, plot.height() + metrics.height() * 2.2 + 2));
     }
 
     // The bars, each project's part stacked in the series' order, and each bucket's total above.

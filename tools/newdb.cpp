@@ -1,4 +1,5 @@
-// worvane-newdb PATH [--demo]: creates a new, empty Worvane database file.
+// worvane-newdb PATH [--demo] | --upgrade URI: creates a new, empty Worvane database file, or sets up (or
+// upgrades) a team database.
 #include "store/open/openstore.h"
 
 #include <QCoreApplication>
@@ -9,13 +10,18 @@ namespace
 void usage(QTextStream &err)
 {
     err << "usage: worvane-newdb PATH [--demo]\n"
+           "       worvane-newdb --upgrade URI\n"
            "       worvane-newdb --help | --version\n"
            "  Creates a new database file at PATH with the tables DM_PRJMST, DF_WKTIME and DF_WKCONT.\n"
            "  --demo  adds a few example projects.\n"
            "  An existing PATH is never touched.\n"
            "  PATH may be a postgresql://[user@]host[:port]/dbname URI instead: the team database is set up in\n"
            "  that existing database (tables, row-level security, the roles worvane_user and worvane_lead);\n"
-           "  running it again changes nothing.\n";
+           "  running it again changes nothing but the yearly partitions of the day tables (this year's and\n"
+           "  the next are made, and days of other years waiting in the default partition get their own).\n"
+           "  Run it once a year, before the new year, to keep the default partition empty.\n"
+           "  --upgrade  partitions by year the day tables of a team database set up by an earlier version,\n"
+           "             its days copied and counted, in one transaction (all or nothing).\n";
 }
 } // namespace
 
@@ -27,10 +33,13 @@ int main(int argc, char **argv)
 
     QString path;
     bool demo = false;
+    bool upgrade = false;
     const QStringList args = QCoreApplication::arguments().mid(1);
     for (const QString &arg : args) {
         if (arg == QLatin1String("--demo")) {
             demo = true;
+        } else if (arg == QLatin1String("--upgrade")) {
+            upgrade = true;
         } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             usage(out);
             return 0;
@@ -50,7 +59,7 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    const worvane::Result<QString> made = worvane::CreateDatabase(path, demo);
+    const worvane::Result<QString> made = worvane::CreateDatabase(path, demo, upgrade);
     if (!made.ok()) {
         err << "worvane-newdb: " << made.error->text << "\n";
         return 1;

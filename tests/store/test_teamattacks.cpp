@@ -39,6 +39,14 @@ DaySave dayOf(const QString &detail)
                    {WorkItem{QStringLiteral("1"), QStringLiteral("作業"), detail}}};
 }
 
+// The columns of a day table a copy of its rows names (its generated ones are made again).
+QString columnsOf(const char *table)
+{
+    return QString::fromLatin1(table) == QLatin1String("df_wktime")
+               ? QStringLiteral("PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD, WKUSER, ROWNO")
+               : QStringLiteral("PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL, WKUSER, ROWNO");
+}
+
 QString scalar(const QString &db, const QString &statement)
 {
     return sql(db, statement).first().first().toString();
@@ -301,6 +309,21 @@ private slots:
             false, versions, kept);
         row("member's change typed by hand is kept", "alice", {change}, true, versions,
             QStringLiteral("alice alice,bob bob,alice x"));
+        // The yearly partitions: read and written through the day tables and their policies only.
+        const QString bobsDetail = QStringLiteral("SELECT string_agg(detail, ',' ORDER BY wkuser) FROM df_wkcont");
+        row("member reads bob's items from a partition", "alice",
+            {QStringLiteral("UPDATE df_wkcont SET detail = coalesce((SELECT string_agg(detail, ',') FROM df_wkcont_default "
+                            "WHERE wkuser = 'bob'), 'none')")},
+            false, bobsDetail, QStringLiteral("alice,bob"));
+        row("lead reads a partition", "lea", {QStringLiteral("SELECT * FROM df_wktime_default")}, false, owners,
+            QStringLiteral("alice,bob"));
+        row("member writes a day for bob into a year's partition", "alice",
+            {QStringLiteral("INSERT INTO df_wktime_%1 (pjcode, wkymd, wkuser) VALUES ('A0012345', '%1/03/02', 'bob')")
+                 .arg(QDate::currentDate().year())},
+            false, owners, QStringLiteral("alice,bob"));
+        row("member detaches a partition", "alice",
+            {QStringLiteral("ALTER TABLE df_wkcont DETACH PARTITION df_wkcont_default")}, false, bobsDetail,
+            QStringLiteral("alice,bob"));
         row("member reads bob's history", "alice",
             {QStringLiteral("UPDATE df_wkcont SET detail = coalesce((SELECT string_agg(wkuser, ',') FROM wv_history "
                             "WHERE wkuser = 'bob'), 'none')")},
@@ -348,6 +371,52 @@ private slots:
         QVERIFY(OpenStore(m_alice)->updateProjectMaster(Used, QStringLiteral("名前だけ")).ok());
         QCOMPARE(scalar(m_admin, QStringLiteral("SELECT pjname FROM dm_prjmst WHERE pjcode = 'A0012345'")),
                  QStringLiteral("名前だけ"));
+    }
+
+    // A team database set up before the day tables were partitioned: upgraded in one go, every day and row
+    // number kept, each year in its partition; saving goes on as before, and a second upgrade changes nothing.
+    void anEarlierDatabaseIsUpgradedWhole()
+    {
+        const std::unique_ptr<Store> alice = OpenStore(m_alice);
+        for (const QString &date : {QStringLiteral("2019/12/31"), QStringLiteral("2020/01/01")})
+            QVERIFY(alice->saveDay({Used, date, QStringLiteral("09:00"), QStringLiteral("10:00"),
+                                    {WorkItem{QStringLiteral("1"), QStringLiteral("年末"), date}}})
+                        .ok());
+        // The tables as they were: plain tables with the same columns, rows, policies and triggers.
+        for (const char *table : {"df_wktime", "df_wkcont"})
+            sql(m_admin, QStringLiteral("BEGIN; CREATE TABLE plain (LIKE %1 INCLUDING ALL); "
+                                        "INSERT INTO plain (%2) OVERRIDING SYSTEM VALUE SELECT %2 FROM %1; "
+                                        "DROP TABLE %1; ALTER TABLE plain RENAME TO %1; COMMIT")
+                             .arg(QString::fromLatin1(table), columnsOf(table)));
+        test::makeDatabase(m_admin, false); // the set-up of the time, again
+        QCOMPARE(scalar(m_admin, QStringLiteral("SELECT relkind FROM pg_class WHERE relname = 'df_wktime'")), QStringLiteral("r"));
+        const auto contents = [this] {
+            return sql(m_admin, QStringLiteral("SELECT string_agg(concat_ws(' ', rowno, wkuser, wkymd, detail), ',' "
+                                               "ORDER BY rowno) FROM df_wkcont"));
+        };
+        const auto before = contents();
+        const DayLoad loaded = alice->loadDay(Used, Date).value;
+
+        const Ran upgrade = runTool(NEWDB_PATH, {QStringLiteral("--upgrade"), m_admin});
+        QVERIFY2(upgrade.status == 0, qPrintable(upgrade.output));
+        QCOMPARE(contents(), before);
+        QCOMPARE(scalar(m_admin, QStringLiteral("SELECT string_agg(c.relname || ':' || (SELECT count(*) FROM df_wktime t "
+                                                "WHERE t.tableoid = c.oid), ',' ORDER BY c.relname) FROM pg_inherits i "
+                                                "JOIN pg_class c ON c.oid = i.inhrelid WHERE i.inhparent = 'df_wktime'::regclass")),
+                 QStringLiteral("df_wktime_2019:1,df_wktime_2020:1,df_wktime_2024:2,df_wktime_%1:0,df_wktime_%2:0,df_wktime_default:0")
+                     .arg(QDate::currentDate().year())
+                     .arg(QDate::currentDate().year() + 1));
+        QCOMPARE(alice->loadDay(Used, Date).value.stamp, loaded.stamp);
+        // Saving goes on, in new row numbers, and the people still see only their own days.
+        QVERIFY(alice->saveDay(dayOf(QStringLiteral("after"))).ok());
+        QVERIFY(OpenStore(m_bob)->saveDay({Used, QStringLiteral("2031/05/01"), {}, {}, {}}).ok());
+        QCOMPARE(scalar(m_admin, QStringLiteral("SELECT count(DISTINCT rowno) = count(*) FROM df_wkcont")), QStringLiteral("true"));
+        QCOMPARE(scalar(m_admin, QStringLiteral("SELECT count(*) FROM df_wktime_default")), QStringLiteral("1")); // 2031
+        QCOMPARE(scalar(m_alice, QStringLiteral("SELECT string_agg(DISTINCT wkuser, ',') FROM df_wktime")), QStringLiteral("alice"));
+        // Once more: nothing to do but the year waiting in the default partition.
+        QCOMPARE(runTool(NEWDB_PATH, {QStringLiteral("--upgrade"), m_admin}).status, 0);
+        QCOMPARE(scalar(m_admin, QStringLiteral("SELECT count(*) FROM df_wktime_2031")), QStringLiteral("1"));
+        QCOMPARE(scalar(m_admin, QStringLiteral("SELECT count(*) FROM df_wktime_default")), QStringLiteral("0"));
     }
 
     // A NUL would be cut off by the server: refused before anything is written, named.

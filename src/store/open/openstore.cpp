@@ -21,13 +21,15 @@ std::unique_ptr<Store> OpenStore(const QString &path, int waitMs)
     return std::make_unique<sqlite::SqliteStore>(path, waitMs);
 }
 
-Result<QString> CreateDatabase(const QString &path, bool demo)
+Result<QString> CreateDatabase(const QString &path, bool demo, bool upgrade)
 {
     const bool server = IsServerUri(path);
-    const Outcome made = server ? postgres::SetUpServer(path, demo) : sqlite::CreateDatabaseFile(path, demo);
+    if (upgrade && !server)
+        return Result<QString>::failure({StoreError::Kind::Other, QStringLiteral("--upgrade is for a postgresql:// database")});
+    const Outcome made = server ? postgres::SetUpServer(path, demo, upgrade) : sqlite::CreateDatabaseFile(path, demo);
     if (!made.ok())
         return Result<QString>::failure(made);
-    return {server ? QStringLiteral("set up %1").arg(postgres::ServerName(path)) : QStringLiteral("created %1").arg(path),
+    return {server ? (upgrade ? QStringLiteral("upgraded %1") : QStringLiteral("set up %1")).arg(postgres::ServerName(path)) : QStringLiteral("created %1").arg(path),
             std::nullopt};
 }
 

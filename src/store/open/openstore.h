@@ -23,7 +23,7 @@ std::unique_ptr<Store> OpenStore(const QString &path, int waitMs = Store::Defaul
 // killed creation leaves nothing there), or sets up the team database a URI names (running it again
 // changes nothing); with demo a handful of projects. What was done comes back in words: "created PATH", or
 // "set up HOST:PORT/DB".
-Result<QString> CreateDatabase(const QString &path, bool demo);
+Result<QString> CreateDatabase(const QString &path, bool demo, bool upgrade = false);
 
 // Copies from a file into the team database (every day, as the days of `person`, or of the URI's login
 // when empty), or from the team database into a new file (the days of `person`, or of the login). The

@@ -37,17 +37,21 @@ CREATE TABLE IF NOT EXISTS DM_PRJMST (PJCODE text, PJNAME text, ENTYMD text, UPD
   PJKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED,
   PJNAMEKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJNAME, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED);
 CREATE UNIQUE INDEX IF NOT EXISTS DM_PRJMST_PJCODE ON DM_PRJMST (PJKEY);
-CREATE TABLE IF NOT EXISTS DF_WKTIME (PJCODE text, WKYMD text, WSTIME text, WETIME text, ENTYMD text, UPDYMD text,
+-- The day tables are partitioned by the year of WKYMD (YearPartitions below); the date compares as
+-- bytes, so that a range of dates finds its years' partitions alone.
+CREATE TABLE IF NOT EXISTS DF_WKTIME (PJCODE text, WKYMD text COLLATE "C", WSTIME text, WETIME text, ENTYMD text, UPDYMD text,
   WKUSER text NOT NULL DEFAULT session_user,
-  ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
-  PJKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED);
+  ROWNO bigint GENERATED ALWAYS AS IDENTITY,
+  PJKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED,
+  PRIMARY KEY (ROWNO, WKYMD)) PARTITION BY RANGE (WKYMD);
 CREATE UNIQUE INDEX IF NOT EXISTS DF_WKTIME_DAY ON DF_WKTIME (WKUSER, PJKEY, WKYMD);
 CREATE INDEX IF NOT EXISTS DF_WKTIME_YMD ON DF_WKTIME (WKYMD);
 CREATE INDEX IF NOT EXISTS DF_WKTIME_PROJECT ON DF_WKTIME (PJKEY);
-CREATE TABLE IF NOT EXISTS DF_WKCONT (PJCODE text, WKYMD text, WKCODE text, WKHEAD text, DETAIL text,
+CREATE TABLE IF NOT EXISTS DF_WKCONT (PJCODE text, WKYMD text COLLATE "C", WKCODE text, WKHEAD text, DETAIL text,
   WKUSER text NOT NULL DEFAULT session_user,
-  ROWNO bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
-  PJKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED);
+  ROWNO bigint GENERATED ALWAYS AS IDENTITY,
+  PJKEY text COLLATE "C" GENERATED ALWAYS AS (translate(PJCODE, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')) STORED,
+  PRIMARY KEY (ROWNO, WKYMD)) PARTITION BY RANGE (WKYMD);
 CREATE INDEX IF NOT EXISTS DF_WKCONT_DAY ON DF_WKCONT (PJKEY, WKYMD, WKUSER);
 -- The items' search body, in the program's search form (the input methods' marks in the window's form,
 -- NFKC, lower case) under a trigram index; a body of an earlier form is made again.
@@ -439,13 +443,102 @@ DO $$ DECLARE t text; BEGIN
   END LOOP;
 END $$;
 )SQL";
+// A partition per year of the day tables, for each year that has days and for this year and the next; a
+// day of any other year (or a date not of the form YYYY/MM/DD) goes to the default partition, whose rows of
+// a year move into that year's partition the next time this runs (once a year, before the new year, keeps
+// it empty). The partitions are nobody's but the owner's: nothing is granted on them, and row-level
+// security on each (without a policy) shows nothing to anyone who reads one straight, should a grant
+// ever be made; the days are read and written through the two tables and their policies. Only for
+// tables partitioned, so that a database set up earlier works on until it is upgraded.
+const char *const YearPartitions = R"SQL(
+SET LOCAL client_min_messages = warning;
+DO $$ DECLARE t text; y int; part text; moved bigint; BEGIN
+  FOREACH t IN ARRAY ARRAY['df_wktime', 'df_wkcont'] LOOP
+    CONTINUE WHEN (SELECT relkind FROM pg_class WHERE oid = t::regclass) <> 'p';
+    -- The owner moves everyone's rows: the policies are for the people (forced again below).
+    EXECUTE format('ALTER TABLE %I NO FORCE ROW LEVEL SECURITY', t);
+    EXECUTE format('CREATE TABLE IF NOT EXISTS %I PARTITION OF %I DEFAULT', t || '_default', t);
+    FOR y IN EXECUTE format('SELECT DISTINCT left(WKYMD, 4)::int FROM %I WHERE WKYMD ~ ''^[0-9]{4}/'' '
+                            'UNION SELECT extract(year FROM now())::int + n FROM generate_series(0, 1) n', t || '_default') LOOP
+      part := format('%s_%s', t, y);
+      CONTINUE WHEN to_regclass(part) IS NOT NULL;
+      -- The year's rows leave the default partition for the new one, the row triggers off: they are
+      -- the same days, moved, not saved again.
+      EXECUTE format('ALTER TABLE %I DETACH PARTITION %I', t, t || '_default');
+      EXECUTE format('CREATE TABLE %I PARTITION OF %I FOR VALUES FROM (%L) TO (%L)', part, t, y || '/', (y + 1) || '/');
+      EXECUTE format('ALTER TABLE %I DISABLE TRIGGER USER', t);
+      EXECUTE format('WITH gone AS (DELETE FROM %I WHERE WKYMD >= %L AND WKYMD < %L RETURNING *) '
+                     'INSERT INTO %I (%s) OVERRIDING SYSTEM VALUE SELECT %s FROM gone', t || '_default', y || '/', (y + 1) || '/', t,
+                     CASE t WHEN 'df_wktime' THEN 'PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD, WKUSER, ROWNO'
+                            ELSE 'PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL, WKUSER, ROWNO' END,
+                     CASE t WHEN 'df_wktime' THEN 'PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD, WKUSER, ROWNO'
+                            ELSE 'PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL, WKUSER, ROWNO' END);
+      EXECUTE format('ALTER TABLE %I ENABLE TRIGGER USER', t);
+      EXECUTE format('ALTER TABLE %I ATTACH PARTITION %I DEFAULT', t, t || '_default');
+    END LOOP;
+    FOR part IN SELECT c.relname FROM pg_inherits i JOIN pg_class c ON c.oid = i.inhrelid
+                WHERE i.inhparent = t::regclass LOOP
+      EXECUTE format('REVOKE ALL ON %I FROM PUBLIC, worvane_user, worvane_lead', part);
+      EXECUTE format('ALTER TABLE %I ENABLE ROW LEVEL SECURITY', part);
+    END LOOP;
+    EXECUTE format('ALTER TABLE %I FORCE ROW LEVEL SECURITY', t);
+  END LOOP;
+END $$;
+)SQL";
+
+// A database set up before the day tables were partitioned: its two tables made again partitioned, their
+// rows (and row numbers) copied into them, the counts compared, the old tables dropped. In the set-up's one
+// transaction, so that the database is either upgraded whole or left as it was. The old tables and their
+// indexes are renamed out of the way first; the set-up then makes the new ones, and UpgradeCopy fills them.
+const char *const UpgradeAside = R"SQL(
+SET LOCAL client_min_messages = warning;
+DO $$ DECLARE t text; i text; BEGIN
+  FOREACH t IN ARRAY ARRAY['df_wktime', 'df_wkcont'] LOOP
+    CONTINUE WHEN (SELECT relkind FROM pg_class WHERE oid = to_regclass(t)) IS DISTINCT FROM 'r';
+    FOR i IN SELECT indexname FROM pg_indexes WHERE tablename = t AND schemaname = 'public' LOOP
+      EXECUTE format('ALTER INDEX %I RENAME TO %I', i, 'old_' || i);
+    END LOOP;
+    EXECUTE format('ALTER TABLE %I RENAME TO %I', t, 'old_' || t);
+  END LOOP;
+END $$;
+)SQL";
+
+const char *const UpgradeCopy = R"SQL(
+SET LOCAL client_min_messages = warning;
+DO $$ DECLARE t text; cols text; before bigint; after bigint; BEGIN
+  FOREACH t IN ARRAY ARRAY['df_wktime', 'df_wkcont'] LOOP
+    CONTINUE WHEN to_regclass('old_' || t) IS NULL;
+    cols := CASE t WHEN 'df_wktime' THEN 'PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD, WKUSER, ROWNO'
+                   ELSE 'PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL, WKUSER, ROWNO' END;
+    -- The same days, not saved again: no version, no state, no check of the project is made for them;
+    -- the owner copies everyone's (the policies are for the people).
+    EXECUTE format('ALTER TABLE %I DISABLE TRIGGER USER', t);
+    EXECUTE format('ALTER TABLE %I NO FORCE ROW LEVEL SECURITY', t);
+    EXECUTE format('ALTER TABLE %I NO FORCE ROW LEVEL SECURITY', 'old_' || t);
+    EXECUTE format('INSERT INTO %I (%s) OVERRIDING SYSTEM VALUE SELECT %s FROM %I', t, cols, cols, 'old_' || t);
+    EXECUTE format('ALTER TABLE %I FORCE ROW LEVEL SECURITY', t);
+    EXECUTE format('ALTER TABLE %I ENABLE TRIGGER USER', t);
+    EXECUTE format('SELECT count(*) FROM %I', 'old_' || t) INTO before;
+    EXECUTE format('SELECT count(*) FROM %I', t) INTO after;
+    IF before <> after THEN
+      RAISE EXCEPTION '% rows of % copied, % were there', after, t, before;
+    END IF;
+    EXECUTE format('SELECT setval(pg_get_serial_sequence(%L, ''rowno''), GREATEST(1, (SELECT max(ROWNO) FROM %I)))', t, t);
+    EXECUTE format('DROP TABLE %I', 'old_' || t);
+    RAISE NOTICE '% rows of % copied', after, t;
+  END LOOP;
+END $$;
+)SQL";
+
 } // namespace
 
-Outcome SetUpServer(const QString &uri, bool demo)
+Outcome SetUpServer(const QString &uri, bool demo, bool upgrade)
 {
     Database db(uri, Store::DefaultWaitMs);
     Operation op(db, Wait::Long);
-    if (!op.open() || !db.script(SetUp) || !db.script(TrigramLookup) || !db.script(TeamDay) || !db.script(History))
+    if (!op.open() || (upgrade && !db.script(UpgradeAside)) || !db.script(SetUp) || !db.script(TrigramLookup) ||
+        !db.script(TeamDay) || !db.script(History) || !db.script(YearPartitions) ||
+        (upgrade && (!db.script(UpgradeCopy) || !db.script(YearPartitions))))
         return Outcome::failure(db.error());
     const QString timestamp = Clock::timestamp();
     if (demo)

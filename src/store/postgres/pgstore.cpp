@@ -253,8 +253,8 @@ Result<QString> PgStore::saveDay(const DaySave &day)
     }
     const bool timeWritten =
         stored.hasTimeRow
-            ? m_db.run("UPDATE DF_WKTIME SET WSTIME = $1, WETIME = $2, UPDYMD = $3 WHERE ROWNO = $4",
-                       {nullWhenEmpty(day.startTime), nullWhenEmpty(day.endTime), timestamp, timeRow})
+            ? m_db.run("UPDATE DF_WKTIME SET WSTIME = $1, WETIME = $2, UPDYMD = $3 WHERE ROWNO = $4 AND WKYMD = $5",
+                       {nullWhenEmpty(day.startTime), nullWhenEmpty(day.endTime), timestamp, timeRow, day.date})
             : m_db.run("INSERT INTO DF_WKTIME (PJCODE, WKYMD, WSTIME, WETIME, ENTYMD) VALUES ($1, $2, $3, $4, $5)",
                        {day.code, day.date, nullWhenEmpty(day.startTime), nullWhenEmpty(day.endTime), timestamp});
     if (!timeWritten || !m_db.run("DELETE FROM DF_WKCONT WHERE WKUSER = $3 AND PJKEY = $1 AND WKYMD = $2",

@@ -9,8 +9,8 @@ packages=(
 )
 case "${1:-}" in
   --display) packages+=(xvfb xauth imagemagick x11-apps postgresql-15) ;; # screenshots (a lead's on a team database)
-  --bench) packages+=(postgresql-15 sqlite3 poppler-utils) ;;  # the team database rows; the PDF row reads its files back
-  --test) packages+=(libqt6sql6-sqlite libqt6sql6-psql clang libclang-rt-14-dev desktop-file-utils dpkg-dev lintian man-db xvfb xauth xdotool sqlite3 python3-openpyxl libreoffice-calc-nogui postgresql-15 poppler-utils) ;; # fuzzers, install, real-display and team-database tests, a workbook recalculated, a PDF read back
+  --bench) packages+=(postgresql-15 pgbouncer sqlite3 poppler-utils) ;; # the team database rows (and through a bouncer); the PDF row reads its files back
+  --test) packages+=(libqt6sql6-sqlite libqt6sql6-psql clang libclang-rt-14-dev desktop-file-utils dpkg-dev lintian man-db xvfb xauth xdotool sqlite3 python3-openpyxl libreoffice-calc-nogui postgresql-15 pgbouncer poppler-utils) ;; # fuzzers, install, real-display and team-database tests, a workbook recalculated, a PDF read back
 esac
 
 missing=()

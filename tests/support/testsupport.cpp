@@ -42,13 +42,25 @@ QString serverFolder()
     return qEnvironmentVariable("WORVANE_TEST_SERVER");
 }
 
-// The cluster's superuser URI, on the database named (or the maintenance database).
+// A line of a file the cluster's script wrote.
+QString clusterFile(const char *name)
+{
+    QFile file(serverFolder() + QLatin1Char('/') + QLatin1String(name));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("no %s in the test cluster %s", name, qPrintable(serverFolder()));
+    return QString::fromUtf8(file.readAll()).trimmed();
+}
+
+// With WORVANE_TEST_BOUNCED set, the program and its tools reach the cluster through its PgBouncer.
+int bouncerPort()
+{
+    return qEnvironmentVariableIsSet("WORVANE_TEST_BOUNCED") ? clusterFile("bouncer").toInt() : 0;
+}
+
+// The cluster's superuser URI, on the database named (or the maintenance database): the server itself.
 QString adminUri(const QString &database = QStringLiteral("postgres"))
 {
-    QFile file(serverFolder() + QStringLiteral("/admin"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("no test cluster in %s", qPrintable(serverFolder()));
-    QUrl url(QString::fromUtf8(file.readAll()).trimmed());
+    QUrl url(clusterFile("admin"));
     url.setPath(QLatin1Char('/') + database);
     return url.toString();
 }
@@ -89,7 +101,10 @@ QString freshDatabase(const QString &folder, const QString &name, bool demo, con
         CREATE ROLE lea LOGIN PASSWORD 'secret' IN ROLE worvane_lead;
       EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL;
       END $$)")});
-    return withPerson(adminUri(database), person);
+    QUrl uri(withPerson(adminUri(database), person));
+    if (const int port = bouncerPort())
+        uri.setPort(port);
+    return uri.toString();
 }
 
 QString asPerson(const QString &database, const QString &person)
@@ -111,7 +126,10 @@ Session::Session(const QString &database)
         const QUrl url(database);
         db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
         db.setHostName(url.host());
-        db.setPort(url.port(5432));
+        // SQL typed by hand goes to the server itself (Qt's driver keeps prepared statements on a
+        // connection, which a transaction-pooling bouncer does not).
+        const int server = QUrl(adminUri()).port();
+        db.setPort(url.port(5432) == bouncerPort() ? server : url.port(5432));
         db.setDatabaseName(url.path().mid(1));
         db.setUserName(url.userName());
     } else {

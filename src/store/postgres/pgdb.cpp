@@ -205,7 +205,8 @@ bool Database::connect()
         else if (why.contains(QLatin1String("timeout expired")))
             kind = StoreError::Kind::TimedOut;
         else if (PQconnectionNeedsPassword(m_conn) || PQconnectionUsedPassword(m_conn) ||
-                 why.contains(QLatin1String("authentication failed")))
+                 why.contains(QLatin1String("authentication failed")) ||
+                 why.contains(QLatin1String("no such user"))) // PgBouncer's word for a login it does not know
             kind = StoreError::Kind::Authentication;
         close();
         fail(kind, QStringLiteral("%1: %2").arg(name(), why));

@@ -37,14 +37,21 @@
 namespace worvane
 {
 
-// The function-key map: the key, whether it needs the entry panel, and the button it presses.
+// The function-key map: the key, whether it needs the entry panel, whether it changes the day, what it
+// does and the button that shows it.
 const frmWorvane::FunctionKey frmWorvane::FunctionKeys[] = {
-    {Qt::Key_F1, true, &frmWorvane::cmdUpdate_Click},  {Qt::Key_F2, true, &frmWorvane::cmdOutput_Click},
-    {Qt::Key_F3, false, &frmWorvane::cmdCancel_Click}, {Qt::Key_F4, false, &frmWorvane::cmdClose_Click},
-    {Qt::Key_F5, true, &frmWorvane::cmdAddWork_Click}, {Qt::Key_F6, true, &frmWorvane::cmdUpdWork_Click},
-    {Qt::Key_F9, true, &frmWorvane::cmdDelWork_Click},  {Qt::Key_F7, false, &frmWorvane::openMonthView},
-    {Qt::Key_F8, false, &frmWorvane::openSearch},       {Qt::Key_F11, true, &frmWorvane::copyLastDay},
-    {Qt::Key_F12, false, &frmWorvane::openSubmission}, {Qt::Key_F10, true, &frmWorvane::showHistory},
+    {Qt::Key_F1, true, true, &frmWorvane::cmdUpdate_Click, &frmWorvaneUi::cmdUpdate},
+    {Qt::Key_F2, true, false, &frmWorvane::cmdOutput_Click, &frmWorvaneUi::cmdOutput},
+    {Qt::Key_F3, false, false, &frmWorvane::cmdCancel_Click, &frmWorvaneUi::cmdCancel},
+    {Qt::Key_F4, false, false, &frmWorvane::cmdClose_Click, &frmWorvaneUi::cmdClose},
+    {Qt::Key_F5, true, true, &frmWorvane::cmdAddWork_Click, &frmWorvaneUi::cmdAddWork},
+    {Qt::Key_F6, true, true, &frmWorvane::cmdUpdWork_Click, &frmWorvaneUi::cmdUpdWork},
+    {Qt::Key_F9, true, true, &frmWorvane::cmdDelWork_Click, &frmWorvaneUi::cmdDelWork},
+    {Qt::Key_F7, false, false, &frmWorvane::openMonthView, &frmWorvaneUi::cmdMonth},
+    {Qt::Key_F8, false, false, &frmWorvane::openSearch, &frmWorvaneUi::cmdSearch},
+    {Qt::Key_F10, true, false, &frmWorvane::showHistory, &frmWorvaneUi::cmdHistory},
+    {Qt::Key_F11, true, true, &frmWorvane::copyLastDay, &frmWorvaneUi::cmdCopyLast},
+    {Qt::Key_F12, false, false, &frmWorvane::openSubmission, &frmWorvaneUi::cmdSubmission},
 };
 
 frmWorvane::frmWorvane(Settings settings, Store &store, QWidget *parent)
@@ -55,16 +62,13 @@ frmWorvane::frmWorvane(Settings settings, Store &store, QWidget *parent)
     fgdWKCONT->setModel(m_items);
     connectFields();
 
-    // Key preview: F3 and F4 act in any state, the others through DispatchFunctionKey.
-    InstallFunctionKeys(this, [this](int key) {
-        for (const FunctionKey &f : FunctionKeys) {
-            if (f.key == key) {
-                f.needsPanel ? DispatchFunctionKey(key) : (this->*f.click)();
-                return true;
-            }
-        }
-        return false;
-    });
+    // Key preview: every key of the map, and the second row's buttons, which press their keys.
+    InstallFunctionKeys(this, [this](int key) { return pressFunctionKey(key); });
+    const QList<QPushButton *> secondRow{cmdMonth, cmdSearch, cmdHistory, cmdCopyLast, cmdSubmission};
+    for (const FunctionKey &f : FunctionKeys)
+        if (secondRow.contains(this->*f.button))
+            connect(this->*f.button, &QPushButton::clicked, this,
+                    [this, key = f.key] { pressFunctionKey(key); });
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -208,24 +212,51 @@ void frmWorvane::InitWorkGrid()
 
 void frmWorvane::SetPanelEnabled(bool enabled)
 {
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{fraPanel, cmdAddWork, cmdUpdWork, cmdDelWork, cmdUpdate, cmdOutput})
-        w->setEnabled(enabled);
+    fraPanel->setEnabled(enabled);
+    // cmdAddWork, cmdUpdWork, cmdDelWork, cmdUpdate, cmdOutput and the second row follow their keys.
+    showKeyButtons();
+}
+
+const frmWorvane::FunctionKey *frmWorvane::functionKey(int key)
+{
+    for (const FunctionKey &f : FunctionKeys)
+        if (f.key == key)
+            return &f;
+    return nullptr;
+}
+
+bool frmWorvane::keyActs(const FunctionKey &f) const
+{
+    return !f.needsPanel || (fraPanel->isEnabled() && !(m_dayLocked && f.changesDay));
+}
+
+void frmWorvane::showKeyButtons()
+{
+    for (const FunctionKey &f : FunctionKeys)
+        (this->*f.button)->setEnabled(keyActs(f));
+}
+
+bool frmWorvane::pressFunctionKey(int key)
+{
+    const FunctionKey *f = functionKey(key);
+    if (!f)
+        return false;
+    // F3, F4, F7, F8 and F12 act in any state, the others through DispatchFunctionKey.
+    f->needsPanel ? DispatchFunctionKey(key) : (this->*f->click)();
+    return true;
 }
 
 void frmWorvane::DispatchFunctionKey(int key)
 {
-    if (!fraPanel->isEnabled())
+    const FunctionKey *f = functionKey(key);
+    if (!f || !f->needsPanel || !fraPanel->isEnabled())
         return;
-    // A day approved or closed is read, written out (F2) and its versions seen (F10), but not changed.
-    if (m_dayLocked && key != Qt::Key_F2 && key != Qt::Key_F10) {
+    // A day approved or closed is read, written out and its versions seen, but not changed.
+    if (m_dayLocked && f->changesDay) {
         say(msg::DayLocked);
         return;
     }
-    for (const FunctionKey &f : FunctionKeys) {
-        if (f.key == key && f.needsPanel)
-            (this->*f.click)();
-    }
+    (this->*f->click)();
 }
 
 void frmWorvane::cmdCancel_Click()
@@ -489,9 +520,7 @@ void frmWorvane::showDayReview(const DayReview &review)
     for (QLineEdit *field : {txtWSTIME, txtWETIME, txtWKCODE, txtWKHEAD})
         field->setReadOnly(review.locked);
     txtDETAIL->setReadOnly(review.locked);
-    if (fraPanel->isEnabled())
-        for (QPushButton *button : {cmdAddWork, cmdUpdWork, cmdDelWork, cmdUpdate})
-            button->setEnabled(!review.locked);
+    showKeyButtons();
     m_dayText = msg::DayStateLine(review.state, review.locked,
                                   review.comments.isEmpty() ? std::nullopt : std::optional(review.comments.last()));
     showStanding();

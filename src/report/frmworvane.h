@@ -14,7 +14,8 @@ class WorkItemModel;
 
 // The main window: one project's report of one day. The header (project code and date) picks the day;
 // the entry panel holds the working hours, the work-item list and the item editor; the action row saves
-// the day, writes the report file, cancels and closes. The controls (frmWorvaneUi) are its own: tests,
+// the day, writes the report file, cancels and closes, and a second row shows the other function keys
+// (月報, 全文検索, 履歴, 前回の写し, 提出状況) as buttons. The controls (frmWorvaneUi) are its own: tests,
 // screen readers and automation find them by their objectNames.
 class frmWorvane : public QWidget, private frmWorvaneUi
 {
@@ -50,9 +51,16 @@ private:
     struct FunctionKey {
         int key;
         bool needsPanel; // F1, F2, F5, F6, F9, F10, F11 act only in the editing state
+        bool changesDay; // refused on a day approved or closed (F2 writes it out, F10 shows its versions)
         void (frmWorvane::*click)();
+        QPushButton *frmWorvaneUi::*button; // the key's button, enabled exactly when the key acts
     };
     static const FunctionKey FunctionKeys[];
+    static const FunctionKey *functionKey(int key);
+    // A function key or its button in the second row: the key's action, when the window's state allows it.
+    bool pressFunctionKey(int key);
+    bool keyActs(const FunctionKey &f) const;
+    void showKeyButtons();
 
     void connectFields();
     // The status line names the working days of the month so far that have no saved day (未入力).

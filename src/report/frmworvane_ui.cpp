@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <tuple>
 
 namespace worvane
 {
@@ -18,6 +19,8 @@ namespace worvane
 namespace
 {
 const QColor FunctionKeyColour(192, 255, 255);
+// A row of function keys: the key's name, its button, the gap to what is below.
+constexpr int KeyRowTwips = 765;
 constexpr int StatusLineTwips = 255;
 // The entry panel's labels stand a little inside its border, not on it.
 constexpr int PanelLabelLeft = 75;
@@ -28,8 +31,8 @@ void frmWorvaneUi::setupUi(QWidget *window)
     window->setObjectName(QStringLiteral("frmWorvane"));
     window->setWindowTitle(caption::Main);
     window->setFont(ScreenFont(9.75));
-    // The screen's 6030 twips, and a status line below the action row.
-    window->setFixedSize(Twips(9495), Twips(6030 + StatusLineTwips));
+    // The screen's 6030 twips, a second row of function keys, and a status line below them.
+    window->setFixedSize(Twips(9495), Twips(6030 + KeyRowTwips + StatusLineTwips));
     window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint);
@@ -100,35 +103,62 @@ void frmWorvaneUi::buildPanel(QWidget *window)
 
 void frmWorvaneUi::buildActionRow(QWidget *window)
 {
-    auto functionLabel = [window](const char *name, const QString &caption, int left) {
-        QLabel *lbl = MakeLabel(window, name, caption, {left, 5235, 1350, 180});
+    // Each key's name in pale cyan directly above its button.
+    auto functionKey = [window](int row, const char *labelName, const QString &key, const char *name,
+                                const QString &caption, int left) {
+        const int top = 5235 + row * KeyRowTwips;
+        QLabel *lbl = MakeLabel(window, labelName, key, {left - 7, top, 1350, 180});
         lbl->setAlignment(Qt::AlignCenter);
         lbl->setFont(ScreenFont(9, true));
         lbl->setAutoFillBackground(true);
         QPalette palette = lbl->palette();
         palette.setColor(QPalette::Window, FunctionKeyColour);
         lbl->setPalette(palette);
-        return lbl;
+        return std::pair{lbl, MakeButton(window, name, caption, {left, top + 195, 1350, 500})};
     };
-    lblF1 = functionLabel("lblF1", QStringLiteral("Ｆ１"), 900);
-    cmdUpdate = MakeButton(window, "cmdUpdate", QStringLiteral("更　新"), {907, 5430, 1350, 500});
-    lblF2 = functionLabel("lblF2", QStringLiteral("Ｆ２"), 3015);
-    cmdOutput = MakeButton(window, "cmdOutput", QStringLiteral("レポート出力"), {3022, 5430, 1350, 500});
-    lblF3 = functionLabel("lblF3", QStringLiteral("Ｆ３"), 5115);
-    cmdCancel = MakeButton(window, "cmdCancel", QStringLiteral("キャンセル"), {5122, 5430, 1350, 500});
-    lblF4 = functionLabel("lblF4", QStringLiteral("Ｆ４"), 7230);
-    cmdClose = MakeButton(window, "cmdClose", QStringLiteral("閉じる"), {7237, 5430, 1350, 500});
+    std::tie(lblF1, cmdUpdate) =
+        functionKey(0, "lblF1", QStringLiteral("Ｆ１"), "cmdUpdate", QStringLiteral("更　新"), 907);
+    std::tie(lblF2, cmdOutput) =
+        functionKey(0, "lblF2", QStringLiteral("Ｆ２"), "cmdOutput", QStringLiteral("レポート出力"), 3022);
+    std::tie(lblF3, cmdCancel) =
+        functionKey(0, "lblF3", QStringLiteral("Ｆ３"), "cmdCancel", QStringLiteral("キャンセル"), 5122);
+    std::tie(lblF4, cmdClose) =
+        functionKey(0, "lblF4", QStringLiteral("Ｆ４"), "cmdClose", QStringLiteral("閉じる"), 7237);
 
-    lblStatus = MakeLabel(window, "lblStatus", QString(), {105, 6000, 9285, StatusLineTwips});
+    // Five buttons over the span of the four above, the first and the last in line with F1 and F4.
+    std::tie(lblF7, cmdMonth) =
+        functionKey(1, "lblF7", QStringLiteral("Ｆ７"), "cmdMonth", caption::Month, 907);
+    std::tie(lblF8, cmdSearch) =
+        functionKey(1, "lblF8", QStringLiteral("Ｆ８"), "cmdSearch", caption::Search, 2490);
+    std::tie(lblF10, cmdHistory) =
+        functionKey(1, "lblF10", QStringLiteral("Ｆ１０"), "cmdHistory", caption::History, 4072);
+    std::tie(lblF11, cmdCopyLast) =
+        functionKey(1, "lblF11", QStringLiteral("Ｆ１１"), "cmdCopyLast", QStringLiteral("前回の写し"), 5655);
+    std::tie(lblF12, cmdSubmission) =
+        functionKey(1, "lblF12", QStringLiteral("Ｆ１２"), "cmdSubmission", caption::Submission, 7237);
+    cmdMonth->setToolTip(QStringLiteral("日付欄の月（日付が無ければ今月）の月報を開きます（F7）"));
+    cmdSearch->setToolTip(QStringLiteral("保存したすべての作業項目を検索する画面を開きます（F8）"));
+    cmdHistory->setToolTip(
+        QStringLiteral("開いている日の保存された版を表示し、選んだ版を画面に戻します（F10）"));
+    cmdCopyLast->setToolTip(
+        QStringLiteral("同じプロジェクトの直近の保存済みの日の就労時間と作業項目を画面に写します（F11）"));
+    cmdSubmission->setToolTip(QStringLiteral("日付欄の月の提出状況を開きます（F12）"));
+    // A click acts as the key does, without taking the focus from the field (whose leave-rule would run);
+    // Tab still reaches them.
+    for (QPushButton *button : {cmdMonth, cmdSearch, cmdHistory, cmdCopyLast, cmdSubmission})
+        button->setFocusPolicy(Qt::TabFocus);
+
+    lblStatus = MakeLabel(window, "lblStatus", QString(), {105, 6000 + KeyRowTwips, 9285, StatusLineTwips});
     InstallStatusLine(window, lblStatus);
 }
 
 void frmWorvaneUi::setTabOrder()
 {
-    const QList<QWidget *> order{txtPJCODE,  cmdCallPJViewer, txtWKYMD,  cmdCallCalendar, cmdSerch,
-                                 txtWSTIME,  txtWETIME,       fgdWKCONT, txtWKCODE,       cmdAddWork,
-                                 cmdUpdWork, cmdDelWork,      txtWKHEAD, txtDETAIL,       cmdUpdate,
-                                 cmdOutput,  cmdCancel,       cmdClose};
+    const QList<QWidget *> order{txtPJCODE,  cmdCallPJViewer, txtWKYMD,     cmdCallCalendar, cmdSerch,
+                                 txtWSTIME,  txtWETIME,       fgdWKCONT,    txtWKCODE,       cmdAddWork,
+                                 cmdUpdWork, cmdDelWork,      txtWKHEAD,    txtDETAIL,       cmdUpdate,
+                                 cmdOutput,  cmdCancel,       cmdClose,     cmdMonth,        cmdSearch,
+                                 cmdHistory, cmdCopyLast,     cmdSubmission};
     for (int i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
 }

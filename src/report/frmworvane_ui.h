@@ -50,6 +50,17 @@ struct frmWorvaneUi {
     QPushButton *cmdCancel;
     QLabel *lblF4;
     QPushButton *cmdClose;
+    // The second row: the keys that open the other windows and put a day on the screen.
+    QLabel *lblF7;
+    QPushButton *cmdMonth;
+    QLabel *lblF8;
+    QPushButton *cmdSearch;
+    QLabel *lblF10;
+    QPushButton *cmdHistory;
+    QLabel *lblF11;
+    QPushButton *cmdCopyLast;
+    QLabel *lblF12;
+    QPushButton *cmdSubmission;
     QLabel *lblStatus; // what a field refused, for a while
 
     void setupUi(QWidget *window);

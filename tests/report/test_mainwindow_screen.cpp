@@ -6,13 +6,17 @@
 #include "windowfixture.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 
 using namespace worvane;
 using namespace worvane::test;
@@ -42,17 +46,48 @@ const Control controls[] = {
     {"cmdUpdate", "更　新"},       {"lblF2", "Ｆ２"},
     {"cmdOutput", "レポート出力"}, {"lblF3", "Ｆ３"},
     {"cmdCancel", "キャンセル"},   {"lblF4", "Ｆ４"},
-    {"cmdClose", "閉じる"},
+    {"cmdClose", "閉じる"},        {"lblF7", "Ｆ７"},
+    {"cmdMonth", "月報"},          {"lblF8", "Ｆ８"},
+    {"cmdSearch", "全文検索"},     {"lblF10", "Ｆ１０"},
+    {"cmdHistory", "履歴"},        {"lblF11", "Ｆ１１"},
+    {"cmdCopyLast", "前回の写し"}, {"lblF12", "Ｆ１２"},
+    {"cmdSubmission", "提出状況"},
 };
 
 const QStringList panelControls{"lblWorkTime",   "txtWSTIME", "lblTo",      "txtWETIME",  "fgdWKCONT",
                                 "lblWorkCode",   "txtWKCODE", "cmdAddWork", "cmdUpdWork", "cmdDelWork",
                                 "lblWorkHeader", "txtWKHEAD", "lblDetail",  "txtDETAIL"};
 
-const QStringList tabOrder{"txtPJCODE",  "cmdCallPJViewer", "txtWKYMD",  "cmdCallCalendar", "cmdSerch",
-                           "txtWSTIME",  "txtWETIME",       "fgdWKCONT", "txtWKCODE",       "cmdAddWork",
-                           "cmdUpdWork", "cmdDelWork",      "txtWKHEAD", "txtDETAIL",       "cmdUpdate",
-                           "cmdOutput",  "cmdCancel",       "cmdClose"};
+const QStringList tabOrder{"txtPJCODE",  "cmdCallPJViewer", "txtWKYMD",     "cmdCallCalendar", "cmdSerch",
+                           "txtWSTIME",  "txtWETIME",       "fgdWKCONT",    "txtWKCODE",       "cmdAddWork",
+                           "cmdUpdWork", "cmdDelWork",      "txtWKHEAD",    "txtDETAIL",       "cmdUpdate",
+                           "cmdOutput",  "cmdCancel",       "cmdClose",     "cmdMonth",        "cmdSearch",
+                           "cmdHistory", "cmdCopyLast",     "cmdSubmission"};
+
+// What a key or a click did: the window it opened (closed again as soon as it is up) | what was said | the
+// start time | the number of items | the control with the focus.
+QString outcome(WindowFixture &f, const std::function<void()> &act)
+{
+    QString opened;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *modal = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!modal || !modal->isVisible())
+            return;
+        poll.stop();
+        const auto close = qScopeGuard([modal] { modal->reject(); });
+        opened = modal->windowTitle();
+        QTRY_VERIFY(modal->isActiveWindow());
+    });
+    poll.start(5);
+    f.log().clear();
+    act();
+    poll.stop();
+    return QStringList{opened, f.log().texts().join(u'/'), lineOf(f.w(), "txtWSTIME")->text(),
+                       QString::number(f.listRows().size()), WindowFixture::focus()->objectName()}
+        .join(u'|');
+}
+const QString Nothing = QStringLiteral("|||0|txtPJCODE");
 
 QString captionOf(QWidget *w)
 {
@@ -74,7 +109,7 @@ private slots:
         WindowFixture f;
         frmWorvane &w = f.w();
         QCOMPARE(w.windowTitle(), QStringLiteral("ワーベーン"));
-        QCOMPARE(w.size(), QSize(Twips(9495), Twips(6030 + 255))); // and a status line
+        QCOMPARE(w.size(), QSize(Twips(9495), Twips(6030 + 765 + 255))); // a second key row, a status line
         QCOMPARE(w.minimumSize(), w.maximumSize());
         for (const Control &c : controls) {
             auto *widget = w.findChild<QWidget *>(QString::fromLatin1(c.name));
@@ -95,13 +130,27 @@ private slots:
                 lineOf(w, "txtWKHEAD")->width());
 
         // Pale cyan function-key labels, centred, above their buttons.
-        for (QLabel *l :
-             {labelOf(w, "lblF1"), labelOf(w, "lblF2"), labelOf(w, "lblF3"), labelOf(w, "lblF4")}) {
+        const std::pair<const char *, const char *> keys[] = {
+            {"lblF1", "cmdUpdate"},   {"lblF2", "cmdOutput"},    {"lblF3", "cmdCancel"},
+            {"lblF4", "cmdClose"},    {"lblF7", "cmdMonth"},     {"lblF8", "cmdSearch"},
+            {"lblF10", "cmdHistory"}, {"lblF11", "cmdCopyLast"}, {"lblF12", "cmdSubmission"}};
+        for (const auto &[label, button] : keys) {
+            QLabel *l = labelOf(w, label);
             QCOMPARE(l->palette().color(QPalette::Window), QColor(192, 255, 255));
             QVERIFY(l->autoFillBackground());
             QCOMPARE(l->alignment(), Qt::AlignCenter);
+            const QRect b = buttonOf(w, button)->geometry();
+            QVERIFY2(b.top() > l->geometry().bottom() && b.top() - l->geometry().bottom() <= 2 &&
+                         qAbs(b.center().x() - l->geometry().center().x()) <= 1,
+                     label);
+            QVERIFY(buttonOf(w, button)->font().bold());
         }
-        QVERIFY(buttonOf(w, "cmdUpdate")->font().bold());
+        // The first row where it always was, the second under it, the status line under both.
+        QCOMPARE(buttonOf(w, "cmdUpdate")->geometry(), TwipsRect(907, 5430, 1350, 500));
+        QVERIFY(labelOf(w, "lblF7")->y() > buttonOf(w, "cmdUpdate")->geometry().bottom());
+        QVERIFY(labelOf(w, "lblStatus")->y() > buttonOf(w, "cmdSubmission")->geometry().bottom());
+        for (const char *name : {"cmdMonth", "cmdSearch", "cmdHistory", "cmdCopyLast", "cmdSubmission"})
+            QVERIFY2(!buttonOf(w, name)->toolTip().isEmpty(), name);
 
         // The tab order, from the code field round to it again (panel enabled, so nothing is skipped).
         w.SetPanelEnabled(true);
@@ -201,6 +250,56 @@ private slots:
         WindowFixture::press(Qt::Key_F4);
         QVERIFY(!w.isVisible());
         QCOMPARE(f.log().count(), 0);
+    }
+
+    // The second row's buttons: each enabled exactly when its key acts, and a click does what the key does
+    // (the window opens, the day is put on the screen) and leaves the focus where the key leaves it.
+    void secondRowButtonsDoWhatTheirKeysDo_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("key");
+        // What the key did: the window it opened | what was said | the start time | the items | the focus.
+        QTest::addColumn<QString>("beforeSearch");
+        QTest::addColumn<QString>("onADay");
+        QTest::newRow("F7") << "cmdMonth" << int(Qt::Key_F7) << "月報|||0|txtPJCODE"
+                            << "月報|||0|txtWSTIME";
+        QTest::newRow("F8") << "cmdSearch" << int(Qt::Key_F8) << "全文検索|||0|txtPJCODE"
+                            << "全文検索|||0|txtWSTIME";
+        QTest::newRow("F10") << "cmdHistory" << int(Qt::Key_F10) << Nothing << "履歴|||0|txtWSTIME";
+        QTest::newRow("F11") << "cmdCopyLast" << int(Qt::Key_F11) << Nothing << "||09:00|1|txtWSTIME";
+        QTest::newRow("F12") << "cmdSubmission" << int(Qt::Key_F12) << "提出状況|||0|txtPJCODE"
+                             << "提出状況|||0|txtWSTIME";
+    }
+
+    void secondRowButtonsDoWhatTheirKeysDo()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, key);
+        QFETCH(QString, beforeSearch);
+        QFETCH(QString, onADay);
+        WindowFixture f;
+        QVERIFY(
+            f.store().saveDay({"A0012345", "2024/02/27", "09:00", "18:00", {{"1", "定例", "週次"}}}).ok());
+        QPushButton *b = buttonOf(f.w(), qPrintable(button));
+        const auto byKey = [key] { WindowFixture::press(Qt::Key(key)); };
+        const auto byMouse = [b] {
+            QTest::mouseClick(b, Qt::LeftButton);
+            WindowFixture::settle();
+        };
+
+        QCOMPARE(b->isEnabled(), beforeSearch != Nothing);
+        QCOMPARE(outcome(f, byKey), beforeSearch);
+        QCOMPARE(outcome(f, byMouse), beforeSearch);
+
+        const auto openDay = [&] { f.search(QStringLiteral("A0012345"), QStringLiteral("20240301")); };
+        openDay();
+        QVERIFY(b->isEnabled());
+        QCOMPARE(outcome(f, byKey), onADay);
+        openDay();
+        QCOMPARE(outcome(f, byMouse), onADay);
+
+        WindowFixture::press(Qt::Key_F3);
+        QCOMPARE(b->isEnabled(), beforeSearch != Nothing);
     }
 
     void typingLimitsCountShiftJisBytes()

@@ -28,12 +28,16 @@ start)
   [ "$(id -u)" -eq 0 ] && chown postgres "$folder"
   cd "$folder" # the server's user may not enter the caller's folder
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  # The tests' cluster does not wait for the disk; PGCLUSTER_DURABLE=1 makes one that does, as a real
+  # server's (for the load benchmark).
+  durability="-c fsync=off -c full_page_writes=off"
+  [ "${PGCLUSTER_DURABLE:-}" = 1 ] && durability=""
   echo admin-secret >"$folder/pwfile"
   [ "$(id -u)" -eq 0 ] && chown postgres "$folder/pwfile"
   as_owner "$bin/initdb" -D "$folder/data" -U postgres --pwfile="$folder/pwfile" -E UTF8 --locale=C.UTF-8 \
     --auth-local=trust --auth-host=scram-sha-256 >"$folder/initdb.log"
   as_owner "$bin/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 30 \
-    -o "-p $port -k $folder -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off" start >/dev/null
+    -o "-p $port -k $folder -c listen_addresses=127.0.0.1 $durability -c shared_preload_libraries=pg_stat_statements -c max_connections=300" start >/dev/null
   echo "postgresql://postgres@127.0.0.1:$port/postgres" >"$folder/admin"
   # Passwords the tests' roles use, where libpq looks for them.
   printf '127.0.0.1:%s:*:postgres:admin-secret\n127.0.0.1:%s:*:*:secret\n' "$port" "$port" >"$folder/pgpass"

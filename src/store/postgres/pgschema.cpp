@@ -230,12 +230,13 @@ SET search_path = pg_catalog, public AS $$
 DECLARE locked record;
 BEGIN
   IF TG_OP IN ('INSERT', 'UPDATE') THEN
-    SELECT d.WKUSER, d.WKYMD INTO locked FROM (SELECT DISTINCT WKUSER, WKYMD FROM worvane_new_rows) d
-      WHERE worvane_day_locked(d.WKUSER, d.WKYMD) LIMIT 1;
+    -- Each day once (materialized: pushed into the DISTINCT, the check would run for every row).
+    WITH d AS MATERIALIZED (SELECT DISTINCT WKUSER, WKYMD FROM worvane_new_rows)
+    SELECT d.WKUSER, d.WKYMD INTO locked FROM d WHERE worvane_day_locked(d.WKUSER, d.WKYMD) LIMIT 1;
   END IF;
   IF locked IS NULL AND TG_OP IN ('UPDATE', 'DELETE') THEN
-    SELECT d.WKUSER, d.WKYMD INTO locked FROM (SELECT DISTINCT WKUSER, WKYMD FROM worvane_old_rows) d
-      WHERE worvane_day_locked(d.WKUSER, d.WKYMD) LIMIT 1;
+    WITH d AS MATERIALIZED (SELECT DISTINCT WKUSER, WKYMD FROM worvane_old_rows)
+    SELECT d.WKUSER, d.WKYMD INTO locked FROM d WHERE worvane_day_locked(d.WKUSER, d.WKYMD) LIMIT 1;
   END IF;
   IF locked IS NOT NULL THEN
     RAISE EXCEPTION 'the day % of % is approved or closed', locked.WKYMD, locked.WKUSER USING ERRCODE = 'WV003';

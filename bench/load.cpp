@@ -6,7 +6,9 @@
 // the server's statements by their total time (pg_stat_statements, when the server has it loaded).
 //
 //   worvane-load --uri postgresql://HOST:PORT/DB --admin postgresql://postgres@HOST:PORT/DB
-//                [--people N] [--seconds S] [--same-day] [--prefix NAME]
+//                [--people N] [--seconds S] [--pause MS] [--same-day] [--prefix NAME]
+// Without --pause each person saves again as soon as a save returns (a stress: every person at once, all
+// the time); with it, each waits a random time of 0 to twice MS between saves, as people who type do.
 // The people are login roles PREFIX0001 ... (password "secret", members of worvane_user), made through the
 // admin URI when missing; the password is found the way libpq finds it (~/.pgpass, PGPASSFILE).
 #include "store/open/openstore.h"
@@ -41,6 +43,7 @@ struct Options {
     QString uri, admin, prefix = QStringLiteral("load");
     int people = 50;
     int seconds = 20;
+    int pauseMs = 0;
     bool sameDay = false;
 };
 
@@ -136,12 +139,14 @@ int main(int argc, char **argv)
             options.people = value.toInt(), ++i;
         else if (arg == QLatin1String("--seconds"))
             options.seconds = value.toInt(), ++i;
+        else if (arg == QLatin1String("--pause"))
+            options.pauseMs = value.toInt(), ++i;
         else if (arg == QLatin1String("--prefix"))
             options.prefix = value, ++i;
         else if (arg == QLatin1String("--same-day"))
             options.sameDay = true;
         else {
-            std::fprintf(stderr, "usage: worvane-load --uri URI --admin URI [--people N] [--seconds S] [--same-day] [--prefix NAME]\n");
+            std::fprintf(stderr, "usage: worvane-load --uri URI --admin URI [--people N] [--seconds S] [--pause MS] [--same-day] [--prefix NAME]\n");
             return 2;
         }
     }
@@ -179,7 +184,7 @@ int main(int argc, char **argv)
     }
     // Each person's days start from a date of their own run, so that a run saves new days (a day of
     // an earlier run would be an update: both are saves).
-    const QDate first = QDate(2027, 1, 4).addDays(qint64(QDateTime::currentSecsSinceEpoch() % 3000));
+    const QDate first = QDate(2027, 1, 4).addDays(qint64(QDateTime::currentSecsSinceEpoch() % 150));
     std::atomic<bool> go{false}, stop{false};
     std::vector<std::thread> threads;
     for (int p = 0; p < options.people; ++p)
@@ -203,6 +208,9 @@ int main(int argc, char **argv)
                 } else if (person.failures++ == 0) {
                     person.firstFailure = saved.error->text;
                 }
+                if (options.pauseMs > 0)
+                    for (int left = int(random() % unsigned(2 * options.pauseMs)); left > 0 && !stop; left -= 50)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, 50)));
             }
         });
     std::this_thread::sleep_for(std::chrono::seconds(2));
@@ -253,7 +261,8 @@ int main(int argc, char **argv)
     const double ticks = double(cpuAfter.second - cpuBefore.second);
     const double machineBusy = ticks > 0 ? double(cpuAfter.first - cpuBefore.first) / ticks : 0;
     const double cores = double(std::thread::hardware_concurrency());
-    std::printf("people %d%s, %.1f s: %zu saves, %.0f saves/s\n", options.people, options.sameDay ? " (one project and date)" : "",
+    std::printf("people %d%s%s, %.1f s: %zu saves, %.0f saves/s\n", options.people, options.sameDay ? " (one project and date)" : "",
+                options.pauseMs > 0 ? qPrintable(QStringLiteral(" (pausing 0 to %1 s between saves)").arg(2 * options.pauseMs / 1000.0)) : "",
                 wall, all.size(), double(all.size()) / wall);
     std::printf("save latency ms: p50 %.1f, p95 %.1f, p99 %.1f, max %.1f\n", percentile(all, 0.50), percentile(all, 0.95),
                 percentile(all, 0.99), all.empty() ? 0 : *std::max_element(all.begin(), all.end()));

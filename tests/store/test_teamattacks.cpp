@@ -577,6 +577,9 @@ private slots:
         QCOMPARE(log.count(), 0);
         QVERIFY(ControlOf<QLineEdit>(window, "txtWSTIME")->isReadOnly());
         QVERIFY(!ControlOf<QPushButton>(window, "cmdUpdate")->isEnabled());
+        // Its keys' buttons follow: 前回の写し would change it, 履歴 only shows it.
+        QVERIFY(!ControlOf<QPushButton>(window, "cmdCopyLast")->isEnabled());
+        QVERIFY(ControlOf<QPushButton>(window, "cmdHistory")->isEnabled());
         QVERIFY2(status->text().startsWith(QStringLiteral("承認済の日報です（変更できません）")), qPrintable(status->text()));
         QTest::keyClick(ControlOf<QLineEdit>(window, "txtWSTIME"), Qt::Key_F1);
         QCOMPARE(log.texts(), QStringList{msg::DayLocked.text});

@@ -22,8 +22,8 @@ Layout layoutOf(const QRectF &area, const ChartData &chart, const QFontMetricsF 
     Layout layout;
     const qreal legendWidth = std::min(area.width() * 0.3, metrics.horizontalAdvance(QStringLiteral("あ")) * 17);
     const qreal axis = metrics.horizontalAdvance(QStringLiteral("000:00")) + 6;
-    layout.plot = QRectF(area.left() + axis, area.top() + metrics.height() * 1.5, area.width() - legendWidth - axis - 8,
-                         area.height() - metrics.height() * 3);
+    layout.plot = QRectF(area.left() + axis, area.top() + metrics.height() * 2.3, area.width() - legendWidth - axis - 8,
+                         area.height() - metrics.height() * 3.8);
     layout.legend = QRectF(area.right() - legendWidth, area.top(), legendWidth, area.height());
     layout.barStep = chart.buckets.isEmpty() ? 0 : layout.plot.width() / chart.buckets.size();
     const qint64 highest = chart.bucketTotals.isEmpty() ? 0 : *std::max_element(chart.bucketTotals.begin(), chart.bucketTotals.end());

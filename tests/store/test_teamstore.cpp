@@ -180,7 +180,8 @@ private slots:
         for (int i = 0; i < 100 && killed == 0; ++i) {
             QTest::qWait(50);
             killed = killer.first(QStringLiteral("SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity "
-                                                 "WHERE usename = 'alice' AND wait_event_type = 'Lock'"))
+                                                 "WHERE usename = 'alice' AND wait_event_type = 'Lock' "
+                                                 "AND datname = current_database()"))
                          .toInt();
         }
         saver.join();

@@ -89,7 +89,8 @@ QString freshDatabase(const QString &folder, const QString &name, bool demo, con
         makeDatabase(path, demo);
         return path;
     }
-    const QString database = QStringLiteral("t_") + name.toLower();
+    // A run through the bouncer has databases of its own: the direct run of the same program goes on beside it.
+    const QString database = (bouncerPort() ? QStringLiteral("tb_") : QStringLiteral("t_")) + name.toLower();
     adminExec(QStringLiteral("postgres"), {QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(database),
                                            QStringLiteral("CREATE DATABASE %1").arg(database)});
     makeDatabase(adminUri(database), demo);

@@ -453,9 +453,11 @@ END $$;
 // tables partitioned, so that a database set up earlier works on until it is upgraded.
 const char *const YearPartitions = R"SQL(
 SET LOCAL client_min_messages = warning;
-DO $$ DECLARE t text; y int; part text; moved bigint; BEGIN
+DO $$ DECLARE t text; y int; part text; cols text; BEGIN
   FOREACH t IN ARRAY ARRAY['df_wktime', 'df_wkcont'] LOOP
     CONTINUE WHEN (SELECT relkind FROM pg_class WHERE oid = t::regclass) <> 'p';
+    cols := CASE t WHEN 'df_wktime' THEN 'PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD, WKUSER, ROWNO'
+                   ELSE 'PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL, WKUSER, ROWNO' END;
     -- The owner moves everyone's rows: the policies are for the people (forced again below).
     EXECUTE format('ALTER TABLE %I NO FORCE ROW LEVEL SECURITY', t);
     EXECUTE format('CREATE TABLE IF NOT EXISTS %I PARTITION OF %I DEFAULT', t || '_default', t);
@@ -470,10 +472,7 @@ DO $$ DECLARE t text; y int; part text; moved bigint; BEGIN
       EXECUTE format('ALTER TABLE %I DISABLE TRIGGER USER', t);
       EXECUTE format('WITH gone AS (DELETE FROM %I WHERE WKYMD >= %L AND WKYMD < %L RETURNING *) '
                      'INSERT INTO %I (%s) OVERRIDING SYSTEM VALUE SELECT %s FROM gone', t || '_default', y || '/', (y + 1) || '/', t,
-                     CASE t WHEN 'df_wktime' THEN 'PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD, WKUSER, ROWNO'
-                            ELSE 'PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL, WKUSER, ROWNO' END,
-                     CASE t WHEN 'df_wktime' THEN 'PJCODE, WKYMD, WSTIME, WETIME, ENTYMD, UPDYMD, WKUSER, ROWNO'
-                            ELSE 'PJCODE, WKYMD, WKCODE, WKHEAD, DETAIL, WKUSER, ROWNO' END);
+                     cols, cols);
       EXECUTE format('ALTER TABLE %I ENABLE TRIGGER USER', t);
       EXECUTE format('ALTER TABLE %I ATTACH PARTITION %I DEFAULT', t, t || '_default');
     END LOOP;
